@@ -1,0 +1,18 @@
+// What every window is handed: the database connection and the services of the outside world.
+#pragma once
+
+namespace tarvino {
+
+class Clock;
+class Database;
+class Messages;
+class Printer;
+
+struct Context {
+    Database& db;
+    Messages& messages;
+    Clock& clock;
+    Printer& printer;
+};
+
+} // namespace tarvino

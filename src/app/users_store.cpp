@@ -1,0 +1,27 @@
+// Checking a login against Usuarios.
+#include "app/users_store.h"
+
+#include "data/database.h"
+#include "data/queries.h"
+#include "data/recordset.h"
+
+namespace tarvino {
+
+LoginResult checkLogin(Database& db, const QString& name, const QString& password)
+{
+    RecordSet rs;
+    rs.open(db, queries::kUsuariosPorNombre);
+    if (rs.eof())
+        return {LoginOutcome::NoUsers, {}};
+    for (; !rs.eof(); rs.moveNext()) {
+        const QString stored = rs.text(QStringLiteral("NombreUsuario"));
+        if (stored != name)
+            continue;
+        if (rs.text(QStringLiteral("Contraseña")) == password)
+            return {LoginOutcome::Success, stored};
+        return {LoginOutcome::WrongPassword, {}};
+    }
+    return {LoginOutcome::UnknownName, {}};
+}
+
+} // namespace tarvino

@@ -1,0 +1,95 @@
+// The one connection of the program to the encrypted file bd1, with its cached statements.
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QVariant>
+
+#include <stdexcept>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace tarvino {
+
+// The database password compiled into the program.
+inline const QString kDatabaseKey = QStringLiteral("QmK482");
+// The file name of the database in the program folder.
+inline const QString kDatabaseFileName = QStringLiteral("bd1");
+
+// A database failure; message() is Spanish and fit to show to the cashier.
+class DbError : public std::runtime_error {
+public:
+    explicit DbError(const QString& message)
+        : std::runtime_error(message.toStdString()), m_message(message)
+    {
+    }
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+class Database final {
+public:
+    Database() = default;
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Opens an existing file and checks the key with a read of sqlite_master. Writes nothing.
+    // Throws DbError whose message names the file and the cause.
+    void open(const QString& path, const QString& key = kDatabaseKey);
+    void close();
+    bool isOpen() const { return m_db != nullptr; }
+    QString path() const { return m_path; }
+    sqlite3* handle() const { return m_db; }
+
+    // Runs statements without results (schema work, pragmas).
+    void execute(const QString& sql);
+    // A prepared statement for this text, kept for reuse; it comes back reset with no bindings.
+    sqlite3_stmt* statement(const QString& sql);
+    static void bind(sqlite3_stmt* stmt, int index, const QVariant& value);
+    // Steps a statement that changes rows. Every change and every commit of the program passes
+    // here, which is where a test can make the n-th write fail.
+    void stepWrite(sqlite3_stmt* stmt);
+    qint64 lastInsertRowid() const;
+
+    void begin();
+    void commit();
+    void rollback();
+    bool inTransaction() const;
+
+    // Makes the n-th write from now fail (1 = the next one); 0 turns it off.
+    void failAtWrite(int n);
+    int writesSinceArmed() const { return m_writes; }
+
+    // Throws DbError for the last failure of the connection, prefixed by what was being done.
+    [[noreturn]] void raise(int code) const;
+    static QString causeText(int code);
+
+private:
+    void countWrite();
+
+    sqlite3* m_db = nullptr;
+    QString m_path;
+    QHash<QString, sqlite3_stmt*> m_statements;
+    int m_failAt = 0;
+    int m_writes = 0;
+};
+
+// A transaction that rolls back unless committed. Nothing of it is stored until commit().
+class Transaction final {
+public:
+    explicit Transaction(Database& db);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit();
+
+private:
+    Database& m_db;
+    bool m_open = true;
+};
+
+} // namespace tarvino

@@ -1,0 +1,42 @@
+// Tarvino: builds the real services and shows the login window.
+#include "app/context.h"
+#include "app/login_window.h"
+#include "app/single_copy.h"
+#include "app/startup.h"
+#include "common/qt_services.h"
+#include "data/database.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tarvino"));
+    QApplication::setFont(QFont(QStringLiteral("Arial"), 10));
+
+    // Standard buttons in Spanish ("Aceptar", "Sí", "No").
+    QTranslator qtSpanish;
+    if (qtSpanish.load(QLocale(QLocale::Spanish), QStringLiteral("qtbase"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtSpanish);
+
+    tarvino::QtMessages messages;
+    tarvino::SystemClock clock;
+    tarvino::QtPrinter printer;
+    const QString folder = QApplication::applicationDirPath();
+
+    tarvino::SingleCopy lock(folder);
+    if (!tarvino::singleCopyCheck(lock, messages))
+        return 0;
+    tarvino::Database db;
+    if (!tarvino::openShopDatabase(db, folder, messages))
+        return 1;
+
+    tarvino::Context context{db, messages, clock, printer};
+    tarvino::Form4 login(context);
+    login.show();
+    return QApplication::exec();
+}

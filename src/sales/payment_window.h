@@ -1,0 +1,52 @@
+// The payment window: takes the amount tendered, shows the change and settles in cash or by card.
+#pragma once
+
+#include "app/context.h"
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace tarvino {
+
+class Form1;
+
+class Form5 final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Form5)
+
+public:
+    Form5(Form1& sales, Context& context);
+
+    void Command1_Click(); // EFECTIVO
+    void Command2_Click(); // TARJETA
+    void Command3_Click(); // VOLVER
+
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* Label3;
+    QLineEdit* Text1;
+    QLabel* Label4;
+    QLabel* Label5;
+    QPushButton* Command1;
+    QPushButton* Command2;
+    QPushButton* Command3;
+    QString Text2; // payment kind for the receipt: "0" cash, "1" card
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool Text1_KeyPress(int keyAscii);
+    void amountEntered();
+    void settle(const QString& kind, const QString& flag, bool cash);
+    void backToSale();
+
+    Form1& m_sales;
+    Context& m_ctx;
+    bool m_done = false;
+};
+
+} // namespace tarvino

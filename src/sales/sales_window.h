@@ -1,0 +1,126 @@
+// The sales window: rings up a sale by product code, totals it, settles it and owns the sales day.
+#pragma once
+
+#include "app/context.h"
+#include "sales/sale_lines.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTimer;
+class QTreeWidget;
+
+namespace tarvino {
+
+class DbError;
+class Form5;
+
+class Form1 final : public QMainWindow {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Form1)
+
+public:
+    explicit Form1(Context& context, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Start-up: lists, placement, the Temporal column check, the unclosed-day question, reset.
+    void Form_Load();
+
+    // Hidden buttons pressed from program code.
+    bool guardar();        // records the settled sale; false (sale kept) when it could not
+    void Command4_Click(); // reloads the opening stamp from the first Temporal line
+    void Command2_Click(); // CANCELAR: throws the sale away
+    void Command1_Click(); // PAGAR: opens the payment window
+    void Command3_Click(); // the product search beside the code box
+    bool cierreDelDia();   // closes the sales day; false when it could not
+
+    // Routines of the sale.
+    void ConfigureSaleList();
+    void ClearSale();
+    void ResetEntry();
+    void AddProductToSale();
+    void DeductFromSale();
+    void AppendSaleLine();
+    void ComputeTotal();
+    void ShowTotal();
+
+    bool deductionMode() const;
+    Form5* paymentWindow() const;
+
+    // Visible controls.
+    QWidget* Picture1;
+    QLabel* Label13;
+    QTreeWidget* ListView1;
+    QLabel* Label17;
+    QCheckBox* Check1;
+    QFrame* Frame2;
+    QLabel* Label18;
+    QLabel* Label5;
+    QLineEdit* Text7;
+    QPushButton* Command3;
+    QLabel* Label6;
+    QLineEdit* Text8;
+    QPushButton* Command1;
+    QPushButton* Command2;
+    QFrame* FrameTotal;
+    QLabel* Label7;
+    QLabel* Label8;
+    QTimer* Timer2;
+
+    // Main menu.
+    QMenu* productos;
+    QAction* edicionProductos;
+    QAction* usuarios;
+    QAction* recaudaciondeldia;
+    QMenu* informes;
+    QAction* recaudacion;
+    QAction* stock;
+    QAction* ventaparcial;
+    QAction* soporte;
+
+    // Hidden working fields.
+    QString Text1;  // display width in pixels
+    QString Text2;  // display height in pixels
+    QString Text3;  // opening stamp of the sales day
+    QString Text4;  // logged-in user
+    QString Text9;  // total to pay, plain number text
+    QString Text10; // payment kind
+    QString Text11; // amount tendered
+    QString Text12; // change
+    QString Text13; // quantity of the last entered product now in the sale
+    QString Text14; // critical stock of the last entered product
+    QString Text15; // stock of the last entered product
+    SaleLines ListView2; // the sale detail list
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool Text7_KeyPress(int keyAscii);
+    void Text7_KeyDown(int key);
+    bool Text8_KeyPress(int keyAscii);
+    void Check1_Click();
+    void Timer2_Timer();
+
+    void codeEntered();
+    void quantityEntered();
+    void enterQuantityState();
+    void addFoundProduct(const Product& product);
+    void rebuildSaleList();
+    void setWarning(bool critical, const QString& name);
+    void reportDbError(const QString& what, const DbError& error);
+    void buildControls();
+    void buildMenu();
+
+    Context& m_ctx;
+    QPointer<Form5> m_payment;
+};
+
+} // namespace tarvino

@@ -1,0 +1,72 @@
+// Fake services for tests: scripted messages, a settable clock and a recording printer.
+#include "support/fakes.h"
+
+namespace tarvino::test {
+
+void FakeMessages::inform(const QString& text, const QString& title, Icon icon)
+{
+    boxes << Box{Box::Inform, text, title, icon};
+}
+
+bool FakeMessages::ask(const QString& text, const QString& title)
+{
+    boxes << Box{Box::Ask, text, title, Icon::None};
+    if (m_answers.isEmpty()) {
+        ++unexpectedQuestions;
+        return false;
+    }
+    return m_answers.dequeue();
+}
+
+QStringList FakeMessages::texts() const
+{
+    QStringList all;
+    for (const Box& box : boxes)
+        all << box.text;
+    return all;
+}
+
+QDateTime FakeClock::now() const
+{
+    const QDateTime reading = current;
+    const_cast<FakeClock*>(this)->current = current.addSecs(step);
+    return reading;
+}
+
+void FakePrinter::print(const QString& text, bool lineEnds)
+{
+    m_current << Print{m_x, text, lineEnds, m_size, m_bold};
+    m_x = -1;
+}
+
+void FakePrinter::endDocument()
+{
+    Document done = m_current;
+    m_current.clear();
+    if (!failNext.isEmpty()) {
+        const QString why = failNext;
+        failNext.clear();
+        throw PrinterError(why);
+    }
+    documents << done;
+}
+
+QStringList FakePrinter::lines(const Document& document)
+{
+    QStringList result;
+    QString line;
+    for (const Print& p : document) {
+        if (p.x >= 0)
+            line += QStringLiteral("[%1]").arg(p.x);
+        line += p.text;
+        if (p.lineEnds) {
+            result << line;
+            line.clear();
+        }
+    }
+    if (!line.isEmpty())
+        result << line;
+    return result;
+}
+
+} // namespace tarvino::test

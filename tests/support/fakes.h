@@ -1,0 +1,85 @@
+// Fake services for tests: scripted messages, a settable clock and a recording printer.
+#pragma once
+
+#include "common/services.h"
+
+#include <QList>
+#include <QQueue>
+#include <QStringList>
+
+namespace tarvino::test {
+
+// Records every box; questions are answered from a script (an unscripted question answers No and
+// is recorded as unexpected).
+class FakeMessages final : public Messages {
+public:
+    struct Box {
+        enum Kind { Inform, Ask } kind;
+        QString text;
+        QString title;
+        Icon icon;
+    };
+
+    void inform(const QString& text, const QString& title, Icon icon) override;
+    bool ask(const QString& text, const QString& title) override;
+
+    void answer(bool yes) { m_answers.enqueue(yes); }
+    QStringList texts() const;
+    QString lastText() const { return boxes.isEmpty() ? QString() : boxes.last().text; }
+    void clear() { boxes.clear(); }
+
+    QList<Box> boxes;
+    int unexpectedQuestions = 0;
+
+private:
+    QQueue<bool> m_answers;
+};
+
+// A clock that stands still unless set or advanced.
+class FakeClock final : public Clock {
+public:
+    explicit FakeClock(const QDateTime& start = QDateTime(QDate(2026, 3, 9), QTime(9, 5, 7)))
+        : current(start)
+    {
+    }
+    QDateTime now() const override;
+    void advance(int seconds) { current = current.addSecs(seconds); }
+    QDateTime current;
+    // Seconds added after each reading, to tell apart stamps taken one after another.
+    int step = 0;
+};
+
+// Records each print with the position and font it was made with; documents are split at
+// endDocument. A failure can be scripted for the next endDocument.
+class FakePrinter final : public Printer {
+public:
+    struct Print {
+        int x; // twips, -1 when continuing after the previous print
+        QString text;
+        bool lineEnds;
+        double size;
+        bool bold;
+    };
+    using Document = QList<Print>;
+
+    void setCurrentX(int twips) override { m_x = twips; }
+    void setFontSize(double points) override { m_size = points; }
+    void setBold(bool bold) override { m_bold = bold; }
+    void print(const QString& text, bool lineEnds) override;
+    void endDocument() override;
+
+    // The printed lines of a document, each the concatenation of its prints, with the position
+    // of every print that set one: "[2500]Total       $ 1.500,".
+    static QStringList lines(const Document& document);
+
+    QList<Document> documents;
+    QString failNext; // when set, the next endDocument throws PrinterError with this text
+
+private:
+    Document m_current;
+    int m_x = -1;
+    double m_size = 0;
+    bool m_bold = false;
+};
+
+} // namespace tarvino::test
