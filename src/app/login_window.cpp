@@ -8,7 +8,9 @@
 #include "data/database.h"
 #include "sales/sales_window.h"
 
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QLineEdit>
 #include <QProxyStyle>
 #include <QRegularExpressionValidator>
@@ -60,6 +62,8 @@ Form4::Form4(Context& context, QWidget* parent) : QWidget(parent), m_ctx(context
     KeyHandler::install(Text1)->keyPress = [this](int k) { return Text1_KeyPress(k); };
     KeyHandler::install(Text2)->keyPress = [this](int k) { return Text2_KeyPress(k); };
     Text1->setFocus();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 }
 
 Form1* Form4::salesWindow() const
@@ -127,6 +131,9 @@ void Form4::Login()
     sales->setAttribute(Qt::WA_DeleteOnClose);
     m_sales = sales;
     sales->Form_Load();
+    // Filled to the screen even where no window manager maximises it.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        sales->setGeometry(screen->availableGeometry());
     sales->showMaximized();
     sales->Text4 = result.userName;
     sales->Text3 = stampText(m_ctx.clock.now());

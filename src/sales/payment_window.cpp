@@ -53,7 +53,7 @@ void buttonColour(QPushButton* button, const char* rgb)
 
 } // namespace
 
-Form5::Form5(Form1& sales, Context& context) : QWidget(nullptr), m_sales(sales), m_ctx(context)
+Form5::Form5(Form1& sales, Context& context) : QDialog(nullptr), m_sales(sales), m_ctx(context)
 {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(kWindowCaption);
@@ -88,8 +88,13 @@ Form5::Form5(Form1& sales, Context& context) : QWidget(nullptr), m_sales(sales),
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Command3);
 
+    // Enter on a focused button presses it.
+    for (QPushButton* button : {Command1, Command2, Command3})
+        button->setAutoDefault(true);
+
     Label2->setText(m_sales.Label8->text());
     Text1->setFocus();
+    move(m_sales.geometry().center() - rect().center());
 }
 
 bool Form5::Text1_KeyPress(int keyAscii)
@@ -204,6 +209,11 @@ void Form5::Command3_Click()
     m_done = true;
     backToSale();
     close();
+}
+
+void Form5::reject()
+{
+    Command3_Click();
 }
 
 void Form5::closeEvent(QCloseEvent* event)

@@ -3,7 +3,7 @@
 
 #include "app/context.h"
 
-#include <QWidget>
+#include <QDialog>
 
 class QLabel;
 class QLineEdit;
@@ -13,7 +13,7 @@ namespace tarvino {
 
 class Form1;
 
-class Form5 final : public QWidget {
+class Form5 final : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form5)
 
@@ -34,6 +34,9 @@ public:
     QPushButton* Command2;
     QPushButton* Command3;
     QString Text2; // payment kind for the receipt: "0" cash, "1" card
+
+    // Esc anywhere in the window goes back to the sale.
+    void reject() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -221,12 +221,12 @@ void Form1::ConfigureSaleList()
     for (const ListColumn& column : kSaleListColumns)
         titles << QString::fromUtf8(column.title);
     ListView1->setHeaderLabels(titles);
+    ListView1->header()->setStretchLastSection(false);
+    ListView1->header()->setMinimumSectionSize(0);
     for (int i = 0; i < int(std::size(kSaleListColumns)); ++i) {
         ListView1->setColumnWidth(i, px(kSaleListColumns[i].twips));
         ListView1->headerItem()->setTextAlignment(i, kSaleListColumns[i].align | Qt::AlignVCenter);
     }
-    ListView1->header()->setStretchLastSection(false);
-    ListView1->header()->setMinimumSectionSize(0);
     ListView1->setRootIsDecorated(false);
     ListView1->setUniformRowHeights(true);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
