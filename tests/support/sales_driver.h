@@ -1,0 +1,38 @@
+// Drives a real sales window on a temporary shop, the way a cashier does at the keyboard.
+#pragma once
+
+#include "sales/sales_window.h"
+#include "support/temp_shop.h"
+
+#include <QStringList>
+
+#include <memory>
+
+namespace tarvino::test {
+
+class SalesDriver {
+public:
+    // A shop with two products: "100" (Leche, stock 10, critical 5, cost 700, price 990) and
+    // "200" (Pan, stock 50, critical 2, cost 900, price 1500,5).
+    SalesDriver();
+    ~SalesDriver();
+
+    // Makes the sales window as the login does: load, show, then user and opening stamp.
+    Form1& open(const QString& user = QStringLiteral("admin"));
+
+    void typeCode(const QString& code);
+    void typeQuantity(const QString& quantity);
+    // Ticks or unticks "Cantidad Manual" with a click, as the cashier does.
+    void setManual(bool on);
+
+    // The visible sale list, one "code|name|quantity|unit|total" text per row.
+    QStringList saleList() const;
+    // The sale detail list, one "code|name|quantity|unitcost|totalcost|unit|total|flag|category".
+    QStringList detailList() const;
+
+    TempShop shop;
+    std::unique_ptr<Form1> form;
+    QString openingStamp = QStringLiteral("09/03/2026 9:05:07");
+};
+
+} // namespace tarvino::test
