@@ -76,6 +76,24 @@ QVariant TempShop::scalar(const QString& sql)
     return values.isEmpty() ? QVariant() : values.first();
 }
 
+QString TempShop::dump()
+{
+    QString all;
+    for (const TableSpec& table : tableSpecs()) {
+        all += table.name + QLatin1Char('\n');
+        sqlite3_stmt* stmt = db.statement(QStringLiteral("select * from \"%1\" order by rowid").arg(table.name));
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+                all += (text ? QString::fromUtf8(text) : QStringLiteral("NULL")) + QLatin1Char('|');
+            }
+            all += QLatin1Char('\n');
+        }
+        sqlite3_reset(stmt);
+    }
+    return all;
+}
+
 int TempShop::count(const QString& table)
 {
     return scalar(QStringLiteral("select count(*) from ") + table).toInt();

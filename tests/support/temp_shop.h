@@ -32,6 +32,8 @@ public:
     QVariantList column(const QString& sql);
     QVariant scalar(const QString& sql);
     int count(const QString& table);
+    // Every row of every table, in rowid order, as text: equal dumps mean equal contents.
+    QString dump();
 
     Database db;
     FakeMessages messages;

@@ -1,0 +1,302 @@
+// Whole sales through the real sales and payment windows, checked in the windows and in bd1.
+#include "sales/payment_window.h"
+#include "data/recordset.h"
+#include "support/sales_driver.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace tarvino;
+using namespace tarvino::test;
+
+namespace {
+const QLocale kChile(QLocale::Spanish, QLocale::Chile);
+
+// Leche x2 (1980) and Pan x1 (1500,5): 3480,5 in all.
+void ringUp(SalesDriver& d)
+{
+    d.typeCode(QStringLiteral("100"));
+    d.typeCode(QStringLiteral("100"));
+    d.typeCode(QStringLiteral("200"));
+}
+
+Form5& pay(SalesDriver& d)
+{
+    QTest::mouseClick(d.form->Command1, Qt::LeftButton);
+    Form5* payment = d.form->paymentWindow();
+    if (!payment)
+        qFatal("the payment window did not open");
+    return *payment;
+}
+
+void typeAmount(Form5& p, const QString& amount)
+{
+    QTest::keyClicks(p.Text1, amount);
+    QTest::keyClick(p.Text1, Qt::Key_Return);
+}
+
+// Lets the closed payment window go away.
+void settleDown()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+bool backInTheSale(const Form1& f)
+{
+    return f.isEnabled() && f.Frame2->isEnabled() && !f.paymentWindow();
+}
+} // namespace
+
+class TestPayment : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QLocale::setDefault(kChile); }
+
+    void openingTheWindow()
+    {
+        SalesDriver d;
+        Form1& f = d.open();
+        ringUp(d);
+        Form5& p = pay(d);
+        QCOMPARE(p.windowTitle(), QStringLiteral("TARVINO 1.0"));
+        QCOMPARE(p.Label2->text(), QStringLiteral("$ 3.480,5"));
+        QCOMPARE(p.Label1->text(), QStringLiteral("Total a pagar"));
+        QCOMPARE(p.Label3->text(), QStringLiteral("Paga con       $"));
+        QCOMPARE(p.Label4->text(), QStringLiteral("Su vuelto es   $"));
+        QCOMPARE(p.Command1->text(), QStringLiteral("EFECTIVO"));
+        QCOMPARE(p.Command2->text(), QStringLiteral("TARJETA"));
+        QCOMPARE(p.Command3->text(), QStringLiteral("VOLVER"));
+        QCOMPARE(p.size(), QSize(300, 290));
+        QCOMPARE(p.Text1->geometry(), QRect(152, 48, 129, 25));
+        QCOMPARE(p.Command2->geometry(), QRect(176, 176, 113, 33));
+        QVERIFY(p.Text1->text().isEmpty());
+        QVERIFY(p.Label5->text().isEmpty());
+        QVERIFY(p.Command1->isEnabled() && p.Command2->isEnabled());
+        QVERIFY(!f.isEnabled());
+        QVERIFY(!f.Frame2->isEnabled());
+
+        // Only digits, the comma, and at most 8 characters reach the amount box.
+        QTest::keyClicks(p.Text1, QStringLiteral("1.2a3,5x678901"));
+        QCOMPARE(p.Text1->text(), QStringLiteral("123,5678"));
+    }
+
+    void cashWithChange()
+    {
+        SalesDriver d;
+        Form1& f = d.open();
+        ringUp(d);
+        Form5& p = pay(d);
+        typeAmount(p, QStringLiteral("4000"));
+        QCOMPARE(p.Label5->text(), QStringLiteral("519,50"));
+        QVERIFY(p.Text1->isReadOnly());
+        QVERIFY(!p.Command2->isEnabled());
+        QCOMPARE(p.focusWidget(), p.Command1);
+        // An accepted amount cannot be typed over.
+        QTest::keyClicks(p.Text1, QStringLiteral("9"));
+        QCOMPARE(p.Text1->text(), QStringLiteral("4000"));
+
+        d.shop.clock.current = QDateTime(QDate(2026, 3, 9), QTime(10, 0, 0));
+        QTest::mouseClick(p.Command1, Qt::LeftButton);
+        settleDown();
+        QVERIFY(backInTheSale(f));
+        QCOMPARE(f.Text10, QStringLiteral("EFECTIVO"));
+        QCOMPARE(f.Text11, QStringLiteral("4000"));
+        QCOMPARE(f.Text12, QStringLiteral("519,50"));
+        QVERIFY(d.saleList().isEmpty());
+        QCOMPARE(f.Label8->text(), QStringLiteral("$ "));
+        QCOMPARE(QApplication::focusWidget(), f.Text7);
+        QVERIFY(d.shop.messages.boxes.isEmpty());
+
+        QCOMPARE(d.shop.column("select Cantidad from Productos order by CodigoProducto"),
+                 (QVariantList{8.0, 49.0}));
+        QCOMPARE(d.shop.column("select CodigoProducto || '|' || NombreProducto || '|' || Cantidad || '|' "
+                               "|| TotalCosto || '|' || TotalVenta || '|' || TipoPago || '|' || "
+                               "NombreUsuario || '|' || Categoria || '|' || FechaInicio || '|' || "
+                               "FechaVenta || '|' || ValorUnitario from Temporal order by rowid"),
+                 (QVariantList{"100|Leche|2.0|1400.0|1980.0|EFECTIVO|admin|General|2026-03-09 "
+                               "09:05:07|2026-03-09 10:00:00|990.0",
+                               "200|Pan|1.0|900.0|1500.5|EFECTIVO|admin|General|2026-03-09 "
+                               "09:05:07|2026-03-09 10:00:00|1500.5"}));
+        QCOMPARE(d.shop.column("select FechaInicio || '|' || efectivo || '|' || tarjeta || '|' || "
+                               "CajaInicial || '|' || FechaCierre from TipoPago"),
+                 (QVariantList{"2026-03-09 09:05:07|3480.5|0.0|0|2026-03-09 10:00:00"}));
+    }
+
+    void amountEqualToTheTotal()
+    {
+        SalesDriver d;
+        d.open();
+        d.typeCode(QStringLiteral("100"));
+        Form5& p = pay(d);
+        typeAmount(p, QStringLiteral("990"));
+        QCOMPARE(p.Label5->text(), QStringLiteral("0"));
+    }
+
+    void amountBelowTheTotal()
+    {
+        SalesDriver d;
+        Form1& f = d.open();
+        ringUp(d);
+        Form5& p = pay(d);
+        typeAmount(p, QStringLiteral("3480"));
+        QCOMPARE(d.shop.messages.texts(),
+                 QStringList{"El valor ingresado debe ser mayor o igual al total a pagar"});
+        QVERIFY(p.Text1->text().isEmpty());
+        QVERIFY(!p.Text1->isReadOnly());
+        QCOMPARE(p.focusWidget(), p.Text1);
+        QVERIFY(p.isVisible());
+        QVERIFY(!f.isEnabled());
+        QCOMPARE(d.shop.count("Temporal"), 0);
+    }
+
+    void amountThatIsNoNumber_data()
+    {
+        QTest::addColumn<QString>("amount");
+        QTest::newRow("lone comma") << ",";
+        QTest::newRow("two commas") << "1,,5";
+        QTest::newRow("three commas") << "1,0,0";
+    }
+    void amountThatIsNoNumber()
+    {
+        QFETCH(QString, amount);
+        SalesDriver d;
+        Form1& f = d.open();
+        ringUp(d);
+        Form5& p = pay(d);
+        typeAmount(p, amount);
+        QCOMPARE(d.shop.messages.boxes.size(), 1);
+        QVERIFY(d.shop.messages.lastText().contains(QStringLiteral("no es un monto válido")));
+        QVERIFY(p.Text1->text().isEmpty());
+        QVERIFY(p.Label5->text().isEmpty());
+        QVERIFY(p.Command2->isEnabled());
+        QVERIFY(!f.isEnabled());
+        QCOMPARE(d.saleList().size(), 2);
+        QCOMPARE(d.shop.count("Temporal"), 0);
+    }
+
+    void cashByEnterOnAnEmptyAmount()
+    {
+        SalesDriver d;
+        Form1& f = d.open();
+        ringUp(d);
+        Form5& p = pay(d);
+        QTest::keyClick(p.Text1, Qt::Key_Return);
+        settleDown();
+        QVERIFY(backInTheSale(f));
+        QCOMPARE(f.Text10, QStringLiteral("EFECTIVO"));
+        QVERIFY(f.Text11.isEmpty());
+        QVERIFY(f.Text12.isEmpty());
+        QCOMPARE(d.shop.column("select efectivo || '|' || tarjeta from TipoPago"),
+                 QVariantList{"3480.5|0.0"});
+        QCOMPARE(d.shop.count("Temporal"), 2);
+    }
+
+    void cardThenCashInTheSameDay()
+    {
+        SalesDriver d;
+        Form1& f = d.open();
+        ringUp(d);
+        QTest::mouseClick(pay(d).Command2, Qt::LeftButton);
+        settleDown();
+        QVERIFY(backInTheSale(f));
+        QCOMPARE(f.Text10, QStringLiteral("TARJETA"));
+        QCOMPARE(d.shop.column("select efectivo || '|' || tarjeta || '|' || FechaCierre from TipoPago"),
+                 QVariantList{"0.0|3480.5|2026-03-09 09:05:07"});
+        QCOMPARE(d.shop.column("select distinct TipoPago from Temporal"), QVariantList{"TARJETA"});
+
+        d.shop.clock.advance(65);
+        d.typeCode(QStringLiteral("200"));
+        typeAmount(pay(d), QStringLiteral("2000"));
+        QTest::mouseClick(f.paymentWindow()->Command1, Qt::LeftButton);
+        settleDown();
+        // The second sale adds to the same day row and moves its closing time.
+        QCOMPARE(d.shop.column("select efectivo || '|' || tarjeta || '|' || FechaCierre from TipoPago"),
+                 QVariantList{"1500.5|3480.5|2026-03-09 09:06:12"});
+        QCOMPARE(d.shop.count("Temporal"), 3);
+        QCOMPARE(d.shop.column("select Cantidad from Productos order by CodigoProducto"),
+                 (QVariantList{8.0, 48.0}));
+    }
+
+    void goingBackLeavesTheSaleUntouched_data()
+    {
+        QTest::addColumn<int>("way");
+        QTest::newRow("VOLVER") << 0;
+        QTest::newRow("Esc in the amount") << 1;
+        QTest::newRow("window frame") << 2;
+        QTest::newRow("VOLVER after an accepted amount") << 3;
+    }
+    void goingBackLeavesTheSaleUntouched()
+    {
+        QFETCH(int, way);
+        SalesDriver d;
+        Form1& f = d.open();
+        ringUp(d);
+        const QStringList before = d.saleList();
+        const QString dump = d.shop.dump();
+        Form5& p = pay(d);
+        if (way == 0) {
+            QTest::mouseClick(p.Command3, Qt::LeftButton);
+        } else if (way == 1) {
+            QTest::keyClick(p.Text1, Qt::Key_Escape);
+        } else if (way == 2) {
+            p.close();
+        } else {
+            typeAmount(p, QStringLiteral("5000"));
+            QTest::mouseClick(p.Command3, Qt::LeftButton);
+        }
+        settleDown();
+        QVERIFY(backInTheSale(f));
+        QCOMPARE(d.saleList(), before);
+        QCOMPARE(f.Label8->text(), QStringLiteral("$ 3.480,5"));
+        QCOMPARE(d.shop.dump(), dump);
+        QVERIFY(d.shop.printer.documents.isEmpty());
+
+        // Paying again starts afresh.
+        Form5& again = pay(d);
+        QVERIFY(again.Text1->text().isEmpty());
+        QVERIFY(!again.Text1->isReadOnly());
+        QVERIFY(again.Command2->isEnabled());
+    }
+
+    void settledSaleIsOnDiskForAnyReader()
+    {
+        SalesDriver d;
+        d.open();
+        ringUp(d);
+        QTest::mouseClick(pay(d).Command2, Qt::LeftButton);
+        settleDown();
+        Database other;
+        other.open(d.shop.dbPath());
+        RecordSet rs;
+        rs.open(other, QStringLiteral("select * from TipoPago"));
+        QVERIFY(!rs.eof());
+        QCOMPARE(rs.number(QStringLiteral("tarjeta")), 3480.5);
+        QCOMPARE(d.shop.scalar("PRAGMA journal_mode").toString(), QStringLiteral("wal"));
+        QCOMPARE(d.shop.scalar("PRAGMA synchronous").toInt(), 2);
+    }
+
+    void printerFailureStillRecordsTheSale()
+    {
+        SalesDriver d;
+        d.shop.addUser(QStringLiteral("caja"), QStringLiteral("uno"), 58);
+        Form1& f = d.open(QStringLiteral("caja"));
+        ringUp(d);
+        d.shop.printer.failNext = QStringLiteral("no hay una impresora predeterminada");
+        QTest::mouseClick(pay(d).Command1, Qt::LeftButton);
+        settleDown();
+        QVERIFY(backInTheSale(f));
+        QCOMPARE(d.shop.messages.texts(),
+                 QStringList{"No se pudo imprimir la boleta: no hay una impresora predeterminada."
+                             "\n\nLa venta quedó registrada."});
+        QCOMPARE(d.shop.count("Temporal"), 2);
+        QVERIFY(d.saleList().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestPayment)
+#include "test_payment.moc"
