@@ -188,7 +188,7 @@ private slots:
                  LoginOutcome::NoUsers);
     }
 
-    void checkLogin_data()
+    void loginCheck_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("password");
@@ -204,7 +204,7 @@ private slots:
         QTest::newRow("prefix") << "ped" << "clave1" << LoginOutcome::UnknownName;
         QTest::newRow("unknown") << "juan" << "clave1" << LoginOutcome::UnknownName;
     }
-    void checkLogin()
+    void loginCheck()
     {
         QFETCH(QString, name);
         QFETCH(QString, password);
@@ -212,7 +212,7 @@ private slots:
         TempShop shop;
         shop.addUser(QStringLiteral("pedro"), QStringLiteral("clave1"));
         shop.addUser(QStringLiteral("Maria"), QStringLiteral("m1"));
-        const LoginResult result = tarvino::checkLogin(shop.db, name, password);
+        const LoginResult result = checkLogin(shop.db, name, password);
         QCOMPARE(result.outcome, outcome);
         QCOMPARE(result.userName, outcome == LoginOutcome::Success ? name : QString());
     }
