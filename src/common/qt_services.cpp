@@ -102,19 +102,22 @@ void QtPrinter::render(QPagedPaintDevice& device, QPainter& painter)
         return font;
     };
 
-    // The widest line at full size, in device dots, decides how much the receipt must shrink.
+    // The font shrinks until the widest line printed from the left margin (the date, the rules,
+    // the column titles) fits the roll; lines with set positions do not count, since their
+    // positions are distances on the paper and stay as they are. A printer with wider paper
+    // than an 80 mm roll still gets the receipt at roll width.
+    const double rollWidth = 72.0 / 25.4 * device.logicalDpiX(); // printable width of 80 mm rolls
+    const double paperWidth = std::min<double>(device.width(), rollWidth);
     double widest = 1;
     for (const Line& line : std::as_const(m_lines)) {
-        double x = 0;
-        for (const Piece& piece : line) {
-            if (piece.x >= 0)
-                x = piece.x * dotsPerTwip;
-            x += QFontMetricsF(fontFor(piece, 1), &device).horizontalAdvance(piece.text);
-            widest = std::max(widest, x);
-        }
+        if (line.isEmpty() || line.first().x >= 0)
+            continue;
+        double width = 0;
+        for (const Piece& piece : line)
+            width += QFontMetricsF(fontFor(piece, 1), &device).horizontalAdvance(piece.text);
+        widest = std::max(widest, width);
     }
-    const double pageWidth = device.width();
-    const double scale = std::min(1.0, pageWidth / widest);
+    const double scale = std::min(1.0, paperWidth / widest);
 
     double y = 0;
     for (const Line& line : std::as_const(m_lines)) {
@@ -130,7 +133,7 @@ void QtPrinter::render(QPagedPaintDevice& device, QPainter& painter)
             const QFont font = fontFor(piece, scale);
             const QFontMetricsF metrics(font, &device);
             if (piece.x >= 0)
-                x = piece.x * dotsPerTwip * scale;
+                x = piece.x * dotsPerTwip;
             painter.setFont(font);
             painter.drawText(QPointF(x, y + metrics.ascent()), piece.text);
             x += metrics.horizontalAdvance(piece.text);

@@ -18,8 +18,9 @@ public:
     bool ask(const QString& text, const QString& title) override;
 };
 
-// Prints on the system's default printer in a monospace font, scaled down when needed so that the
-// widest line fits the paper. With a PDF path it writes the receipt there instead, on a roll of
+// Prints on the system's default printer in a monospace font, shrunk when needed so that the
+// lines printed from the left margin fit an 80 mm roll (or narrower paper); set positions are
+// distances on the paper. With a PDF path it writes the receipt there instead, on a roll of
 // the given width, which is how a layout can be looked at without a printer.
 class QtPrinter final : public Printer {
 public:

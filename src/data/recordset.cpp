@@ -73,6 +73,10 @@ void RecordSet::open(Database& db, const QString& sql, const QVariantList& param
     for (int i = 0; i < params.size(); ++i)
         Database::bind(stmt, i + 1, params[i]);
 
+    // The columns are read after the first step: a cached statement prepared before the table
+    // changed (the ValorUnitario upgrade) is prepared again by that step, and only then does it
+    // list the table's present columns.
+    int rc = sqlite3_step(stmt);
     const int count = sqlite3_column_count(stmt);
     for (int i = 1; i < count; ++i) {
         const QString name = QString::fromUtf8(sqlite3_column_name(stmt, i));
@@ -81,8 +85,7 @@ void RecordSet::open(Database& db, const QString& sql, const QVariantList& param
         m_kinds << kindOfDeclaredType(declared ? QString::fromUtf8(declared) : QString());
         m_index.insert(name.toLower(), i - 1);
     }
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
         Row row;
         row.rowid = sqlite3_column_int64(stmt, 0);
         row.values.reserve(count - 1);

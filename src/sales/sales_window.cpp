@@ -24,6 +24,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWindow>
 
 namespace tarvino {
 
@@ -524,6 +525,10 @@ void Form1::Command1_Click()
     auto* payment = new Form5(*this, m_ctx);
     m_payment = payment;
     payment->show();
+    // Kept above the sales window by the window manager, without being its child: a child
+    // window would be disabled together with the sales window.
+    if (payment->windowHandle() && windowHandle())
+        payment->windowHandle()->setTransientParent(windowHandle());
     payment->activateWindow();
     Frame2->setEnabled(false);
 }

@@ -195,7 +195,8 @@ private slots:
         QCOMPARE(tableColumns(shop.db, QStringLiteral("Temporal")),
                  old ? before + QStringList{QStringLiteral("ValorUnitario")} : before);
 
-        rs.open(shop.db, queries::kTemporalNuevas);
+        rs.open(shop.db, queries::kTemporal);
+        QCOMPARE(rs.columns(), tableColumns(shop.db, QStringLiteral("Temporal")));
         rs.addNew();
         rs.setValue(QStringLiteral("ValorUnitario"), 1500.0);
         rs.update();
