@@ -321,12 +321,8 @@ void Form1::codeEntered()
         return;
     }
     std::optional<Product> found;
-    try {
-        found = findProductByCode(m_ctx.db, Text7->text());
-    } catch (const DbError& e) {
-        reportDbError(QStringLiteral("No se pudo buscar el producto."), e);
+    if (!lookUpProduct(found))
         return;
-    }
     if (!found) {
         m_ctx.messages.inform(QStringLiteral("El Código ingresado no existe"));
         Text7->clear();
@@ -336,6 +332,17 @@ void Form1::codeEntered()
     Text8->setEnabled(true);
     Text8->setText(QStringLiteral("1"));
     addFoundProduct(*found);
+}
+
+bool Form1::lookUpProduct(std::optional<Product>& found)
+{
+    try {
+        found = findProductByCode(m_ctx.db, Text7->text());
+        return true;
+    } catch (const DbError& e) {
+        reportDbError(QStringLiteral("No se pudo buscar el producto."), e);
+        return false;
+    }
 }
 
 void Form1::enterQuantityState()
@@ -376,12 +383,8 @@ void Form1::quantityEntered()
 void Form1::AddProductToSale()
 {
     std::optional<Product> found;
-    try {
-        found = findProductByCode(m_ctx.db, Text7->text());
-    } catch (const DbError& e) {
-        reportDbError(QStringLiteral("No se pudo buscar el producto."), e);
+    if (!lookUpProduct(found))
         return;
-    }
     if (!found) {
         m_ctx.messages.inform(QStringLiteral("El código ingresado no existe"));
         ResetEntry();

@@ -112,6 +112,9 @@ private:
     void codeEntered();
     void quantityEntered();
     void enterQuantityState();
+    // Finds the product whose code is in the code box; false (after a message) when the
+    // database could not be read.
+    bool lookUpProduct(std::optional<Product>& found);
     void addFoundProduct(const Product& product);
     void rebuildSaleList();
     void setWarning(bool critical, const QString& name);
