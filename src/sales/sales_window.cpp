@@ -580,6 +580,9 @@ bool Form1::cierreDelDia()
 
 void Form1::closeEvent(QCloseEvent* event)
 {
+    // A payment window left open would go on to settle the sale thrown away below.
+    if (m_payment)
+        m_payment->close();
     Frame2->setEnabled(true);
     Command2_Click();
     if (!m_ctx.messages.ask(kQuestionExit, kConfirmTitle)) {
@@ -588,8 +591,6 @@ void Form1::closeEvent(QCloseEvent* event)
         return;
     }
     cierreDelDia();
-    if (m_payment)
-        m_payment->close();
     event->accept();
 }
 

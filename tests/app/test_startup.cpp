@@ -69,7 +69,8 @@ private slots:
         }
         QVERIFY(QFile::exists(dir.filePath(QStringLiteral("bd1"))));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("bd1.nuevo"))));
-        QCOMPARE(checkLogin(db, QStringLiteral("admin"), QStringLiteral("admin")).outcome, LoginOutcome::Success);
+        QCOMPARE(checkLogin(db, QStringLiteral("admin"), QStringLiteral("admin")).outcome,
+                 LoginOutcome::Success);
     }
 
     void unusableFileIsReportedOnce_data()
@@ -125,7 +126,8 @@ private slots:
         QVERIFY(!singleCopyCheck(second, messages));
         QCOMPARE(messages.boxes.size(), 1);
         QCOMPARE(messages.boxes[0].kind, FakeMessages::Box::Inform);
-        QCOMPARE(messages.boxes[0].text, QStringLiteral("ERROR : \rEl programa ya está en ejecución"));
+        QCOMPARE(messages.boxes[0].text,
+                 QStringLiteral("ERROR : \rEl programa ya está en ejecución"));
         QCOMPARE(messages.boxes[0].title, QStringLiteral("Tarvino 1.0 - Error de ingreso"));
         QCOMPARE(messages.boxes[0].icon, Messages::Icon::Exclamation);
         // The refused copy leaves the running one's lock alone.
@@ -162,8 +164,11 @@ private slots:
         {
             QFile lock(lockPath);
             QVERIFY(lock.open(QIODevice::WriteOnly));
-            const QString app = running ? QStringLiteral("sleep") : QCoreApplication::applicationName();
-            lock.write(QStringLiteral("%1\n%2\n%3\n").arg(pid).arg(app, QSysInfo::machineHostName()).toUtf8());
+            // QLockFile's format: process id, program name, host name.
+            const QString app =
+                running ? QStringLiteral("sleep") : QCoreApplication::applicationName();
+            const QString host = QSysInfo::machineHostName();
+            lock.write(QStringLiteral("%1\n%2\n%3\n").arg(pid).arg(app, host).toUtf8());
         }
         FakeMessages messages;
         SingleCopy copy(dir.path());
@@ -199,7 +204,8 @@ private slots:
         QTest::newRow("empty password") << "pedro" << "" << LoginOutcome::WrongPassword;
         QTest::newRow("password case") << "pedro" << "CLAVE1" << LoginOutcome::WrongPassword;
         QTest::newRow("name case") << "Pedro" << "clave1" << LoginOutcome::UnknownName;
-        QTest::newRow("stored upper case typed lower") << "maria" << "m1" << LoginOutcome::UnknownName;
+        QTest::newRow("stored upper case, typed lower") << "maria" << "m1"
+                                                        << LoginOutcome::UnknownName;
         QTest::newRow("stored upper case exact") << "Maria" << "m1" << LoginOutcome::Success;
         QTest::newRow("prefix") << "ped" << "clave1" << LoginOutcome::UnknownName;
         QTest::newRow("unknown") << "juan" << "clave1" << LoginOutcome::UnknownName;

@@ -1,5 +1,5 @@
-// The tables of bd1: a new file, a file made by the sqlcipher shell, the Temporal upgrade, and files
-// that cannot be used, which must be refused with a clear message and left untouched.
+// The tables of bd1: a new file, a file made by the sqlcipher shell, the Temporal upgrade, and
+// files that cannot be used, which must be refused with a clear message and left untouched.
 #include "data/database.h"
 #include "data/queries.h"
 #include "data/recordset.h"
@@ -26,10 +26,11 @@ QStringList declaredColumns(Database& db, const QString& table)
 {
     QStringList columns;
     sqlite3_stmt* stmt = db.statement(QStringLiteral("PRAGMA table_info(%1)").arg(table));
+    const auto text = [stmt](int i) {
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)));
+    };
     while (sqlite3_step(stmt) == SQLITE_ROW)
-        columns << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1))) +
-                       QLatin1Char(' ') +
-                       QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 2)));
+        columns << text(1) + QLatin1Char(' ') + text(2);
     sqlite3_reset(stmt);
     return columns;
 }
@@ -61,18 +62,19 @@ const QString kShellKey = QStringLiteral("PRAGMA key='QmK482';\n");
 // The tables in use as another tool would make them: no defaults, no indexes, and a Temporal from
 // before ValorUnitario existed.
 const QString kShellTables = QStringLiteral(
-    "CREATE TABLE Productos (CodigoProducto TEXT, NombreProducto TEXT, Cantidad REAL, PrecioCosto REAL,"
-    " PrecioVenta REAL, StockCritico INTEGER, Categoria TEXT, ParteDeOferta INTEGER);\n"
-    "CREATE TABLE Temporal (CodigoProducto TEXT, NombreProducto TEXT, Cantidad REAL, TotalCosto REAL,"
-    " TotalVenta REAL, TipoPago TEXT, NombreUsuario TEXT, Categoria TEXT, FechaInicio DATETIME,"
-    " FechaVenta DATETIME);\n"
+    "CREATE TABLE Productos (CodigoProducto TEXT, NombreProducto TEXT, Cantidad REAL,"
+    " PrecioCosto REAL, PrecioVenta REAL, StockCritico INTEGER, Categoria TEXT,"
+    " ParteDeOferta INTEGER);\n"
+    "CREATE TABLE Temporal (CodigoProducto TEXT, NombreProducto TEXT, Cantidad REAL,"
+    " TotalCosto REAL, TotalVenta REAL, TipoPago TEXT, NombreUsuario TEXT, Categoria TEXT,"
+    " FechaInicio DATETIME, FechaVenta DATETIME);\n"
     "CREATE TABLE TipoPago (FechaInicio DATETIME, efectivo REAL, tarjeta REAL, CajaInicial INTEGER,"
     " FechaCierre DATETIME);\n"
-    "CREATE TABLE Recaudacion (CodigoProducto TEXT, NombreProducto TEXT, Cantidad REAL, TotalCosto REAL,"
-    " TotalVenta REAL, TipoPago TEXT, NombreUsuario TEXT, Categoria TEXT, FechaInicio DATETIME,"
-    " FechaVenta DATETIME);\n"
-    "CREATE TABLE Usuarios (NombreUsuario TEXT, \"Contraseña\" TEXT, PermisoCruce REAL, Nivel INTEGER,"
-    " permisoproductos INTEGER, permisorecaudacion INTEGER);\n"
+    "CREATE TABLE Recaudacion (CodigoProducto TEXT, NombreProducto TEXT, Cantidad REAL,"
+    " TotalCosto REAL, TotalVenta REAL, TipoPago TEXT, NombreUsuario TEXT, Categoria TEXT,"
+    " FechaInicio DATETIME, FechaVenta DATETIME);\n"
+    "CREATE TABLE Usuarios (NombreUsuario TEXT, \"Contraseña\" TEXT, PermisoCruce REAL,"
+    " Nivel INTEGER, permisoproductos INTEGER, permisorecaudacion INTEGER);\n"
     "INSERT INTO Usuarios VALUES ('admin', 'admin', 0, 1, 1, 1);\n");
 
 // The message of the DbError that f throws, or an empty text when it throws none.
@@ -95,7 +97,10 @@ class TestSchema : public QObject {
     bool m_haveShell = false;
 
 private slots:
-    void initTestCase() { m_haveShell = !QStandardPaths::findExecutable(QStringLiteral("sqlcipher")).isEmpty(); }
+    void initTestCase()
+    {
+        m_haveShell = !QStandardPaths::findExecutable(QStringLiteral("sqlcipher")).isEmpty();
+    }
 
     void newFileHasEveryTableAndAdmin()
     {
@@ -105,16 +110,18 @@ private slots:
             names << table.name;
             QStringList expected;
             for (const ColumnSpec& column : table.columns)
-                expected << column.name + QLatin1Char(' ') + column.type.section(QLatin1Char(' '), 0, 0);
+                expected << column.name + QLatin1Char(' ') + column.type.section(' ', 0, 0);
             QCOMPARE(declaredColumns(shop.db, table.name), expected);
         }
         names.sort();
         QVariantList expectedTables;
         for (const QString& name : std::as_const(names))
             expectedTables << name;
-        QCOMPARE(shop.column(QStringLiteral("select name from sqlite_master where type='table' order by name")),
+        QCOMPARE(shop.column(QStringLiteral(
+                     "select name from sqlite_master where type='table' order by name")),
                  expectedTables);
-        QCOMPARE(shop.column(QStringLiteral("select NombreUsuario || '/' || \"Contraseña\" from Usuarios")),
+        QCOMPARE(shop.column(QStringLiteral(
+                     "select NombreUsuario || '/' || \"Contraseña\" from Usuarios")),
                  QVariantList({"admin/admin"}));
         QVERIFY(!QFile::exists(shop.dbPath() + QStringLiteral(".nuevo")));
     }
@@ -148,17 +155,17 @@ private slots:
 
         const auto count = [&](const QString& sql) {
             sqlite3_stmt* stmt = db.statement(sql);
-            const QString value = sqlite3_step(stmt) == SQLITE_ROW
-                                      ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)))
-                                      : QString();
+            QString value;
+            if (sqlite3_step(stmt) == SQLITE_ROW)
+                value = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
             sqlite3_reset(stmt);
             return value;
         };
         for (const auto& [table, column] : {std::pair{"Productos", "CodigoProducto"},
                                             std::pair{"Productos", "NombreProducto"},
                                             std::pair{"TipoPago", "FechaInicio"}})
-            QVERIFY2(count(QStringLiteral("select count(*) from sqlite_master where type='index' and "
-                                          "tbl_name='%1' and sql like '%(%2)%'")
+            QVERIFY2(count(QStringLiteral("select count(*) from sqlite_master where type='index'"
+                                          " and tbl_name='%1' and sql like '%(%2)%'")
                                .arg(table, column)) == QLatin1String("1"),
                      column);
         QCOMPARE(count(QStringLiteral("PRAGMA journal_mode")), QStringLiteral("wal"));
@@ -179,9 +186,9 @@ private slots:
         TempShop shop;
         if (old) {
             shop.db.execute(QStringLiteral(
-                "DROP TABLE Temporal; CREATE TABLE Temporal (CodigoProducto TEXT, NombreProducto TEXT, "
-                "Cantidad REAL, TotalCosto REAL, TotalVenta REAL, TipoPago TEXT, NombreUsuario TEXT, "
-                "Categoria TEXT, FechaInicio DATETIME, FechaVenta DATETIME)"));
+                "DROP TABLE Temporal; CREATE TABLE Temporal (CodigoProducto TEXT, NombreProducto"
+                " TEXT, Cantidad REAL, TotalCosto REAL, TotalVenta REAL, TipoPago TEXT,"
+                " NombreUsuario TEXT, Categoria TEXT, FechaInicio DATETIME, FechaVenta DATETIME)"));
         }
         const QStringList before = tableColumns(shop.db, QStringLiteral("Temporal"));
         QCOMPARE(before.size(), old ? 10 : 11);
@@ -200,7 +207,8 @@ private slots:
         rs.addNew();
         rs.setValue(QStringLiteral("ValorUnitario"), 1500.0);
         rs.update();
-        QCOMPARE(shop.scalar(QStringLiteral("select ValorUnitario from Temporal")), QVariant(1500.0));
+        QCOMPARE(shop.scalar(QStringLiteral("select ValorUnitario from Temporal")),
+                 QVariant(1500.0));
     }
 
     void checkSchemaNamesWhatIsMissing_data()
@@ -208,14 +216,15 @@ private slots:
         QTest::addColumn<QString>("change");
         QTest::addColumn<QStringList>("named");
         QTest::newRow("table") << "DROP TABLE TipoPago" << QStringList{"TipoPago"};
-        QTest::newRow("column") << "DROP TABLE Productos; CREATE TABLE Productos (CodigoProducto TEXT, "
-                                   "NombreProducto TEXT, Cantidad REAL, PrecioCosto REAL, StockCritico "
-                                   "INTEGER, Categoria TEXT, ParteDeOferta INTEGER)"
-                                << QStringList{"Productos", "PrecioVenta"};
+        QTest::newRow("column")
+            << "DROP TABLE Productos; CREATE TABLE Productos (CodigoProducto TEXT, NombreProducto"
+               " TEXT, Cantidad REAL, PrecioCosto REAL, StockCritico INTEGER, Categoria TEXT,"
+               " ParteDeOferta INTEGER)"
+            << QStringList{"Productos", "PrecioVenta"};
         QTest::newRow("Temporal column other than ValorUnitario")
-            << "DROP TABLE Temporal; CREATE TABLE Temporal (CodigoProducto TEXT, NombreProducto TEXT, "
-               "Cantidad REAL, TotalCosto REAL, TotalVenta REAL, TipoPago TEXT, NombreUsuario TEXT, "
-               "Categoria TEXT, FechaInicio DATETIME, ValorUnitario REAL)"
+            << "DROP TABLE Temporal; CREATE TABLE Temporal (CodigoProducto TEXT, NombreProducto"
+               " TEXT, Cantidad REAL, TotalCosto REAL, TotalVenta REAL, TipoPago TEXT,"
+               " NombreUsuario TEXT, Categoria TEXT, FechaInicio DATETIME, ValorUnitario REAL)"
             << QStringList{"Temporal", "FechaVenta"};
     }
     void checkSchemaNamesWhatIsMissing()

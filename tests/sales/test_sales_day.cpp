@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
@@ -132,6 +133,23 @@ private slots:
         QVERIFY(d.saleList().isEmpty());
         QVERIFY(f.Text7->isEnabled());
         QCOMPARE(d.shop.dump(), before);
+    }
+
+    void exitWhilePayingGoesBackFirst()
+    {
+        SalesDriver d;
+        Form1& f = d.open();
+        d.typeCode(QStringLiteral("100"));
+        QTest::mouseClick(f.Command1, Qt::LeftButton);
+        QVERIFY(f.paymentWindow());
+        d.shop.messages.answer(false);
+        QVERIFY(!f.close());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // No payment window is left to settle the sale that was thrown away.
+        QVERIFY(!f.paymentWindow());
+        QVERIFY(f.isEnabled() && f.Frame2->isEnabled());
+        QVERIFY(d.saleList().isEmpty());
+        QCOMPARE(d.shop.count("TipoPago"), 0);
     }
 
     void exitAnsweredYesClosesTheDay()
