@@ -32,9 +32,7 @@ private slots:
         SalesDriver d;
         Form1& f = d.open();
         // A day row already exists, so that the sale updates it rather than creating it.
-        d.typeCode(QStringLiteral("200"));
-        f.Text10 = QStringLiteral("TARJETA");
-        QVERIFY(f.guardar());
+        QVERIFY(d.sell(QStringLiteral("200"), QStringLiteral("TARJETA")));
 
         d.typeCode(QStringLiteral("100"));
         d.typeCode(QStringLiteral("200"));
@@ -90,9 +88,7 @@ private slots:
         SalesDriver d;
         Form1& f = d.open();
         for (const char* code : {"100", "200", "100"}) {
-            d.typeCode(QString::fromLatin1(code));
-            f.Text10 = QStringLiteral("EFECTIVO");
-            QVERIFY(f.guardar());
+            QVERIFY(d.sell(QString::fromLatin1(code)));
         }
         QCOMPARE(d.shop.count("Temporal"), 3);
         const QString before = d.shop.dump();
@@ -127,9 +123,7 @@ private slots:
     {
         SalesDriver d;
         Form1& f = d.open();
-        d.typeCode(QStringLiteral("100"));
-        f.Text10 = QStringLiteral("EFECTIVO");
-        QVERIFY(f.guardar());
+        QVERIFY(d.sell(QStringLiteral("100")));
         d.shop.db.failAtWrite(2);
         d.shop.messages.answer(true);
         f.close();

@@ -94,9 +94,7 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(f.Timer2, "timeout"));
         QCOMPARE(f.Text3, QStringLiteral("08/03/2026 8:00:00"));
 
-        d.typeCode(QStringLiteral("100"));
-        f.Text10 = QStringLiteral("EFECTIVO");
-        QVERIFY(f.guardar());
+        QVERIFY(d.sell(QStringLiteral("100")));
         QCOMPARE(d.shop.count("TipoPago"), 1);
         QCOMPARE(d.shop.scalar("select efectivo from TipoPago").toDouble(), 2970.0);
         QCOMPARE(d.shop.column("select distinct FechaInicio from Temporal"), QVariantList{kOldStamp});
@@ -108,9 +106,7 @@ private slots:
         interruptedDay(d.shop);
         d.shop.messages.answer(true);
         Form1& f = d.open();
-        d.typeCode(QStringLiteral("200"));
-        f.Text10 = QStringLiteral("TARJETA");
-        QVERIFY(f.guardar());
+        QVERIFY(d.sell(QStringLiteral("200"), QStringLiteral("TARJETA")));
         QCOMPARE(f.Text3, QStringLiteral("08/03/2026 8:00:00"));
         QCOMPARE(d.shop.column("select distinct FechaInicio from Temporal"), QVariantList{kOldStamp});
         QCOMPARE(d.shop.scalar("select tarjeta from TipoPago").toDouble(), 3001.0);
@@ -120,9 +116,7 @@ private slots:
     {
         SalesDriver d;
         Form1& f = d.open();
-        d.typeCode(QStringLiteral("100"));
-        f.Text10 = QStringLiteral("EFECTIVO");
-        QVERIFY(f.guardar());
+        QVERIFY(d.sell(QStringLiteral("100")));
         d.typeCode(QStringLiteral("200"));
         const QString before = d.shop.dump();
         d.shop.messages.answer(false);
@@ -156,9 +150,7 @@ private slots:
     {
         SalesDriver d;
         Form1& f = d.open();
-        d.typeCode(QStringLiteral("100"));
-        f.Text10 = QStringLiteral("EFECTIVO");
-        QVERIFY(f.guardar());
+        QVERIFY(d.sell(QStringLiteral("100")));
         d.shop.clock.current = QDateTime(QDate(2026, 3, 9), QTime(21, 0, 0));
         d.shop.messages.answer(true);
         QVERIFY(f.close());
@@ -212,9 +204,7 @@ private slots:
         Form1 again(d.shop.context);
         again.Form_Load();
         QCOMPARE(tableColumns(d.shop.db, QStringLiteral("Temporal")).size(), 11);
-        d.typeCode(QStringLiteral("100"));
-        f.Text10 = QStringLiteral("EFECTIVO");
-        QVERIFY(f.guardar());
+        QVERIFY(d.sell(QStringLiteral("100")));
         QCOMPARE(d.shop.scalar("select ValorUnitario from Temporal").toDouble(), 990.0);
     }
 

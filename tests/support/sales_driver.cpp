@@ -34,6 +34,13 @@ void SalesDriver::typeCode(const QString& code)
     QTest::keyClick(form->Text7, Qt::Key_Return);
 }
 
+bool SalesDriver::sell(const QString& code, const QString& kind)
+{
+    typeCode(code);
+    form->Text10 = kind;
+    return form->guardar();
+}
+
 void SalesDriver::typeQuantity(const QString& quantity)
 {
     QTest::keyClicks(form->Text8, quantity);

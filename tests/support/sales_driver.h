@@ -21,6 +21,8 @@ public:
     Form1& open(const QString& user = QStringLiteral("admin"));
 
     void typeCode(const QString& code);
+    // Rings up one unit of code and records the sale straight away, as settling does.
+    bool sell(const QString& code, const QString& kind = QStringLiteral("EFECTIVO"));
     void typeQuantity(const QString& quantity);
     // Ticks or unticks "Cantidad Manual" with a click, as the cashier does.
     void setManual(bool on);
