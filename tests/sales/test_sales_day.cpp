@@ -196,7 +196,7 @@ private slots:
             "drop table Temporal; create table Temporal (CodigoProducto TEXT, NombreProducto TEXT, "
             "Cantidad REAL, TotalCosto REAL, TotalVenta REAL, TipoPago TEXT, NombreUsuario TEXT, "
             "Categoria TEXT, FechaInicio DATETIME, FechaVenta DATETIME)"));
-        Form1& f = d.open();
+        d.open();
         QCOMPARE(tableColumns(d.shop.db, QStringLiteral("Temporal")).size(), 11);
         QCOMPARE(tableColumns(d.shop.db, QStringLiteral("Temporal")).last(),
                  QStringLiteral("ValorUnitario"));
