@@ -228,21 +228,6 @@ int closeDayLiterally(Database& db, const Clock& clock)
     return copied;
 }
 
-// For comparison, the same closing with the stored values copied by the engine in one transaction:
-// no per-row work in the program at all.
-void closeDayInSql(Database& db, const Clock& clock)
-{
-    Transaction tx(db);
-    sqlite3_stmt* stmt =
-        db.statement(QStringLiteral("update TipoPago set FechaCierre = ? where FechaInicio = ?"));
-    Database::bind(stmt, 1, isoText(clock.now()));
-    Database::bind(stmt, 2, kIsoStamp);
-    db.stepWrite(stmt);
-    db.execute(QStringLiteral("insert into Recaudacion (%1) select %1 from Temporal; "
-                              "delete from Temporal")
-                   .arg(kDayColumnList));
-    tx.commit();
-}
 
 // A day of sales lines written straight into Temporal, in one transaction, on an empty history.
 void fillDay(TempShop& shop)
@@ -413,9 +398,6 @@ void benchClosing(TempShop& shop)
                      "the literal closing copies every line");
            }));
     check(closed(), "the literal closing moves Temporal intact into Recaudacion");
-    report("5c. close day, for comparison: INSERT..SELECT + DELETE", 500,
-           measure(1, 10, refill, [&] { closeDayInSql(shop.db, shop.clock); }));
-    check(closed(), "the copy in SQL moves Temporal intact into Recaudacion");
 }
 
 } // namespace

@@ -158,13 +158,14 @@ void Database::countWrite()
     }
 }
 
-void Database::stepWrite(sqlite3_stmt* stmt)
+int Database::stepWrite(sqlite3_stmt* stmt)
 {
     countWrite();
     const int rc = sqlite3_step(stmt);
     sqlite3_reset(stmt);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW)
         raise(rc);
+    return sqlite3_changes(m_db);
 }
 
 qint64 Database::lastInsertRowid() const

@@ -51,8 +51,8 @@ public:
     sqlite3_stmt* statement(const QString& sql);
     static void bind(sqlite3_stmt* stmt, int index, const QVariant& value);
     // Steps a statement that changes rows. Every change and every commit of the program passes
-    // here, which is where a test can make the n-th write fail.
-    void stepWrite(sqlite3_stmt* stmt);
+    // here, which is where a test can make the n-th write fail. Returns the rows changed.
+    int stepWrite(sqlite3_stmt* stmt);
     qint64 lastInsertRowid() const;
 
     void begin();

@@ -446,8 +446,20 @@ void Form1::DeductFromSale()
 
 void Form1::rebuildSaleList()
 {
-    ListView1->clear();
-    for (qsizetype i = 0; i < ListView2.size(); ++i)
+    // The list ends up as if emptied and rebuilt from the detail lines; rows that already show
+    // the right texts are kept, so that an entry into a long sale does not redraw every row.
+    const int lines = int(ListView2.size());
+    while (ListView1->topLevelItemCount() > lines)
+        delete ListView1->takeTopLevelItem(ListView1->topLevelItemCount() - 1);
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = ListView1->topLevelItem(i);
+        const QStringList row = saleListRow(ListView2[i], i + 1);
+        for (int c = 0; c < row.size(); ++c) {
+            if (item->text(c) != row[c])
+                item->setText(c, row[c]);
+        }
+    }
+    while (ListView1->topLevelItemCount() < lines)
         AppendSaleLine();
 }
 
