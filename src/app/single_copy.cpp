@@ -13,12 +13,13 @@ SingleCopy::SingleCopy(const QString& folder)
     m_lock.setStaleLockTime(0);
 }
 
-bool SingleCopy::acquire()
+SingleCopy::Result SingleCopy::acquire()
 {
-    if (m_lock.isLocked())
-        return true;
     // tryLock takes over a lock whose owner is no longer running (a crashed run).
-    return m_lock.tryLock(0);
+    if (m_lock.isLocked() || m_lock.tryLock(0))
+        return Result::Acquired;
+    return m_lock.error() == QLockFile::LockFailedError ? Result::OtherCopyRunning
+                                                        : Result::Unwritable;
 }
 
 } // namespace tarvino

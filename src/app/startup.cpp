@@ -13,8 +13,18 @@ namespace tarvino {
 
 bool singleCopyCheck(SingleCopy& lock, Messages& messages)
 {
-    if (lock.acquire())
+    switch (lock.acquire()) {
+    case SingleCopy::Result::Acquired:
         return true;
+    case SingleCopy::Result::Unwritable:
+        messages.inform(QStringLiteral("No se pudo crear el archivo «%1»: no hay permiso para escribir "
+                                       "en la carpeta del programa.\n\nEl programa se cerrará.")
+                            .arg(lock.fileName()),
+                        kAppTitle, Messages::Icon::Critical);
+        return false;
+    case SingleCopy::Result::OtherCopyRunning:
+        break;
+    }
     messages.inform(QStringLiteral("ERROR : \rEl programa ya está en ejecución"),
                     kAppTitle + QStringLiteral(" - Error de ingreso"), Messages::Icon::Exclamation);
     return false;

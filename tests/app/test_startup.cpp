@@ -185,6 +185,17 @@ private slots:
                  running ? pid : QCoreApplication::applicationPid());
     }
 
+    void lockThatCannotBeMadeIsNotTakenForASecondCopy()
+    {
+        QTemporaryDir dir;
+        FakeMessages messages;
+        SingleCopy copy(dir.filePath(QStringLiteral("no-such-folder")));
+        QVERIFY(!singleCopyCheck(copy, messages));
+        QCOMPARE(messages.boxes.size(), 1);
+        QVERIFY(messages.lastText().contains(QStringLiteral("no-such-folder/bd1.lock")));
+        QCOMPARE(messages.boxes[0].icon, Messages::Icon::Critical);
+    }
+
     void noUsers()
     {
         TempShop shop;
