@@ -1,4 +1,5 @@
 // Tarvino: builds the real services and shows the login window.
+#include "app/application.h"
 #include "app/context.h"
 #include "app/login_window.h"
 #include "app/single_copy.h"
@@ -13,7 +14,7 @@
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    tarvino::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvino"));
     QApplication::setFont(QFont(QStringLiteral("Arial"), 10));
 
@@ -24,6 +25,7 @@ int main(int argc, char* argv[])
         QApplication::installTranslator(&qtSpanish);
 
     tarvino::QtMessages messages;
+    app.setMessages(&messages);
     tarvino::SystemClock clock;
     tarvino::QtPrinter printer;
     const QString folder = QApplication::applicationDirPath();
