@@ -1,16 +1,15 @@
 // Checking a login against Usuarios.
 #include "app/users_store.h"
 
-#include "data/database.h"
-#include "data/queries.h"
-#include "data/recordset.h"
+#include "data/window_data.h"
 
 namespace tarvino {
 
 LoginResult checkLogin(Database& db, const QString& name, const QString& password)
 {
-    RecordSet rs;
-    rs.open(db, queries::kUsuariosPorNombre);
+    WindowData data(db);
+    data.OpenUsuarios();
+    RecordSet& rs = data.rs;
     if (rs.eof())
         return {LoginOutcome::NoUsers, {}};
     for (; !rs.eof(); rs.moveNext()) {

@@ -18,8 +18,6 @@ inline const QString kTipoPago = QStringLiteral("select * from TipoPago order by
 inline const QString kTipoPagoDelDia =
     QStringLiteral("select * from TipoPago where FechaInicio = ? order by FechaInicio");
 inline const QString kRecaudacion = QStringLiteral("select * from Recaudacion order by FechaInicio");
-// No row of the history, for adding rows to it.
-inline const QString kRecaudacionNuevas = QStringLiteral("select * from Recaudacion limit 0");
 inline const QString kUsuariosPorNombre = QStringLiteral("select * from Usuarios order by NombreUsuario");
 inline const QString kUsuarios = QStringLiteral("select * from Usuarios");
 

@@ -1,9 +1,7 @@
 // Product look-up by code for the sales window.
 #include "sales/products_store.h"
 
-#include "data/database.h"
-#include "data/queries.h"
-#include "data/recordset.h"
+#include "data/window_data.h"
 
 namespace tarvino {
 
@@ -17,8 +15,9 @@ QString numberText(const RecordSet& rs, const QString& column)
 
 std::optional<Product> findProductByCode(Database& db, const QString& code)
 {
-    RecordSet rs;
-    rs.open(db, queries::kProductoPorCodigo, {code});
+    WindowData data(db);
+    data.OpenProductosByCode(code);
+    const RecordSet& rs = data.rs;
     if (rs.eof())
         return std::nullopt;
     Product p;

@@ -3,9 +3,7 @@
 
 #include "common/services.h"
 #include "common/timestamps.h"
-#include "data/database.h"
-#include "data/queries.h"
-#include "data/recordset.h"
+#include "data/window_data.h"
 
 namespace tarvino {
 
@@ -29,9 +27,9 @@ void at(Printer& p, int twips, const QString& text, bool lineEnds)
 
 double receiptSetting(Database& db, const QString& user)
 {
-    RecordSet rs;
-    rs.open(db, queries::kUsuarios);
-    for (; !rs.eof(); rs.moveNext()) {
+    WindowData data(db);
+    data.OpenUsuariosUnordered();
+    for (RecordSet& rs = data.rs; !rs.eof(); rs.moveNext()) {
         if (rs.text(QStringLiteral("NombreUsuario")) == user)
             return rs.number(QStringLiteral("PermisoCruce"));
     }

@@ -5,8 +5,7 @@
 #include "common/services.h"
 #include "common/timestamps.h"
 #include "data/database.h"
-#include "data/queries.h"
-#include "data/recordset.h"
+#include "data/window_data.h"
 #include "sales/sales_day.h"
 
 namespace tarvino {
@@ -23,21 +22,22 @@ QString recordSale(Database& db, const Clock& clock, const SaleToRecord& sale)
     Transaction tx(db);
 
     // Stock: each line reduces the first product in name order with its code; no lower bound.
-    RecordSet rs;
+    WindowData data(db);
+    RecordSet& rs = data.rs;
     for (const SaleLine& line : sale.lines) {
-        rs.open(db, queries::kProductoPorCodigo, {line[Code]});
+        data.OpenProductosByCode(line[Code]);
         if (!rs.eof()) {
             rs.setValue(QStringLiteral("Cantidad"),
                         rs.number(QStringLiteral("Cantidad")) - cellNumber(line[Quantity]));
             rs.update();
         }
-        rs.close();
+        data.CloseDatabase();
     }
 
     // A resumed day keeps its stamp even if the sale comes before the stamp was reloaded.
     const QString stamp = firstTemporalStamp(db).value_or(sale.openingStamp);
 
-    rs.open(db, queries::kTemporalNuevas);
+    data.OpenTemporalForAdding();
     for (const SaleLine& line : sale.lines) {
         rs.addNew();
         rs.setValue(QStringLiteral("CodigoProducto"), line[Code]);
@@ -53,13 +53,10 @@ QString recordSale(Database& db, const Clock& clock, const SaleToRecord& sale)
         rs.setValue(QStringLiteral("ValorUnitario"), line[UnitSale]);
         rs.update();
     }
-    rs.close();
+    data.CloseDatabase();
 
     // Day takings: the day row of the stamp, made by the day's first sale.
-    const auto isoStamp = stampToIso(stamp);
-    if (!isoStamp)
-        throw DbError(QStringLiteral("La fecha de inicio de ventas «%1» no es válida.").arg(stamp));
-    rs.open(db, queries::kTipoPagoDelDia, {*isoStamp});
+    data.OpenTipoPagoOfDay(stamp);
     const QString column = cash ? QStringLiteral("efectivo") : QStringLiteral("tarjeta");
     if (rs.eof()) {
         rs.addNew();
@@ -73,7 +70,7 @@ QString recordSale(Database& db, const Clock& clock, const SaleToRecord& sale)
     }
     rs.setValue(QStringLiteral("FechaCierre"), stampText(clock.now()));
     rs.update();
-    rs.close();
+    data.CloseDatabase();
 
     tx.commit();
     return stamp;

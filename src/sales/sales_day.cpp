@@ -4,8 +4,7 @@
 #include "common/services.h"
 #include "common/timestamps.h"
 #include "data/database.h"
-#include "data/queries.h"
-#include "data/recordset.h"
+#include "data/window_data.h"
 
 #include <QStringList>
 
@@ -21,31 +20,33 @@ const QStringList kCopiedColumns = {
 
 bool hasUnclosedDay(Database& db)
 {
-    RecordSet rs;
-    rs.open(db, queries::kTemporalPrimera);
-    return !rs.eof();
+    WindowData data(db);
+    data.OpenTemporalFirstRow();
+    return !data.rs.eof();
 }
 
 std::optional<QString> firstTemporalStamp(Database& db)
 {
-    RecordSet rs;
-    rs.open(db, queries::kTemporalPrimera);
-    if (rs.eof())
+    WindowData data(db);
+    data.OpenTemporalFirstRow();
+    if (data.rs.eof())
         return std::nullopt;
-    return rs.text(QStringLiteral("FechaInicio"));
+    return data.rs.text(QStringLiteral("FechaInicio"));
 }
 
 int cierreDelDia(Database& db, const Clock& clock, const QString& openingStamp)
 {
     Transaction tx(db);
 
-    if (const auto iso = stampToIso(openingStamp)) {
-        RecordSet rs;
-        rs.open(db, queries::kTipoPagoDelDia, {*iso});
-        if (!rs.eof()) {
-            rs.setValue(QStringLiteral("FechaCierre"), stampText(clock.now()));
-            rs.update();
+    // A day without a valid stamp has no day row to stamp.
+    if (readStamp(openingStamp)) {
+        WindowData data(db);
+        data.OpenTipoPagoOfDay(openingStamp);
+        if (!data.rs.eof()) {
+            data.rs.setValue(QStringLiteral("FechaCierre"), stampText(clock.now()));
+            data.rs.update();
         }
+        data.CloseDatabase();
     }
 
     // The day's lines move to the history as they are stored, in the order they were written;

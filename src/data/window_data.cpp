@@ -1,0 +1,69 @@
+// The database objects of a window: one record set on the program's connection, opened by one
+// query routine per query text and closed by CloseDatabase at the end of each operation.
+#include "data/window_data.h"
+
+#include "common/timestamps.h"
+#include "data/database.h"
+#include "data/queries.h"
+
+namespace tarvino {
+
+void WindowData::OpenProductos()
+{
+    rs.open(m_db, queries::kProductos);
+}
+
+void WindowData::OpenProductosByCode(const QString& code)
+{
+    rs.open(m_db, queries::kProductoPorCodigo, {code});
+}
+
+void WindowData::OpenTemporal()
+{
+    rs.open(m_db, queries::kTemporal);
+}
+
+void WindowData::OpenTemporalFirstRow()
+{
+    rs.open(m_db, queries::kTemporalPrimera);
+}
+
+void WindowData::OpenTemporalForAdding()
+{
+    rs.open(m_db, queries::kTemporalNuevas);
+}
+
+void WindowData::OpenTipoPago()
+{
+    rs.open(m_db, queries::kTipoPago);
+}
+
+void WindowData::OpenTipoPagoOfDay(const QString& openingStamp)
+{
+    const auto iso = stampToIso(openingStamp);
+    if (!iso)
+        throw DbError(QStringLiteral("La fecha de inicio de ventas «%1» no es válida.").arg(openingStamp));
+    rs.open(m_db, queries::kTipoPagoDelDia, {*iso});
+}
+
+void WindowData::OpenRecaudacion()
+{
+    rs.open(m_db, queries::kRecaudacion);
+}
+
+void WindowData::OpenUsuarios()
+{
+    rs.open(m_db, queries::kUsuariosPorNombre);
+}
+
+void WindowData::OpenUsuariosUnordered()
+{
+    rs.open(m_db, queries::kUsuarios);
+}
+
+void WindowData::CloseDatabase()
+{
+    rs.close();
+}
+
+} // namespace tarvino

@@ -1,0 +1,45 @@
+// The database objects of a window: one record set on the program's connection, opened by one
+// query routine per query text and closed by CloseDatabase at the end of each operation.
+#pragma once
+
+#include "data/recordset.h"
+
+#include <QString>
+
+namespace tarvino {
+
+class Database;
+
+class WindowData final {
+public:
+    explicit WindowData(Database& db) : m_db(db) {}
+    ~WindowData() { CloseDatabase(); }
+    WindowData(const WindowData&) = delete;
+    WindowData& operator=(const WindowData&) = delete;
+
+    // The window record set, left on the first row of the last query opened.
+    RecordSet rs;
+    Database& db() const { return m_db; }
+
+    void OpenProductos();
+    // The products whose code equals code, in name order.
+    void OpenProductosByCode(const QString& code);
+    void OpenTemporal();
+    // Only the first line of the open day, or none; the day can hold many thousand lines.
+    void OpenTemporalFirstRow();
+    // No line at all, for adding lines.
+    void OpenTemporalForAdding();
+    void OpenTipoPago();
+    // The day row of an opening stamp "dd/mm/yyyy h:mm:ss"; DbError when it is no stamp.
+    void OpenTipoPagoOfDay(const QString& openingStamp);
+    void OpenRecaudacion();
+    void OpenUsuarios();
+    // The users in the order the file keeps them.
+    void OpenUsuariosUnordered();
+    void CloseDatabase();
+
+private:
+    Database& m_db;
+};
+
+} // namespace tarvino
