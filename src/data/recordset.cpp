@@ -119,14 +119,6 @@ bool RecordSet::eof() const
     return m_pos >= m_rows.size();
 }
 
-bool RecordSet::isEmpty() const
-{
-    for (const Row& row : m_rows)
-        if (!row.deleted)
-            return false;
-    return true;
-}
-
 void RecordSet::moveFirst()
 {
     m_pos = 0;

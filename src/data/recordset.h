@@ -28,7 +28,6 @@ public:
     bool isOpen() const { return m_db != nullptr; }
 
     bool eof() const;
-    bool isEmpty() const;
     void moveFirst();
     void moveNext();
     void moveLast();

@@ -8,19 +8,9 @@
 
 namespace tarvino {
 
-void WindowData::OpenProductos()
-{
-    rs.open(m_db, queries::kProductos);
-}
-
 void WindowData::OpenProductosByCode(const QString& code)
 {
     rs.open(m_db, queries::kProductoPorCodigo, {code});
-}
-
-void WindowData::OpenTemporal()
-{
-    rs.open(m_db, queries::kTemporal);
 }
 
 void WindowData::OpenTemporalFirstRow()
@@ -33,22 +23,12 @@ void WindowData::OpenTemporalForAdding()
     rs.open(m_db, queries::kTemporalNuevas);
 }
 
-void WindowData::OpenTipoPago()
-{
-    rs.open(m_db, queries::kTipoPago);
-}
-
 void WindowData::OpenTipoPagoOfDay(const QString& openingStamp)
 {
     const auto iso = stampToIso(openingStamp);
     if (!iso)
         throw DbError(QStringLiteral("La fecha de inicio de ventas «%1» no es válida.").arg(openingStamp));
     rs.open(m_db, queries::kTipoPagoDelDia, {*iso});
-}
-
-void WindowData::OpenRecaudacion()
-{
-    rs.open(m_db, queries::kRecaudacion);
 }
 
 void WindowData::OpenUsuarios()

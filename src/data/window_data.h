@@ -21,18 +21,14 @@ public:
     RecordSet rs;
     Database& db() const { return m_db; }
 
-    void OpenProductos();
     // The products whose code equals code, in name order.
     void OpenProductosByCode(const QString& code);
-    void OpenTemporal();
     // Only the first line of the open day, or none; the day can hold many thousand lines.
     void OpenTemporalFirstRow();
     // No line at all, for adding lines.
     void OpenTemporalForAdding();
-    void OpenTipoPago();
     // The day row of an opening stamp "dd/mm/yyyy h:mm:ss"; DbError when it is no stamp.
     void OpenTipoPagoOfDay(const QString& openingStamp);
-    void OpenRecaudacion();
     void OpenUsuarios();
     // The users in the order the file keeps them.
     void OpenUsuariosUnordered();

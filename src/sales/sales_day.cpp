@@ -18,13 +18,6 @@ const QStringList kCopiedColumns = {
     QStringLiteral("FechaVenta")};
 }
 
-bool hasUnclosedDay(Database& db)
-{
-    WindowData data(db);
-    data.OpenTemporalFirstRow();
-    return !data.rs.eof();
-}
-
 std::optional<QString> firstTemporalStamp(Database& db)
 {
     WindowData data(db);

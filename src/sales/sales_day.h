@@ -10,9 +10,6 @@ namespace tarvino {
 class Clock;
 class Database;
 
-// True when Temporal holds lines: the last run ended without closing its day.
-bool hasUnclosedDay(Database& db);
-
 // The FechaInicio of the first Temporal row, when there is one.
 std::optional<QString> firstTemporalStamp(Database& db);
 

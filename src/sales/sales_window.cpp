@@ -247,11 +247,12 @@ void Form1::Form_Load()
     CentreContainer(Picture1, Text1, Text2);
     try {
         actualizarTemporal(m_ctx.db);
-        if (hasUnclosedDay(m_ctx.db)) {
+        // Lines left in Temporal mean the last run ended without closing its day.
+        if (const auto interrupted = firstTemporalStamp(m_ctx.db)) {
             if (m_ctx.messages.ask(kQuestionUnclosed, kConfirmTitle)) {
                 Timer2->start();
             } else {
-                Text3 = firstTemporalStamp(m_ctx.db).value_or(QString());
+                Text3 = *interrupted;
                 cierreDelDia();
             }
         }
