@@ -130,7 +130,7 @@ private slots:
         d.shop.db.failAtWrite(0);
         QCOMPARE(d.shop.count("Temporal"), 1);
         QCOMPARE(d.shop.count("Recaudacion"), 0);
-        QVERIFY(hasUnclosedDay(d.shop.db));
+        QVERIFY(firstTemporalStamp(d.shop.db));
     }
 };
 

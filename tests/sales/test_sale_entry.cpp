@@ -27,6 +27,15 @@ bool inQuantityEntry(const Form1& f)
     return !f.Text7->isEnabled() && f.Text8->isEnabled() && !f.Check1->isEnabled();
 }
 
+// One unit of Leche rung up, then code with a typed quantity under "Cantidad Manual".
+void oneLecheThenManual(SalesDriver& d, const QString& code, const QString& quantity)
+{
+    d.typeCode(QStringLiteral("100"));
+    d.setManual(true);
+    d.typeCode(code);
+    d.typeQuantity(quantity);
+}
+
 QColor base(const QLineEdit* box)
 {
     return box->palette().color(QPalette::Base);
@@ -160,10 +169,7 @@ private slots:
         QFETCH(QString, quantity);
         SalesDriver d;
         Form1& f = d.open();
-        d.typeCode(QStringLiteral("100"));
-        d.setManual(true);
-        d.typeCode(QStringLiteral("200"));
-        d.typeQuantity(quantity);
+        oneLecheThenManual(d, QStringLiteral("200"), quantity);
         QVERIFY(inCodeEntry(f));
         QCOMPARE(d.saleList(), QStringList{"100|Leche|1|990|990"});
         QVERIFY(d.shop.messages.boxes.isEmpty());
@@ -183,10 +189,7 @@ private slots:
         QFETCH(QString, quantity);
         SalesDriver d;
         Form1& f = d.open();
-        d.typeCode(QStringLiteral("100"));
-        d.setManual(true);
-        d.typeCode(QStringLiteral("100"));
-        d.typeQuantity(quantity);
+        oneLecheThenManual(d, QStringLiteral("100"), quantity);
         QCOMPARE(d.shop.messages.boxes.size(), 1);
         QVERIFY(d.shop.messages.lastText().contains(QStringLiteral("no es una cantidad válida")));
         QVERIFY(inQuantityEntry(f));
