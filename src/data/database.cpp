@@ -1,29 +1,142 @@
 // The one connection of the program to the encrypted file bd1, with its cached statements.
 #include "data/database.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace tarvino {
 
 namespace {
+
 QString fileMessage(const QString& path, const QString& cause)
 {
     return QStringLiteral("No se pudo abrir la base de datos «%1»: %2.").arg(path, cause);
 }
+
+// The causes of a file that cannot be used, found before the engine sees it: the engine itself
+// only says "unable to open" or "not a database" for most of them.
+QString unusableFileCause(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0) {
+        const int error = errno;
+        if (error == ENOENT)
+            return QStringLiteral("el archivo no existe");
+        if (error == EACCES)
+            return QStringLiteral("no hay permiso para entrar en la carpeta del archivo");
+        return systemErrorText(error);
+    }
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("con ese nombre hay una carpeta, no un archivo");
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("no es un archivo común");
+
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == EACCES || error == EPERM)
+            return QStringLiteral("no hay permiso para leer el archivo");
+        return systemErrorText(error);
+    }
+    char head[16] = {};
+    const ssize_t got = ::read(fd, head, sizeof head);
+    const int readError = errno;
+    ::close(fd);
+    if (got < 0)
+        return systemErrorText(readError);
+    if (st.st_size == 0)
+        return QStringLiteral("el archivo está vacío (0 bytes), no es una base de datos");
+    // An encrypted file starts with random bytes; this header means nobody ever gave it the key.
+    if (got == sizeof head && std::memcmp(head, "SQLite format 3", sizeof head) == 0)
+        return QStringLiteral("el archivo es una base de datos sin contraseña, y la del programa se "
+                              "guarda protegida con su contraseña");
+
+    if (::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) != 0) {
+        const int error = errno;
+        if (error == EROFS)
+            return QStringLiteral("el archivo está en un disco de solo lectura");
+        if (error == EACCES || error == EPERM)
+            return QStringLiteral("no hay permiso para escribir en el archivo");
+        return systemErrorText(error);
+    }
+    // The journal of changes in progress is kept in files beside bd1.
+    const QString folder = QFileInfo(path).absolutePath();
+    if (::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK | X_OK, AT_EACCESS) != 0) {
+        const int error = errno;
+        if (error == EROFS)
+            return QStringLiteral("la carpeta «%1» está en un disco de solo lectura").arg(folder);
+        if (error == EACCES || error == EPERM)
+            return QStringLiteral("no hay permiso para escribir en la carpeta «%1», donde el programa "
+                                  "guarda junto a bd1 los cambios en curso")
+                .arg(folder);
+        return systemErrorText(error);
+    }
+    return {};
+}
+
 } // namespace
+
+QString systemErrorText(int errorNumber)
+{
+    switch (errorNumber) {
+    case ENOSPC:
+        return QStringLiteral("el disco está lleno");
+    case EDQUOT:
+        return QStringLiteral("se acabó el espacio de disco permitido a este usuario");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("no hay permiso para usar el archivo");
+    case EROFS:
+        return QStringLiteral("el disco es de solo lectura");
+    case EIO:
+        return QStringLiteral("falló la lectura o escritura en el disco");
+    case ENOENT:
+        return QStringLiteral("el archivo o su carpeta no existe");
+    case ENOTDIR:
+        return QStringLiteral("una parte de la ruta no es una carpeta");
+    case EISDIR:
+        return QStringLiteral("con ese nombre hay una carpeta, no un archivo");
+    case ENAMETOOLONG:
+        return QStringLiteral("la ruta del archivo es demasiado larga");
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("hay demasiados archivos abiertos");
+    case ENOLCK:
+        return QStringLiteral("el disco no permite bloquear archivos");
+    default:
+        return QStringLiteral("error del sistema número %1 (%2)")
+            .arg(errorNumber)
+            .arg(QString::fromLocal8Bit(std::strerror(errorNumber)));
+    }
+}
 
 Database::~Database()
 {
     close();
 }
 
-QString Database::causeText(int code)
+QString Database::causeText(int code, int systemError)
 {
-    switch (code & 0xff) {
+    const int primary = code & 0xff;
+    // For failures of reading and writing, the system's own reason is the precise one.
+    const bool systemFailure = primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN ||
+                               primary == SQLITE_READONLY || primary == SQLITE_PERM;
+    if (systemFailure && systemError != 0)
+        return systemErrorText(systemError);
+    switch (primary) {
     case SQLITE_NOTADB:
-        return QStringLiteral("la contraseña no corresponde o el archivo no es una base de datos");
+        return QStringLiteral("la contraseña no corresponde o el archivo no es una base de datos del "
+                              "programa (o su comienzo está dañado)");
     case SQLITE_CORRUPT:
         return QStringLiteral("el archivo está dañado");
     case SQLITE_FULL:
@@ -48,17 +161,27 @@ QString Database::causeText(int code)
 void Database::open(const QString& path, const QString& key)
 {
     close();
-    const QFileInfo info(path);
-    if (!info.exists())
-        throw DbError(fileMessage(path, QStringLiteral("el archivo no existe")));
-    if (!info.isFile() || !info.isReadable())
-        throw DbError(fileMessage(path, QStringLiteral("no hay permiso para leer el archivo")));
+    if (const QString cause = unusableFileCause(path); !cause.isEmpty())
+        throw DbError(fileMessage(path, cause));
+    openKeyed(path, key, SQLITE_OPEN_READWRITE);
+}
 
+void Database::create(const QString& path, const QString& key)
+{
+    close();
+    if (QFileInfo::exists(path))
+        throw DbError(fileMessage(path, QStringLiteral("ya existe un archivo con ese nombre")));
+    openKeyed(path, key, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+}
+
+void Database::openKeyed(const QString& path, const QString& key, int flags)
+{
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
+        const int systemError = db ? sqlite3_system_errno(db) : 0;
         sqlite3_close(db);
-        throw DbError(fileMessage(path, causeText(rc)));
+        throw DbError(fileMessage(path, causeText(rc, systemError)));
     }
     QString quoted = key;
     quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
@@ -69,8 +192,9 @@ void Database::open(const QString& path, const QString& key)
     if (rc == SQLITE_OK && sqlite3_db_readonly(db, "main") == 1)
         rc = SQLITE_READONLY;
     if (rc != SQLITE_OK) {
+        const int systemError = sqlite3_system_errno(db);
         sqlite3_close(db);
-        throw DbError(fileMessage(path, causeText(rc)));
+        throw DbError(fileMessage(path, causeText(rc, systemError)));
     }
     sqlite3_busy_timeout(db, 2000);
     m_db = db;
@@ -82,17 +206,33 @@ void Database::close()
     for (sqlite3_stmt* stmt : std::as_const(m_statements))
         sqlite3_finalize(stmt);
     m_statements.clear();
-    if (m_db) {
-        sqlite3_close(m_db);
-        m_db = nullptr;
-    }
+    if (!m_db)
+        return;
+    rollback();
+    // The engine folds the journal into the file by itself only when it closes the last
+    // connection to it; done here, bd1 is whole even when another connection is still open.
+    // A failure leaves the journal beside the file, where the next opening reads it.
+    if (sqlite3_db_readonly(m_db, "main") == 0)
+        sqlite3_exec(m_db, "PRAGMA wal_checkpoint(TRUNCATE);", nullptr, nullptr, nullptr);
+    // A statement prepared elsewhere on the handle would keep sqlite3_close from closing; this
+    // one closes as soon as such a statement is finalized.
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
 }
 
 void Database::raise(int code) const
 {
     QString detail = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
-    QString message = QStringLiteral("Error en la base de datos «%1»: %2").arg(m_path, causeText(code));
-    if (!detail.isEmpty() && (code & 0xff) != SQLITE_NOTADB)
+    const int systemError = m_db ? sqlite3_system_errno(m_db) : 0;
+    QString message =
+        QStringLiteral("Error en la base de datos «%1»: %2").arg(m_path, causeText(code, systemError));
+    // The engine's own words add nothing to a cause about the file or the disk.
+    const int primary = code & 0xff;
+    const bool aboutTheFile = primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT ||
+                              primary == SQLITE_FULL || primary == SQLITE_IOERR ||
+                              primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY ||
+                              primary == SQLITE_PERM;
+    if (!detail.isEmpty() && !aboutTheFile)
         message += QStringLiteral(" [%1]").arg(detail);
     throw DbError(message + QLatin1Char('.'));
 }

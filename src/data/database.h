@@ -17,6 +17,9 @@ inline const QString kDatabaseKey = QStringLiteral("QmK482");
 // The file name of the database in the program folder.
 inline const QString kDatabaseFileName = QStringLiteral("bd1");
 
+// Why a file operation failed, in words for the cashier, from the system's error number.
+QString systemErrorText(int errorNumber);
+
 // A database failure; message() is Spanish and fit to show to the cashier.
 class DbError : public std::runtime_error {
 public:
@@ -38,8 +41,13 @@ public:
     Database& operator=(const Database&) = delete;
 
     // Opens an existing file and checks the key with a read of sqlite_master. Writes nothing.
-    // Throws DbError whose message names the file and the cause.
+    // Throws DbError whose message names the file and the cause: missing, a folder, empty, not
+    // readable or writable, its folder not writable, an unencrypted file, a wrong key.
     void open(const QString& path, const QString& key = kDatabaseKey);
+    // Makes a new empty file at path, keyed, and opens it. Throws DbError when path exists.
+    void create(const QString& path, const QString& key);
+    // Moves every change still in the journal into the file itself and closes the connection,
+    // so that bd1 alone, copied after the program ends, holds every sale.
     void close();
     bool isOpen() const { return m_db != nullptr; }
     QString path() const { return m_path; }
@@ -66,10 +74,13 @@ public:
 
     // Throws DbError for the last failure of the connection, prefixed by what was being done.
     [[noreturn]] void raise(int code) const;
-    static QString causeText(int code);
+    // The cause of an engine failure; the system's error number, when the engine saw one, tells
+    // a full disk or a missing permission apart from other read and write failures.
+    static QString causeText(int code, int systemError = 0);
 
 private:
     void countWrite();
+    void openKeyed(const QString& path, const QString& key, int flags);
 
     sqlite3* m_db = nullptr;
     QString m_path;

@@ -2,10 +2,13 @@
 #include "data/schema.h"
 
 #include "data/database.h"
+#include "data/recordset.h"
 
 #include <QFile>
 
 #include <sqlite3.h>
+
+#include <algorithm>
 
 namespace tarvino {
 
@@ -70,20 +73,9 @@ void createDatabase(const QString& path, const QString& key)
     // half-made bd1 that the next start would take for a shop's file.
     const QString partial = path + QStringLiteral(".nuevo");
     QFile::remove(partial);
-    {
-        sqlite3* raw = nullptr;
-        int rc = sqlite3_open_v2(partial.toUtf8().constData(), &raw,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-        sqlite3_close(raw);
-        if (rc != SQLITE_OK) {
-            QFile::remove(partial);
-            throw DbError(QStringLiteral("No se pudo crear la base de datos «%1»: %2.")
-                              .arg(path, Database::causeText(rc)));
-        }
-    }
     try {
         Database db;
-        db.open(partial, key);
+        db.create(partial, key);
         Transaction tx(db);
         for (const TableSpec& table : tableSpecs()) {
             QStringList columns;
@@ -107,45 +99,135 @@ void createDatabase(const QString& path, const QString& key)
     }
 }
 
-QStringList tableColumns(Database& db, const QString& table)
+namespace {
+
+struct DeclaredColumn {
+    QString name;
+    QString type;
+};
+
+// The columns of a table with their declared types, as the file has them; none when the table
+// does not exist.
+std::vector<DeclaredColumn> declaredColumns(Database& db, const QString& table)
 {
-    QStringList names;
+    std::vector<DeclaredColumn> columns;
     // The engine's PRAGMA takes no parameters; table names here are the program's own constants.
     QString quoted = table;
     quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     sqlite3_stmt* stmt = db.statement(QStringLiteral("PRAGMA table_info(\"%1\")").arg(quoted));
     int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
-        names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        const auto text = [stmt](int i) {
+            return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)));
+        };
+        columns.push_back({text(1), text(2).trimmed()});
+    }
     sqlite3_reset(stmt);
     if (rc != SQLITE_DONE)
         db.raise(rc);
+    return columns;
+}
+
+// How the engine stores values in a column of this declared type (its rules of type affinity):
+// a number written into a TEXT column comes back as text, a code written into a NUMERIC one
+// loses its leading zeros.
+enum class Affinity { Integer, Text, Blob, Real, Numeric };
+
+Affinity affinityOf(const QString& declared)
+{
+    const QString t = declared.toUpper();
+    if (t.contains(QLatin1String("INT")))
+        return Affinity::Integer;
+    if (t.contains(QLatin1String("CHAR")) || t.contains(QLatin1String("CLOB")) ||
+        t.contains(QLatin1String("TEXT")))
+        return Affinity::Text;
+    if (t.isEmpty() || t.contains(QLatin1String("BLOB")))
+        return Affinity::Blob;
+    if (t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA")) ||
+        t.contains(QLatin1String("DOUB")))
+        return Affinity::Real;
+    return Affinity::Numeric;
+}
+
+// A declared type behaves as the program's own when the engine stores values the same way and
+// record sets convert them the same way (a DATETIME column reads and writes timestamps, any
+// other does not). VARCHAR(40) for a name or DOUBLE for an amount is as good as TEXT or REAL;
+// TEXT for a timestamp or for an amount is not.
+bool behavesAs(const QString& declared, const QString& wanted)
+{
+    return affinityOf(declared) == affinityOf(wanted) &&
+           kindOfDeclaredType(declared) == kindOfDeclaredType(wanted);
+}
+
+} // namespace
+
+QStringList tableColumns(Database& db, const QString& table)
+{
+    QStringList names;
+    for (const DeclaredColumn& column : declaredColumns(db, table))
+        names << column.name;
     return names;
 }
 
 void checkSchema(Database& db)
 {
+    // A damaged page elsewhere in the file would otherwise surface in the middle of a sale.
+    {
+        sqlite3_stmt* stmt = db.statement(QStringLiteral("PRAGMA quick_check"));
+        const int rc = sqlite3_step(stmt);
+        const QString verdict =
+            rc == SQLITE_ROW ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)))
+                             : QString();
+        sqlite3_reset(stmt);
+        const bool damaged = (rc == SQLITE_ROW && verdict != QLatin1String("ok")) ||
+                             (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB;
+        if (damaged)
+            throw DbError(QStringLiteral("La base de datos «%1» no sirve: el archivo está dañado. "
+                                         "Reemplácelo por su última copia de seguridad.")
+                              .arg(db.path()));
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            db.raise(rc);
+    }
+
+    QStringList problems;
     for (const TableSpec& table : tableSpecs()) {
         if (!table.used)
             continue;
-        const QStringList present = tableColumns(db, table.name);
-        if (present.isEmpty())
-            throw DbError(QStringLiteral("La base de datos «%1» no sirve: falta la tabla %2.")
-                              .arg(db.path(), table.name));
+        const std::vector<DeclaredColumn> present = declaredColumns(db, table.name);
+        if (present.empty()) {
+            problems << QStringLiteral("falta la tabla %1").arg(table.name);
+            continue;
+        }
         QStringList missing;
         for (const ColumnSpec& column : table.columns) {
-            const bool upgradable = table.name == QLatin1String("Temporal") &&
-                                    column.name == QLatin1String("ValorUnitario");
-            if (!upgradable && !present.contains(column.name, Qt::CaseInsensitive))
-                missing << column.name;
+            const QString wanted = column.type.section(QLatin1Char(' '), 0, 0);
+            const auto found = std::find_if(present.begin(), present.end(), [&](const DeclaredColumn& c) {
+                return c.name.compare(column.name, Qt::CaseInsensitive) == 0;
+            });
+            if (found == present.end()) {
+                const bool upgradable = table.name == QLatin1String("Temporal") &&
+                                        column.name == QLatin1String("ValorUnitario");
+                if (!upgradable)
+                    missing << column.name;
+            } else if (!behavesAs(found->type, wanted)) {
+                problems << QStringLiteral("en la tabla %1, la columna %2 %3 y debe ser de tipo %4")
+                                .arg(table.name, found->name,
+                                     found->type.isEmpty()
+                                         ? QStringLiteral("no tiene tipo")
+                                         : QStringLiteral("es de tipo %1").arg(found->type),
+                                     wanted);
+            }
         }
         if (!missing.isEmpty())
-            throw DbError(QStringLiteral("La base de datos «%1» no sirve: a la tabla %2 le falta %3 %4.")
-                              .arg(db.path(), table.name,
-                                   missing.size() == 1 ? QStringLiteral("la columna")
-                                                       : QStringLiteral("las columnas"),
-                                   missing.join(QStringLiteral(", "))));
+            problems << QStringLiteral("a la tabla %1 le falta %2 %3")
+                            .arg(table.name,
+                                 missing.size() == 1 ? QStringLiteral("la columna")
+                                                     : QStringLiteral("las columnas"),
+                                 missing.join(QStringLiteral(", ")));
     }
+    if (!problems.isEmpty())
+        throw DbError(QStringLiteral("La base de datos «%1» no sirve: %2.")
+                          .arg(db.path(), problems.join(QStringLiteral("; "))));
 }
 
 void prepareDatabase(Database& db)

@@ -28,8 +28,10 @@ const std::vector<TableSpec>& tableSpecs();
 // with password "admin". The file appears complete or not at all. Throws DbError.
 void createDatabase(const QString& path, const QString& key);
 
-// Checks that every table in use has its columns (Temporal may lack ValorUnitario, which the
-// sales window adds). Writes nothing. Throws DbError naming the file and what is missing.
+// Checks that the file is not damaged and that every table in use has its columns (Temporal may
+// lack ValorUnitario, which the sales window adds), each declared with a type that stores and
+// converts values as the program's own type does. Writes nothing. Throws DbError naming the file
+// and every table and column that is missing or of the wrong type.
 void checkSchema(Database& db);
 
 // Settings and indexes the program needs beyond the tables: a journal that survives a crash or

@@ -4,17 +4,22 @@
 #include "data/queries.h"
 #include "data/recordset.h"
 #include "data/schema.h"
+#include "sales/recording.h"
+#include "sales/sales_day.h"
 #include "support/temp_shop.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sqlite3.h>
+
+#include <algorithm>
 
 using namespace tarvino;
 using namespace tarvino::test;
@@ -79,6 +84,57 @@ const QString kShellTables = QStringLiteral(
     " Nivel INTEGER, permisoproductos INTEGER, permisorecaudacion INTEGER);\n"
     "INSERT INTO Usuarios VALUES ('admin', 'admin', 0, 1, 1, 1);\n");
 
+// Makes table again with one column declared as type, the others as the program declares them.
+void redeclare(Database& db, const QString& table, const QString& column, const QString& type)
+{
+    const auto spec = std::find_if(tableSpecs().begin(), tableSpecs().end(),
+                                   [&](const TableSpec& t) { return t.name == table; });
+    QStringList columns;
+    for (const ColumnSpec& c : spec->columns)
+        columns << QStringLiteral("\"%1\" %2").arg(c.name, c.name == column ? type : c.type);
+    db.execute(QStringLiteral("DROP TABLE \"%1\"; CREATE TABLE \"%1\" (%2)").arg(table, columns.join(", ")));
+}
+
+// Every row of every table with each value as the engine quotes it, so that the text '1500',
+// the integer 1500 and the real 1500.0 all read differently.
+QString quotedDump(Database& db)
+{
+    QString all;
+    for (const TableSpec& table : tableSpecs()) {
+        QStringList quoted;
+        for (const ColumnSpec& c : table.columns)
+            quoted << QStringLiteral("quote(\"%1\")").arg(c.name);
+        sqlite3_stmt* stmt = db.statement(QStringLiteral("select %1 from \"%2\" order by rowid")
+                                              .arg(quoted.join(QStringLiteral(" || '|' || ")), table.name));
+        all += table.name + QLatin1Char('\n');
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            all += columnText(stmt, 0) + QLatin1Char('\n');
+        sqlite3_reset(stmt);
+    }
+    return all;
+}
+
+// A day of the shop: a product with a code that starts with zeros, two sales of the same day a
+// minute apart (cash, then card), and the closing of the day.
+void runADay(TempShop& shop)
+{
+    shop.addProduct({QStringLiteral("00779"), QStringLiteral("Leche"), 10, 800.5, 1200, 2,
+                     QStringLiteral("Lácteos")});
+    const QString stamp = QStringLiteral("09/03/2026 9:05:07");
+    const SaleLines lines = {{QStringLiteral("1"), QStringLiteral("00779"), QStringLiteral("Leche"),
+                              QStringLiteral("2"), QStringLiteral("800.5"), QStringLiteral("1601"),
+                              QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("1"),
+                              QStringLiteral("Lácteos")}};
+    shop.clock.advance(60);
+    recordSale(shop.db, shop.clock, {lines, stamp, QStringLiteral("admin"), QStringLiteral("2400"),
+                                     QStringLiteral("EFECTIVO")});
+    shop.clock.advance(60);
+    recordSale(shop.db, shop.clock, {lines, stamp, QStringLiteral("admin"), QStringLiteral("2400"),
+                                     QStringLiteral("TARJETA")});
+    shop.clock.advance(60);
+    cierreDelDia(shop.db, shop.clock, stamp);
+}
+
 // The message of the DbError that f throws, or an empty text when it throws none.
 template <typename F>
 QString errorOf(F&& f)
@@ -97,6 +153,7 @@ class TestSchema : public QObject {
     Q_OBJECT
 
     bool m_haveShell = false;
+    QString m_ownDay; // a day run on a file with the program's own declarations
 
 private slots:
     void initTestCase()
@@ -246,6 +303,156 @@ private slots:
         for (const QString& name : std::as_const(named))
             QVERIFY2(message.contains(name), qPrintable(message));
         QCOMPARE(fileHash(shop.dbPath()), before);
+    }
+
+    // Declared types that store or convert values otherwise than the program's own are refused
+    // at start, naming each one; the file is left as it was.
+    void checkSchemaRefusesTypesThatBehaveOtherwise_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("named");
+        const auto row = [](const char* name, const char* table, const char* column, const char* type,
+                            const char* named) {
+            QTest::newRow(name) << table << column << type << QString::fromUtf8(named);
+        };
+        // Stamps stored as typed, not as ISO text: a day's second sale finds no day row.
+        row("day stamp TEXT", "TipoPago", "FechaInicio", "TEXT",
+            "en la tabla TipoPago, la columna FechaInicio es de tipo TEXT y debe ser de tipo DATETIME");
+        row("sale stamp VARCHAR", "Temporal", "FechaVenta", "VARCHAR(20)",
+            "la columna FechaVenta es de tipo VARCHAR(20) y debe ser de tipo DATETIME");
+        row("history stamp INTEGER", "Recaudacion", "FechaInicio", "INTEGER",
+            "la columna FechaInicio es de tipo INTEGER y debe ser de tipo DATETIME");
+        // Amounts kept as text sort and add up as text.
+        row("price TEXT", "Productos", "PrecioVenta", "TEXT",
+            "en la tabla Productos, la columna PrecioVenta es de tipo TEXT y debe ser de tipo REAL");
+        row("takings NUMERIC", "TipoPago", "efectivo", "NUMERIC",
+            "la columna efectivo es de tipo NUMERIC y debe ser de tipo REAL");
+        row("unit price TEXT", "Temporal", "ValorUnitario", "TEXT",
+            "la columna ValorUnitario es de tipo TEXT y debe ser de tipo REAL");
+        row("critical stock REAL", "Productos", "StockCritico", "REAL",
+            "la columna StockCritico es de tipo REAL y debe ser de tipo INTEGER");
+        // A NUMERIC code loses its leading zeros.
+        row("code STRING", "Productos", "CodigoProducto", "STRING",
+            "la columna CodigoProducto es de tipo STRING y debe ser de tipo TEXT");
+        row("receipt setting without type", "Usuarios", "PermisoCruce", "",
+            "en la tabla Usuarios, la columna PermisoCruce no tiene tipo y debe ser de tipo REAL");
+        row("date as a stamp", "TipoPago", "FechaCierre", "DATE TEXT",
+            "la columna FechaCierre es de tipo DATE TEXT y debe ser de tipo DATETIME");
+    }
+    void checkSchemaRefusesTypesThatBehaveOtherwise()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        QFETCH(QString, type);
+        QFETCH(QString, named);
+        TempShop shop;
+        redeclare(shop.db, table, column, type);
+        shop.db.close();
+        const QByteArray before = fileHash(shop.dbPath());
+
+        Database db;
+        db.open(shop.dbPath());
+        const QString message = errorOf([&] { checkSchema(db); });
+        db.close();
+        QVERIFY2(message.startsWith(QStringLiteral("La base de datos «%1» no sirve: ").arg(shop.dbPath())),
+                 qPrintable(message));
+        QVERIFY2(message.contains(named), qPrintable(message));
+        QCOMPARE(fileHash(shop.dbPath()), before);
+    }
+
+    void checkSchemaNamesEveryWrongColumnAtOnce()
+    {
+        TempShop shop;
+        redeclare(shop.db, QStringLiteral("TipoPago"), QStringLiteral("FechaCierre"), QStringLiteral("TEXT"));
+        shop.db.execute(QStringLiteral("DROP TABLE Usuarios"));
+        const QString message = errorOf([&] { checkSchema(shop.db); });
+        QCOMPARE(message, QStringLiteral("La base de datos «%1» no sirve: en la tabla TipoPago, la "
+                                         "columna FechaCierre es de tipo TEXT y debe ser de tipo "
+                                         "DATETIME; falta la tabla Usuarios.")
+                              .arg(shop.dbPath()));
+    }
+
+    // Other spellings of the same types are accepted, and a day of sales leaves exactly the same
+    // values in the file as with the program's own declarations.
+    void typesThatBehaveAlikeWorkAlike_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("type");
+        QTest::newRow("name VARCHAR(40)") << "Productos" << "NombreProducto" << "VARCHAR(40)";
+        QTest::newRow("code CHAR(15)") << "Productos" << "CodigoProducto" << "CHAR(15)";
+        QTest::newRow("stock DOUBLE") << "Productos" << "Cantidad" << "DOUBLE";
+        QTest::newRow("critical stock SMALLINT") << "Productos" << "StockCritico" << "SMALLINT";
+        QTest::newRow("day stamp TIMESTAMP") << "TipoPago" << "FechaInicio" << "TIMESTAMP";
+        QTest::newRow("closing stamp lower case") << "TipoPago" << "FechaCierre" << "datetime";
+        QTest::newRow("takings FLOAT") << "TipoPago" << "efectivo" << "FLOAT";
+        QTest::newRow("sale stamp DATE") << "Temporal" << "FechaVenta" << "DATE";
+        QTest::newRow("history amount DOUBLE PRECISION")
+            << "Recaudacion" << "TotalVenta" << "DOUBLE PRECISION";
+    }
+    void typesThatBehaveAlikeWorkAlike()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        QFETCH(QString, type);
+        QLocale::setDefault(QLocale::c());
+        if (m_ownDay.isEmpty()) {
+            TempShop own;
+            runADay(own);
+            m_ownDay = quotedDump(own.db);
+        }
+
+        TempShop other;
+        redeclare(other.db, table, column, type);
+        checkSchema(other.db);
+        prepareDatabase(other.db);
+        runADay(other);
+
+        QCOMPARE(other.count(QStringLiteral("TipoPago")), 1);
+        QCOMPARE(quotedDump(other.db), m_ownDay);
+    }
+
+    // After closing, bd1 alone holds every change: a copy taken without the journal beside it
+    // has them all, also when another connection was still open at the closing.
+    void closedFileIsWholeWithoutItsJournal_data()
+    {
+        QTest::addColumn<bool>("otherConnection");
+        QTest::newRow("only connection") << false;
+        QTest::newRow("another connection open") << true;
+    }
+    void closedFileIsWholeWithoutItsJournal()
+    {
+        QFETCH(bool, otherConnection);
+        TempShop shop;
+        QCOMPARE(shop.scalar(QStringLiteral("PRAGMA journal_mode")), QVariant(QStringLiteral("wal")));
+        Database other;
+        if (otherConnection)
+            other.open(shop.dbPath());
+        Transaction tx(shop.db);
+        for (int i = 0; i < 300; ++i)
+            shop.addProduct({QString::number(i), QStringLiteral("Producto %1").arg(i)});
+        tx.commit();
+        QVERIFY(QFileInfo(shop.dbPath() + QStringLiteral("-wal")).size() > 0);
+        shop.db.close();
+
+        QTemporaryDir copyDir;
+        const QString copy = copyDir.filePath(QStringLiteral("bd1"));
+        QVERIFY(QFile::copy(shop.dbPath(), copy));
+        Database db;
+        db.open(copy);
+        RecordSet rs;
+        rs.open(db, queries::kProductos);
+        int rows = 0;
+        for (; !rs.eof(); rs.moveNext())
+            ++rows;
+        QCOMPARE(rows, 300);
+        rs.close();
+        db.close();
+        if (m_haveShell)
+            QVERIFY(runShell(copy, kShellKey + QStringLiteral("select count(*) from Productos;\n"))
+                        .contains(QLatin1String("300")));
     }
 
     void openRefusesUnusableFiles_data()
