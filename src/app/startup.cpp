@@ -16,10 +16,10 @@ bool singleCopyCheck(SingleCopy& lock, Messages& messages)
     switch (lock.acquire()) {
     case SingleCopy::Result::Acquired:
         return true;
-    case SingleCopy::Result::Unwritable:
-        messages.inform(QStringLiteral("No se pudo crear el archivo «%1»: no hay permiso para escribir "
-                                       "en la carpeta del programa.\n\nEl programa se cerrará.")
-                            .arg(lock.fileName()),
+    case SingleCopy::Result::Failed:
+        messages.inform(QStringLiteral("No se pudo preparar el archivo «%1», que impide abrir el programa "
+                                       "dos veces a la vez: %2.\n\nEl programa se cerrará.")
+                            .arg(lock.fileName(), lock.failureCause()),
                         kAppTitle, Messages::Icon::Critical);
         return false;
     case SingleCopy::Result::OtherCopyRunning:

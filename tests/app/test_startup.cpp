@@ -11,12 +11,23 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <memory>
+
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/mount.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 using namespace tarvino;
 using namespace tarvino::test;
@@ -36,6 +47,143 @@ QByteArray fileHash(const QString& path)
 QStringList folderEntries(const QString& folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// A small disk of its own (a tmpfs of 64 KiB), for a full or read-only disk. Mounting needs root;
+// where it is refused, mounted() is false and the test skips.
+class SmallDisk {
+public:
+    SmallDisk()
+    {
+        m_mounted = m_dir.isValid() &&
+                    ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0,
+                            "size=64k") == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+    QString path() const { return m_dir.path(); }
+    // Takes every byte that is left.
+    bool fill()
+    {
+        const int fd = ::open(QFile::encodeName(m_dir.filePath(QStringLiteral("relleno"))).constData(),
+                              O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0)
+            return false;
+        const QByteArray block(1024, 'x');
+        while (::write(fd, block.constData(), size_t(block.size())) > 0) {
+        }
+        const bool full = errno == ENOSPC;
+        ::close(fd);
+        return full;
+    }
+    bool makeReadOnly()
+    {
+        return ::mount(nullptr, QFile::encodeName(m_dir.path()).constData(), nullptr,
+                       MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+};
+
+// Root reads and writes whatever the permission bits say. While this lives, the process gives up
+// the rights that let it, and meets the bits as a shop's user does.
+class WithoutOverrideRights {
+public:
+    WithoutOverrideRights()
+    {
+        if (::geteuid() != 0) {
+            m_active = true;
+            return;
+        }
+        m_header = {_LINUX_CAPABILITY_VERSION_3, 0};
+        if (::syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        for (const int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER})
+            reduced[0].effective &= ~(1u << cap);
+        m_dropped = ::syscall(SYS_capset, &m_header, reduced) == 0;
+        m_active = m_dropped;
+    }
+    ~WithoutOverrideRights()
+    {
+        if (m_dropped)
+            ::syscall(SYS_capset, &m_header, m_saved);
+    }
+    bool active() const { return m_active; }
+
+private:
+    __user_cap_header_struct m_header{};
+    __user_cap_data_struct m_saved[2]{};
+    bool m_active = false;
+    bool m_dropped = false;
+};
+
+// A new bd1 in folder with enough products to fill many pages, closed.
+void makeShopFile(const QString& path)
+{
+    createDatabase(path, kDatabaseKey);
+    Database db;
+    db.open(path);
+    Transaction tx(db);
+    for (int i = 0; i < 400; ++i)
+        db.execute(QStringLiteral("INSERT INTO Productos (CodigoProducto, NombreProducto, Cantidad) "
+                                  "VALUES ('%1', 'Producto número %1', 10)")
+                       .arg(i));
+    tx.commit();
+}
+
+// The holder of a lock in another process: this same test program, started with the folder in
+// TARVINO_HOLD_LOCK_IN (see main), holds the lock until its input closes.
+class LockHolder {
+public:
+    explicit LockHolder(const QString& folder)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TARVINO_HOLD_LOCK_IN"), folder);
+        m_process.setProcessEnvironment(env);
+        m_process.start(QCoreApplication::applicationFilePath(), {});
+    }
+    ~LockHolder()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    // True when the other process reports that it holds the lock.
+    bool holding()
+    {
+        while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
+        }
+        return m_process.readLine().trimmed() == "held";
+    }
+    qint64 pid() const { return m_process.processId(); }
+    void endNormally()
+    {
+        m_process.closeWriteChannel();
+        m_process.waitForFinished();
+    }
+    void kill()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+
+private:
+    QProcess m_process;
+};
+
+void checkSecondCopyMessage(const FakeMessages& messages)
+{
+    QCOMPARE(messages.boxes.size(), 1);
+    QCOMPARE(messages.boxes[0].kind, FakeMessages::Box::Inform);
+    QCOMPARE(messages.boxes[0].text, QStringLiteral("ERROR : \rEl programa ya está en ejecución"));
+    QCOMPARE(messages.boxes[0].title, QStringLiteral("Tarvino 1.0 - Error de ingreso"));
+    QCOMPARE(messages.boxes[0].icon, Messages::Icon::Exclamation);
 }
 
 } // namespace
@@ -76,14 +224,26 @@ private slots:
     void unusableFileIsReportedOnce_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("wrong key") << "key";
-        QTest::newRow("garbage") << "garbage";
-        QTest::newRow("missing table") << "table";
-        QTest::newRow("empty file") << "empty";
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("wrong key") << "key" << "la contraseña no corresponde";
+        QTest::newRow("garbage") << "garbage" << "no es una base de datos del programa";
+        QTest::newRow("missing table") << "table" << "falta la tabla Usuarios";
+        QTest::newRow("empty file") << "empty" << "el archivo está vacío";
+        QTest::newRow("folder") << "folder" << "hay una carpeta, no un archivo";
+        QTest::newRow("unencrypted") << "plain" << "base de datos sin contraseña";
+        QTest::newRow("damaged") << "damaged" << "el archivo está dañado";
+        QTest::newRow("date column of type TEXT")
+            << "type" << "la columna FechaCierre es de tipo TEXT y debe ser de tipo DATETIME";
+        QTest::newRow("file not readable") << "unreadable" << "no hay permiso para leer el archivo";
+        QTest::newRow("file not writable")
+            << "unwritable" << "no hay permiso para escribir en el archivo";
+        QTest::newRow("folder not writable")
+            << "folder unwritable" << "no hay permiso para escribir en la carpeta";
     }
     void unusableFileIsReportedOnce()
     {
         QFETCH(QString, kind);
+        QFETCH(QString, cause);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("bd1"));
         if (kind == QLatin1String("key")) {
@@ -93,6 +253,30 @@ private slots:
             Database db;
             db.open(path);
             db.execute(QStringLiteral("DROP TABLE Usuarios"));
+        } else if (kind == QLatin1String("type")) {
+            createDatabase(path, kDatabaseKey);
+            Database db;
+            db.open(path);
+            db.execute(QStringLiteral("DROP TABLE TipoPago; CREATE TABLE TipoPago (FechaInicio DATETIME,"
+                                      " efectivo REAL, tarjeta REAL, CajaInicial INTEGER, FechaCierre TEXT)"));
+        } else if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bd1")));
+        } else if (kind == QLatin1String("plain")) {
+            sqlite3* raw = nullptr;
+            QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(raw, "CREATE TABLE Usuarios (NombreUsuario TEXT)", nullptr, nullptr,
+                                  nullptr),
+                     SQLITE_OK);
+            sqlite3_close(raw);
+        } else if (kind == QLatin1String("damaged")) {
+            makeShopFile(path);
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.size() > 20 * 1024);
+            file.seek(file.size() / 2); // a page of products, far from the first page
+            file.write(QByteArray(64, '\0'));
+        } else if (kind.startsWith(QLatin1String("un")) || kind == QLatin1String("folder unwritable")) {
+            createDatabase(path, kDatabaseKey);
         } else {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -100,18 +284,77 @@ private slots:
                 file.write(QByteArray(4096, '\x5a'));
         }
         const QByteArray before = fileHash(path);
+        std::unique_ptr<WithoutOverrideRights> ordinaryUser;
+        if (kind == QLatin1String("unreadable") || kind.contains(QLatin1String("unwritable"))) {
+            if (kind == QLatin1String("unreadable"))
+                QFile::setPermissions(path, QFileDevice::WriteOwner);
+            else if (kind == QLatin1String("unwritable"))
+                QFile::setPermissions(path, QFileDevice::ReadOwner);
+            else
+                QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            ordinaryUser = std::make_unique<WithoutOverrideRights>();
+            if (!ordinaryUser->active()) {
+                ordinaryUser.reset();
+                QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                      QFileDevice::ExeOwner);
+                QSKIP("cannot give up the rights of root here");
+            }
+        }
 
         FakeMessages messages;
         Database db;
-        QVERIFY(!openShopDatabase(db, dir.path(), messages));
+        const bool opened = openShopDatabase(db, dir.path(), messages);
+        ordinaryUser.reset();
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ExeOwner);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QVERIFY(!opened);
         QVERIFY(!db.isOpen());
         QCOMPARE(messages.boxes.size(), 1);
         const FakeMessages::Box& box = messages.boxes[0];
         QCOMPARE(box.kind, FakeMessages::Box::Inform);
         QCOMPARE(box.icon, Messages::Icon::Critical);
         QVERIFY2(box.text.contains(path), qPrintable(box.text));
+        QVERIFY2(box.text.contains(cause), qPrintable(box.text));
         QCOMPARE(fileHash(path), before);
-        QCOMPARE(folderEntries(dir.path()), QStringList{QStringLiteral("bd1")});
+        QCOMPARE(folderEntries(dir.path()),
+                 kind == QLatin1String("folder") ? QStringList() : QStringList{QStringLiteral("bd1")});
+    }
+
+    // A full disk at start names itself, whether the lock or the database meets it first.
+    void fullDiskAtStart_data()
+    {
+        QTest::addColumn<bool>("lockMadeBefore");
+        QTest::newRow("lock made on the full disk") << false;
+        QTest::newRow("lock left from before") << true;
+    }
+    void fullDiskAtStart()
+    {
+        QFETCH(bool, lockMadeBefore);
+        SmallDisk disk;
+        if (!disk.mounted())
+            QSKIP("cannot mount a small disk here (needs root)");
+        createDatabase(QDir(disk.path()).filePath(QStringLiteral("bd1")), kDatabaseKey);
+        if (lockMadeBefore) {
+            QFile lock(QDir(disk.path()).filePath(QStringLiteral("bd1.lock")));
+            QVERIFY(lock.open(QIODevice::WriteOnly));
+            lock.write("12345\ntarvino\ncaja\n");
+        }
+        QVERIFY(disk.fill());
+
+        // As main does: the single-copy rule, then the database.
+        FakeMessages messages;
+        SingleCopy lock(disk.path());
+        Database db;
+        const bool started = singleCopyCheck(lock, messages) &&
+                             openShopDatabase(db, disk.path(), messages);
+        QVERIFY(!started);
+        QCOMPARE(messages.boxes.size(), 1);
+        QVERIFY2(messages.lastText().contains(QStringLiteral("el disco está lleno")),
+                 qPrintable(messages.lastText()));
+        QVERIFY2(messages.lastText().contains(lockMadeBefore ? QStringLiteral("base de datos")
+                                                             : QStringLiteral("bd1.lock")),
+                 qPrintable(messages.lastText()));
     }
 
     void secondCopyIsRefused()
@@ -124,76 +367,208 @@ private slots:
 
         SingleCopy second(dir.path());
         QVERIFY(!singleCopyCheck(second, messages));
-        QCOMPARE(messages.boxes.size(), 1);
-        QCOMPARE(messages.boxes[0].kind, FakeMessages::Box::Inform);
-        QCOMPARE(messages.boxes[0].text,
-                 QStringLiteral("ERROR : \rEl programa ya está en ejecución"));
-        QCOMPARE(messages.boxes[0].title, QStringLiteral("Tarvino 1.0 - Error de ingreso"));
-        QCOMPARE(messages.boxes[0].icon, Messages::Icon::Exclamation);
+        checkSecondCopyMessage(messages);
         // The refused copy leaves the running one's lock alone.
         QVERIFY(!singleCopyCheck(second, messages));
         QVERIFY(singleCopyCheck(*first, messages));
         QCOMPARE(messages.boxes.size(), 2);
 
         first.reset();
+        QCOMPARE(folderEntries(dir.path()), QStringList());
         SingleCopy third(dir.path());
         QVERIFY(singleCopyCheck(third, messages));
         QCOMPARE(messages.boxes.size(), 2);
     }
 
-    void lockLeftByAnotherProcess_data()
+    // A copy running in another process blocks a start until it ends, normally or not.
+    void copyInAnotherProcess_data()
     {
-        QTest::addColumn<bool>("running");
-        QTest::newRow("process gone") << false;
-        QTest::newRow("process still running") << true;
+        QTest::addColumn<bool>("killed");
+        QTest::newRow("ends normally") << false;
+        QTest::newRow("killed") << true;
     }
-    void lockLeftByAnotherProcess()
+    void copyInAnotherProcess()
     {
-        QFETCH(bool, running);
-        QProcess other;
-        other.start(running ? QStringLiteral("/bin/sleep") : QStringLiteral("/bin/true"),
-                    running ? QStringList{QStringLiteral("30")} : QStringList());
-        QVERIFY(other.waitForStarted());
-        const qint64 pid = other.processId();
-        QVERIFY(pid > 0);
-        if (!running)
-            QVERIFY(other.waitForFinished());
-
+        QFETCH(bool, killed);
         QTemporaryDir dir;
-        const QString lockPath = dir.filePath(QStringLiteral("bd1.lock"));
+        LockHolder other(dir.path());
+        QVERIFY(other.holding());
+
+        FakeMessages messages;
         {
-            QFile lock(lockPath);
-            QVERIFY(lock.open(QIODevice::WriteOnly));
-            // QLockFile's format: process id, program name, host name.
-            const QString app =
-                running ? QStringLiteral("sleep") : QCoreApplication::applicationName();
-            const QString host = QSysInfo::machineHostName();
-            lock.write(QStringLiteral("%1\n%2\n%3\n").arg(pid).arg(app, host).toUtf8());
+            SingleCopy copy(dir.path());
+            QVERIFY(!singleCopyCheck(copy, messages));
+            checkSecondCopyMessage(messages);
         }
+        QFile note(dir.filePath(QStringLiteral("bd1.lock")));
+        QVERIFY(note.open(QIODevice::ReadOnly));
+        QCOMPARE(note.readLine().trimmed().toLongLong(), other.pid());
+        note.close();
+
+        if (killed)
+            other.kill();
+        else
+            other.endNormally();
+        QCOMPARE(QFile::exists(note.fileName()), killed);
+        SingleCopy copy(dir.path());
+        QVERIFY(singleCopyCheck(copy, messages));
+        QCOMPARE(messages.boxes.size(), 1);
+    }
+
+    // A copy of the program that locks with QLockFile holds the same system lock.
+    void lockHeldByQLockFile()
+    {
+        QTemporaryDir dir;
+        QLockFile held(dir.filePath(QStringLiteral("bd1.lock")));
+        QVERIFY(held.tryLock(0));
         FakeMessages messages;
         SingleCopy copy(dir.path());
-        const bool acquired = singleCopyCheck(copy, messages);
-        if (running) {
-            other.kill();
-            other.waitForFinished();
-        }
-        QCOMPARE(acquired, !running);
-        QCOMPARE(messages.boxes.size(), running ? 1 : 0);
-        QFile lock(lockPath);
-        QVERIFY(lock.open(QIODevice::ReadOnly));
-        QCOMPARE(lock.readLine().trimmed().toLongLong(),
-                 running ? pid : QCoreApplication::applicationPid());
+        QVERIFY(!singleCopyCheck(copy, messages));
+        checkSecondCopyMessage(messages);
     }
 
-    void lockThatCannotBeMadeIsNotTakenForASecondCopy()
+    // Whatever lies at the lock's place, if no running copy holds it, a start goes on.
+    void lockNobodyHoldsIsTakenOver_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("empty file an hour old") << "empty";
+        QTest::newRow("garbage") << "garbage";
+        QTest::newRow("note of a process that ended") << "ended";
+        QTest::newRow("note of a running process that is not the program") << "running";
+        QTest::newRow("note naming this very process") << "self";
+        QTest::newRow("note from another machine") << "machine";
+        QTest::newRow("empty folder") << "folder";
+    }
+    void lockNobodyHoldsIsTakenOver()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QString lockPath = dir.filePath(QStringLiteral("bd1.lock"));
+        QProcess sleeper;
+        if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bd1.lock")));
+        } else {
+            QByteArray note;
+            const QByteArray host = QSysInfo::machineHostName().toUtf8();
+            const QByteArray app = QCoreApplication::applicationName().toUtf8();
+            if (kind == QLatin1String("garbage")) {
+                note = QByteArray("\x01\xff\x00 basura sin sentido\n").repeated(50);
+            } else if (kind == QLatin1String("ended")) {
+                QProcess done;
+                done.start(QStringLiteral("/bin/true"), {});
+                QVERIFY(done.waitForFinished());
+                note = QByteArray::number(done.processId()) + '\n' + app + '\n' + host + '\n';
+            } else if (kind == QLatin1String("running")) {
+                sleeper.start(QStringLiteral("/bin/sleep"), {QStringLiteral("30")});
+                QVERIFY(sleeper.waitForStarted());
+                note = QByteArray::number(sleeper.processId()) + "\nsleep\n" + host + '\n';
+            } else if (kind == QLatin1String("self")) {
+                note = QByteArray::number(QCoreApplication::applicationPid()) + '\n' + app + '\n' +
+                       host + '\n';
+            } else if (kind == QLatin1String("machine")) {
+                note = "4242\ntarvino\notra-caja\n";
+            }
+            QFile file(lockPath);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(note);
+            const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+            QVERIFY(file.setFileTime(hourAgo, QFileDevice::FileModificationTime));
+        }
+
+        FakeMessages messages;
+        {
+            SingleCopy copy(dir.path());
+            QVERIFY(singleCopyCheck(copy, messages));
+            QVERIFY2(messages.boxes.isEmpty(), qPrintable(messages.lastText()));
+            QFile note(lockPath);
+            QVERIFY(note.open(QIODevice::ReadOnly));
+            QCOMPARE(note.readAll(),
+                     QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+                         QCoreApplication::applicationName().toUtf8() + '\n' +
+                         QSysInfo::machineHostName().toUtf8() + '\n');
+            // Taken over, the lock keeps out a second copy like any other.
+            SingleCopy second(dir.path());
+            QVERIFY(!singleCopyCheck(second, messages));
+        }
+        sleeper.kill();
+        sleeper.waitForFinished();
+        QCOMPARE(QFileInfo::exists(lockPath), false);
+    }
+
+    // A folder with files at the lock's place is not the program's to remove.
+    void folderInTheWayIsReported()
     {
         QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("bd1.lock")));
+        QFile inside(dir.filePath(QStringLiteral("bd1.lock/notas.txt")));
+        QVERIFY(inside.open(QIODevice::WriteOnly));
+        inside.write("no borrar");
+        inside.close();
+
         FakeMessages messages;
-        SingleCopy copy(dir.filePath(QStringLiteral("no-such-folder")));
+        SingleCopy copy(dir.path());
         QVERIFY(!singleCopyCheck(copy, messages));
         QCOMPARE(messages.boxes.size(), 1);
-        QVERIFY(messages.lastText().contains(QStringLiteral("no-such-folder/bd1.lock")));
         QCOMPARE(messages.boxes[0].icon, Messages::Icon::Critical);
+        QCOMPARE(messages.lastText(),
+                 QStringLiteral("No se pudo preparar el archivo «%1», que impide abrir el programa dos "
+                                "veces a la vez: con ese nombre hay una carpeta que contiene archivos; "
+                                "muévala a otro lugar o bórrela y vuelva a abrir el programa.\n\n"
+                                "El programa se cerrará.")
+                     .arg(dir.filePath(QStringLiteral("bd1.lock"))));
+        QVERIFY(inside.open(QIODevice::ReadOnly));
+        QCOMPARE(inside.readAll(), QByteArray("no borrar"));
+    }
+
+    void lockThatCannotBeMadeNamesItsCause_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("folder missing") << "missing" << "no-such-folder» no existe";
+        QTest::newRow("folder not writable") << "unwritable" << "no hay permiso para escribir en la carpeta";
+        QTest::newRow("read-only disk") << "read-only" << "está en un disco de solo lectura";
+        QTest::newRow("full disk") << "full" << "el disco está lleno";
+    }
+    void lockThatCannotBeMadeNamesItsCause()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, cause);
+        QTemporaryDir dir;
+        SmallDisk disk;
+        QString folder = dir.path();
+        std::unique_ptr<WithoutOverrideRights> ordinaryUser;
+        if (kind == QLatin1String("missing")) {
+            folder = dir.filePath(QStringLiteral("no-such-folder"));
+        } else if (kind == QLatin1String("unwritable")) {
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            ordinaryUser = std::make_unique<WithoutOverrideRights>();
+            if (!ordinaryUser->active()) {
+                ordinaryUser.reset();
+                QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner);
+                QSKIP("cannot give up the rights of root here");
+            }
+        } else {
+            if (!disk.mounted())
+                QSKIP("cannot mount a small disk here (needs root)");
+            folder = disk.path();
+            QVERIFY(kind == QLatin1String("full") ? disk.fill() : disk.makeReadOnly());
+        }
+        FakeMessages messages;
+        SingleCopy copy(folder);
+        const bool acquired = singleCopyCheck(copy, messages);
+        ordinaryUser.reset();
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ExeOwner);
+        QVERIFY(!acquired);
+        QCOMPARE(messages.boxes.size(), 1);
+        QCOMPARE(messages.boxes[0].icon, Messages::Icon::Critical);
+        QVERIFY2(messages.lastText().contains(QDir(folder).filePath(QStringLiteral("bd1.lock"))),
+                 qPrintable(messages.lastText()));
+        QVERIFY2(messages.lastText().contains(cause), qPrintable(messages.lastText()));
+        QVERIFY(!messages.lastText().contains(QLatin1String("ejecución")));
+        if (kind == QLatin1String("full"))
+            QVERIFY(!QFileInfo::exists(QDir(folder).filePath(QStringLiteral("bd1.lock"))));
     }
 
     void noUsers()
@@ -235,5 +610,23 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestStartup)
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    // Started by LockHolder: another running copy, holding the lock of a folder until its input
+    // closes.
+    if (qEnvironmentVariableIsSet("TARVINO_HOLD_LOCK_IN")) {
+        SingleCopy lock(qEnvironmentVariable("TARVINO_HOLD_LOCK_IN"));
+        const bool held = lock.acquire() == SingleCopy::Result::Acquired;
+        std::fputs(held ? "held\n" : "refused\n", stdout);
+        std::fflush(stdout);
+        char c;
+        while (::read(STDIN_FILENO, &c, 1) > 0) {
+        }
+        return held ? 0 : 1;
+    }
+    TestStartup test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_startup.moc"
