@@ -2,14 +2,18 @@
 #include "common/qt_services.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QFontMetricsF>
 #include <QMessageBox>
-#include <QPainter>
+#include <QPageLayout>
 #include <QPageSize>
+#include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QScopeGuard>
 
 #include <algorithm>
+#include <limits>
 
 namespace tarvino {
 
@@ -35,7 +39,54 @@ QString shown(QString text)
     return text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
 }
 
-const QString kReceiptFont = QStringLiteral("Liberation Mono");
+// Metric-compatible with Arial, the proportional face roll-printer drivers print in by default.
+const QString kReceiptFont = QStringLiteral("Liberation Sans");
+// The printer's own size, for a receipt that sets none.
+constexpr double kDefaultPoints = 10;
+// Nothing is shrunk below this to make a line fit.
+constexpr double kSmallestPoints = 7;
+// A job that does not say its roll is for the wider one.
+constexpr double kDefaultRollWidth = 80;
+// Above the first line and below the last, in mm.
+constexpr double kEndMargin = 2;
+// Length of the page the layout is first measured on, in mm; any will do.
+constexpr double kTrialLength = 200;
+// The shrink is searched in at most this many steps of at least this ratio.
+constexpr int kFitAttempts = 100;
+constexpr double kFitStep = 1.002;
+// What a page length may fall short of its lines through rounding, in mm.
+constexpr double kPageSlack = 0.5;
+
+// The width a thermal head prints on a roll: 48 mm of a 58 mm roll, 72 mm of an 80 mm one.
+double headWidth(double rollWidth)
+{
+    return rollWidth - (rollWidth < 70 ? 10 : 8);
+}
+
+QFont receiptFont(double points, bool bold)
+{
+    QFont font(kReceiptFont);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+// The text without its trailing blanks, which take room but leave no ink.
+QString inked(const QString& text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).isSpace())
+        --end;
+    return text.left(end);
+}
+
+QPageLayout rollPage(double width, double length, const QMarginsF& margins)
+{
+    return QPageLayout(QPageSize(QSizeF(width, length), QPageSize::Millimeter, QString(),
+                                 QPageSize::ExactMatch),
+                       QPageLayout::Portrait, margins, QPageLayout::Millimeter);
+}
 } // namespace
 
 void QtMessages::inform(const QString& text, const QString& title, Icon icon)
@@ -52,9 +103,11 @@ bool QtMessages::ask(const QString& text, const QString& title)
     return box.exec() == QMessageBox::Yes;
 }
 
-QtPrinter::QtPrinter(const QString& pdfPath, double rollWidthMm)
-    : m_pdfPath(pdfPath), m_rollWidthMm(rollWidthMm)
+QtPrinter::QtPrinter(const QString& pdfPath) : m_pdfPath(pdfPath) {}
+
+void QtPrinter::setRollWidth(double millimetres)
 {
+    m_rollWidth = millimetres;
 }
 
 void QtPrinter::setCurrentX(int twips)
@@ -87,58 +140,107 @@ void QtPrinter::reset()
     m_lines.clear();
     m_current.clear();
     m_x = -1;
-    m_size = 10;
+    m_size = kDefaultPoints;
     m_bold = false;
+    m_rollWidth = kDefaultRollWidth;
 }
 
-void QtPrinter::render(QPagedPaintDevice& device, QPainter& painter)
+QtPrinter::Job QtPrinter::layOut(const QPaintDevice& device, double printableWidth) const
 {
+    const double dotsPerMmX = device.logicalDpiX() / 25.4;
+    const double dotsPerMmY = device.logicalDpiY() / 25.4;
     const double dotsPerTwip = device.logicalDpiX() / 1440.0;
-    const auto fontFor = [](const Piece& piece, double scale) {
-        QFont font(kReceiptFont);
-        font.setStyleHint(QFont::Monospace);
-        font.setPointSizeF(piece.size * scale);
-        font.setBold(piece.bold);
-        return font;
+    const double available = printableWidth * dotsPerMmX;
+    const auto advance = [&device](const Piece& piece, double scale, const QString& text) {
+        return QFontMetricsF(receiptFont(piece.size * scale, piece.bold), &device)
+            .horizontalAdvance(text);
     };
 
-    // The font shrinks until the widest line printed from the left margin (the date, the rules,
-    // the column titles) fits the roll; lines with set positions do not count, since their
-    // positions are distances on the paper and stay as they are. A printer with wider paper
-    // than an 80 mm roll still gets the receipt at roll width.
-    const double rollWidth = 72.0 / 25.4 * device.logicalDpiX(); // printable width of 80 mm rolls
-    const double paperWidth = std::min<double>(device.width(), rollWidth);
-    double widest = 1;
-    for (const Line& line : std::as_const(m_lines)) {
-        if (line.isEmpty() || line.first().x >= 0)
-            continue;
-        double width = 0;
+    // Every text has to end inside the printable width. Counted from its line's last set
+    // position (or the left margin), the texts since that position grow with the font while the
+    // position itself stays where it is on the paper. The result is how many times too wide the
+    // worst of them is at the given scale.
+    const auto overshoot = [&](double scale) {
+        double worst = 0;
+        for (const Line& line : m_lines) {
+            double anchor = 0;
+            double run = 0;
+            for (const Piece& piece : line) {
+                if (piece.x >= 0) {
+                    anchor = piece.x * dotsPerTwip;
+                    run = 0;
+                }
+                const double ink = run + advance(piece, scale, inked(piece.text));
+                if (ink > 0 && anchor < available)
+                    worst = std::max(worst, ink / (available - anchor));
+                run += advance(piece, scale, piece.text);
+            }
+        }
+        return worst;
+    };
+    double smallest = std::numeric_limits<double>::max();
+    for (const Line& line : m_lines) {
         for (const Piece& piece : line)
-            width += QFontMetricsF(fontFor(piece, 1), &device).horizontalAdvance(piece.text);
-        widest = std::max(widest, width);
+            smallest = std::min(smallest, piece.size);
     }
-    const double scale = std::min(1.0, paperWidth / widest);
+    // A line too long even in the smallest readable print (a long product name on a narrow
+    // roll) is cut by the paper's edge rather than shrink the whole receipt out of reach.
+    const double least = std::min(1.0, kSmallestPoints / smallest);
+    // Fonts come in whole device pixels, so widths are not quite proportional to the size: the
+    // size found from one measure is checked, and trimmed a little more where it still overflows.
+    double scale = 1;
+    for (int attempt = 0; attempt < kFitAttempts && scale > least; ++attempt) {
+        const double over = overshoot(scale);
+        if (over <= 1)
+            break;
+        scale = std::max(least, scale / std::max(over, kFitStep));
+    }
 
+    Job job;
+    job.scale = scale;
     double y = 0;
-    for (const Line& line : std::as_const(m_lines)) {
+    for (const Line& line : m_lines) {
+        double ascent = 0;
         double height = 0;
-        for (const Piece& piece : line)
-            height = std::max(height, QFontMetricsF(fontFor(piece, scale), &device).lineSpacing());
-        if (y + height > device.height()) {
-            device.newPage();
-            y = 0;
+        for (const Piece& piece : line) {
+            const QFontMetricsF metrics(receiptFont(piece.size * scale, piece.bold), &device);
+            ascent = std::max(ascent, metrics.ascent());
+            height = std::max(height, metrics.lineSpacing());
         }
         double x = 0;
         for (const Piece& piece : line) {
-            const QFont font = fontFor(piece, scale);
-            const QFontMetricsF metrics(font, &device);
             if (piece.x >= 0)
                 x = piece.x * dotsPerTwip;
-            painter.setFont(font);
-            painter.drawText(QPointF(x, y + metrics.ascent()), piece.text);
-            x += metrics.horizontalAdvance(piece.text);
+            job.texts << PlacedText{piece.text,
+                                    piece.size * scale,
+                                    piece.bold,
+                                    QPointF(x / dotsPerMmX, (y + ascent) / dotsPerMmY),
+                                    advance(piece, scale, inked(piece.text)) / dotsPerMmX,
+                                    y / dotsPerMmY,
+                                    height / dotsPerMmY};
+            x += advance(piece, scale, piece.text);
         }
         y += height;
+    }
+    return job;
+}
+
+void QtPrinter::render(QPrinter& printer, QPainter& painter) const
+{
+    const double dotsPerMmX = printer.logicalDpiX() / 25.4;
+    const double dotsPerMmY = printer.logicalDpiY() / 25.4;
+    const double pageLength = printer.height() / dotsPerMmY;
+    double offset = 0;
+    for (const PlacedText& text : m_job.texts) {
+        // A driver that would not take a page of the receipt's length gets the rest on more.
+        if (text.top > offset && text.top + text.height - offset > pageLength + kPageSlack) {
+            printer.newPage();
+            offset = text.top;
+        }
+        painter.setFont(receiptFont(text.points, text.bold));
+        painter.drawText(QPointF(text.baseline.x() * dotsPerMmX,
+                                 (text.baseline.y() - offset) * dotsPerMmY),
+                         text.text);
     }
 }
 
@@ -148,30 +250,44 @@ void QtPrinter::endDocument()
         m_lines << m_current;
         m_current.clear();
     }
+    const auto done = qScopeGuard([this] { reset(); });
     QPrinter printer(QPrinter::HighResolution);
     if (m_pdfPath.isEmpty()) {
         const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-        if (info.isNull()) {
-            reset();
+        if (info.isNull())
             throw PrinterError(QStringLiteral("no hay una impresora predeterminada"));
-        }
         printer.setPrinterName(info.printerName());
     } else {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(m_pdfPath);
-        printer.setPageSize(QPageSize(QSizeF(m_rollWidthMm, 200), QPageSize::Millimeter));
-        printer.setPageMargins(QMarginsF(3, 3, 3, 3), QPageLayout::Millimeter);
     }
     printer.setDocName(QStringLiteral("Boleta Tarvino"));
+
+    // The page is the roll: first as wide as it, to learn what the driver leaves printable, then
+    // as long as the lines laid out on that width.
+    const double side = (m_rollWidth - headWidth(m_rollWidth)) / 2;
+    const QMarginsF margins(side, kEndMargin, side, kEndMargin);
+    printer.setPageLayout(rollPage(m_rollWidth, kTrialLength, margins));
+    const QPageLayout trial = printer.pageLayout();
+    const double printable =
+        std::min(trial.paintRect(QPageLayout::Millimeter).width(), headWidth(m_rollWidth));
+    Job job = layOut(printer, printable);
+    const double length = job.texts.isEmpty()
+                              ? 0
+                              : job.texts.last().top + job.texts.last().height;
+    const QMarginsF kept = trial.margins(QPageLayout::Millimeter);
+    printer.setPageLayout(rollPage(m_rollWidth, kept.top() + length + kept.bottom(), kept));
+    const QPageLayout page = printer.pageLayout();
+    job.rollWidth = m_rollWidth;
+    job.page = page.fullRect(QPageLayout::Millimeter).size();
+    job.margins = page.margins(QPageLayout::Millimeter);
+    m_job = job;
+
     QPainter painter;
-    if (!painter.begin(&printer)) {
-        reset();
+    if (!painter.begin(&printer))
         throw PrinterError(QStringLiteral("la impresora no respondió"));
-    }
     render(printer, painter);
-    const bool ok = painter.end();
-    reset();
-    if (!ok || printer.printerState() == QPrinter::Error)
+    if (!painter.end() || printer.printerState() == QPrinter::Error)
         throw PrinterError(QStringLiteral("la impresora no aceptó el trabajo"));
 }
 

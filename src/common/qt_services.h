@@ -3,11 +3,14 @@
 
 #include "common/services.h"
 
-#include <QFont>
+#include <QMarginsF>
+#include <QPointF>
+#include <QSizeF>
 #include <QVector>
 
+class QPaintDevice;
 class QPainter;
-class QPagedPaintDevice;
+class QPrinter;
 
 namespace tarvino {
 
@@ -18,20 +21,46 @@ public:
     bool ask(const QString& text, const QString& title) override;
 };
 
-// Prints on the system's default printer in a monospace font, shrunk when needed so that the
-// lines printed from the left margin fit an 80 mm roll (or narrower paper); set positions are
-// distances on the paper. With a PDF path it writes the receipt there instead, on a roll of
-// the given width, which is how a layout can be looked at without a printer.
+// Prints on the system's default printer in Liberation Sans (metric-compatible with Arial, the
+// face roll-printer drivers default to) at the sizes the receipt sets, 10 pt where it sets none.
+// Each job is one page as wide as its roll and as long as its lines, so that a driver whose own
+// sheet is A4 does not feed a sheet per receipt. The font shrinks only as far as the widest line
+// needs to fit the roll's printable width; set positions are distances on the paper. With a PDF
+// path it writes the receipt there instead, which is how a layout can be looked at without a
+// printer.
 class QtPrinter final : public Printer {
 public:
-    QtPrinter() = default;
-    QtPrinter(const QString& pdfPath, double rollWidthMm);
+    // One text as the last job put it on paper, in millimetres from the top-left corner of the
+    // printable area (where twip positions start).
+    struct PlacedText {
+        QString text;
+        double points = 0;
+        bool bold = false;
+        QPointF baseline;  // where the text starts on its baseline
+        double width = 0;  // without trailing blanks, which leave no ink
+        double top = 0;    // top of the text's line
+        double height = 0; // height of the text's line
+    };
+    // The last job's page and how far its font was shrunk.
+    struct Job {
+        double rollWidth = 0; // mm
+        QSizeF page;          // mm
+        QMarginsF margins;    // mm
+        double scale = 1;     // printed size / set size
+        QVector<PlacedText> texts;
+    };
 
+    QtPrinter() = default;
+    explicit QtPrinter(const QString& pdfPath);
+
+    void setRollWidth(double millimetres) override;
     void setCurrentX(int twips) override;
     void setFontSize(double points) override;
     void setBold(bool bold) override;
     void print(const QString& text, bool lineEnds) override;
     void endDocument() override;
+
+    const Job& lastJob() const { return m_job; }
 
 private:
     struct Piece {
@@ -42,16 +71,18 @@ private:
     };
     using Line = QVector<Piece>;
 
-    void render(QPagedPaintDevice& device, QPainter& painter);
+    Job layOut(const QPaintDevice& device, double printableWidth) const;
+    void render(QPrinter& printer, QPainter& painter) const;
     void reset();
 
     QString m_pdfPath;
-    double m_rollWidthMm = 80;
+    double m_rollWidth = 80;
     QVector<Line> m_lines;
     Line m_current;
     int m_x = -1;
     double m_size = 10;
     bool m_bold = false;
+    Job m_job;
 };
 
 } // namespace tarvino

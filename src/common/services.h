@@ -57,6 +57,9 @@ private:
 class Printer {
 public:
     virtual ~Printer() = default;
+    // The width in millimetres of the roll the job is laid out for (58 or 80); said before the
+    // first print of each job, so that the page is cut to the roll and not to the driver's sheet.
+    virtual void setRollWidth(double millimetres) = 0;
     virtual void setCurrentX(int twips) = 0;
     virtual void setFontSize(double points) = 0;
     virtual void setBold(bool bold) = 0;

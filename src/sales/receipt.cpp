@@ -38,6 +38,7 @@ double receiptSetting(Database& db, const QString& user)
 
 void ticket80(Printer& p, const Receipt& r)
 {
+    p.setRollWidth(80);
     line(p, QString(20, QLatin1Char(' ')) + stampText(r.when));
     line(p, QString(62, QLatin1Char('-')));
     blank(p);
@@ -67,6 +68,7 @@ void ticket80(Printer& p, const Receipt& r)
 
 void ticket58(Printer& p, const Receipt& r)
 {
+    p.setRollWidth(58);
     p.setFontSize(10);
     p.setBold(false);
     line(p, QStringLiteral("   ") + stampText(r.when));

@@ -70,6 +70,7 @@ private slots:
             QString(20, ' ') + "Forma de pago : EFECTIVO ",
             " ", " ", " ", " "};
         QCOMPARE(FakePrinter::lines(doc), expected);
+        QCOMPARE(d.shop.printer.rollWidths, QList<double>{80});
         // The 80 mm layout keeps the printer's own font.
         for (const auto& print : doc)
             QCOMPARE(print.size, 0.0);
@@ -102,6 +103,7 @@ private slots:
             "  Forma de pago : EFECTIVO ",
             " ", " ", " ", " "};
         QCOMPARE(FakePrinter::lines(doc), expected);
+        QCOMPARE(d.shop.printer.rollWidths, QList<double>{58});
         // Size 10 throughout except the bold size-11 total line.
         for (const auto& print : doc) {
             const bool totalLine = print.text.startsWith(QStringLiteral("Total       "));

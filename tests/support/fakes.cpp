@@ -42,13 +42,16 @@ void FakePrinter::print(const QString& text, bool lineEnds)
 void FakePrinter::endDocument()
 {
     Document done = m_current;
+    const double rollWidth = m_rollWidth;
     m_current.clear();
+    m_rollWidth = 0;
     if (!failNext.isEmpty()) {
         const QString why = failNext;
         failNext.clear();
         throw PrinterError(why);
     }
     documents << done;
+    rollWidths << rollWidth;
 }
 
 QStringList FakePrinter::lines(const Document& document)

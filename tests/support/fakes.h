@@ -50,7 +50,8 @@ public:
 };
 
 // Records each print with the position and font it was made with; documents are split at
-// endDocument. A failure can be scripted for the next endDocument.
+// endDocument, each with the roll width said for it. A failure can be scripted for the next
+// endDocument.
 class FakePrinter final : public Printer {
 public:
     struct Print {
@@ -62,6 +63,7 @@ public:
     };
     using Document = QList<Print>;
 
+    void setRollWidth(double millimetres) override { m_rollWidth = millimetres; }
     void setCurrentX(int twips) override { m_x = twips; }
     void setFontSize(double points) override { m_size = points; }
     void setBold(bool bold) override { m_bold = bold; }
@@ -73,10 +75,12 @@ public:
     static QStringList lines(const Document& document);
 
     QList<Document> documents;
+    QList<double> rollWidths; // one per document; 0 when its job never said
     QString failNext; // when set, the next endDocument throws PrinterError with this text
 
 private:
     Document m_current;
+    double m_rollWidth = 0;
     int m_x = -1;
     double m_size = 0;
     bool m_bold = false;
