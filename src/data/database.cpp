@@ -58,8 +58,8 @@ QString unusableFileCause(const QString& path)
         return QStringLiteral("el archivo está vacío (0 bytes), no es una base de datos");
     // An encrypted file starts with random bytes; this header means nobody ever gave it the key.
     if (got == sizeof head && std::memcmp(head, "SQLite format 3", sizeof head) == 0)
-        return QStringLiteral("el archivo es una base de datos sin contraseña, y la del programa se "
-                              "guarda protegida con su contraseña");
+        return QStringLiteral("el archivo es una base de datos sin contraseña, y la del programa "
+                              "debe estar protegida con su contraseña");
 
     if (::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) != 0) {
         const int error = errno;
