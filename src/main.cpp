@@ -2,6 +2,7 @@
 #include "app/application.h"
 #include "app/context.h"
 #include "app/login_window.h"
+#include "app/placement.h"
 #include "app/single_copy.h"
 #include "app/startup.h"
 #include "common/qt_services.h"
@@ -17,6 +18,7 @@ int main(int argc, char* argv[])
     tarvino::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvino"));
     QApplication::setFont(QFont(QStringLiteral("Arial"), 10));
+    tarvino::useShopLocale();
 
     // Standard buttons in Spanish ("Aceptar", "Sí", "No").
     QTranslator qtSpanish;

@@ -2,7 +2,7 @@
 #include "app/login_window.h"
 
 #include "app/users_store.h"
-#include "common/key_filter.h"
+#include "app/window_kit.h"
 #include "common/services.h"
 #include "common/timestamps.h"
 #include "data/database.h"
@@ -13,7 +13,6 @@
 #include <QScreen>
 #include <QLineEdit>
 #include <QProxyStyle>
-#include <QRegularExpressionValidator>
 
 namespace tarvino {
 
@@ -37,30 +36,20 @@ Form4::Form4(Context& context, QWidget* parent) : QWidget(parent), m_ctx(context
     setWindowTitle(kWindowCaption);
     setFixedSize(330, 150);
 
-    Label1 = new QLabel(QStringLiteral("NOMBRE USUARIO"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(20, 30, 130, 24);
-    Text1 = new QLineEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(160, 28, 150, 28);
-    Label2 = new QLabel(QStringLiteral("CONTRASEÑA"), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(20, 80, 130, 24);
-    Text2 = new QLineEdit(this);
-    Text2->setObjectName(QStringLiteral("Text2"));
-    Text2->setGeometry(160, 78, 150, 28);
+    setFont(arial(10));
+    Label1 = place(new QLabel(QStringLiteral("NOMBRE USUARIO"), this), "Label1", 300, 450, 1950, 360);
+    Text1 = place(new QLineEdit(this), "Text1", 2400, 420, 2250, 420);
+    Label1->setBuddy(Text1);
+    Label2 = place(new QLabel(QStringLiteral("CONTRASEÑA"), this), "Label2", 300, 1200, 1950, 360);
+    Text2 = place(new QLineEdit(this), "Text2", 2400, 1170, 2250, 420);
+    Label2->setBuddy(Text2);
     Text2->setEchoMode(QLineEdit::Password);
     auto* style = new StarPasswordStyle;
     style->setParent(this);
     Text2->setStyle(style);
 
-    // Pasting cannot bring in what the key filter keeps out.
-    const QRegularExpression allowed(QStringLiteral("[a-z0-9]*"));
-    Text1->setValidator(new QRegularExpressionValidator(allowed, Text1));
-    Text2->setValidator(new QRegularExpressionValidator(allowed, Text2));
-
-    KeyHandler::install(Text1)->keyPress = [this](int k) { return Text1_KeyPress(k); };
-    KeyHandler::install(Text2)->keyPress = [this](int k) { return Text2_KeyPress(k); };
+    installKeys(Text1, KeyClass::UserName, [this] { Login(); });
+    installKeys(Text2, KeyClass::UserName, [this] { Login(); });
     Text1->setFocus();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -69,26 +58,6 @@ Form4::Form4(Context& context, QWidget* parent) : QWidget(parent), m_ctx(context
 Form1* Form4::salesWindow() const
 {
     return m_sales;
-}
-
-bool Form4::keyFilter(int k)
-{
-    if (k == 13) {
-        Login();
-        return true;
-    }
-    const bool allowed = (k >= 'a' && k <= 'z') || (k >= '0' && k <= '9') || k == 8;
-    return !allowed;
-}
-
-bool Form4::Text1_KeyPress(int keyAscii)
-{
-    return keyFilter(keyAscii);
-}
-
-bool Form4::Text2_KeyPress(int keyAscii)
-{
-    return keyFilter(keyAscii);
 }
 
 void Form4::Login()
@@ -130,7 +99,12 @@ void Form4::Login()
     auto* sales = new Form1(m_ctx);
     sales->setAttribute(Qt::WA_DeleteOnClose);
     m_sales = sales;
-    sales->Form_Load();
+    if (!sales->Form_Load()) {
+        delete sales;
+        close();
+        QCoreApplication::exit(1);
+        return;
+    }
     // Filled to the screen even where no window manager maximises it.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         sales->setGeometry(screen->availableGeometry());

@@ -31,10 +31,6 @@ public:
     QLineEdit* Text2;
 
 private:
-    bool Text1_KeyPress(int keyAscii);
-    bool Text2_KeyPress(int keyAscii);
-    bool keyFilter(int keyAscii);
-
     Context& m_ctx;
     QPointer<Form1> m_sales;
 };

@@ -1,13 +1,25 @@
 // Window placement shared by the main windows: the display size and the centred content panel.
 #include "app/placement.h"
 
+#include "app/window_kit.h"
+
 #include <QGuiApplication>
+#include <QLocale>
 #include <QScreen>
 #include <QWidget>
 
 #include <cmath>
 
 namespace tarvino {
+
+void useShopLocale()
+{
+    const QLocale system = QLocale::system();
+    if (system.language() == QLocale::C || system.name() == QLatin1String("C"))
+        QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Chile));
+    else
+        QLocale::setDefault(system);
+}
 
 void ScreenSize(QString& width, QString& height)
 {
@@ -26,6 +38,12 @@ QPointF centredPanelTwips(const QString& width, const QString& height)
 
 void CentreContainer(QWidget* picture1, const QString& width, const QString& height)
 {
+    for (QWidget* up = picture1->parentWidget(); up; up = up->parentWidget()) {
+        if (auto* host = dynamic_cast<PanelHost*>(up)) {
+            host->setScreenSize(QSize(width.toInt(), height.toInt()));
+            return;
+        }
+    }
     const QPointF twips = centredPanelTwips(width, height);
     picture1->move(int(std::lround(twips.x() / kTwipsPerPixel)),
                    int(std::lround(twips.y() / kTwipsPerPixel)));

@@ -11,13 +11,10 @@ namespace tarvino {
 // Size of the content panel Picture1 of the main windows, in twips; 15 twips make a pixel.
 inline constexpr int kPanelWidthTwips = 15135;
 inline constexpr int kPanelHeightTwips = 10215;
-inline constexpr int kTwipsPerPixel = 15;
 
-// Pixels for a length given in twips.
-constexpr int px(int twips)
-{
-    return twips / kTwipsPerPixel;
-}
+// Numbers are read and shown in the system's locale; a system without one (C or POSIX, as a
+// fresh installation is) gets Spanish (Chile), the shop's own number format.
+void useShopLocale();
 
 // Writes the current display's width and height in pixels, as decimal text.
 void ScreenSize(QString& width, QString& height);
@@ -26,7 +23,8 @@ void ScreenSize(QString& width, QString& height);
 // at a fifth of the spare height from the top (negative on a display smaller than the panel).
 QPointF centredPanelTwips(const QString& width, const QString& height);
 
-// Moves picture1 to the place centredPanelTwips gives.
+// Places picture1 by centredPanelTwips for a display of that size: a panel held by a PanelHost
+// is kept inside the window's content space from then on, any other is moved there once.
 void CentreContainer(QWidget* picture1, const QString& width, const QString& height);
 
 } // namespace tarvino

@@ -42,10 +42,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    bool Text1_KeyPress(int keyAscii);
-    void amountEntered();
+    void Text1_Enter();
+    // Checks the amount tendered and shows the change; false (after a message) when refused.
+    bool amountEntered();
     void settle(const QString& kind, const QString& flag, bool cash);
-    void backToSale();
 
     Form1& m_sales;
     Context& m_ctx;

@@ -8,6 +8,8 @@
 
 #include <QStringList>
 
+#include <sqlite3.h>
+
 namespace tarvino {
 
 namespace {
@@ -31,12 +33,30 @@ int cierreDelDia(Database& db, const Clock& clock, const QString& openingStamp)
 {
     Transaction tx(db);
 
-    // A day without a valid stamp has no day row to stamp.
-    if (readStamp(openingStamp)) {
+    // The day row of the stamp is closed, and so is the row of every other day whose lines are
+    // still waiting here: a day whose closing failed at start-up is closed with the day after it.
+    QStringList stamps;
+    if (readStamp(openingStamp))
+        stamps << openingStamp;
+    {
+        sqlite3_stmt* days = db.statement(QStringLiteral("select distinct FechaInicio from Temporal"));
+        int rc;
+        while ((rc = sqlite3_step(days)) == SQLITE_ROW) {
+            const auto stamp = isoToStamp(QString::fromUtf8(
+                reinterpret_cast<const char*>(sqlite3_column_text(days, 0))));
+            if (stamp && !stamps.contains(*stamp))
+                stamps << *stamp;
+        }
+        sqlite3_reset(days);
+        if (rc != SQLITE_DONE)
+            db.raise(rc);
+    }
+    const QString closedAt = stampText(clock.now());
+    for (const QString& stamp : std::as_const(stamps)) {
         WindowData data(db);
-        data.OpenTipoPagoOfDay(openingStamp);
+        data.OpenTipoPagoOfDay(stamp);
         if (!data.rs.eof()) {
-            data.rs.setValue(QStringLiteral("FechaCierre"), stampText(clock.now()));
+            data.rs.setValue(QStringLiteral("FechaCierre"), closedAt);
             data.rs.update();
         }
         data.CloseDatabase();

@@ -19,7 +19,6 @@ class QTreeWidget;
 
 namespace tarvino {
 
-class DbError;
 class Form5;
 
 class Form1 final : public QMainWindow {
@@ -31,7 +30,8 @@ public:
     ~Form1() override;
 
     // Start-up: lists, placement, the Temporal column check, the unclosed-day question, reset.
-    void Form_Load();
+    // False (after a message) when the file could not be prepared: the till must not open.
+    bool Form_Load();
 
     // Hidden buttons pressed from program code.
     bool guardar();        // records the settled sale; false (sale kept) when it could not
@@ -103,9 +103,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    bool Text7_KeyPress(int keyAscii);
     void Text7_KeyDown(int key);
-    bool Text8_KeyPress(int keyAscii);
     void Check1_Click();
     void Timer2_Timer();
 
@@ -118,12 +116,15 @@ private:
     void addFoundProduct(const Product& product);
     void rebuildSaleList();
     void setWarning(bool critical, const QString& name);
-    void reportDbError(const QString& what, const DbError& error);
+    // Shows the total, in a smaller size when its figure would not fit.
+    void setTotalCaption(const QString& caption);
     void buildControls();
     void buildMenu();
 
     Context& m_ctx;
     QPointer<Form5> m_payment;
+    // The closing of an earlier day failed at start-up: its lines still wait in Temporal.
+    bool m_earlierDayUnclosed = false;
 };
 
 } // namespace tarvino

@@ -4,6 +4,7 @@
 #include "support/sales_driver.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -278,6 +279,133 @@ private slots:
         QCOMPARE(rs.number(QStringLiteral("tarjeta")), 3480.5);
         QCOMPARE(d.shop.scalar("PRAGMA journal_mode").toString(), QStringLiteral("wal"));
         QCOMPARE(d.shop.scalar("PRAGMA synchronous").toInt(), 2);
+    }
+
+    void amountsInEitherLocale_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<QString>("change");
+        // 3480,5 to pay; the other locale's separator never reaches the box.
+        QTest::newRow("es_CL comma") << kChile << "4000,75" << "4000,75" << "520,25";
+        QTest::newRow("es_CL point dropped") << kChile << "4000.75" << "400075" << "396.594,50";
+        QTest::newRow("C point") << QLocale::c() << "4000.75" << "4000.75" << "520.25";
+        QTest::newRow("C comma dropped") << QLocale::c() << "3500,5" << "35005" << "31,524.50";
+    }
+    void amountsInEitherLocale()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QFETCH(QString, change);
+        QLocale::setDefault(locale);
+        SalesDriver d;
+        Form1& f = d.open();
+        ringUp(d);
+        Form5& p = pay(d);
+        QTest::keyClicks(p.Text1, typed);
+        QCOMPARE(p.Text1->text(), kept);
+        QTest::keyClick(p.Text1, Qt::Key_Return);
+        QVERIFY(d.shop.messages.boxes.isEmpty());
+        QCOMPARE(p.Label5->text(), change);
+        QTest::keyClick(p.Command1, Qt::Key_Return);
+        settleDown();
+        QVERIFY(backInTheSale(f));
+        QCOMPARE(f.Text11, kept);
+        QCOMPARE(d.shop.scalar("select efectivo from TipoPago").toDouble(), 3480.5);
+    }
+
+    void amountTypedButNotConfirmed_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("card");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("kind");     // empty: nothing settled
+        QTest::addColumn<QString>("tendered"); // as the receipt shows it
+        QTest::addColumn<QString>("change");
+        QTest::newRow("cash, enough") << "4000" << false << "" << "EFECTIVO" << "4000" << "519,50";
+        QTest::newRow("cash, exact") << "3480,5" << false << "" << "EFECTIVO" << "3480,5" << "0";
+        QTest::newRow("cash, too little") << "3000" << false
+                                          << "El valor ingresado debe ser mayor o igual al total a pagar"
+                                          << "" << "" << "";
+        QTest::newRow("cash, no number") << "1,,5" << false << "«1,,5» no es un monto válido" << ""
+                                         << "" << "";
+        QTest::newRow("card drops it") << "3000" << true << "" << "TARJETA" << "" << "";
+    }
+    void amountTypedButNotConfirmed()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, card);
+        QFETCH(QString, message);
+        QFETCH(QString, kind);
+        QFETCH(QString, tendered);
+        QFETCH(QString, change);
+        SalesDriver d;
+        d.shop.addUser(QStringLiteral("caja"), QStringLiteral("uno"), 80);
+        Form1& f = d.open(QStringLiteral("caja"));
+        ringUp(d);
+        Form5& p = pay(d);
+        QTest::keyClicks(p.Text1, typed);
+        QTest::mouseClick(card ? p.Command2 : p.Command1, Qt::LeftButton);
+        settleDown();
+        if (kind.isEmpty()) {
+            QCOMPARE(d.shop.messages.boxes.size(), 1);
+            QVERIFY(d.shop.messages.lastText().startsWith(message));
+            QVERIFY(f.paymentWindow());
+            QVERIFY(p.Text1->text().isEmpty());
+            QCOMPARE(d.shop.count("Temporal"), 0);
+            QVERIFY(d.shop.printer.documents.isEmpty());
+            return;
+        }
+        QVERIFY(d.shop.messages.boxes.isEmpty());
+        QVERIFY(backInTheSale(f));
+        QCOMPARE(d.shop.column("select distinct TipoPago from Temporal"), QVariantList{kind});
+        QCOMPARE(d.shop.printer.documents.size(), 1);
+        const QStringList receipt = FakePrinter::lines(d.shop.printer.documents[0]);
+        QVERIFY(receipt.contains(QStringLiteral("[2500]Efectivo    ") + tendered));
+        QVERIFY(receipt.contains(QStringLiteral("[2500]Vuelto      $ ") + change));
+    }
+
+    void wholeSaleWithTheKeyboardOnly()
+    {
+        SalesDriver d;
+        Form1& f = d.open();
+        const auto press = [](int key) { QTest::keyClick(QApplication::focusWidget(), Qt::Key(key)); };
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("100"));
+        press(Qt::Key_Return);
+        QCOMPARE(d.saleList().size(), 1);
+        // Tab: the search button, then PAGAR (the quantity box is disabled).
+        press(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), f.Command3);
+        press(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), f.Command1);
+        press(Qt::Key_Space);
+        Form5* p = f.paymentWindow();
+        QVERIFY(p);
+        // The payment window takes the keyboard as soon as the window system activates it.
+        QTRY_COMPARE(QApplication::focusWidget(), p->Text1);
+        QTest::keyClicks(p->Text1, QStringLiteral("1000"));
+        press(Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), p->Command1);
+        press(Qt::Key_Return);
+        settleDown();
+        QVERIFY(backInTheSale(f));
+        QCOMPARE(d.shop.scalar("select efectivo from TipoPago").toDouble(), 990.0);
+
+        // Tab reaches CANCELAR and "Cantidad Manual" too, and Enter presses them.
+        d.typeCode(QStringLiteral("200"));
+        QTRY_VERIFY(f.isActiveWindow());
+        f.Command1->setFocus();
+        press(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), f.Command2);
+        press(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), f.Check1);
+        press(Qt::Key_Return);
+        QVERIFY(f.Check1->isChecked());
+        f.Command2->setFocus();
+        press(Qt::Key_Return);
+        QVERIFY(d.saleList().isEmpty());
     }
 
     void printerFailureStillRecordsTheSale()

@@ -208,6 +208,52 @@ private slots:
         QCOMPARE(d.shop.scalar("select ValorUnitario from Temporal").toDouble(), 990.0);
     }
 
+    void fileThatCannotBePreparedKeepsTheTillShut()
+    {
+        SalesDriver d;
+        // A Temporal that cannot gain its unit price column (a view, here) stops the start.
+        d.shop.db.execute(QStringLiteral(
+            "drop table Temporal; create view Temporal as select CodigoProducto, NombreProducto, "
+            "Cantidad, PrecioCosto as TotalCosto, PrecioVenta as TotalVenta, Categoria as TipoPago, "
+            "Categoria as NombreUsuario, Categoria, Categoria as FechaInicio, Categoria as "
+            "FechaVenta from Productos"));
+        const QString before = d.shop.dump();
+        Form1 f(d.shop.context);
+        QVERIFY(!f.Form_Load());
+        QCOMPARE(d.shop.messages.boxes.size(), 1);
+        QVERIFY(d.shop.messages.lastText().startsWith(QStringLiteral("No se pudo preparar el día de ventas")));
+        QCOMPARE(d.shop.messages.boxes[0].icon, Messages::Icon::Critical);
+        QCOMPARE(d.shop.dump(), before);
+    }
+
+    void dayWhoseClosingFailedAtStartIsClosedAtExit()
+    {
+        SalesDriver d;
+        interruptedDay(d.shop);
+        d.shop.messages.answer(false);
+        d.shop.db.failAtWrite(1);
+        Form1& f = d.open();
+        d.shop.db.failAtWrite(0);
+        QCOMPARE(d.shop.messages.boxes.size(), 2);
+        QVERIFY(d.shop.messages.lastText().startsWith(QStringLiteral("No se pudo cerrar el día de ventas")));
+        QCOMPARE(d.shop.count("Temporal"), 2);
+
+        // The run's sales keep a day of their own instead of joining the day nobody resumed.
+        QVERIFY(d.sell(QStringLiteral("100")));
+        QCOMPARE(f.Text3, d.openingStamp);
+        QCOMPARE(d.shop.column("select FechaInicio from Temporal order by rowid"),
+                 (QVariantList{kOldStamp, kOldStamp, "2026-03-09 09:05:07"}));
+        QCOMPARE(d.shop.count("TipoPago"), 2);
+
+        d.shop.clock.current = QDateTime(QDate(2026, 3, 9), QTime(21, 0, 0));
+        d.shop.messages.answer(true);
+        QVERIFY(f.close());
+        QCOMPARE(d.shop.count("Temporal"), 0);
+        QCOMPARE(d.shop.count("Recaudacion"), 3);
+        QCOMPARE(d.shop.column("select FechaCierre from TipoPago order by FechaInicio"),
+                 (QVariantList{"2026-03-09 21:00:00", "2026-03-09 21:00:00"}));
+    }
+
     void mainMenu()
     {
         SalesDriver d;

@@ -1,0 +1,161 @@
+// The window kit: how every window is built and behaves (twips geometry, fonts, colours, lists,
+// key classes, refusals, error reports, the content panel and opening a child window).
+#pragma once
+
+#include "common/key_filter.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QFont>
+#include <QLocale>
+#include <QScrollArea>
+#include <QString>
+
+#include <functional>
+#include <span>
+
+class QAbstractButton;
+class QLineEdit;
+class QPushButton;
+class QTreeView;
+
+namespace tarvino {
+
+class DbError;
+class Messages;
+
+inline constexpr int kTwipsPerPixel = 15;
+
+// Pixels for a length given in twips.
+constexpr int px(int twips)
+{
+    return twips / kTwipsPerPixel;
+}
+
+// Gives a widget its control name, as member and objectName.
+template <typename W>
+W* named(W* widget, const char* name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+void setTwipsGeometry(QWidget* widget, int left, int top, int width, int height);
+
+// Names a widget and places it by its left, top, width and height in twips.
+template <typename W>
+W* place(W* widget, const char* name, int left, int top, int width, int height)
+{
+    setTwipsGeometry(named(widget, name), left, top, width, height);
+    return widget;
+}
+
+// The Arial face of the windows (Liberation Sans where Arial itself is not installed).
+QFont arial(double points, bool bold = false);
+
+void setTextColour(QWidget* widget, const QColor& colour);
+// A filled background behind a label, frame or box.
+void setBackColour(QWidget* widget, const QColor& colour);
+// A coloured button that stays readable when disabled and shows where the keyboard focus is.
+void setButtonColours(QPushButton* button, const QColor& back, const QColor& text = Qt::black);
+
+// A button the keyboard reaches with Tab and presses with Space or Enter.
+void keyboardButton(QAbstractButton* button);
+
+// One column of a list: its title, width in twips (0 hides it) and alignment.
+struct ListColumn {
+    const char* title;
+    int twips;
+    Qt::Alignment align;
+};
+
+// Report view with the given columns: titles, widths, alignments, no in-place editing, one row
+// per line. The titles are set on a QTreeWidget; a view on a model takes them from its model.
+void configureList(QTreeView* list, std::span<const ListColumn> columns);
+
+// The rows of a list view on a model: the cells come from a function, so that a list of 100,000
+// rows holds no object per row or cell. Titles and alignments come from the column table.
+class ListModel final : public QAbstractTableModel {
+public:
+    using Cell = std::function<QString(qsizetype row, int column)>;
+    using Colour = std::function<QColor(qsizetype row)>;
+
+    ListModel(std::span<const ListColumn> columns, QObject* parent);
+    // Shows rows rows whose cells come from cell; text (and, when given, background) colours per row.
+    void setRows(qsizetype rows, Cell cell, Colour text = {}, Colour back = {});
+    void clear();
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    std::span<const ListColumn> m_columns;
+    qsizetype m_rows = 0;
+    Cell m_cell;
+    Colour m_text;
+    Colour m_back;
+};
+
+// What can be typed into an entry box. Every class also takes Backspace and Enter.
+enum class KeyClass {
+    Code,      // digits: product codes
+    Whole,     // digits: whole numbers
+    Decimal,   // digits and the decimal separator of the locale in use
+    UserName,  // lower-case letters "a" to "z" and digits: user names and passwords
+};
+
+// Whether the character code is typed into a box of the class (Backspace included, Enter not).
+bool keyAllowed(KeyClass keys, int keyAscii, const QLocale& locale = QLocale());
+
+// Installs the class on the box: a validator for what may stand in it and a key filter that drops
+// every other key before the box sees it. Enter runs onEnter (and never reaches the box); the
+// returned handler takes further key handling (F1/F2, Esc).
+KeyHandler* installKeys(QLineEdit* box, KeyClass keys, std::function<void()> onEnter = {});
+
+// An entry refused: the message, then the box emptied and focused.
+void refuse(Messages& messages, QLineEdit* box, const QString& text);
+
+// A database failure told to the cashier: what could not be done, then the cause.
+void reportDbError(Messages& messages, const QString& what, const DbError& error);
+
+// Runs work; a database failure is reported with what and false returned.
+bool guarded(Messages& messages, const QString& what, const std::function<void()>& work);
+
+// How a window waits while a window it opened is open.
+enum class CallerState { Hidden, Disabled };
+
+// Shows child and hides or disables caller until child closes, however it closes (its own
+// buttons, Esc, the window frame or being deleted); then caller is shown or enabled and
+// activated again, and afterClose runs.
+void openChild(QWidget* caller, QWidget* child, CallerState how,
+               std::function<void()> afterClose = {});
+
+// The content of a main window: the fixed panel Picture1 inside a scroll area. The panel is placed
+// where CentreContainer's rule puts it for the display size, moved in only as far as needed to lie
+// wholly inside the space the window has for its content; where that space is smaller than the
+// panel, the panel starts at its corner and the window scrolls instead of cutting it off.
+class PanelHost final : public QScrollArea {
+public:
+    PanelHost(QWidget* parent, int panelWidthTwips, int panelHeightTwips);
+    QWidget* panel() const { return m_panel; }
+    // The display size in pixels that the rule places the panel for.
+    void setScreenSize(const QSize& pixels);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void layoutPanel();
+
+    QWidget* m_canvas;
+    QWidget* m_panel;
+    QSize m_screen;
+};
+
+// Where the panel goes in a content area of viewport pixels: the rule's place for the display,
+// moved in to fit, never left of or above the corner.
+QPoint panelPosition(const QSize& screen, const QSize& viewport, const QSize& panel);
+
+} // namespace tarvino
