@@ -1,0 +1,42 @@
+// The support window: how to reach the makers of Tarvino and which paid services they offer.
+#pragma once
+
+#include "app/context.h"
+
+#include <QString>
+#include <QWidget>
+
+class QKeyEvent;
+class QLabel;
+class QPushButton;
+
+namespace tarvino {
+
+class Form13 final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Form13)
+
+public:
+    // Shows the window in place of caller, which is hidden until the window closes, however it
+    // closes. text1 says who opened it: "0" the sales window's menu, "1" the product editor.
+    static Form13* open(QWidget* caller, Context& context, const QString& text1);
+
+    void Command1_Click(); // CERRAR
+
+    QLabel* Label1; // heading
+    QLabel* Label2; // contact channels and hours
+    QLabel* Label3; // paid services
+    QLabel* Label4; // the web page, opened in the system's browser
+    QPushButton* Command1;
+
+    // Hidden working field: "0" opened from the sales window, "1" from the product editor.
+    QString Text1;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    Form13();
+};
+
+} // namespace tarvino

@@ -1,0 +1,182 @@
+// The product search windows: find a product by part of its name and hand its code to the caller.
+#include "sales/search_window.h"
+
+#include "app/window_kit.h"
+#include "catalogue/editor_window.h"
+#include "common/key_filter.h"
+#include "common/services.h"
+#include "sales/sales_window.h"
+
+#include <QCheckBox>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QListView>
+#include <QStringListModel>
+#include <QTimer>
+
+#include <optional>
+
+namespace tarvino {
+
+namespace {
+constexpr int kWindowTwips = 6000;
+constexpr int kMargin = 120;
+constexpr int kBoxHeight = 450;
+
+bool isDigitOrLetter(int keyAscii)
+{
+    return (keyAscii >= '0' && keyAscii <= '9') || (keyAscii >= 'A' && keyAscii <= 'Z') ||
+           (keyAscii >= 'a' && keyAscii <= 'z');
+}
+} // namespace
+
+ProductSearch::ProductSearch(Context& context, const char* name)
+    : QWidget(nullptr), m_ctx(context), m_names(new QStringListModel(this)), m_refresh(new QTimer(this))
+{
+    setObjectName(QString::fromLatin1(name));
+    setWindowTitle(kWindowCaption);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(px(kWindowTwips), px(kWindowTwips));
+    setFont(arial(12));
+
+    const int inner = kWindowTwips - 2 * kMargin;
+    Text1 = place(new QLineEdit(this), "Text1", kMargin, kMargin, inner, kBoxHeight);
+    Text1->setAccessibleName(QStringLiteral("Nombre del producto a buscar"));
+    const int listTop = 2 * kMargin + kBoxHeight;
+    List1 = place(new QListView(this), "List1", kMargin, listTop, inner, kWindowTwips - listTop - kMargin);
+    List1->setAccessibleName(QStringLiteral("Productos encontrados"));
+    // The empty text lists the whole catalogue: rows of one height let the view lay out and
+    // scroll 100,000 names without measuring each.
+    List1->setUniformItemSizes(true);
+    List1->setModel(m_names);
+    List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    setTabOrder(Text1, List1);
+
+    m_refresh->setSingleShot(true);
+    m_refresh->setInterval(0);
+    connect(m_refresh, &QTimer::timeout, this, &ProductSearch::Command1_Click);
+
+    KeyHandler* textKeys = KeyHandler::install(Text1);
+    textKeys->keyDown = [this](int) { m_pressSeen = true; };
+    textKeys->keyUp = [this](int key) { Text1_KeyUp(key); };
+    KeyHandler::install(List1)->keyPress = [this](int keyAscii) { return List1_KeyPress(keyAscii); };
+
+    Text1->setFocus();
+}
+
+void ProductSearch::centreOver(const QWidget& caller)
+{
+    move(caller.geometry().center() - rect().center());
+}
+
+void ProductSearch::Text1_KeyUp(int key)
+{
+    if (!m_pressSeen)
+        return;
+    if (key == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    m_refresh->start();
+}
+
+void ProductSearch::Command1_Click()
+{
+    m_refresh->stop();
+    ProductMatches found;
+    guarded(m_ctx.messages, QStringLiteral("No se pudieron buscar los productos."),
+            [&] { found = findProductsByName(m_ctx.db, Text1->text()); });
+    // On a failure the list is left empty, as it is emptied before every search.
+    m_matches = std::move(found);
+    m_names->setStringList(m_matches.names);
+}
+
+bool ProductSearch::List1_KeyPress(int keyAscii)
+{
+    switch (keyAscii) {
+    case 13:
+        List1_Enter();
+        return true;
+    case 27:
+        close();
+        return true;
+    case 8:
+        return false;
+    default:
+        // Letters and digits move the selection to the next name starting with them.
+        return !isDigitOrLetter(keyAscii);
+    }
+}
+
+void ProductSearch::List1_Enter()
+{
+    const QModelIndexList selected = List1->selectionModel()->selectedIndexes();
+    if (selected.isEmpty())
+        return;
+    std::optional<QString> code;
+    if (!guarded(m_ctx.messages, QStringLiteral("No se pudo leer el producto elegido."),
+                 [&] { code = chosenProductCode(m_ctx.db, m_matches, selected.first().row()); }))
+        return;
+    // A product deleted or renamed since the list was filled is no choice: the window stays.
+    if (!code)
+        return;
+    handOver(*code);
+    close();
+}
+
+Form11::Form11(Form1& sales, Context& context) : ProductSearch(context, "Form11"), m_sales(&sales) {}
+
+Form11* Form11::open(Form1& sales, Context& context)
+{
+    auto* form = new Form11(sales, context);
+    form->centreOver(sales);
+    // The search has no use without its sales window.
+    connect(&sales, &QObject::destroyed, form, &QObject::deleteLater);
+    openChild(&sales, form, CallerState::Disabled, [caller = QPointer<Form1>(&sales)] {
+        if (!caller)
+            return;
+        caller->setEnabled(true);
+        if (caller->Text7->text().isEmpty())
+            caller->Text7->setFocus();
+    });
+    return form;
+}
+
+void Form11::handOver(const QString& code)
+{
+    if (!m_sales)
+        return;
+    Form1& sales = *m_sales;
+    sales.Text7->setText(code);
+    sales.Text7->setEnabled(false);
+    sales.Text8->setEnabled(true);
+    sales.Text8->clear();
+    sales.setEnabled(true);
+    sales.Text8->setFocus();
+    // Ticking it from unticked runs Check1_Click, which ends deduction mode; already ticked, nothing
+    // runs and a deduction under way goes on.
+    sales.Check1->setChecked(true);
+    sales.Check1->setEnabled(false);
+}
+
+Form10::Form10(Form2& editor, Context& context) : ProductSearch(context, "Form10"), m_editor(&editor) {}
+
+Form10* Form10::open(Form2& editor, Context& context)
+{
+    auto* form = new Form10(editor, context);
+    form->centreOver(editor);
+    connect(&editor, &QObject::destroyed, form, &QObject::deleteLater);
+    openChild(&editor, form, CallerState::Disabled);
+    return form;
+}
+
+void Form10::handOver(const QString& code)
+{
+    if (!m_editor)
+        return;
+    m_editor->Text1->setText(code);
+    m_editor->Command6_Click();
+}
+
+} // namespace tarvino

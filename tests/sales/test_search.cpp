@@ -1,0 +1,333 @@
+// The product search windows and the support window, driven through the real windows and callers.
+#include "app/support_window.h"
+#include "catalogue/editor_window.h"
+#include "sales/search_window.h"
+#include "support/sales_driver.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace tarvino;
+using namespace tarvino::test;
+
+namespace {
+const QLocale kChile(QLocale::Spanish, QLocale::Chile);
+const QString kForm11 = QStringLiteral("Form11");
+
+// A sales window or a product editor on a shop with names that trip up a plain LIKE: wildcards,
+// a quote, an accent, and two names that differ only in case.
+struct Session {
+    explicit Session(const QString& window)
+    {
+        const char* names[][2] = {{"300", "PAN"},          {"400", "Café 100% puro"},
+                                  {"500", "Agua_Mineral"}, {"600", "Galletas O'Neil"},
+                                  {"700", "Aceite 1000cc"}, {"800", "Palmitos"}};
+        for (const auto& [code, name] : names)
+            d.shop.addProduct({QString::fromUtf8(code), QString::fromUtf8(name)});
+        if (window == kForm11) {
+            caller = &d.open();
+        } else {
+            editor = std::make_unique<Form2>(d.shop.context);
+            editor->Form_Load();
+            editor->show();
+            caller = editor.get();
+        }
+    }
+    ~Session() { delete search.data(); }
+
+    ProductSearch& open()
+    {
+        if (editor)
+            search = Form10::open(*editor, d.shop.context);
+        else
+            search = Form11::open(*d.form, d.shop.context);
+        (void)QTest::qWaitForWindowActive(search);
+        return *search;
+    }
+
+    SalesDriver d;
+    std::unique_ptr<Form2> editor;
+    QWidget* caller = nullptr;
+    QPointer<ProductSearch> search;
+};
+
+// Runs the refresh that key releases asked for, and lets closed windows go.
+void settle()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void type(ProductSearch& s, const QString& text)
+{
+    QTest::keyClicks(s.Text1, text);
+    settle();
+}
+
+QStringList shown(const ProductSearch& s)
+{
+    QStringList names;
+    for (int row = 0; row < s.List1->model()->rowCount(); ++row)
+        names << s.List1->model()->index(row, 0).data().toString();
+    return names;
+}
+
+QStringList sorted(QStringList names)
+{
+    names.sort();
+    return names;
+}
+
+void choose(ProductSearch& s, const QString& name)
+{
+    s.List1->setFocus();
+    s.List1->setCurrentIndex(s.List1->model()->index(int(shown(s).indexOf(name)), 0));
+    QTest::keyClick(s.List1, Qt::Key_Return);
+    settle();
+}
+} // namespace
+
+class TestSearch : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QLocale::setDefault(kChile); }
+
+    void openingShowsAnEmptyList_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::newRow("sales") << kForm11;
+        QTest::newRow("editor") << QStringLiteral("Form10");
+    }
+    void openingShowsAnEmptyList()
+    {
+        QFETCH(QString, window);
+        Session session(window);
+        ProductSearch& s = session.open();
+        QCOMPARE(s.objectName(), window);
+        QCOMPARE(s.windowTitle(), QStringLiteral("TARVINO 1.0"));
+        QCOMPARE(s.List1->model()->rowCount(), 0);
+        QVERIFY(s.List1->uniformItemSizes());
+        QTRY_VERIFY(s.Text1->hasFocus());
+        QVERIFY(!session.caller->isEnabled());
+    }
+
+    void typedTextMatchesLiterally_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList withP{"Café 100% puro", "PAN", "Palmitos", "Pan"};
+        QTest::newRow("lower-case letter") << "p" << withP;
+        QTest::newRow("upper-case letter") << "P" << withP;
+        QTest::newRow("percent sign") << "100%" << QStringList{"Café 100% puro"};
+        QTest::newRow("underscore") << "a_m" << QStringList{"Agua_Mineral"};
+        QTest::newRow("quote") << "o'n" << QStringList{"Galletas O'Neil"};
+        QTest::newRow("accented capital") << "CAFÉ" << QStringList{"Café 100% puro"};
+    }
+    void typedTextMatchesLiterally()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, expected);
+        Session session(kForm11);
+        ProductSearch& s = session.open();
+        type(s, typed);
+        QCOMPARE(sorted(shown(s)), expected);
+    }
+
+    void everyKeyReleaseRefreshes()
+    {
+        Session session(kForm11);
+        ProductSearch& s = session.open();
+        QSignalSpy resets(s.List1->model(), &QAbstractItemModel::modelReset);
+        type(s, QStringLiteral("pzz"));
+        QVERIFY(shown(s).isEmpty());
+        QCOMPARE(resets.count(), 1); // keys typed in one go make one search
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(s.Text1, Qt::Key_Backspace);
+        settle();
+        QCOMPARE(shown(s).size(), 8); // the empty text lists every product
+        s.Text1->setText(QStringLiteral("lech"));
+        QTest::keyClick(s.Text1, Qt::Key_Left);
+        settle();
+        QCOMPARE(shown(s), QStringList{"Leche"});
+    }
+
+    void closingGivesTheCallerBack_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("how");
+        for (const QString& window : {kForm11, QStringLiteral("Form10")})
+            for (const char* how : {"Esc in Text1", "Esc in List1", "window frame"})
+                QTest::addRow("%s, %s", qPrintable(window), how) << window << QString::fromLatin1(how);
+    }
+    void closingGivesTheCallerBack()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, how);
+        Session session(window);
+        if (window == kForm11)
+            session.d.typeCode(QStringLiteral("100"));
+        const QStringList sale = window == kForm11 ? session.d.saleList() : QStringList();
+        if (window == kForm11)
+            session.d.form->Command3->setFocus(); // where a click on the search button leaves it
+        ProductSearch& s = session.open();
+        type(s, QStringLiteral("p"));
+        if (how == QLatin1String("Esc in Text1")) {
+            QTest::keyClick(s.Text1, Qt::Key_Escape);
+        } else if (how == QLatin1String("Esc in List1")) {
+            QTest::keyClick(s.List1, Qt::Key_Down);
+            QTest::keyClick(s.List1, Qt::Key_Escape);
+        } else {
+            s.close();
+        }
+        settle();
+        QVERIFY(!session.search);
+        QVERIFY(session.caller->isEnabled());
+        if (window == kForm11) {
+            QCOMPARE(session.d.saleList(), sale);
+            QTRY_VERIFY(session.d.form->Text7->hasFocus());
+        }
+    }
+
+    void enterWithoutAProductDoesNothing_data()
+    {
+        QTest::addColumn<bool>("select");
+        QTest::newRow("nothing selected") << false;
+        QTest::newRow("product deleted since listed") << true;
+    }
+    void enterWithoutAProductDoesNothing()
+    {
+        QFETCH(bool, select);
+        Session session(kForm11);
+        ProductSearch& s = session.open();
+        type(s, QStringLiteral("pal"));
+        s.List1->setFocus();
+        if (select) {
+            QTest::keyClick(s.List1, Qt::Key_P);
+            QVERIFY(s.List1->selectionModel()->hasSelection());
+            session.d.shop.db.execute(QStringLiteral("delete from Productos where CodigoProducto = '800'"));
+        }
+        QTest::keyClick(s.List1, Qt::Key_Return);
+        settle();
+        QVERIFY(session.search);
+        QVERIFY(!session.caller->isEnabled());
+        QVERIFY(session.d.form->Text7->text().isEmpty());
+    }
+
+    void handOverToTheSale_data()
+    {
+        QTest::addColumn<bool>("manual");
+        QTest::addColumn<bool>("deduction");
+        QTest::addColumn<QString>("quantity");
+        QTest::addColumn<QString>("sale");
+        QTest::newRow("manual unticked") << false << false << "2" << "100|Leche|5|990|4950";
+        QTest::newRow("manual ticked") << true << false << "2" << "100|Leche|5|990|4950";
+        QTest::newRow("deduction on") << true << true << "1" << "100|Leche|2|990|1980";
+        QTest::newRow("quantity 0") << false << false << "0" << "100|Leche|3|990|2970";
+    }
+    void handOverToTheSale()
+    {
+        QFETCH(bool, manual);
+        QFETCH(bool, deduction);
+        QFETCH(QString, quantity);
+        QFETCH(QString, sale);
+        Session session(kForm11);
+        SalesDriver& d = session.d;
+        for (int i = 0; i < 3; ++i)
+            d.typeCode(QStringLiteral("100"));
+        d.setManual(manual);
+        if (deduction)
+            QTest::keyClick(d.form->Text7, Qt::Key_F2);
+        QCOMPARE(d.form->deductionMode(), deduction);
+
+        ProductSearch& s = session.open();
+        type(s, QStringLiteral("e"));
+        s.List1->setFocus();
+        QTest::keyClick(s.List1, Qt::Key_L); // a letter selects the first name starting with it
+        QTest::keyClick(s.List1, Qt::Key_Return);
+        settle();
+        QVERIFY(!session.search);
+        Form1& f = *d.form;
+        QVERIFY(f.isEnabled());
+        QCOMPARE(f.Text7->text(), QStringLiteral("100"));
+        QVERIFY(!f.Text7->isEnabled());
+        QVERIFY(f.Text8->isEnabled() && f.Text8->text().isEmpty());
+        QVERIFY(f.Check1->isChecked() && !f.Check1->isEnabled());
+        QCOMPARE(f.deductionMode(), deduction);
+        QTRY_VERIFY(f.Text8->hasFocus());
+
+        d.typeQuantity(quantity);
+        QCOMPARE(d.saleList(), QStringList{sale});
+        QVERIFY(f.Check1->isChecked());
+    }
+
+    void theChosenProductIsHandedOver_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("code");
+        for (const QString& window : {kForm11, QStringLiteral("Form10")}) {
+            QTest::addRow("%s, Pan", qPrintable(window)) << window << "Pan" << "200";
+            QTest::addRow("%s, PAN", qPrintable(window)) << window << "PAN" << "300";
+        }
+    }
+    void theChosenProductIsHandedOver()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, name);
+        QFETCH(QString, code);
+        Session session(window);
+        ProductSearch& s = session.open();
+        type(s, QStringLiteral("pan"));
+        QCOMPARE(sorted(shown(s)), (QStringList{"PAN", "Pan"}));
+        choose(s, name);
+        QVERIFY(!session.search);
+        QVERIFY(session.caller->isEnabled());
+        if (session.editor) {
+            QCOMPARE(session.editor->Text1->text(), code);
+            QCOMPARE(session.editor->Text2->text(), name); // Command6 loaded the product
+        } else {
+            QCOMPARE(session.d.form->Text7->text(), code);
+        }
+    }
+
+    void supportWindow_data()
+    {
+        QTest::addColumn<QString>("text1");
+        QTest::addColumn<QString>("how");
+        QTest::newRow("from the menu, CERRAR") << "0" << "CERRAR";
+        QTest::newRow("from the editor, Esc") << "1" << "Esc";
+        QTest::newRow("from the menu, window frame") << "0" << "frame";
+    }
+    void supportWindow()
+    {
+        QFETCH(QString, text1);
+        QFETCH(QString, how);
+        TempShop shop;
+        QWidget caller;
+        caller.show();
+        QPointer<Form13> form = Form13::open(&caller, shop.context, text1);
+        QVERIFY(form->isVisible() && !caller.isVisible());
+        QCOMPARE(form->Text1, text1);
+        QCOMPARE(form->windowTitle(), QStringLiteral("TARVINO 1.0"));
+        QVERIFY(form->Label4->openExternalLinks());
+        QVERIFY(form->Label4->text().contains(QLatin1String("href=\"https://")));
+        if (how == QLatin1String("CERRAR"))
+            QTest::mouseClick(form->Command1, Qt::LeftButton);
+        else if (how == QLatin1String("Esc"))
+            QTest::keyClick(form, Qt::Key_Escape);
+        else
+            form->close();
+        settle();
+        QVERIFY(!form);
+        QVERIFY(caller.isVisible());
+    }
+};
+
+QTEST_MAIN(TestSearch)
+#include "test_search.moc"
