@@ -12,7 +12,7 @@ namespace tarvino {
 
 namespace {
 constexpr int kWidth = 7200;
-constexpr int kHeight = 6900;
+constexpr int kHeight = 5580;
 constexpr int kMargin = 240;
 
 const QString kContacto = QStringLiteral(
@@ -46,14 +46,16 @@ Form13::Form13() : QWidget(nullptr)
     Label1->setFont(arial(14, true));
     Label1->setAlignment(Qt::AlignCenter);
 
-    Label2 = place(new QLabel(kContacto, this), "Label2", kMargin, 900, inner, 1680);
+    Label2 = place(new QLabel(kContacto, this), "Label2", kMargin, 960, inner, 1260);
     Label2->setWordWrap(true);
+    Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    Label3 = place(new QLabel(kServicios, this), "Label3", kMargin, 2700, inner, 2040);
+    Label3 = place(new QLabel(kServicios, this), "Label3", kMargin, 2340, inner, 1620);
+    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label3->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    Label4 = place(new QLabel(this), "Label4", kMargin, 4860, inner, 420);
+    Label4 = place(new QLabel(this), "Label4", kMargin, 4080, inner, 420);
     Label4->setTextFormat(Qt::RichText);
     Label4->setText(QStringLiteral("Tarifas y preguntas frecuentes: <a href=\"%1\">%2</a>")
                         .arg(kSitio, QString(kSitio).remove(QStringLiteral("https://"))));
@@ -62,7 +64,7 @@ Form13::Form13() : QWidget(nullptr)
     Label4->setToolTip(QStringLiteral("Se abre en el navegador"));
 
     Command1 = place(new QPushButton(QStringLiteral("CERRAR"), this), "Command1", (kWidth - 1800) / 2,
-                     5700, 1800, 600);
+                     4740, 1800, 600);
     Command1->setFont(arial(11, true));
     setButtonColours(Command1, QColor(255, 255, 128));
     keyboardButton(Command1);
