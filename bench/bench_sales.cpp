@@ -7,7 +7,7 @@
 #include "data/database.h"
 #include "data/queries.h"
 #include "data/recordset.h"
-#include "sales/products_store.h"
+#include "catalogue/products.h"
 #include "sales/recording.h"
 #include "sales/sale_lines.h"
 #include "sales/sales_day.h"

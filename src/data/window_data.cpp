@@ -8,9 +8,47 @@
 
 namespace tarvino {
 
-void WindowData::OpenProductosByCode(const QString& code)
+namespace {
+const QString kProductosPorCodigo = QStringLiteral("select * from Productos order by CodigoProducto");
+const QString kProductosPorCantidad = QStringLiteral("select * from Productos order by Cantidad");
+const QString kProductosDeNombre = QStringLiteral("select * from Productos where NombreProducto = ?");
+const QString kProductosNuevos = QStringLiteral("select * from Productos limit 0");
+const QString kCategorias = QStringLiteral("select Categoria from Productos Group by Categoria");
+} // namespace
+
+void WindowData::OpenProductos()
+{
+    rs.open(m_db, queries::kProductos);
+}
+
+void WindowData::OpenProductosByCode()
+{
+    rs.open(m_db, kProductosPorCodigo);
+}
+
+void WindowData::OpenProductosByQuantity()
+{
+    rs.open(m_db, kProductosPorCantidad);
+}
+
+void WindowData::OpenProductosWithCode(const QString& code)
 {
     rs.open(m_db, queries::kProductoPorCodigo, {code});
+}
+
+void WindowData::OpenProductosWithName(const QString& name)
+{
+    rs.open(m_db, kProductosDeNombre, {name});
+}
+
+void WindowData::OpenProductosForAdding()
+{
+    rs.open(m_db, kProductosNuevos);
+}
+
+void WindowData::OpenCategorias()
+{
+    rs.open(m_db, kCategorias);
 }
 
 void WindowData::OpenTemporalFirstRow()

@@ -21,8 +21,18 @@ public:
     RecordSet rs;
     Database& db() const { return m_db; }
 
+    // The whole catalogue in name, code or quantity order.
+    void OpenProductos();
+    void OpenProductosByCode();
+    void OpenProductosByQuantity();
     // The products whose code equals code, in name order.
-    void OpenProductosByCode(const QString& code);
+    void OpenProductosWithCode(const QString& code);
+    // The products whose name is exactly name.
+    void OpenProductosWithName(const QString& name);
+    // No product at all, for adding one.
+    void OpenProductosForAdding();
+    // One row per distinct Categoria.
+    void OpenCategorias();
     // Only the first line of the open day, or none; the day can hold many thousand lines.
     void OpenTemporalFirstRow();
     // No line at all, for adding lines.

@@ -25,7 +25,7 @@ QString recordSale(Database& db, const Clock& clock, const SaleToRecord& sale)
     WindowData data(db);
     RecordSet& rs = data.rs;
     for (const SaleLine& line : sale.lines) {
-        data.OpenProductosByCode(line[Code]);
+        data.OpenProductosWithCode(line[Code]);
         if (!rs.eof()) {
             rs.setValue(QStringLiteral("Cantidad"),
                         rs.number(QStringLiteral("Cantidad")) - cellNumber(line[Quantity]));

@@ -1,7 +1,7 @@
 // The sale being rung up: detail lines, the visible sale list built from them, totals, deductions.
 #pragma once
 
-#include "sales/products_store.h"
+#include "catalogue/products.h"
 
 #include <QString>
 #include <QStringList>

@@ -8,7 +8,7 @@
 #include "data/database.h"
 #include "data/schema.h"
 #include "sales/payment_window.h"
-#include "sales/products_store.h"
+#include "catalogue/products.h"
 #include "sales/recording.h"
 #include "sales/sales_day.h"
 

@@ -2,7 +2,7 @@
 #include "common/services.h"
 #include "data/database.h"
 #include "data/schema.h"
-#include "sales/products_store.h"
+#include "catalogue/products.h"
 #include "sales/recording.h"
 
 #include <QCoreApplication>

@@ -1,0 +1,567 @@
+// The one home of the Productos table: look-up by code, the editor's list, saving and deleting a
+// product, and the search by part of the name behind both product search windows.
+#include "catalogue/products.h"
+
+#include "common/numbers.h"
+#include "data/database.h"
+#include "data/window_data.h"
+
+#include <QHash>
+#include <QLocale>
+#include <QStringDecoder>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace tarvino {
+
+namespace {
+
+const QString kCodigo = QStringLiteral("CodigoProducto");
+const QString kNombre = QStringLiteral("NombreProducto");
+const QString kCantidad = QStringLiteral("Cantidad");
+const QString kPrecioCosto = QStringLiteral("PrecioCosto");
+const QString kPrecioVenta = QStringLiteral("PrecioVenta");
+const QString kStockCritico = QStringLiteral("StockCritico");
+const QString kCategoria = QStringLiteral("Categoria");
+const QString kParteDeOferta = QStringLiteral("ParteDeOferta");
+
+// The list and the search read their columns straight off the statement: a record set of the
+// whole catalogue costs half a second at 100,000 products. The rows are read in the table's own
+// order, page after page: fetched in name order they would cost a page read (and decryption) per
+// row. The order is then taken from the name or code index, which holds nothing else.
+const QString kFilas = QStringLiteral(
+    "select rowid, CodigoProducto, NombreProducto, Cantidad, PrecioCosto, PrecioVenta, Categoria "
+    "from Productos order by rowid");
+const QString kFilasPorNombre =
+    QStringLiteral("select rowid from Productos order by NombreProducto");
+const QString kFilasPorCodigo =
+    QStringLiteral("select rowid from Productos order by CodigoProducto");
+// Name and row only, so that the name index answers the search without reading the table.
+const QString kNombresComo = QStringLiteral(
+    "select rowid, NombreProducto from Productos where NombreProducto like ? escape '\\' "
+    "order by NombreProducto");
+const QString kProductoDeFila =
+    QStringLiteral("select CodigoProducto, NombreProducto from Productos where rowid = ?");
+
+const QString kPesoCero = QStringLiteral("$ 0");
+
+QString numberText(const RecordSet& rs, const QString& column)
+{
+    const QString text = rs.text(column);
+    return text.isEmpty() ? QStringLiteral("0") : text;
+}
+
+// Resets the statement however the walk over its rows ends, so no read stays open on the file.
+class Walk final {
+public:
+    Walk(Database& db, const QString& sql) : m_db(db), m_stmt(db.statement(sql)) {}
+    ~Walk() { sqlite3_reset(m_stmt); }
+    Walk(const Walk&) = delete;
+    Walk& operator=(const Walk&) = delete;
+
+    sqlite3_stmt* stmt() const { return m_stmt; }
+    bool next()
+    {
+        const int rc = sqlite3_step(m_stmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc != SQLITE_DONE)
+            m_db.raise(rc);
+        return false;
+    }
+
+private:
+    Database& m_db;
+    sqlite3_stmt* m_stmt;
+};
+
+QString textCell(sqlite3_stmt* stmt, int i)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+    return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt, i)) : QString();
+}
+
+// Appends cells of a statement to one buffer as a record set reads them: plain number text for a
+// real, NULL as empty. Each cell is read through one sqlite3_value, since every sqlite3_column_*
+// call takes the connection's lock; reading the value without the lock is sound because the
+// connection is only ever used from the one user-interface thread.
+class CellWriter final {
+public:
+    CellWriter(QString& buffer, std::vector<qsizetype>& ends);
+    ~CellWriter() { m_buffer.resize(m_used); }
+    CellWriter(const CellWriter&) = delete;
+    CellWriter& operator=(const CellWriter&) = delete;
+
+    void text(sqlite3_value* value)
+    {
+        switch (sqlite3_value_type(value)) {
+        case SQLITE_NULL:
+            break;
+        case SQLITE_FLOAT:
+            number(sqlite3_value_double(value));
+            break;
+        case SQLITE_INTEGER:
+            append(QString::number(sqlite3_value_int64(value)));
+            break;
+        default:
+            appendUtf8(value);
+        }
+        m_ends.push_back(m_used);
+    }
+
+    // A price cell: "$ 0" for a price equal to 0.
+    void price(sqlite3_value* value)
+    {
+        const int type = sqlite3_value_type(value);
+        if ((type == SQLITE_FLOAT || type == SQLITE_INTEGER) && sqlite3_value_double(value) == 0.0) {
+            append(kPesoCero);
+            m_ends.push_back(m_used);
+        } else {
+            text(value);
+        }
+    }
+
+private:
+    void reserve(qsizetype more)
+    {
+        if (m_used + more > m_buffer.size())
+            m_buffer.resize(std::max(m_used + more, 2 * m_buffer.size() + 4096));
+    }
+
+    void append(QStringView text)
+    {
+        reserve(text.size());
+        std::copy(text.begin(), text.end(), m_buffer.data() + m_used);
+        m_used += text.size();
+    }
+
+    void appendUtf8(sqlite3_value* value)
+    {
+        const auto* bytes = sqlite3_value_text(value);
+        const qsizetype size = sqlite3_value_bytes(value);
+        reserve(size); // UTF-8 never takes fewer bytes than UTF-16 takes code units
+        QChar* out = m_buffer.data() + m_used;
+        // Codes, numbers and most names are ASCII, which widens byte by byte.
+        qsizetype i = 0;
+        while (i < size && bytes[i] < 0x80) {
+            out[i] = QChar(bytes[i]);
+            ++i;
+        }
+        if (i == size) {
+            m_used += size;
+            return;
+        }
+        m_used += m_decoder.appendToBuffer(out, QByteArrayView(bytes, size)) - out;
+    }
+
+    void number(double value)
+    {
+        // A whole number below 10^15 is written as its digits; the locale's digits and minus sign
+        // were checked against plainNumber when the writer was made.
+        if (m_wholeDigits && value == std::trunc(value) && std::fabs(value) < 1e15) {
+            char digits[24];
+            const auto end = std::to_chars(digits, digits + sizeof digits, qint64(value)).ptr;
+            reserve(end - digits);
+            for (const char* c = digits; c != end; ++c)
+                m_buffer.data()[m_used++] = QChar(uchar(*c));
+            return;
+        }
+        quint64 bits = 0;
+        std::memcpy(&bits, &value, sizeof bits);
+        auto it = m_numbers.constFind(bits);
+        if (it == m_numbers.constEnd())
+            it = m_numbers.insert(bits, plainNumber(value, m_locale));
+        append(*it);
+    }
+
+    QString& m_buffer;
+    std::vector<qsizetype>& m_ends;
+    qsizetype m_used = 0;
+    // Each cell on its own, and a leading byte-order mark kept as a character, as fromUtf8 does.
+    QStringDecoder m_decoder{QStringConverter::Utf8,
+                             QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom};
+    QLocale m_locale;
+    bool m_wholeDigits = false;
+    QHash<quint64, QString> m_numbers;
+};
+
+CellWriter::CellWriter(QString& buffer, std::vector<qsizetype>& ends) : m_buffer(buffer), m_ends(ends)
+{
+    m_wholeDigits = plainNumber(-123456789012345.0, m_locale) == QLatin1String("-123456789012345") &&
+                    plainNumber(67890.0, m_locale) == QLatin1String("67890");
+}
+
+// A column value ordered as the engine orders one column: NULL first, then numbers by value,
+// then text and blobs by their bytes.
+struct SortKey {
+    int kind = 0;
+    double number = 0;
+    QByteArray bytes;
+
+    bool operator<(const SortKey& other) const
+    {
+        if (kind != other.kind)
+            return kind < other.kind;
+        if (kind == 1)
+            return number < other.number;
+        return bytes < other.bytes;
+    }
+};
+
+SortKey sortKey(sqlite3_value* value)
+{
+    switch (sqlite3_value_type(value)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+        return {1, sqlite3_value_double(value), {}};
+    case SQLITE_TEXT: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        return {2, 0, QByteArray(text, sqlite3_value_bytes(value))};
+    }
+    default: {
+        const auto* blob = static_cast<const char*>(sqlite3_value_blob(value));
+        return {3, 0, QByteArray(blob, sqlite3_value_bytes(value))};
+    }
+    }
+}
+
+QString trimSpaces(const QString& text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text[first] == QLatin1Char(' '))
+        ++first;
+    while (last > first && text[last - 1] == QLatin1Char(' '))
+        --last;
+    return text.mid(first, last - first);
+}
+
+QString badNumber(const QString& text, const QString& box)
+{
+    return QStringLiteral("El valor «%1» de «%2» no es un número válido.").arg(text, box);
+}
+
+QString vanished(const QString& code)
+{
+    return QStringLiteral("El producto de código «%1» ya no existe.").arg(code);
+}
+
+// The numbers of the boxes as the columns take them, or the message naming the first box whose
+// text is no number the column accepts.
+struct Numbers {
+    double stock = 0;
+    double costPrice = 0;
+    double salePrice = 0;
+    qint16 criticalStock = 0;
+};
+
+std::optional<QString> readNumbers(const Product& boxes, Numbers& out)
+{
+    const QLocale locale;
+    const struct {
+        const QString& text;
+        const char* box;
+        double& value;
+    } reals[] = {{boxes.stock, "Cantidad", out.stock},
+                 {boxes.costPrice, "Precio Costo", out.costPrice},
+                 {boxes.salePrice, "Precio Venta", out.salePrice}};
+    for (const auto& real : reals) {
+        const auto value = readNumber(real.text, locale);
+        if (!value)
+            return badNumber(real.text, QString::fromUtf8(real.box));
+        real.value = *value;
+    }
+    // The critical level is a 16-bit integer, 0 when the box is left empty.
+    if (boxes.criticalStock.trimmed().isEmpty())
+        return std::nullopt;
+    const QString box = QStringLiteral("Stock Crítico");
+    const auto value = readNumber(boxes.criticalStock, locale);
+    if (!value)
+        return badNumber(boxes.criticalStock, box);
+    if (*value != std::trunc(*value) || *value < std::numeric_limits<qint16>::min() ||
+        *value > std::numeric_limits<qint16>::max())
+        return QStringLiteral("El valor «%1» de «%2» debe ser un número entero entre %3 y %4.")
+            .arg(boxes.criticalStock, box)
+            .arg(std::numeric_limits<qint16>::min())
+            .arg(std::numeric_limits<qint16>::max());
+    out.criticalStock = qint16(*value);
+    return std::nullopt;
+}
+
+void writeFields(RecordSet& rs, const QString& name, const Numbers& numbers, const QString& category)
+{
+    rs.setValue(kNombre, name);
+    rs.setValue(kCantidad, numbers.stock);
+    rs.setValue(kPrecioCosto, numbers.costPrice);
+    rs.setValue(kPrecioVenta, numbers.salePrice);
+    rs.setValue(kStockCritico, int(numbers.criticalStock));
+    rs.setValue(kCategoria, category);
+}
+
+// The LIKE pattern for "name contains typed". The engine ignores case for ASCII letters only, so
+// a letter outside ASCII that has another case becomes "_" (any one character) and the rows it
+// lets through are sifted afterwards; refine says whether that is needed.
+QString containsPattern(const QString& typed, bool& refine)
+{
+    refine = false;
+    QString pattern = QStringLiteral("%");
+    pattern.reserve(typed.size() + 2);
+    for (qsizetype i = 0; i < typed.size(); ++i) {
+        const QChar c = typed[i];
+        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char('\\')) {
+            pattern += QLatin1Char('\\');
+            pattern += c;
+            continue;
+        }
+        char32_t point = c.unicode();
+        qsizetype units = 1;
+        if (c.isHighSurrogate() && i + 1 < typed.size() && typed[i + 1].isLowSurrogate()) {
+            point = QChar::surrogateToUcs4(c, typed[i + 1]);
+            units = 2;
+        }
+        if (point >= 0x80 && (QChar::toLower(point) != point || QChar::toUpper(point) != point ||
+                              QChar::toCaseFolded(point) != point)) {
+            pattern += QLatin1Char('_');
+            refine = true;
+        } else {
+            pattern += typed.mid(i, units);
+        }
+        i += units - 1;
+    }
+    pattern += QLatin1Char('%');
+    return pattern;
+}
+
+} // namespace
+
+std::optional<Product> findProductByCode(Database& db, const QString& code)
+{
+    WindowData data(db);
+    data.OpenProductosWithCode(code);
+    const RecordSet& rs = data.rs;
+    if (rs.eof())
+        return std::nullopt;
+    Product p;
+    p.code = rs.text(kCodigo);
+    p.name = rs.text(kNombre);
+    p.stock = numberText(rs, kCantidad);
+    p.costPrice = numberText(rs, kPrecioCosto);
+    p.salePrice = numberText(rs, kPrecioVenta);
+    p.criticalStock = numberText(rs, kStockCritico);
+    p.category = rs.text(kCategoria);
+    return p;
+}
+
+QStringList productCategories(Database& db)
+{
+    WindowData data(db);
+    data.OpenCategorias();
+    QStringList categories;
+    for (RecordSet& rs = data.rs; !rs.eof(); rs.moveNext())
+        categories << rs.text(kCategoria);
+    return categories;
+}
+
+const QStringList& productOrderChoices()
+{
+    static const QStringList choices = {QStringLiteral("CODIGO"), QStringLiteral("NOMBRE PRODUCTO"),
+                                        QStringLiteral("CANTIDAD")};
+    return choices;
+}
+
+ProductOrder productOrderAt(int index)
+{
+    switch (index) {
+    case 0:
+        return ProductOrder::ByCode;
+    case 2:
+        return ProductOrder::ByQuantity;
+    default:
+        return ProductOrder::ByName;
+    }
+}
+
+QStringView ProductList::cell(qsizetype row, int column) const
+{
+    if (row < 0 || row >= size() || column < 1 || column >= kColumns)
+        return {};
+    const qsizetype index = m_order[size_t(row)] * kStored + column - 1;
+    const qsizetype begin = index == 0 ? 0 : m_ends[size_t(index - 1)];
+    return QStringView(m_cells).mid(begin, m_ends[size_t(index)] - begin);
+}
+
+QString ProductList::text(qsizetype row, int column) const
+{
+    if (column == 0 && row >= 0 && row < size())
+        return QString::number(row + 1);
+    return cell(row, column).toString();
+}
+
+ProductList productList(Database& db, ProductOrder order)
+{
+    ProductList list;
+    std::vector<qint64> rowids;
+    std::vector<SortKey> quantities;
+    {
+        Walk walk(db, kFilas);
+        sqlite3_stmt* stmt = walk.stmt();
+        CellWriter cells(list.m_cells, list.m_ends);
+        while (walk.next()) {
+            rowids.push_back(sqlite3_column_int64(stmt, 0));
+            cells.text(sqlite3_column_value(stmt, 1));
+            cells.text(sqlite3_column_value(stmt, 2));
+            sqlite3_value* quantity = sqlite3_column_value(stmt, 3);
+            cells.text(quantity);
+            cells.price(sqlite3_column_value(stmt, 4));
+            cells.price(sqlite3_column_value(stmt, 5));
+            cells.text(sqlite3_column_value(stmt, 6));
+            if (order == ProductOrder::ByQuantity)
+                quantities.push_back(sortKey(quantity));
+        }
+    }
+
+    std::vector<qsizetype>& shown = list.m_order;
+    shown.reserve(rowids.size());
+    if (order == ProductOrder::ByQuantity) {
+        // Quantity has no index; equal quantities keep the table's order, as the engine's sort does.
+        for (size_t i = 0; i < rowids.size(); ++i)
+            shown.push_back(qsizetype(i));
+        std::stable_sort(shown.begin(), shown.end(),
+                         [&](qsizetype a, qsizetype b) { return quantities[a] < quantities[b]; });
+        return list;
+    }
+    // Where each row number was read: a table when the numbers lie close together, as they do in
+    // a table that only grows, else a search.
+    const qint64 first = rowids.empty() ? 0 : rowids.front();
+    const qint64 span = rowids.empty() ? 0 : rowids.back() - first + 1;
+    std::vector<qsizetype> positionOf;
+    if (span <= 4 * qint64(rowids.size())) {
+        positionOf.assign(size_t(span), -1);
+        for (size_t i = 0; i < rowids.size(); ++i)
+            positionOf[size_t(rowids[i] - first)] = qsizetype(i);
+    }
+    Walk walk(db, order == ProductOrder::ByCode ? kFilasPorCodigo : kFilasPorNombre);
+    while (walk.next()) {
+        const qint64 rowid = sqlite3_column_int64(walk.stmt(), 0);
+        if (!positionOf.empty()) {
+            if (rowid >= first && rowid - first < span && positionOf[size_t(rowid - first)] >= 0)
+                shown.push_back(positionOf[size_t(rowid - first)]);
+            continue;
+        }
+        const auto it = std::lower_bound(rowids.begin(), rowids.end(), rowid);
+        if (it != rowids.end() && *it == rowid)
+            shown.push_back(it - rowids.begin());
+    }
+    return list;
+}
+
+SaveResult saveProduct(Database& db, const Product& boxes, bool editing)
+{
+    using Outcome = SaveResult::Outcome;
+    for (const QString* box : {&boxes.code, &boxes.name, &boxes.stock, &boxes.costPrice,
+                               &boxes.salePrice, &boxes.category}) {
+        if (box->isEmpty())
+            return {Outcome::MissingData, productMessages::kFaltanDatos, boxes.name};
+    }
+    const QString name = trimSpaces(boxes.name);
+    // A name of spaces alone is no name.
+    if (name.isEmpty())
+        return {Outcome::MissingData, productMessages::kFaltanDatos, name};
+
+    Transaction tx(db);
+    WindowData data(db);
+    RecordSet& rs = data.rs;
+
+    // Names compare exactly: two names that differ only in letter case are two names.
+    data.OpenProductosWithName(name);
+    for (; !rs.eof(); rs.moveNext()) {
+        if (!editing || rs.text(kCodigo) != boxes.code)
+            return {Outcome::DuplicateName, productMessages::kNombreRepetido, name};
+    }
+
+    Numbers numbers;
+    if (const auto refusal = readNumbers(boxes, numbers))
+        return {Outcome::BadNumber, *refusal, name};
+
+    if (editing) {
+        data.OpenProductosWithCode(boxes.code);
+        if (rs.eof())
+            return {Outcome::Vanished, vanished(boxes.code), name};
+        writeFields(rs, name, numbers, boxes.category);
+        rs.update();
+    } else {
+        data.OpenProductosForAdding();
+        rs.addNew();
+        rs.setValue(kCodigo, boxes.code);
+        writeFields(rs, name, numbers, boxes.category);
+        rs.update();
+    }
+    data.CloseDatabase();
+    tx.commit();
+    return {editing ? Outcome::Changed : Outcome::Added, QString(), name};
+}
+
+DeleteCheck checkProductDeletion(Database& db, const QString& code)
+{
+    WindowData data(db);
+    data.OpenProductosWithCode(code);
+    if (data.rs.eof())
+        return {DeleteCheck::Outcome::Vanished, vanished(code)};
+    if (data.rs.number(kParteDeOferta) == 1)
+        return {DeleteCheck::Outcome::InOffer, productMessages::kEnOferta};
+    return {DeleteCheck::Outcome::Allowed, QString()};
+}
+
+int deleteProduct(Database& db, const QString& loadedCode)
+{
+    Transaction tx(db);
+    WindowData data(db);
+    RecordSet& rs = data.rs;
+    data.OpenProductosWithCode(loadedCode);
+    int deleted = 0;
+    for (; !rs.eof(); rs.moveNext(), ++deleted)
+        rs.deleteCurrent();
+    data.CloseDatabase();
+    tx.commit();
+    return deleted;
+}
+
+ProductMatches findProductsByName(Database& db, const QString& typed)
+{
+    bool refine = false;
+    const QString pattern = containsPattern(typed, refine);
+    ProductMatches matches;
+    Walk walk(db, kNombresComo);
+    sqlite3_stmt* stmt = walk.stmt();
+    Database::bind(stmt, 1, pattern);
+    while (walk.next()) {
+        QString name = textCell(stmt, 1);
+        if (refine && !name.contains(typed, Qt::CaseInsensitive))
+            continue;
+        matches.names << std::move(name);
+        matches.rows << sqlite3_column_int64(stmt, 0);
+    }
+    return matches;
+}
+
+std::optional<QString> chosenProductCode(Database& db, const ProductMatches& matches, qsizetype index)
+{
+    if (index < 0 || index >= matches.rows.size() || index >= matches.names.size())
+        return std::nullopt;
+    Walk walk(db, kProductoDeFila);
+    Database::bind(walk.stmt(), 1, matches.rows[index]);
+    // A row number can be given again to a product added after a deletion; the exact name tells.
+    if (!walk.next() || textCell(walk.stmt(), 1) != matches.names[index])
+        return std::nullopt;
+    return textCell(walk.stmt(), 0);
+}
+
+} // namespace tarvino
