@@ -35,7 +35,8 @@ QString recordSale(Database& db, const Clock& clock, const SaleToRecord& sale)
     }
 
     // A resumed day keeps its stamp even if the sale comes before the stamp was reloaded.
-    const QString stamp = firstTemporalStamp(db).value_or(sale.openingStamp);
+    const QString stamp = sale.earlierDayUnclosed ? sale.openingStamp
+                                                  : firstTemporalStamp(db).value_or(sale.openingStamp);
 
     data.OpenTemporalForAdding();
     for (const SaleLine& line : sale.lines) {

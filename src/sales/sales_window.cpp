@@ -2,6 +2,10 @@
 #include "sales/sales_window.h"
 
 #include "app/placement.h"
+#include "app/support_window.h"
+#include "catalogue/editor_window.h"
+#include "sales/search_window.h"
+#include "app/window_kit.h"
 #include "common/key_filter.h"
 #include "common/numbers.h"
 #include "common/services.h"
@@ -20,7 +24,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QStyle>
 #include <QTimer>
 #include <QTreeWidget>
@@ -30,33 +33,8 @@ namespace tarvino {
 
 namespace {
 
-template <typename W>
-W* named(W* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-QFont arial(int points, bool bold)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSize(points);
-    font.setBold(bold);
-    return font;
-}
-
-void colour(QWidget* widget, QPalette::ColorRole role, const QColor& colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(role, colour);
-    widget->setPalette(palette);
-}
-
-struct ListColumn {
-    const char* title;
-    int twips;
-    Qt::Alignment align;
-};
+// The total's size when it fits its frame.
+constexpr double kTotalPoints = 54;
 
 const ListColumn kSaleListColumns[] = {
     {"_", 0, Qt::AlignLeft},
@@ -101,99 +79,88 @@ Form1::~Form1()
 
 void Form1::buildControls()
 {
-    auto* central = new QWidget(this);
-    setCentralWidget(central);
-    Picture1 = named(new QWidget(central), "Picture1");
-    Picture1->resize(px(kPanelWidthTwips), px(kPanelHeightTwips));
-    setFont(arial(10, false));
+    auto* host = new PanelHost(this, kPanelWidthTwips, kPanelHeightTwips);
+    setCentralWidget(host);
+    Picture1 = host->panel();
+    setFont(arial(10));
 
-    Label13 = named(new QLabel(QStringLiteral("LISTA DE PRODUCTOS A VENDER"), Picture1), "Label13");
-    Label13->setGeometry(0, 0, 1009, 32);
+    Label13 = place(new QLabel(QStringLiteral("LISTA DE PRODUCTOS A VENDER"), Picture1), "Label13", 0, 0, 15135, 480);
     Label13->setAlignment(Qt::AlignCenter);
     Label13->setFont(arial(14, true));
-    Label13->setAutoFillBackground(true);
-    colour(Label13, QPalette::Window, Qt::black);
-    colour(Label13, QPalette::WindowText, Qt::white);
+    setBackColour(Label13, Qt::black);
+    setTextColour(Label13, Qt::white);
 
-    ListView1 = named(new QTreeWidget(Picture1), "ListView1");
-    ListView1->setGeometry(0, 32, 1009, 400);
+    ListView1 = place(new QTreeWidget(Picture1), "ListView1", 0, 480, 15135, 6000);
 
-    Label17 = named(new QLabel(Picture1), "Label17");
-    Label17->setGeometry(8, 440, 480, 30);
+    Label17 = place(new QLabel(Picture1), "Label17", 120, 6600, 7200, 450);
     Label17->setFont(arial(14, true));
-    colour(Label17, QPalette::WindowText, QColor(255, 0, 0));
+    setTextColour(Label17, QColor(255, 0, 0));
     Label17->hide();
 
-    Check1 = named(new QCheckBox(QStringLiteral("Cantidad Manual"), Picture1), "Check1");
-    Check1->setGeometry(520, 440, 220, 30);
+    Check1 = place(new QCheckBox(QStringLiteral("Cantidad Manual"), Picture1), "Check1", 7800, 6600, 3300, 450);
     Check1->setFont(arial(12, true));
-    Check1->setFocusPolicy(Qt::NoFocus);
+    keyboardButton(Check1);
     connect(Check1, &QCheckBox::toggled, this, &Form1::Check1_Click);
 
-    Frame2 = named(new QFrame(Picture1), "Frame2");
-    Frame2->setGeometry(0, 478, 500, 200);
+    Frame2 = place(new QFrame(Picture1), "Frame2", 0, 7170, 7500, 3000);
     Frame2->setFrameShape(QFrame::StyledPanel);
 
-    Label18 = named(new QLabel(QStringLiteral("DESCONTAR PRODUCTO"), Frame2), "Label18");
-    Label18->setGeometry(10, 6, 250, 26);
+    Label18 = place(new QLabel(QStringLiteral("DESCONTAR PRODUCTO"), Frame2), "Label18", 150, 90, 3750, 390);
     Label18->setFont(arial(12, true));
     Label18->setAlignment(Qt::AlignCenter);
-    Label18->setAutoFillBackground(true);
-    colour(Label18, QPalette::Window, QColor(255, 255, 0));
+    setBackColour(Label18, QColor(255, 255, 0));
     Label18->hide();
 
-    Label5 = named(new QLabel(QStringLiteral("Código Producto"), Frame2), "Label5");
-    Label5->setGeometry(10, 42, 140, 26);
+    Label5 = place(new QLabel(QStringLiteral("Código Producto"), Frame2), "Label5", 150, 630, 2100, 390);
     Label5->setFont(arial(11, true));
-    Text7 = named(new QLineEdit(Frame2), "Text7");
-    Text7->setGeometry(150, 38, 200, 32);
-    Text7->setFont(arial(14, false));
-    Text7->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), Text7));
-    Command3 = named(new QPushButton(Frame2), "Command3");
-    Command3->setGeometry(354, 38, 32, 32);
+    Text7 = place(new QLineEdit(Frame2), "Text7", 2250, 570, 3000, 480);
+    Text7->setFont(arial(14));
+    Label5->setBuddy(Text7);
+    Command3 = place(new QPushButton(Frame2), "Command3", 5310, 570, 480, 480);
     Command3->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
-    Command3->setFocusPolicy(Qt::NoFocus);
+    Command3->setAccessibleName(QStringLiteral("Buscar producto por nombre"));
+    Command3->setToolTip(Command3->accessibleName());
+    keyboardButton(Command3);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
 
-    Label6 = named(new QLabel(QStringLiteral("Cantidad"), Frame2), "Label6");
-    Label6->setGeometry(10, 86, 140, 26);
+    Label6 = place(new QLabel(QStringLiteral("Cantidad"), Frame2), "Label6", 150, 1290, 2100, 390);
     Label6->setFont(arial(11, true));
-    Text8 = named(new QLineEdit(QStringLiteral("1"), Frame2), "Text8");
-    Text8->setGeometry(150, 82, 200, 32);
-    Text8->setFont(arial(14, false));
+    Text8 = place(new QLineEdit(QStringLiteral("1"), Frame2), "Text8", 2250, 1230, 3000, 480);
+    Text8->setFont(arial(14));
     Text8->setEnabled(false);
-    Text8->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9.,]*")), Text8));
+    Label6->setBuddy(Text8);
 
-    Command1 = named(new QPushButton(QStringLiteral("PAGAR"), Frame2), "Command1");
-    Command1->setGeometry(398, 38, 92, 76);
+    Command1 = place(new QPushButton(QStringLiteral("PAGAR"), Frame2), "Command1", 5970, 570, 1380, 1140);
     Command1->setFont(arial(12, true));
-    Command1->setStyleSheet(QStringLiteral("background-color: rgb(0, 192, 0); color: white;"));
-    Command1->setFocusPolicy(Qt::NoFocus);
+    setButtonColours(Command1, QColor(0, 192, 0), Qt::white);
+    keyboardButton(Command1);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
 
-    Command2 = named(new QPushButton(QStringLiteral("CANCELAR"), Frame2), "Command2");
-    Command2->setGeometry(10, 140, 140, 48);
+    Command2 = place(new QPushButton(QStringLiteral("CANCELAR"), Frame2), "Command2", 150, 2100, 2100, 720);
     Command2->setFont(arial(12, true));
-    Command2->setStyleSheet(QStringLiteral("background-color: rgb(255, 0, 0); color: white;"));
-    Command2->setFocusPolicy(Qt::NoFocus);
+    setButtonColours(Command2, QColor(255, 0, 0), Qt::white);
+    keyboardButton(Command2);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
 
-    FrameTotal = named(new QFrame(Picture1), "FrameTotal");
-    FrameTotal->setGeometry(509, 478, 500, 200);
+    FrameTotal = place(new QFrame(Picture1), "FrameTotal", 7635, 7170, 7500, 3000);
     FrameTotal->setFrameShape(QFrame::StyledPanel);
-    Label7 = named(new QLabel(QStringLiteral("TOTAL"), FrameTotal), "Label7");
-    Label7->setGeometry(14, 8, 200, 34);
+    Label7 = place(new QLabel(QStringLiteral("TOTAL"), FrameTotal), "Label7", 210, 120, 3000, 510);
     Label7->setFont(arial(18, true));
-    Label8 = named(new QLabel(FrameTotal), "Label8");
-    Label8->setGeometry(14, 46, 472, 140);
-    Label8->setFont(arial(54, true));
+    Label8 = place(new QLabel(FrameTotal), "Label8", 210, 690, 7080, 2100);
+    Label8->setFont(arial(kTotalPoints, true));
     Label8->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    colour(Label8, QPalette::WindowText, QColor(0, 0, 255));
+    setTextColour(Label8, QColor(0, 0, 255));
 
-    auto* text7Keys = KeyHandler::install(Text7);
+    // The keyboard walks the entry frame in reading order, then the switch below the list.
+    setTabOrder(Text7, Command3);
+    setTabOrder(Command3, Text8);
+    setTabOrder(Text8, Command1);
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, Check1);
+
+    KeyHandler* text7Keys = installKeys(Text7, KeyClass::Code, [this] { codeEntered(); });
     text7Keys->keyDown = [this](int key) { Text7_KeyDown(key); };
-    text7Keys->keyPress = [this](int k) { return Text7_KeyPress(k); };
-    KeyHandler::install(Text8)->keyPress = [this](int k) { return Text8_KeyPress(k); };
+    installKeys(Text8, KeyClass::Decimal, [this] { quantityEntered(); });
 }
 
 void Form1::buildMenu()
@@ -212,63 +179,54 @@ void Form1::buildMenu()
     informes->addSeparator();
     ventaparcial = named(informes->addAction(QStringLiteral("DETALLE VENTA PARCIAL")), "ventaparcial");
     soporte = named(bar->addAction(QStringLiteral("SOPORTE")), "soporte");
+    connect(edicionProductos, &QAction::triggered, this, [this] { Form2::open(this, m_ctx); });
+    connect(soporte, &QAction::triggered, this, [this] { Form13::open(this, m_ctx, QStringLiteral("0")); });
 }
 
 void Form1::ConfigureSaleList()
 {
-    ListView1->clear();
-    ListView1->setColumnCount(int(std::size(kSaleListColumns)));
-    QStringList titles;
-    for (const ListColumn& column : kSaleListColumns)
-        titles << QString::fromUtf8(column.title);
-    ListView1->setHeaderLabels(titles);
-    ListView1->header()->setStretchLastSection(false);
-    ListView1->header()->setMinimumSectionSize(0);
-    for (int i = 0; i < int(std::size(kSaleListColumns)); ++i) {
-        ListView1->setColumnWidth(i, px(kSaleListColumns[i].twips));
-        ListView1->headerItem()->setTextAlignment(i, kSaleListColumns[i].align | Qt::AlignVCenter);
-    }
-    ListView1->setRootIsDecorated(false);
-    ListView1->setUniformRowHeights(true);
-    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    configureList(ListView1, kSaleListColumns);
     ListView1->setFocusPolicy(Qt::NoFocus);
+    // The column titles in the list's own font, so that they stand over their figures.
     ListView1->setFont(arial(18, true));
-    ListView1->header()->setFont(arial(10, false));
+    ListView1->header()->setFont(arial(18, true));
     QPalette palette = ListView1->palette();
     palette.setColor(QPalette::Base, QColor(255, 255, 128));
     palette.setColor(QPalette::Text, Qt::black);
     ListView1->setPalette(palette);
 }
 
-void Form1::Form_Load()
+bool Form1::Form_Load()
 {
     ConfigureSaleList();
     ScreenSize(Text1, Text2);
     CentreContainer(Picture1, Text1, Text2);
-    try {
-        actualizarTemporal(m_ctx.db);
-        // Lines left in Temporal mean the last run ended without closing its day.
-        if (const auto interrupted = firstTemporalStamp(m_ctx.db)) {
-            if (m_ctx.messages.ask(kQuestionUnclosed, kConfirmTitle)) {
-                Timer2->start();
-            } else {
-                Text3 = *interrupted;
-                cierreDelDia();
-            }
+    // Without the column check and the look for an unclosed day, a sale could land in an old day
+    // nobody was asked about: the till does not open then.
+    std::optional<QString> interrupted;
+    if (!guarded(m_ctx.messages,
+                 QStringLiteral("No se pudo preparar el día de ventas, por lo que el programa se "
+                                "cerrará sin registrar ventas. Los datos guardados no cambiaron."),
+                 [&] {
+                     actualizarTemporal(m_ctx.db);
+                     interrupted = firstTemporalStamp(m_ctx.db);
+                 }))
+        return false;
+    if (interrupted) {
+        if (m_ctx.messages.ask(kQuestionUnclosed, kConfirmTitle)) {
+            Timer2->start();
+        } else {
+            Text3 = *interrupted;
+            // A closing that fails leaves that day's lines waiting: the sales of this run keep a
+            // day of their own, and the exit closes both days.
+            m_earlierDayUnclosed = !cierreDelDia();
         }
-    } catch (const DbError& e) {
-        reportDbError(QStringLiteral("No se pudo preparar el inicio de ventas."), e);
     }
     Text7->clear();
     Text8->clear();
     Text8->setEnabled(false);
     Command2_Click();
-}
-
-void Form1::reportDbError(const QString& what, const DbError& error)
-{
-    m_ctx.messages.inform(what + QStringLiteral("\n\n") + error.message(), kAppTitle,
-                          Messages::Icon::Critical);
+    return true;
 }
 
 Form5* Form1::paymentWindow() const
@@ -281,15 +239,6 @@ bool Form1::deductionMode() const
     return !Label18->isHidden();
 }
 
-bool Form1::Text7_KeyPress(int keyAscii)
-{
-    if (keyAscii == 13) {
-        codeEntered();
-        return true;
-    }
-    return !((keyAscii >= '0' && keyAscii <= '9') || keyAscii == 8);
-}
-
 void Form1::Text7_KeyDown(int key)
 {
     if (!Check1->isChecked())
@@ -298,16 +247,6 @@ void Form1::Text7_KeyDown(int key)
         Label18->hide();
     else if (key == Qt::Key_F2)
         Label18->show();
-}
-
-bool Form1::Text8_KeyPress(int keyAscii)
-{
-    if (keyAscii == 13) {
-        quantityEntered();
-        return true;
-    }
-    return !((keyAscii >= '0' && keyAscii <= '9') || keyAscii == 8 || keyAscii == ',' ||
-             keyAscii == '.');
 }
 
 void Form1::codeEntered()
@@ -337,13 +276,8 @@ void Form1::codeEntered()
 
 bool Form1::lookUpProduct(std::optional<Product>& found)
 {
-    try {
-        found = findProductByCode(m_ctx.db, Text7->text());
-        return true;
-    } catch (const DbError& e) {
-        reportDbError(QStringLiteral("No se pudo buscar el producto."), e);
-        return false;
-    }
+    return guarded(m_ctx.messages, QStringLiteral("No se pudo buscar el producto."),
+                   [&] { found = findProductByCode(m_ctx.db, Text7->text()); });
 }
 
 void Form1::enterQuantityState()
@@ -363,12 +297,10 @@ void Form1::quantityEntered()
     }
     const auto q = readNumber(Text8->text());
     if (!q) {
-        m_ctx.messages.inform(QStringLiteral("«") + Text8->text() +
-                              QStringLiteral("» no es una cantidad válida. Escriba la cantidad con "
-                                             "un solo separador decimal, por ejemplo 2 o 0") +
-                              QLocale().decimalPoint() + QStringLiteral("5."));
-        Text8->clear();
-        Text8->setFocus();
+        refuse(m_ctx.messages, Text8,
+               QStringLiteral("«%1» no es una cantidad válida. Escriba la cantidad con un solo "
+                              "separador decimal, por ejemplo 2 o 0%25.")
+                   .arg(Text8->text(), QLocale().decimalPoint()));
         return;
     }
     if (*q == 0) {
@@ -414,7 +346,7 @@ void Form1::addFoundProduct(const Product& product)
 
 void Form1::setWarning(bool critical, const QString& name)
 {
-    colour(Text8, QPalette::Base, critical ? QColor(255, 0, 0) : QColor(255, 255, 255));
+    setBackColour(Text8, critical ? QColor(255, 0, 0) : QColor(255, 255, 255));
     Label17->setText(name);
     Label17->setVisible(critical);
 }
@@ -424,14 +356,10 @@ void Form1::DeductFromSale()
     const double q = readNumber(Text8->text()).value_or(0.0);
     switch (deductFromSale(ListView2, Text7->text(), q)) {
     case DeductResult::EmptySale:
-        m_ctx.messages.inform(QStringLiteral("No hay nada que descontar mientras la lista esté vacía"));
-        Text8->clear();
-        Text8->setFocus();
+        refuse(m_ctx.messages, Text8, QStringLiteral("No hay nada que descontar mientras la lista esté vacía"));
         return;
     case DeductResult::TooMuch:
-        m_ctx.messages.inform(QStringLiteral("No puede descontar una cantidad mayor a la vendida"));
-        Text8->clear();
-        Text8->setFocus();
+        refuse(m_ctx.messages, Text8, QStringLiteral("No puede descontar una cantidad mayor a la vendida"));
         return;
     case DeductResult::NotInList:
         m_ctx.messages.inform(QStringLiteral("El código ingresado no está en la lista"));
@@ -471,19 +399,31 @@ void Form1::AppendSaleLine()
         return;
     auto* item = new QTreeWidgetItem(saleListRow(ListView2[n], n + 1));
     for (int i = 0; i < int(std::size(kSaleListColumns)); ++i)
-        item->setTextAlignment(i, kSaleListColumns[i].align | Qt::AlignVCenter);
+        item->setTextAlignment(i, kSaleListColumns[size_t(i)].align | Qt::AlignVCenter);
     ListView1->addTopLevelItem(item);
+}
+
+void Form1::setTotalCaption(const QString& caption)
+{
+    // A long total shrinks to fit its frame rather than losing its first digits.
+    QFont font = Label8->font();
+    font.setPointSizeF(kTotalPoints);
+    while (font.pointSizeF() > 12 &&
+           QFontMetrics(font).horizontalAdvance(caption) > Label8->contentsRect().width())
+        font.setPointSizeF(font.pointSizeF() - 2);
+    Label8->setFont(font);
+    Label8->setText(caption);
 }
 
 void Form1::ComputeTotal()
 {
-    Label8->setText(plainNumber(computeTotal(ListView2)));
+    setTotalCaption(plainNumber(computeTotal(ListView2)));
 }
 
 void Form1::ShowTotal()
 {
     Text9 = Label8->text();
-    Label8->setText(totalCaption(Text9));
+    setTotalCaption(totalCaption(Text9));
 }
 
 void Form1::ClearSale()
@@ -496,9 +436,9 @@ void Form1::ClearSale()
     Text8->setText(QStringLiteral("1"));
     Text8->setEnabled(false);
     Check1->setEnabled(true);
-    Label8->setText(QStringLiteral("0"));
-    Label8->setText(formatPicture(0, QStringLiteral("$ ###,###,###")));
-    colour(Text8, QPalette::Base, QColor(255, 255, 255));
+    setTotalCaption(QStringLiteral("0"));
+    setTotalCaption(formatPicture(0, QStringLiteral("$ ###,###,###")));
+    setBackColour(Text8, QColor(255, 255, 255));
     Label17->hide();
     Label18->hide();
 }
@@ -521,7 +461,7 @@ void Form1::Command2_Click()
 
 void Form1::Command3_Click()
 {
-    // The product search window comes with the catalogue work; until then the button does nothing.
+    Form11::open(*this, m_ctx);
 }
 
 void Form1::Check1_Click()
@@ -537,40 +477,36 @@ void Form1::Command1_Click()
         m_ctx.messages.inform(QStringLiteral("La lista de productos a vender está vacía"));
         return;
     }
-    setEnabled(false);
     auto* payment = new Form5(*this, m_ctx);
     m_payment = payment;
-    payment->show();
-    // Kept above the sales window by the window manager, without being its child: a child
-    // window would be disabled together with the sales window.
-    if (payment->windowHandle() && windowHandle())
-        payment->windowHandle()->setTransientParent(windowHandle());
-    payment->activateWindow();
+    openChild(this, payment, CallerState::Disabled, [this] {
+        Frame2->setEnabled(true);
+        Text7->setFocus();
+    });
     Frame2->setEnabled(false);
 }
 
 bool Form1::guardar()
 {
-    try {
-        Text3 = recordSale(m_ctx.db, m_ctx.clock, {ListView2, Text3, Text4, Text9, Text10});
-    } catch (const DbError& e) {
-        reportDbError(QStringLiteral("No se pudo registrar la venta. No se guardó nada de ella: sigue "
-                                     "en pantalla para cobrarla de nuevo."),
-                      e);
-        return false;
-    }
-    Command2_Click();
-    return true;
+    const bool recorded = guarded(
+        m_ctx.messages,
+        QStringLiteral("No se pudo registrar la venta. No se guardó nada de ella: sigue en pantalla "
+                       "para cobrarla de nuevo."),
+        [this] {
+            Text3 = recordSale(m_ctx.db, m_ctx.clock,
+                               {ListView2, Text3, Text4, Text9, Text10, m_earlierDayUnclosed});
+        });
+    if (recorded)
+        Command2_Click();
+    return recorded;
 }
 
 void Form1::Command4_Click()
 {
-    try {
+    guarded(m_ctx.messages, QStringLiteral("No se pudo leer el inicio de ventas."), [this] {
         if (auto stamp = firstTemporalStamp(m_ctx.db))
             Text3 = *stamp;
-    } catch (const DbError& e) {
-        reportDbError(QStringLiteral("No se pudo leer el inicio de ventas."), e);
-    }
+    });
 }
 
 void Form1::Timer2_Timer()
@@ -580,15 +516,14 @@ void Form1::Timer2_Timer()
 
 bool Form1::cierreDelDia()
 {
-    try {
-        tarvino::cierreDelDia(m_ctx.db, m_ctx.clock, Text3);
-        return true;
-    } catch (const DbError& e) {
-        reportDbError(QStringLiteral("No se pudo cerrar el día de ventas. El día sigue abierto con "
-                                     "todas sus ventas y se ofrecerá cerrarlo en el próximo inicio."),
-                      e);
-        return false;
-    }
+    const bool closed = guarded(
+        m_ctx.messages,
+        QStringLiteral("No se pudo cerrar el día de ventas. El día sigue abierto con todas sus "
+                       "ventas y se ofrecerá cerrarlo en el próximo inicio."),
+        [this] { tarvino::cierreDelDia(m_ctx.db, m_ctx.clock, Text3); });
+    if (closed)
+        m_earlierDayUnclosed = false;
+    return closed;
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -52,6 +52,31 @@ private slots:
         QVERIFY(d.shop.messages.boxes.isEmpty());
     }
 
+    void fractionalDeductionInEitherLocale_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("quantity");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("es_CL") << kChile << "0,5" << "200|Pan|0,5|1500,5|750,25";
+        QTest::newRow("C") << QLocale::c() << "0.5" << "200|Pan|0.5|1500.5|750.25";
+    }
+    void fractionalDeductionInEitherLocale()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, quantity);
+        QFETCH(QString, line);
+        QLocale::setDefault(locale);
+        SalesDriver d;
+        d.open();
+        ringUpAndDeduct(d);
+        d.typeCode(QStringLiteral("100"));
+        d.typeQuantity(QStringLiteral("3"));
+        d.typeCode(QStringLiteral("200"));
+        d.typeQuantity(quantity);
+        QCOMPARE(d.saleList(), QStringList{line});
+        QVERIFY(d.shop.messages.boxes.isEmpty());
+    }
+
     void fullDeductionRemovesTheLineKeepingOrder()
     {
         SalesDriver d;

@@ -1,0 +1,322 @@
+// The product editor on a temporary shop: its window, the look-up states, Guardar, Eliminar and the
+// sort selector, driven through the real controls and checked in the window and in bd1.
+#include "catalogue/editor_window.h"
+#include "sales/sales_window.h"
+#include "support/sales_driver.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+
+using namespace tarvino;
+using namespace tarvino::test;
+
+namespace {
+const QLocale kChile(QLocale::Spanish, QLocale::Chile);
+
+struct Editor {
+    Editor()
+    {
+        shop.addProduct({QStringLiteral("100"), QStringLiteral("Leche"), 10, 700, 990, 5, QStringLiteral("Lacteos")});
+        shop.addProduct({QStringLiteral("200"), QStringLiteral("Pan"), 50, 0, 1500.5, 2, QStringLiteral("Panaderia")});
+        shop.addProduct({QStringLiteral("300"), QStringLiteral("Arroz"), 3, 800, 1200, 0, QStringLiteral("Abarrotes")});
+        form = std::make_unique<Form2>(shop.context);
+        form->Form_Load();
+        form->show();
+    }
+
+    void lookUp(const QString& code)
+    {
+        QTest::keyClicks(form->Text1, code);
+        QTest::keyClick(form->Text1, Qt::Key_Return);
+    }
+
+    // The list's rows, each "code|name|quantity|cost|price|category".
+    QStringList rows() const
+    {
+        QStringList all;
+        const ProductList& list = form->productRows();
+        for (qsizetype r = 0; r < list.size(); ++r) {
+            QStringList cells;
+            for (int c = 1; c < ProductList::kColumns; ++c)
+                cells << list.text(r, c);
+            all << cells.join(QLatin1Char('|'));
+        }
+        return all;
+    }
+
+    bool inCodeEntry() const
+    {
+        return form->Text1->isEnabled() && !form->Text2->isEnabled() && !form->Combo2->isEnabled() &&
+               !form->Command4->isEnabled();
+    }
+
+    TempShop shop;
+    std::unique_ptr<Form2> form;
+};
+} // namespace
+
+class TestEditor : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QLocale::setDefault(kChile); }
+
+    void windowAfterLoad()
+    {
+        Editor e;
+        Form2& f = *e.form;
+        QCOMPARE(f.windowTitle(), QStringLiteral("TARVINO 1.0"));
+        QCOMPARE(f.Label1->text(), QStringLiteral("EDICIÓN DE PRODUCTOS"));
+        QCOMPARE(f.Picture1->size(), QSize(1009, 681));
+        const QStringList titles = {"Item", "Código", "Nombre", "Cantidad", "Precio Costo", "Precio Venta", "Categoría"};
+        const QList<int> widths = {800, 2100, 5000, 1300, 1800, 1800, 2500};
+        for (int i = 0; i < titles.size(); ++i) {
+            QCOMPARE(f.ListView1->model()->headerData(i, Qt::Horizontal).toString(), titles[i]);
+            QCOMPARE(f.ListView1->columnWidth(i), widths[i] / 15);
+        }
+        // Name order; a zero price shows "$ 0".
+        QCOMPARE(e.rows(), (QStringList{"300|Arroz|3|800|1200|Abarrotes", "100|Leche|10|700|990|Lacteos",
+                                        "200|Pan|50|$ 0|1500,5|Panaderia"}));
+        QCOMPARE(f.productRows().text(2, 0), QStringLiteral("3"));
+        QCOMPARE(f.Combo1->count(), 3);
+        QCOMPARE(f.Combo1->currentIndex(), -1);
+        QCOMPARE(f.Text6->text(), QStringLiteral("0"));
+        QVERIFY(e.inCodeEntry());
+        QCOMPARE(f.Text1->maxLength(), 15);
+        QCOMPARE(f.Text2->maxLength(), 40);
+        // Tab walks the boxes in their order.
+        QList<QWidget*> order;
+        for (QWidget* w = f.Text1; order.size() < 10; w = w->nextInFocusChain()) {
+            if (w->focusPolicy() & Qt::TabFocus && w->parentWidget() == f.Picture1)
+                order << w;
+            if (w->nextInFocusChain() == f.Text1)
+                break;
+        }
+        QCOMPARE(order.mid(0, 10), (QList<QWidget*>{f.Text1, f.Text2, f.Text3, f.Text4, f.Text5, f.Combo2,
+                                                    f.Text6, f.Command3, f.Command4, f.Command5}));
+    }
+
+    void keyFiltersAndClipboard_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("decimal");
+        QTest::addColumn<QString>("whole");
+        QTest::newRow("es_CL") << kChile << "1a2.,-3 " << "123" << "12,3" << "123";
+        QTest::newRow("C") << QLocale::c() << "1a2.,-3 " << "123" << "12.3" << "123";
+    }
+    void keyFiltersAndClipboard()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, typed);
+        QFETCH(QString, code);
+        QFETCH(QString, decimal);
+        QFETCH(QString, whole);
+        QLocale::setDefault(locale);
+        Editor e;
+        Form2& f = *e.form;
+        QTest::keyClicks(f.Text1, typed);
+        QCOMPARE(f.Text1->text(), code);
+        QTest::keyClick(f.Text1, Qt::Key_Return);
+        for (QLineEdit* box : {f.Text3, f.Text4, f.Text5}) {
+            box->clear();
+            QTest::keyClicks(box, typed);
+            QCOMPARE(box->text(), decimal);
+        }
+        f.Text6->clear();
+        QTest::keyClicks(f.Text6, typed);
+        QCOMPARE(f.Text6->text(), whole);
+        // A click on a box empties the clipboard.
+        QGuiApplication::clipboard()->setText(QStringLiteral("abc"));
+        QTest::mouseClick(f.Text2, Qt::LeftButton);
+        QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
+    }
+
+    void lookUpStates()
+    {
+        Editor e;
+        Form2& f = *e.form;
+        QTest::keyClick(f.Text1, Qt::Key_Return);
+        QCOMPARE(e.shop.messages.texts(), QStringList{"Debe ingresar el código del producto"});
+        QVERIFY(e.inCodeEntry());
+
+        e.lookUp(QStringLiteral("200"));
+        QVERIFY(f.m);
+        QCOMPARE(f.Text7, QStringLiteral("200"));
+        QCOMPARE(f.Text2->text(), QStringLiteral("Pan"));
+        QCOMPARE(f.Text5->text(), QStringLiteral("1500,5"));
+        QCOMPARE(f.Combo2->currentText(), QStringLiteral("Panaderia"));
+        QCOMPARE(f.Combo2->count(), 3);
+        QVERIFY(f.Command4->isEnabled());
+        QVERIFY(!f.Text1->isEnabled());
+        QCOMPARE(QApplication::focusWidget() == f.Text2 || !f.isActiveWindow(), true);
+
+        // A click on the list loads that row, from any state.
+        const QModelIndex arroz = f.ListView1->model()->index(0, 2);
+        f.ListView1->setCurrentIndex(arroz);
+        QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {}, f.ListView1->visualRect(arroz).center());
+        QCOMPARE(f.Text1->text(), QStringLiteral("300"));
+        QCOMPARE(f.Text2->text(), QStringLiteral("Arroz"));
+
+        QTest::mouseClick(f.Command5, Qt::LeftButton);
+        QVERIFY(e.inCodeEntry());
+        QVERIFY(f.Text2->text().isEmpty());
+        e.lookUp(QStringLiteral("999"));
+        QVERIFY(!f.m);
+        QVERIFY(!f.Command4->isEnabled());
+        QVERIFY(f.Text2->isEnabled());
+        QVERIFY(f.Combo2->currentText().isEmpty());
+    }
+
+    void savingNewAndChanged_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("critical");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("stored"); // the row stored under code afterwards, empty for none
+        QTest::newRow("new, trimmed") << "400" << "  Azucar  " << "" << ""
+                                      << "400|Azucar|12.5|300.0|450.0|0|Abarrotes";
+        QTest::newRow("new, case differs") << "400" << "leche" << "4" << ""
+                                           << "400|leche|12.5|300.0|450.0|4|Abarrotes";
+        QTest::newRow("new, duplicate name") << "400" << "Leche" << "0"
+                                             << "El nombre del producto no puede ser igual a uno ya existente" << "";
+        QTest::newRow("new, spaces only") << "400" << "   " << "0"
+                                          << "Debe ingresar todos los datos requeridos para poder guardar" << "";
+        QTest::newRow("change, own name") << "100" << "Leche" << "5" << ""
+                                          << "100|Leche|12.5|300.0|450.0|5|Abarrotes";
+        QTest::newRow("change to another's name") << "100" << "Pan" << "5"
+                                                  << "El nombre del producto no puede ser igual a uno ya existente"
+                                                  << "100|Leche|10.0|700.0|990.0|5|Lacteos";
+    }
+    void savingNewAndChanged()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, name);
+        QFETCH(QString, critical);
+        QFETCH(QString, message);
+        QFETCH(QString, stored);
+        Editor e;
+        Form2& f = *e.form;
+        e.lookUp(code);
+        for (QLineEdit* box : {f.Text2, f.Text3, f.Text4, f.Text5, f.Text6})
+            box->clear();
+        QTest::keyClicks(f.Text2, name);
+        QTest::keyClicks(f.Text3, QStringLiteral("12,5"));
+        QTest::keyClicks(f.Text4, QStringLiteral("300"));
+        QTest::keyClicks(f.Text5, QStringLiteral("450"));
+        QTest::keyClicks(f.Text6, critical);
+        f.Combo2->setEditText(QStringLiteral("Abarrotes"));
+        QTest::mouseClick(f.Command3, Qt::LeftButton);
+
+        const QVariantList row = e.shop.column(
+            QStringLiteral("select CodigoProducto || '|' || NombreProducto || '|' || Cantidad || '|' || "
+                           "PrecioCosto || '|' || PrecioVenta || '|' || StockCritico || '|' || Categoria "
+                           "from Productos where CodigoProducto = '%1'").arg(code));
+        QCOMPARE(row.isEmpty() ? QString() : row[0].toString(), stored);
+        if (message.isEmpty()) {
+            QVERIFY(e.shop.messages.boxes.isEmpty());
+            QVERIFY(e.inCodeEntry());
+            QCOMPARE(f.Text6->text(), QStringLiteral("0"));
+            QVERIFY(f.Text2->text().isEmpty());
+            QCOMPARE(e.rows().size(), e.shop.count("Productos"));
+        } else {
+            QCOMPARE(e.shop.messages.texts(), QStringList{message});
+            // A refusal keeps the boxes and the state.
+            QVERIFY(f.Text2->isEnabled());
+            QCOMPARE(f.Text3->text(), QStringLiteral("12,5"));
+        }
+    }
+
+    void deleting_data()
+    {
+        QTest::addColumn<int>("offer");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<int>("left");
+        QTest::newRow("in an offer") << 1 << true << 3;
+        QTest::newRow("answered no") << 0 << false << 3;
+        QTest::newRow("answered yes") << 0 << true << 2;
+    }
+    void deleting()
+    {
+        QFETCH(int, offer);
+        QFETCH(bool, yes);
+        QFETCH(int, left);
+        Editor e;
+        Form2& f = *e.form;
+        e.shop.db.execute(QStringLiteral("update Productos set ParteDeOferta = %1 where CodigoProducto = '100'").arg(offer));
+        e.lookUp(QStringLiteral("100"));
+        e.shop.messages.answer(yes);
+        QTest::mouseClick(f.Command4, Qt::LeftButton);
+        QCOMPARE(e.shop.count("Productos"), left);
+        QCOMPARE(e.rows().size(), left);
+        if (offer) {
+            QCOMPARE(e.shop.messages.texts(),
+                     QStringList{"No se puede eliminar el producto mientras esté compuesto dentro de una oferta"});
+        } else {
+            QCOMPARE(e.shop.messages.boxes.size(), 1);
+            QCOMPARE(e.shop.messages.boxes[0].text,
+                     QStringLiteral("¿Está seguro que desea eliminar el registro de este Producto?"));
+            QCOMPARE(e.shop.messages.boxes[0].title, QStringLiteral("Confirme Eliminación"));
+        }
+        // Only a confirmed deletion leaves the product.
+        QCOMPARE(e.inCodeEntry(), left == 2);
+        QCOMPARE(f.Command4->isEnabled(), left == 3);
+    }
+
+    void productDeletedMeanwhile()
+    {
+        Editor e;
+        Form2& f = *e.form;
+        e.lookUp(QStringLiteral("100"));
+        e.shop.db.execute(QStringLiteral("delete from Productos where CodigoProducto = '100'"));
+        QTest::mouseClick(f.Command4, Qt::LeftButton);
+        QCOMPARE(e.shop.messages.boxes.size(), 1);
+        QVERIFY(e.inCodeEntry());
+        QCOMPARE(e.rows().size(), 2);
+    }
+
+    void sortOrderLastsUntilTheNextReload()
+    {
+        Editor e;
+        Form2& f = *e.form;
+        f.Combo1->setCurrentIndex(2); // CANTIDAD
+        f.Combo1_Click();
+        QCOMPARE(e.rows().first().section(QLatin1Char('|'), 1, 1), QStringLiteral("Arroz"));
+        QCOMPARE(e.rows().last().section(QLatin1Char('|'), 1, 1), QStringLiteral("Pan"));
+        f.Combo1->setCurrentIndex(0); // CODIGO
+        f.Combo1_Click();
+        QCOMPARE(e.rows().first().section(QLatin1Char('|'), 0, 0), QStringLiteral("100"));
+        QTest::mouseClick(f.Command5, Qt::LeftButton);
+        QCOMPARE(e.rows().first().section(QLatin1Char('|'), 1, 1), QStringLiteral("Arroz"));
+    }
+
+    void openedFromTheMenuInPlaceOfTheSalesWindow()
+    {
+        SalesDriver d;
+        Form1& sales = d.open();
+        sales.edicionProductos->trigger();
+        Form2* opened = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* f = qobject_cast<Form2*>(w); f && f->isVisible())
+                opened = f;
+        QVERIFY(opened);
+        QVERIFY(sales.isHidden());
+        QCOMPARE(opened->productRows().size(), 2);
+        opened->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(sales.isVisible());
+    }
+};
+
+QTEST_MAIN(TestEditor)
+#include "test_editor.moc"
