@@ -36,14 +36,6 @@ Q_DECLARE_METATYPE(tarvino::LoginOutcome)
 
 namespace {
 
-QByteArray fileHash(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
-
 QStringList folderEntries(const QString& folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);

@@ -20,7 +20,6 @@ using namespace tarvino;
 using namespace tarvino::test;
 
 namespace {
-const QLocale kChile(QLocale::Spanish, QLocale::Chile);
 const QSize kPanel(1009, 681);
 } // namespace
 
@@ -155,7 +154,7 @@ private slots:
             child->close();
         else
             delete child;
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        flushClosedWindows();
         QVERIFY(caller.isVisible());
         QVERIFY(caller.isEnabled());
         QCOMPARE(afterClose, 1);

@@ -19,7 +19,6 @@ using namespace tarvino;
 using namespace tarvino::test;
 
 namespace {
-const QLocale kChile(QLocale::Spanish, QLocale::Chile);
 
 struct Editor {
     Editor()
@@ -313,7 +312,7 @@ private slots:
         QVERIFY(sales.isHidden());
         QCOMPARE(opened->productRows().size(), 2);
         opened->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        flushClosedWindows();
         QVERIFY(sales.isVisible());
     }
 };

@@ -10,7 +10,6 @@ using namespace tarvino;
 using namespace tarvino::test;
 
 namespace {
-const QLocale kChile(QLocale::Spanish, QLocale::Chile);
 
 QLocale localeNamed(const QString& name)
 {

@@ -1,13 +1,14 @@
 // Conversions of numbers and timestamps under a decimal-comma and a decimal-point locale.
 #include "common/numbers.h"
 #include "common/timestamps.h"
+#include "support/test_support.h"
 
 #include <QTest>
 
 using namespace tarvino;
+using namespace tarvino::test;
 
 namespace {
-const QLocale kChile(QLocale::Spanish, QLocale::Chile);
 const QLocale kC = QLocale::c();
 } // namespace
 

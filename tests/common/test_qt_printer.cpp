@@ -2,6 +2,7 @@
 // kept on the paper, and its failure without a printer.
 #include "common/qt_services.h"
 #include "sales/receipt.h"
+#include "support/test_support.h"
 
 #include <QFile>
 #include <QPrinterInfo>
@@ -12,6 +13,7 @@
 #include <utility>
 
 using namespace tarvino;
+using namespace tarvino::test;
 
 namespace {
 constexpr double kMmPerPoint = 25.4 / 72;
@@ -99,7 +101,7 @@ class TestQtPrinter : public QObject {
 private slots:
     void init()
     {
-        QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Chile));
+        QLocale::setDefault(kChile);
         // Set TARVINO_KEEP_RECEIPTS to keep the PDFs and look at them.
         m_dir.setAutoRemove(!qEnvironmentVariableIsSet("TARVINO_KEEP_RECEIPTS"));
     }

@@ -42,14 +42,6 @@ QStringList declaredColumns(Database& db, const QString& table)
     return columns;
 }
 
-QByteArray fileHash(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
-
 // Feeds a script to the sqlcipher shell on the file; returns what it printed, errors included.
 QString runShell(const QString& path, const QString& script)
 {

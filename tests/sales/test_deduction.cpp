@@ -13,7 +13,6 @@ using namespace tarvino;
 using namespace tarvino::test;
 
 namespace {
-const QLocale kChile(QLocale::Spanish, QLocale::Chile);
 
 // Rings up 3 Leche and 1 Pan, then switches deduction mode on.
 void ringUpAndDeduct(SalesDriver& d)

@@ -13,11 +13,10 @@ using namespace tarvino::test;
 namespace {
 void settleInCash(SalesDriver& d)
 {
-    QTest::mouseClick(d.form->Command1, Qt::LeftButton);
-    QTest::keyClicks(d.form->paymentWindow()->Text1, QStringLiteral("5000"));
-    QTest::keyClick(d.form->paymentWindow()->Text1, Qt::Key_Return);
-    QTest::mouseClick(d.form->paymentWindow()->Command1, Qt::LeftButton);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    Form5& payment = d.pay();
+    SalesDriver::typeAmount(payment, QStringLiteral("5000"));
+    QTest::mouseClick(payment.Command1, Qt::LeftButton);
+    flushClosedWindows();
 }
 } // namespace
 
@@ -25,7 +24,7 @@ class TestFaults : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Chile)); }
+    void init() { QLocale::setDefault(kChile); }
 
     void everyWriteOfARecordingFailingInTurn()
     {

@@ -15,7 +15,6 @@ using namespace tarvino;
 using namespace tarvino::test;
 
 namespace {
-const QLocale kChile(QLocale::Spanish, QLocale::Chile);
 
 // Leche x2 (1980) and Pan x1 (1500,5): 3480,5 in all.
 void ringUp(SalesDriver& d)
@@ -23,27 +22,6 @@ void ringUp(SalesDriver& d)
     d.typeCode(QStringLiteral("100"));
     d.typeCode(QStringLiteral("100"));
     d.typeCode(QStringLiteral("200"));
-}
-
-Form5& pay(SalesDriver& d)
-{
-    QTest::mouseClick(d.form->Command1, Qt::LeftButton);
-    Form5* payment = d.form->paymentWindow();
-    if (!payment)
-        qFatal("the payment window did not open");
-    return *payment;
-}
-
-void typeAmount(Form5& p, const QString& amount)
-{
-    QTest::keyClicks(p.Text1, amount);
-    QTest::keyClick(p.Text1, Qt::Key_Return);
-}
-
-// Lets the closed payment window go away.
-void settleDown()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 bool backInTheSale(const Form1& f)
@@ -63,7 +41,7 @@ private slots:
         SalesDriver d;
         Form1& f = d.open();
         ringUp(d);
-        Form5& p = pay(d);
+        Form5& p = d.pay();
         QCOMPARE(p.windowTitle(), QStringLiteral("TARVINO 1.0"));
         QCOMPARE(p.Label2->text(), QStringLiteral("$ 3.480,5"));
         QCOMPARE(p.Label1->text(), QStringLiteral("Total a pagar"));
@@ -91,8 +69,8 @@ private slots:
         SalesDriver d;
         Form1& f = d.open();
         ringUp(d);
-        Form5& p = pay(d);
-        typeAmount(p, QStringLiteral("4000"));
+        Form5& p = d.pay();
+        SalesDriver::typeAmount(p, QStringLiteral("4000"));
         QCOMPARE(p.Label5->text(), QStringLiteral("519,50"));
         QVERIFY(p.Text1->isReadOnly());
         QVERIFY(!p.Command2->isEnabled());
@@ -103,7 +81,7 @@ private slots:
 
         d.shop.clock.current = QDateTime(QDate(2026, 3, 9), QTime(10, 0, 0));
         QTest::mouseClick(p.Command1, Qt::LeftButton);
-        settleDown();
+        flushClosedWindows();
         QVERIFY(backInTheSale(f));
         QCOMPARE(f.Text10, QStringLiteral("EFECTIVO"));
         QCOMPARE(f.Text11, QStringLiteral("4000"));
@@ -133,8 +111,8 @@ private slots:
         SalesDriver d;
         d.open();
         d.typeCode(QStringLiteral("100"));
-        Form5& p = pay(d);
-        typeAmount(p, QStringLiteral("990"));
+        Form5& p = d.pay();
+        SalesDriver::typeAmount(p, QStringLiteral("990"));
         QCOMPARE(p.Label5->text(), QStringLiteral("0"));
     }
 
@@ -143,8 +121,8 @@ private slots:
         SalesDriver d;
         Form1& f = d.open();
         ringUp(d);
-        Form5& p = pay(d);
-        typeAmount(p, QStringLiteral("3480"));
+        Form5& p = d.pay();
+        SalesDriver::typeAmount(p, QStringLiteral("3480"));
         QCOMPARE(d.shop.messages.texts(),
                  QStringList{"El valor ingresado debe ser mayor o igual al total a pagar"});
         QVERIFY(p.Text1->text().isEmpty());
@@ -168,8 +146,8 @@ private slots:
         SalesDriver d;
         Form1& f = d.open();
         ringUp(d);
-        Form5& p = pay(d);
-        typeAmount(p, amount);
+        Form5& p = d.pay();
+        SalesDriver::typeAmount(p, amount);
         QCOMPARE(d.shop.messages.boxes.size(), 1);
         QVERIFY(d.shop.messages.lastText().contains(QStringLiteral("no es un monto válido")));
         QVERIFY(p.Text1->text().isEmpty());
@@ -185,9 +163,9 @@ private slots:
         SalesDriver d;
         Form1& f = d.open();
         ringUp(d);
-        Form5& p = pay(d);
+        Form5& p = d.pay();
         QTest::keyClick(p.Text1, Qt::Key_Return);
-        settleDown();
+        flushClosedWindows();
         QVERIFY(backInTheSale(f));
         QCOMPARE(f.Text10, QStringLiteral("EFECTIVO"));
         QVERIFY(f.Text11.isEmpty());
@@ -202,8 +180,8 @@ private slots:
         SalesDriver d;
         Form1& f = d.open();
         ringUp(d);
-        QTest::mouseClick(pay(d).Command2, Qt::LeftButton);
-        settleDown();
+        QTest::mouseClick(d.pay().Command2, Qt::LeftButton);
+        flushClosedWindows();
         QVERIFY(backInTheSale(f));
         QCOMPARE(f.Text10, QStringLiteral("TARJETA"));
         QCOMPARE(d.shop.column("select efectivo || '|' || tarjeta || '|' || FechaCierre from TipoPago"),
@@ -212,9 +190,9 @@ private slots:
 
         d.shop.clock.advance(65);
         d.typeCode(QStringLiteral("200"));
-        typeAmount(pay(d), QStringLiteral("2000"));
+        SalesDriver::typeAmount(d.pay(), QStringLiteral("2000"));
         QTest::mouseClick(f.paymentWindow()->Command1, Qt::LeftButton);
-        settleDown();
+        flushClosedWindows();
         // The second sale adds to the same day row and moves its closing time.
         QCOMPARE(d.shop.column("select efectivo || '|' || tarjeta || '|' || FechaCierre from TipoPago"),
                  QVariantList{"1500.5|3480.5|2026-03-09 09:06:12"});
@@ -239,7 +217,7 @@ private slots:
         ringUp(d);
         const QStringList before = d.saleList();
         const QString dump = d.shop.dump();
-        Form5& p = pay(d);
+        Form5& p = d.pay();
         if (way == 0) {
             QTest::mouseClick(p.Command3, Qt::LeftButton);
         } else if (way == 1) {
@@ -247,10 +225,10 @@ private slots:
         } else if (way == 2) {
             p.close();
         } else {
-            typeAmount(p, QStringLiteral("5000"));
+            SalesDriver::typeAmount(p, QStringLiteral("5000"));
             QTest::mouseClick(p.Command3, Qt::LeftButton);
         }
-        settleDown();
+        flushClosedWindows();
         QVERIFY(backInTheSale(f));
         QCOMPARE(d.saleList(), before);
         QCOMPARE(f.Label8->text(), QStringLiteral("$ 3.480,5"));
@@ -258,7 +236,7 @@ private slots:
         QVERIFY(d.shop.printer.documents.isEmpty());
 
         // Paying again starts afresh.
-        Form5& again = pay(d);
+        Form5& again = d.pay();
         QVERIFY(again.Text1->text().isEmpty());
         QVERIFY(!again.Text1->isReadOnly());
         QVERIFY(again.Command2->isEnabled());
@@ -269,8 +247,8 @@ private slots:
         SalesDriver d;
         d.open();
         ringUp(d);
-        QTest::mouseClick(pay(d).Command2, Qt::LeftButton);
-        settleDown();
+        QTest::mouseClick(d.pay().Command2, Qt::LeftButton);
+        flushClosedWindows();
         Database other;
         other.open(d.shop.dbPath());
         RecordSet rs;
@@ -303,14 +281,14 @@ private slots:
         SalesDriver d;
         Form1& f = d.open();
         ringUp(d);
-        Form5& p = pay(d);
+        Form5& p = d.pay();
         QTest::keyClicks(p.Text1, typed);
         QCOMPARE(p.Text1->text(), kept);
         QTest::keyClick(p.Text1, Qt::Key_Return);
         QVERIFY(d.shop.messages.boxes.isEmpty());
         QCOMPARE(p.Label5->text(), change);
         QTest::keyClick(p.Command1, Qt::Key_Return);
-        settleDown();
+        flushClosedWindows();
         QVERIFY(backInTheSale(f));
         QCOMPARE(f.Text11, kept);
         QCOMPARE(d.shop.scalar("select efectivo from TipoPago").toDouble(), 3480.5);
@@ -345,10 +323,10 @@ private slots:
         d.shop.addUser(QStringLiteral("caja"), QStringLiteral("uno"), 80);
         Form1& f = d.open(QStringLiteral("caja"));
         ringUp(d);
-        Form5& p = pay(d);
+        Form5& p = d.pay();
         QTest::keyClicks(p.Text1, typed);
         QTest::mouseClick(card ? p.Command2 : p.Command1, Qt::LeftButton);
-        settleDown();
+        flushClosedWindows();
         if (kind.isEmpty()) {
             QCOMPARE(d.shop.messages.boxes.size(), 1);
             QVERIFY(d.shop.messages.lastText().startsWith(message));
@@ -389,7 +367,7 @@ private slots:
         press(Qt::Key_Return);
         QCOMPARE(QApplication::focusWidget(), p->Command1);
         press(Qt::Key_Return);
-        settleDown();
+        flushClosedWindows();
         QVERIFY(backInTheSale(f));
         QCOMPARE(d.shop.scalar("select efectivo from TipoPago").toDouble(), 990.0);
 
@@ -415,8 +393,8 @@ private slots:
         Form1& f = d.open(QStringLiteral("caja"));
         ringUp(d);
         d.shop.printer.failNext = QStringLiteral("no hay una impresora predeterminada");
-        QTest::mouseClick(pay(d).Command1, Qt::LeftButton);
-        settleDown();
+        QTest::mouseClick(d.pay().Command1, Qt::LeftButton);
+        flushClosedWindows();
         QVERIFY(backInTheSale(f));
         QCOMPARE(d.shop.messages.texts(),
                  QStringList{"No se pudo imprimir la boleta: no hay una impresora predeterminada."

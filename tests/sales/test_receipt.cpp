@@ -26,17 +26,15 @@ FakePrinter::Document sell(SalesDriver& d, double setting, const QString& amount
     d.setManual(true);
     d.typeCode(QStringLiteral("300"));
     d.typeQuantity(QStringLiteral("0,5"));
-    QTest::mouseClick(d.form->Command1, Qt::LeftButton);
-    Form5* p = d.form->paymentWindow();
+    Form5& p = d.pay();
     if (card) {
-        QTest::mouseClick(p->Command2, Qt::LeftButton);
+        QTest::mouseClick(p.Command2, Qt::LeftButton);
     } else {
-        QTest::keyClicks(p->Text1, amount);
-        QTest::keyClick(p->Text1, Qt::Key_Return);
+        SalesDriver::typeAmount(p, amount);
         if (!amount.isEmpty())
-            QTest::mouseClick(p->Command1, Qt::LeftButton);
+            QTest::mouseClick(p.Command1, Qt::LeftButton);
     }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    flushClosedWindows();
     return d.shop.printer.documents.value(0);
 }
 } // namespace
@@ -45,7 +43,7 @@ class TestReceipt : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Chile)); }
+    void init() { QLocale::setDefault(kChile); }
 
     void eightyMillimetreCash()
     {

@@ -14,7 +14,6 @@ using namespace tarvino;
 using namespace tarvino::test;
 
 namespace {
-const QLocale kChile(QLocale::Spanish, QLocale::Chile);
 
 bool inCodeEntry(const Form1& f)
 {

@@ -43,7 +43,7 @@ class TestSalesDay : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Chile)); }
+    void init() { QLocale::setDefault(kChile); }
 
     void firstStartAsksNothingAndWritesNothing()
     {
@@ -138,7 +138,7 @@ private slots:
         QVERIFY(f.paymentWindow());
         d.shop.messages.answer(false);
         QVERIFY(!f.close());
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        flushClosedWindows();
         // No payment window is left to settle the sale that was thrown away.
         QVERIFY(!f.paymentWindow());
         QVERIFY(f.isEnabled() && f.Frame2->isEnabled());

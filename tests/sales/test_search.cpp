@@ -16,7 +16,6 @@ using namespace tarvino;
 using namespace tarvino::test;
 
 namespace {
-const QLocale kChile(QLocale::Spanish, QLocale::Chile);
 const QString kForm11 = QStringLiteral("Form11");
 
 // A sales window or a product editor on a shop with names that trip up a plain LIKE: wildcards,
@@ -56,17 +55,10 @@ struct Session {
     QPointer<ProductSearch> search;
 };
 
-// Runs the refresh that key releases asked for, and lets closed windows go.
-void settle()
-{
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 void type(ProductSearch& s, const QString& text)
 {
     QTest::keyClicks(s.Text1, text);
-    settle();
+    flushClosedWindows();
 }
 
 QStringList shown(const ProductSearch& s)
@@ -88,7 +80,7 @@ void choose(ProductSearch& s, const QString& name)
     s.List1->setFocus();
     s.List1->setCurrentIndex(s.List1->model()->index(int(shown(s).indexOf(name)), 0));
     QTest::keyClick(s.List1, Qt::Key_Return);
-    settle();
+    flushClosedWindows();
 }
 } // namespace
 
@@ -149,11 +141,11 @@ private slots:
         QCOMPARE(resets.count(), 1); // keys typed in one go make one search
         for (int i = 0; i < 3; ++i)
             QTest::keyClick(s.Text1, Qt::Key_Backspace);
-        settle();
+        flushClosedWindows();
         QCOMPARE(shown(s).size(), 8); // the empty text lists every product
         s.Text1->setText(QStringLiteral("lech"));
         QTest::keyClick(s.Text1, Qt::Key_Left);
-        settle();
+        flushClosedWindows();
         QCOMPARE(shown(s), QStringList{"Leche"});
     }
 
@@ -185,7 +177,7 @@ private slots:
         } else {
             s.close();
         }
-        settle();
+        flushClosedWindows();
         QVERIFY(!session.search);
         QVERIFY(session.caller->isEnabled());
         if (window == kForm11) {
@@ -213,7 +205,7 @@ private slots:
             session.d.shop.db.execute(QStringLiteral("delete from Productos where CodigoProducto = '800'"));
         }
         QTest::keyClick(s.List1, Qt::Key_Return);
-        settle();
+        flushClosedWindows();
         QVERIFY(session.search);
         QVERIFY(!session.caller->isEnabled());
         QVERIFY(session.d.form->Text7->text().isEmpty());
@@ -250,7 +242,7 @@ private slots:
         s.List1->setFocus();
         QTest::keyClick(s.List1, Qt::Key_L); // a letter selects the first name starting with it
         QTest::keyClick(s.List1, Qt::Key_Return);
-        settle();
+        flushClosedWindows();
         QVERIFY(!session.search);
         Form1& f = *d.form;
         QVERIFY(f.isEnabled());
@@ -323,7 +315,7 @@ private slots:
             QTest::keyClick(form, Qt::Key_Escape);
         else
             form->close();
-        settle();
+        flushClosedWindows();
         QVERIFY(!form);
         QVERIFY(caller.isVisible());
     }

@@ -1,8 +1,11 @@
 // Drives a real sales window on a temporary shop, the way a cashier does at the keyboard.
 #include "support/sales_driver.h"
 
+#include "sales/payment_window.h"
+
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -39,6 +42,21 @@ bool SalesDriver::sell(const QString& code, const QString& kind)
     typeCode(code);
     form->Text10 = kind;
     return form->guardar();
+}
+
+Form5& SalesDriver::pay()
+{
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    Form5* payment = form->paymentWindow();
+    if (!payment)
+        qFatal("the payment window did not open");
+    return *payment;
+}
+
+void SalesDriver::typeAmount(Form5& payment, const QString& amount)
+{
+    QTest::keyClicks(payment.Text1, amount);
+    QTest::keyClick(payment.Text1, Qt::Key_Return);
 }
 
 void SalesDriver::typeQuantity(const QString& quantity)

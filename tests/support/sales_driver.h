@@ -3,6 +3,7 @@
 
 #include "sales/sales_window.h"
 #include "support/temp_shop.h"
+#include "support/test_support.h"
 
 #include <QStringList>
 
@@ -24,6 +25,11 @@ public:
     // Rings up one unit of code and records the sale straight away, as settling does.
     bool sell(const QString& code, const QString& kind = QStringLiteral("EFECTIVO"));
     void typeQuantity(const QString& quantity);
+    // PAGAR clicked: the payment window that opened (the test ends when none does).
+    Form5& pay();
+    // An amount typed into the payment window and confirmed with Enter.
+    static void typeAmount(Form5& payment, const QString& amount);
+
     // Ticks or unticks "Cantidad Manual" with a click, as the cashier does.
     void setManual(bool on);
 

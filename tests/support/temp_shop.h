@@ -4,6 +4,7 @@
 #include "app/context.h"
 #include "data/database.h"
 #include "support/fakes.h"
+#include "support/test_support.h"
 
 #include <QTemporaryDir>
 #include <QVariant>
