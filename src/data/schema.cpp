@@ -234,9 +234,13 @@ void prepareDatabase(Database& db)
 {
     db.execute(QStringLiteral("PRAGMA journal_mode = WAL"));
     db.execute(QStringLiteral("PRAGMA synchronous = FULL"));
+    // The file's small encrypted pages make a whole-catalogue read page through the cache; 32 MB
+    // keeps a catalogue of 100,000 products in memory between reads.
+    db.execute(QStringLiteral("PRAGMA cache_size = -32000"));
     db.execute(QStringLiteral(
         "CREATE INDEX IF NOT EXISTS idx_Productos_CodigoProducto ON Productos (CodigoProducto);"
         "CREATE INDEX IF NOT EXISTS idx_Productos_NombreProducto ON Productos (NombreProducto);"
+        "CREATE INDEX IF NOT EXISTS idx_Productos_Categoria ON Productos (Categoria);"
         "CREATE INDEX IF NOT EXISTS idx_TipoPago_FechaInicio ON TipoPago (FechaInicio);"
         "CREATE INDEX IF NOT EXISTS idx_Recaudacion_FechaInicio ON Recaudacion (FechaInicio);"
         "CREATE INDEX IF NOT EXISTS idx_Usuarios_NombreUsuario ON Usuarios (NombreUsuario);"));
