@@ -2,6 +2,8 @@
 // products, each beside the record-set way of doing the same work (open the whole table in the
 // query's order and walk it row by row).
 // Not a test: it prints min / median / max per operation and the time each should stay under.
+#include "bench_support.h"
+
 #include "catalogue/products.h"
 #include "common/numbers.h"
 #include "data/database.h"
@@ -23,118 +25,17 @@
 #include <vector>
 
 using namespace tarvino;
+using namespace tarvino::bench;
 using tarvino::test::TempShop;
 
 namespace {
 
 constexpr int kProducts = 100'000;
-constexpr qint64 kFirstCode = 7'800'000'000'000;
-// Every name starts with one of these words, so a word finds a twentieth of the catalogue.
-const char* const kWords[] = {"Leche", "Pan",    "Vino",  "Queso",  "Ñandú",  "Café",    "Azúcar",
-                              "Arroz", "Aceite", "Jugo",  "Galleta", "Té",    "Harina",  "Fideos",
-                              "Atún",  "Sal",    "Jabón", "Champú", "Cerveza", "Agua"};
-constexpr int kWordCount = int(std::size(kWords));
-
-QString codeOf(int i)
-{
-    return QString::number(kFirstCode + i);
-}
-
-std::mt19937 rng(20260309);
+const int kWordCount = int(catalogueWords().size());
 
 int randomProduct()
 {
-    return std::uniform_int_distribution<int>(0, kProducts - 1)(rng);
-}
-
-// The work is checked as it is timed: a fast figure for work that did not happen is worthless.
-int failures = 0;
-void check(bool ok, const char* what)
-{
-    if (!ok && ++failures <= 10)
-        std::printf("  CHECK FAILED: %s\n", what);
-}
-
-using Samples = std::vector<qint64>;
-
-Samples measure(int warmup, int runs, const std::function<void()>& body)
-{
-    Samples ns;
-    for (int i = 0; i < warmup + runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        body();
-        const qint64 elapsed = timer.nsecsElapsed();
-        if (i >= warmup)
-            ns.push_back(elapsed);
-    }
-    return ns;
-}
-
-struct Row {
-    const char* operation;
-    double targetMs;
-    Samples ns;
-};
-std::vector<Row> table;
-
-void report(const char* operation, double targetMs, Samples ns)
-{
-    table.push_back({operation, targetMs, std::move(ns)});
-}
-
-void printTable()
-{
-    std::printf("\n%-62s %4s %10s %10s %10s %8s  %s\n", "operation", "runs", "min", "median", "max",
-                "target", "verdict (median / max)");
-    for (Row& row : table) {
-        Samples& s = row.ns;
-        std::sort(s.begin(), s.end());
-        const size_t n = s.size();
-        const double median = n % 2 ? double(s[n / 2]) : (s[n / 2 - 1] + s[n / 2]) / 2.0;
-        const double target = row.targetMs * 1e6;
-        const char* verdict = median >= target            ? "NOT met"
-                              : double(s.back()) < target ? "met / met"
-                                                          : "met / over";
-        std::printf("%-62s %4zu %7.2f ms %7.2f ms %7.2f ms %5g ms  %s\n", row.operation, n,
-                    s.front() / 1e6, median / 1e6, s.back() / 1e6, row.targetMs, verdict);
-    }
-}
-
-QString pragmaText(Database& db, const QString& sql)
-{
-    sqlite3_stmt* stmt = nullptr;
-    QString text;
-    if (sqlite3_prepare_v2(db.handle(), sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            const int last = sqlite3_column_count(stmt) - 1;
-            const auto* cell = reinterpret_cast<const char*>(sqlite3_column_text(stmt, last));
-            text += (text.isEmpty() ? "" : "; ") + QString::fromUtf8(cell);
-        }
-    }
-    sqlite3_finalize(stmt);
-    return text;
-}
-
-// Products in one transaction, named "<word> <number>" with the numbers shuffled, so that name
-// order is neither code order nor quantity order. Prices and quantities repeat as a shop's do.
-void fillProducts(TempShop& shop)
-{
-    std::vector<int> numbers(kProducts);
-    for (int i = 0; i < kProducts; ++i)
-        numbers[i] = i;
-    std::shuffle(numbers.begin(), numbers.end(), rng);
-    Transaction tx(shop.db);
-    for (int i = 0; i < kProducts; ++i) {
-        const QString name = QStringLiteral("%1 %2")
-                                 .arg(QString::fromUtf8(kWords[numbers[i] % kWordCount]))
-                                 .arg(numbers[i], 6, 10, QLatin1Char('0'));
-        shop.addProduct({codeOf(i), name, (numbers[i] % 5000) / 4.0, double(300 + i % 7000),
-                         i % 50 == 0 ? 0.0 : 500 + (i % 9000) * 1.5, 5,
-                         QString::fromUtf8(kWords[i % 13])});
-    }
-    tx.commit();
-    shop.db.execute(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    return std::uniform_int_distribution<int>(0, kProducts - 1)(rng());
 }
 
 // ---- The record-set way -------------------------------------------------------------------
@@ -285,7 +186,7 @@ void benchLookUp(TempShop& shop)
 {
     QStringList categories;
     report("4a. look-up by code (findProductByCode)", 5, measure(20, 200, [&] {
-               check(findProductByCode(shop.db, codeOf(randomProduct())).has_value(),
+               check(findProductByCode(shop.db, productCode(randomProduct())).has_value(),
                      "the look-up finds the product");
            }));
     report("4b. categories for the look-up (productCategories)", 100, measure(2, 15, [&] {
@@ -293,7 +194,7 @@ void benchLookUp(TempShop& shop)
            }));
     check(categories.size() == 13, "thirteen categories");
     report("4c.   look-up with categories, record-set scans", 300, measure(1, 5, [&] {
-               const QString code = codeOf(randomProduct());
+               const QString code = productCode(randomProduct());
                QStringList literalCategories;
                check(literalLookUp(shop.db, code, literalCategories) ==
                          findProductByCode(shop.db, code)->name,
@@ -306,7 +207,7 @@ void benchSave(TempShop& shop)
 {
     int run = 0;
     auto boxesFor = [&](int i) {
-        std::optional<Product> p = findProductByCode(shop.db, codeOf(i));
+        std::optional<Product> p = findProductByCode(shop.db, productCode(i));
         Product boxes = *p;
         boxes.stock = plainNumber(++run + 0.5);
         boxes.criticalStock = QStringLiteral("3");
@@ -366,13 +267,13 @@ void benchSearch(TempShop& shop)
 
     const ProductMatches matches = findProductsByName(shop.db, QStringLiteral("vino"));
     report("9a. hand-over of a chosen name (chosenProductCode)", 5, measure(20, 200, [&] {
-               const qsizetype i = std::uniform_int_distribution<qsizetype>(0, matches.names.size() - 1)(rng);
+               const qsizetype i = std::uniform_int_distribution<qsizetype>(0, matches.names.size() - 1)(rng());
                const auto code = chosenProductCode(shop.db, matches, i);
                check(code && findProductByCode(shop.db, *code)->name == matches.names[i],
                      "the chosen product is handed over");
            }));
     report("9b.   the same, record-set scan ignoring case", 300, measure(1, 5, [&] {
-               const qsizetype i = std::uniform_int_distribution<qsizetype>(0, matches.names.size() - 1)(rng);
+               const qsizetype i = std::uniform_int_distribution<qsizetype>(0, matches.names.size() - 1)(rng());
                check(literalHandOver(shop.db, matches.names[i]) == chosenProductCode(shop.db, matches, i),
                      "the scan hands over the same product");
            }));
@@ -388,15 +289,15 @@ int main(int argc, char** argv)
     TempShop shop;
     QElapsedTimer fill;
     fill.start();
-    fillProducts(shop);
+    fillCatalogue(shop, kProducts);
     std::printf("Tarvino catalogue benchmark\n");
     std::printf("  %d products filled in %.1f s; cores (nproc): %d; Qt %s; SQLite %s; SQLCipher %s\n",
                 kProducts, fill.elapsed() / 1e3, QThread::idealThreadCount(), qVersion(),
-                sqlite3_libversion(), qPrintable(pragmaText(shop.db, "PRAGMA cipher_version")));
+                sqlite3_libversion(), qPrintable(pragmaText(shop.db, QStringLiteral("PRAGMA cipher_version"))));
     std::printf("  journal %s; cache_size %s; page_size %s\n",
-                qPrintable(pragmaText(shop.db, "PRAGMA journal_mode")),
-                qPrintable(pragmaText(shop.db, "PRAGMA cache_size")),
-                qPrintable(pragmaText(shop.db, "PRAGMA page_size")));
+                qPrintable(pragmaText(shop.db, QStringLiteral("PRAGMA journal_mode"))),
+                qPrintable(pragmaText(shop.db, QStringLiteral("PRAGMA cache_size"))),
+                qPrintable(pragmaText(shop.db, QStringLiteral("PRAGMA page_size"))));
     for (const char* sql :
          {"select CodigoProducto from Productos order by NombreProducto",
           "select CodigoProducto from Productos order by CodigoProducto",
@@ -415,7 +316,5 @@ int main(int argc, char** argv)
     benchDistinctNumbers(shop);
 
     printTable();
-    std::printf("\n%s\n", failures ? "SOME CHECKS FAILED: the figures above are not trustworthy."
-                                   : "All checks on the measured work passed.");
-    return failures ? 1 : 0;
+    return failures() ? 1 : 0;
 }

@@ -64,12 +64,12 @@ int main(int argc, char** argv)
     const double baseMiB = residentMiB();
 
     std::unique_ptr<Form2> editor;
-    report("Editor opens with its list shown", 300, measure(1, 7, [&] {
+    report("Editor opens with its list shown", 300, measure(1, 7, [&] { editor.reset(); }, [&] {
                editor = std::make_unique<Form2>(shop.context);
                editor->Form_Load();
                editor->show();
                shown(editor->ListView1);
-           }, [&] { editor.reset(); }));
+           }));
     check(editor->productRows().size() == kProducts, "the editor lists every product");
     const double openMiB = residentMiB();
 
@@ -86,12 +86,12 @@ int main(int argc, char** argv)
 
     int round = 0;
     report("Guardar: duplicate check, write, list reloaded and shown", 300, measure(1, 9, [&] {
-               editor->Command3_Click();
-               shown(editor->ListView1);
-           }, [&] {
                editor->Text1->setText(productCode(round * 997));
                editor->Command6_Click();
                editor->Text3->setText(QString::number(++round));
+           }, [&] {
+               editor->Command3_Click();
+               shown(editor->ListView1);
            }));
     check(editor->productRows().size() == kProducts, "Guardar keeps every product listed");
     check(shop.scalar(QStringLiteral("select Cantidad from Productos where CodigoProducto = '%1'")

@@ -4,6 +4,8 @@
 // Not a test: it prints min / median / max per operation and the time each should stay under.
 #include "common/numbers.h"
 #include "common/timestamps.h"
+#include "bench_support.h"
+
 #include "data/database.h"
 #include "data/queries.h"
 #include "data/recordset.h"
@@ -32,12 +34,12 @@
 #include <vector>
 
 using namespace tarvino;
+using namespace tarvino::bench;
 using tarvino::test::TempShop;
 
 namespace {
 
 constexpr int kProducts = 100'000;
-constexpr qint64 kFirstCode = 7'800'000'000'000;
 constexpr int kSaleLines = 100;
 constexpr int kDayLines = 10'000;
 const QString kStamp = QStringLiteral("09/03/2026 9:05:07");
@@ -49,97 +51,9 @@ const QString kDayColumnList = QStringLiteral(
     "Categoria, FechaInicio, FechaVenta");
 const QStringList kDayColumns = kDayColumnList.split(QStringLiteral(", "));
 
-QString codeOf(int i)
-{
-    return QString::number(kFirstCode + i);
-}
-
-std::mt19937 rng(20260309);
-
 int randomProduct()
 {
-    return std::uniform_int_distribution<int>(0, kProducts - 1)(rng);
-}
-
-// The work is checked as it is timed: a fast figure for work that did not happen is worthless.
-int failures = 0;
-void check(bool ok, const char* what)
-{
-    if (!ok && ++failures <= 10)
-        std::printf("  CHECK FAILED: %s\n", what);
-}
-
-using Samples = std::vector<qint64>;
-
-// Runs body warmup times untimed, then runs times timed; setup runs untimed before each run.
-Samples measure(int warmup, int runs, const std::function<void()>& setup,
-                const std::function<void()>& body)
-{
-    Samples ns;
-    for (int i = 0; i < warmup + runs; ++i) {
-        if (setup)
-            setup();
-        QElapsedTimer timer;
-        timer.start();
-        body();
-        const qint64 elapsed = timer.nsecsElapsed();
-        if (i >= warmup)
-            ns.push_back(elapsed);
-    }
-    return ns;
-}
-
-struct Row {
-    const char* operation;
-    double targetMs;
-    Samples ns;
-};
-std::vector<Row> table;
-
-void report(const char* operation, double targetMs, Samples ns)
-{
-    table.push_back({operation, targetMs, std::move(ns)});
-}
-
-QByteArray shown(double ns, bool micro)
-{
-    return micro ? QByteArray::number(ns / 1e3, 'f', 1) + " us"
-                 : QByteArray::number(ns / 1e6, 'f', 2) + " ms";
-}
-
-void printTable()
-{
-    std::printf("\n%-58s %5s %12s %12s %12s %9s  %s\n", "operation", "runs", "min", "median", "max",
-                "target", "verdict (median / max)");
-    for (Row& row : table) {
-        Samples& s = row.ns;
-        std::sort(s.begin(), s.end());
-        const size_t n = s.size();
-        const double median = n % 2 ? double(s[n / 2]) : (s[n / 2 - 1] + s[n / 2]) / 2.0;
-        const bool micro = median < 1e6;
-        const double target = row.targetMs * 1e6;
-        const char* verdict = median >= target        ? "NOT met"
-                              : double(s.back()) < target ? "met / met"
-                                                          : "met / over";
-        std::printf("%-58s %5zu %12s %12s %12s %6g ms  %s\n", row.operation, n,
-                    shown(double(s.front()), micro).constData(), shown(median, micro).constData(),
-                    shown(double(s.back()), micro).constData(), row.targetMs, verdict);
-    }
-}
-
-QString pragmaText(Database& db, const char* sql)
-{
-    sqlite3_stmt* stmt = nullptr;
-    QString text;
-    if (sqlite3_prepare_v2(db.handle(), sql, -1, &stmt, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            const int last = sqlite3_column_count(stmt) - 1;
-            const auto* cell = reinterpret_cast<const char*>(sqlite3_column_text(stmt, last));
-            text += (text.isEmpty() ? "" : "; ") + QString::fromUtf8(cell);
-        }
-    }
-    sqlite3_finalize(stmt);
-    return text;
+    return std::uniform_int_distribution<int>(0, kProducts - 1)(rng());
 }
 
 // Products in one transaction, their names numbered in shuffled order (name order is not code
@@ -149,12 +63,12 @@ void fillProducts(TempShop& shop)
     std::vector<int> nameNumbers(kProducts);
     for (int i = 0; i < kProducts; ++i)
         nameNumbers[i] = i;
-    std::shuffle(nameNumbers.begin(), nameNumbers.end(), rng);
+    std::shuffle(nameNumbers.begin(), nameNumbers.end(), rng());
     Transaction tx(shop.db);
     for (int i = 0; i < kProducts; ++i) {
         const QString name =
             QStringLiteral("Producto %1").arg(nameNumbers[i], 6, 10, QLatin1Char('0'));
-        shop.addProduct({codeOf(i), name, 1000, double(300 + i % 700), double(500 + i % 900), 5});
+        shop.addProduct({productCode(i), name, 1000, double(300 + i % 700), double(500 + i % 900), 5});
     }
     tx.commit();
 }
@@ -239,7 +153,7 @@ void fillDay(TempShop& shop)
             .arg(kDayColumnList));
     for (int i = 0; i < kDayLines; ++i) {
         const int p = i * 7 % kProducts;
-        const QVariantList values{codeOf(p), QStringLiteral("Producto %1").arg(p), 2.0, 600.0,
+        const QVariantList values{productCode(p), QStringLiteral("Producto %1").arg(p), 2.0, 600.0,
                                   1000.0,    QStringLiteral("EFECTIVO"),           kUser,
                                   QStringLiteral("General"), kIsoStamp, kIsoStamp, 500.0};
         for (int c = 0; c < values.size(); ++c)
@@ -253,11 +167,11 @@ void fillDay(TempShop& shop)
 void benchLookups(TempShop& shop)
 {
     report("1. look-up by code, indexed (findProductByCode)", 1, measure(50, 200, nullptr, [&] {
-               check(findProductByCode(shop.db, codeOf(randomProduct())).has_value(),
+               check(findProductByCode(shop.db, productCode(randomProduct())).has_value(),
                      "the indexed look-up finds the product");
            }));
     report("2. look-up by code, RecordSet scan in name order", 1, measure(1, 10, nullptr, [&] {
-               const QString code = codeOf(randomProduct());
+               const QString code = productCode(randomProduct());
                RecordSet rs;
                rs.open(shop.db, queries::kProductos);
                const auto name = scanForCode(rs, code);
@@ -311,7 +225,7 @@ void benchEnter(TempShop& shop)
     for (int batch = 0; batch < 11; ++batch) {
         const bool warmup = batch == 0;
         form.Command2_Click();
-        const QString code = codeOf(randomProduct());
+        const QString code = productCode(randomProduct());
         enter(code);
         for (int i = 0; i < 20; ++i) {
             const qint64 ns = enter(code);
@@ -322,7 +236,7 @@ void benchEnter(TempShop& shop)
               "repeated codes merge into one line of 21 units");
         form.Command2_Click();
         for (int i = 0; i < 20; ++i) {
-            const qint64 ns = enter(codeOf(randomProduct()));
+            const qint64 ns = enter(productCode(randomProduct()));
             if (!warmup)
                 added.push_back(ns);
         }
@@ -342,7 +256,7 @@ void benchRecording(TempShop& shop)
     SaleLines lines;
     for (int i = 0; i < kSaleLines; ++i) {
         const int p = (i * 997 + 4242) % kProducts;
-        lines << makeDetailLine(*findProductByCode(shop.db, codeOf(p)), 1 + i % 3,
+        lines << makeDetailLine(*findProductByCode(shop.db, productCode(p)), 1 + i % 3,
                                 QString::number(i + 1));
     }
     const double total = computeTotal(lines);
@@ -414,13 +328,13 @@ int main(int argc, char** argv)
     std::printf("Tarvino sales benchmark\n");
     std::printf("  cores (nproc): %d; Qt %s; SQLite %s; SQLCipher %s\n",
                 QThread::idealThreadCount(), qVersion(), sqlite3_libversion(),
-                qPrintable(pragmaText(shop.db, "PRAGMA cipher_version")));
+                qPrintable(pragmaText(shop.db, QString::fromUtf8("PRAGMA cipher_version"))));
     std::printf("  database: %s; journal %s; synchronous %s (2 = FULL)\n",
-                qPrintable(shop.dbPath()), qPrintable(pragmaText(shop.db, "PRAGMA journal_mode")),
-                qPrintable(pragmaText(shop.db, "PRAGMA synchronous")));
+                qPrintable(shop.dbPath()), qPrintable(pragmaText(shop.db, QString::fromUtf8("PRAGMA journal_mode"))),
+                qPrintable(pragmaText(shop.db, QString::fromUtf8("PRAGMA synchronous"))));
     const QByteArray plan = ("EXPLAIN QUERY PLAN " + queries::kProductoPorCodigo).toUtf8();
     std::printf("  plan of the code look-up: %s\n",
-                qPrintable(pragmaText(shop.db, plan.constData())));
+                qPrintable(pragmaText(shop.db, QString::fromUtf8(plan.constData()))));
 
     benchLookups(shop);
     benchEnter(shop);
@@ -428,7 +342,5 @@ int main(int argc, char** argv)
     benchClosing(shop);
 
     printTable();
-    std::printf("\n%s\n", failures ? "SOME CHECKS FAILED: the figures above are not trustworthy."
-                                   : "All checks on the measured work passed.");
-    return failures ? 1 : 0;
+    return failures() ? 1 : 0;
 }

@@ -3,6 +3,8 @@
 // and for the empty text (every product), each beside the record-set way (a LIKE query pasted
 // together, its rows walked one by one into a widget-per-row list).
 // Not a test: it prints min / median / max per operation and the time each should stay under.
+#include "bench_support.h"
+
 #include "catalogue/products.h"
 #include "data/database.h"
 #include "data/recordset.h"
@@ -26,6 +28,7 @@
 #include <vector>
 
 using namespace tarvino;
+using namespace tarvino::bench;
 using tarvino::test::TempShop;
 
 namespace {
@@ -42,60 +45,6 @@ const char* const kKinds[] = {
 constexpr int kKindCount = int(std::size(kKinds));
 const QString kTyped = QStringLiteral("galle");
 constexpr int kTypedMatches = kProducts / kKindCount;
-
-int failures = 0;
-void check(bool ok, const char* what)
-{
-    if (!ok && ++failures <= 10)
-        std::printf("  CHECK FAILED: %s\n", what);
-}
-
-using Samples = std::vector<qint64>;
-
-// Runs body warmup times untimed, then runs times timed; setup runs untimed before each run.
-Samples measure(int warmup, int runs, const std::function<void()>& setup,
-                const std::function<void()>& body)
-{
-    Samples ns;
-    for (int i = 0; i < warmup + runs; ++i) {
-        setup();
-        QElapsedTimer timer;
-        timer.start();
-        body();
-        const qint64 elapsed = timer.nsecsElapsed();
-        if (i >= warmup)
-            ns.push_back(elapsed);
-    }
-    return ns;
-}
-
-struct Row {
-    const char* operation;
-    double targetMs; // 0: no target, shown for comparison
-    Samples ns;
-};
-std::vector<Row> table;
-
-void printTable()
-{
-    std::printf("\n%-52s %5s %11s %11s %11s %9s  %s\n", "operation", "runs", "min", "median", "max",
-                "target", "verdict (median / max)");
-    for (Row& row : table) {
-        Samples& s = row.ns;
-        std::sort(s.begin(), s.end());
-        const size_t n = s.size();
-        const double median = n % 2 ? double(s[n / 2]) : (s[n / 2 - 1] + s[n / 2]) / 2.0;
-        const double target = row.targetMs * 1e6;
-        const char* verdict = row.targetMs == 0           ? "-"
-                              : median >= target          ? "NOT met"
-                              : double(s.back()) < target ? "met / met"
-                                                          : "met / over";
-        const auto ms = [](double ns) { return QByteArray::number(ns / 1e6, 'f', 2) + " ms"; };
-        std::printf("%-52s %5zu %11s %11s %11s %6g ms  %s\n", row.operation, n,
-                    ms(double(s.front())).constData(), ms(median).constData(),
-                    ms(double(s.back())).constData(), row.targetMs, verdict);
-    }
-}
 
 void fillProducts(TempShop& shop)
 {
@@ -135,7 +84,7 @@ void benchWindow(TempShop& shop)
             });
         // Every timed release must have refreshed the list within its own timing.
         check(resets == 2 + runs && search->List1->model()->rowCount() == expected, operation);
-        table.push_back({operation, targetMs, std::move(ns)});
+        report(operation, targetMs, std::move(ns));
     };
     run("search window, key release to list: \"galle\"", 50, kTyped, kTypedMatches, 21);
     run("search window, key release to list: empty text", 250, QString(), kProducts, 11);
@@ -163,7 +112,7 @@ void benchLiteral(TempShop& shop)
                 list.viewport()->repaint();
             });
         check(list.count() == expected, operation);
-        table.push_back({operation, 0, std::move(ns)});
+        report(operation, 0, std::move(ns));
     };
     run("record set + QListWidget: \"galle\"", kTyped, kTypedMatches, 11);
     run("record set + QListWidget: empty text", QString(), kProducts, 5);
@@ -177,8 +126,7 @@ void benchQuery(TempShop& shop)
         Samples ns = measure(2, 21, [] {}, [&] { matches = findProductsByName(shop.db, text); });
         const bool all = text.isEmpty();
         check(matches.names.size() == (all ? kProducts : kTypedMatches), "findProductsByName");
-        table.push_back({all ? "findProductsByName alone: empty text" : "findProductsByName alone: \"galle\"",
-                         0, std::move(ns)});
+        report(all ? "findProductsByName alone: empty text" : "findProductsByName alone: \"galle\"", 0, std::move(ns));
     }
 }
 
@@ -203,7 +151,5 @@ int main(int argc, char** argv)
     benchQuery(shop);
 
     printTable();
-    std::printf("\n%s\n", failures ? "SOME CHECKS FAILED: the figures above are not trustworthy."
-                                   : "All checks on the measured work passed.");
-    return failures ? 1 : 0;
+    return failures() ? 1 : 0;
 }

@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -32,7 +34,12 @@ QByteArray shown(double ns, bool micro)
 }
 } // namespace
 
-Samples measure(int warmup, int runs, const std::function<void()>& body, const std::function<void()>& setup)
+Samples measure(int warmup, int runs, const std::function<void()>& body)
+{
+    return measure(warmup, runs, {}, body);
+}
+
+Samples measure(int warmup, int runs, const std::function<void()>& setup, const std::function<void()>& body)
 {
     Samples ns;
     for (int i = 0; i < warmup + runs; ++i) {
@@ -76,6 +83,8 @@ void printTable()
     }
     if (g_failures)
         std::printf("\n%d CHECKS FAILED: the figures above are not to be trusted.\n", g_failures);
+    else
+        std::printf("\nAll checks on the measured work passed.\n");
 }
 
 void check(bool ok, const char* what)
@@ -87,6 +96,21 @@ void check(bool ok, const char* what)
 int failures()
 {
     return g_failures;
+}
+
+QString pragmaText(Database& db, const QString& sql)
+{
+    sqlite3_stmt* stmt = nullptr;
+    QString text;
+    if (sqlite3_prepare_v2(db.handle(), sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            const int last = sqlite3_column_count(stmt) - 1;
+            const auto* cell = reinterpret_cast<const char*>(sqlite3_column_text(stmt, last));
+            text += (text.isEmpty() ? "" : "; ") + QString::fromUtf8(cell);
+        }
+    }
+    sqlite3_finalize(stmt);
+    return text;
 }
 
 double residentMiB()

@@ -9,6 +9,9 @@
 #include <random>
 #include <vector>
 
+namespace tarvino {
+class Database;
+}
 namespace tarvino::test {
 class TempShop;
 }
@@ -17,9 +20,10 @@ namespace tarvino::bench {
 
 using Samples = std::vector<qint64>; // nanoseconds, one per timed run
 
-// Runs body warmup times untimed, then runs times timed; setup, when given, runs untimed before each.
-Samples measure(int warmup, int runs, const std::function<void()>& body,
-                const std::function<void()>& setup = {});
+// Runs body warmup times untimed, then runs times timed.
+Samples measure(int warmup, int runs, const std::function<void()>& body);
+// The same with setup, when given, run untimed before each run.
+Samples measure(int warmup, int runs, const std::function<void()>& setup, const std::function<void()>& body);
 
 // Adds a row to the result table; a target of 0 means a figure shown only for comparison.
 void report(const char* operation, double targetMs, Samples ns);
@@ -30,6 +34,9 @@ void printTable();
 void check(bool ok, const char* what);
 // Checks that failed so far; a benchmark's exit status.
 int failures();
+
+// The last column of every row a statement gives, joined by "; " (for PRAGMA answers).
+QString pragmaText(Database& db, const QString& sql);
 
 // The resident memory of this process in MiB, read from /proc.
 double residentMiB();

@@ -8,12 +8,14 @@
 
 #include <QAbstractButton>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTreeWidget>
 #include <QWindow>
@@ -310,6 +312,16 @@ void openChild(QWidget* caller, QWidget* child, CallerState how, std::function<v
         child->windowHandle()->setTransientParent(caller->windowHandle());
     child->raise();
     child->activateWindow();
+}
+
+void openInPlaceOf(QWidget* caller, QWidget* window)
+{
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    // Filled to the screen even where no window manager maximises it.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window->setGeometry(screen->availableGeometry());
+    window->setWindowState(Qt::WindowMaximized);
+    openChild(caller, window, CallerState::Hidden);
 }
 
 PanelHost::PanelHost(QWidget* parent, int panelWidthTwips, int panelHeightTwips)

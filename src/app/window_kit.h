@@ -132,6 +132,10 @@ enum class CallerState { Hidden, Disabled };
 void openChild(QWidget* caller, QWidget* child, CallerState how,
                std::function<void()> afterClose = {});
 
+// Opens a main window of the program maximised in place of caller, which is hidden until the
+// window closes; the window is deleted when it closes.
+void openInPlaceOf(QWidget* caller, QWidget* window);
+
 // The content of a main window: the fixed panel Picture1 inside a scroll area. The panel is placed
 // where CentreContainer's rule puts it for the display size, moved in only as far as needed to lie
 // wholly inside the space the window has for its content; where that space is smaller than the

@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 #include <QTreeView>
 
@@ -79,13 +78,8 @@ Form2::~Form2()
 Form2* Form2::open(QWidget* caller, Context& context)
 {
     auto* editor = new Form2(context);
-    editor->setAttribute(Qt::WA_DeleteOnClose);
     editor->Form_Load();
-    // Filled to the screen even where no window manager maximises it.
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        editor->setGeometry(screen->availableGeometry());
-    editor->setWindowState(Qt::WindowMaximized);
-    openChild(caller, editor, CallerState::Hidden);
+    openInPlaceOf(caller, editor);
     editor->Text1->setFocus();
     return editor;
 }

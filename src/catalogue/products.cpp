@@ -4,6 +4,7 @@
 
 #include "common/numbers.h"
 #include "data/database.h"
+#include "data/statement_walk.h"
 #include "data/window_data.h"
 
 #include <QHash>
@@ -55,36 +56,6 @@ QString numberText(const RecordSet& rs, const QString& column)
 {
     const QString text = rs.text(column);
     return text.isEmpty() ? QStringLiteral("0") : text;
-}
-
-// Resets the statement however the walk over its rows ends, so no read stays open on the file.
-class Walk final {
-public:
-    Walk(Database& db, const QString& sql) : m_db(db), m_stmt(db.statement(sql)) {}
-    ~Walk() { sqlite3_reset(m_stmt); }
-    Walk(const Walk&) = delete;
-    Walk& operator=(const Walk&) = delete;
-
-    sqlite3_stmt* stmt() const { return m_stmt; }
-    bool next()
-    {
-        const int rc = sqlite3_step(m_stmt);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc != SQLITE_DONE)
-            m_db.raise(rc);
-        return false;
-    }
-
-private:
-    Database& m_db;
-    sqlite3_stmt* m_stmt;
-};
-
-QString textCell(sqlite3_stmt* stmt, int i)
-{
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-    return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt, i)) : QString();
 }
 
 // Appends cells of a statement to one buffer as a record set reads them: plain number text for a
@@ -411,7 +382,7 @@ ProductList productList(Database& db, ProductOrder order)
     std::vector<qint64> rowids;
     std::vector<SortKey> quantities;
     {
-        Walk walk(db, kFilas);
+        StatementWalk walk(db, kFilas);
         sqlite3_stmt* stmt = walk.stmt();
         CellWriter cells(list.m_cells, list.m_ends);
         while (walk.next()) {
@@ -448,7 +419,7 @@ ProductList productList(Database& db, ProductOrder order)
         for (size_t i = 0; i < rowids.size(); ++i)
             positionOf[size_t(rowids[i] - first)] = qsizetype(i);
     }
-    Walk walk(db, order == ProductOrder::ByCode ? kFilasPorCodigo : kFilasPorNombre);
+    StatementWalk walk(db, order == ProductOrder::ByCode ? kFilasPorCodigo : kFilasPorNombre);
     while (walk.next()) {
         const qint64 rowid = sqlite3_column_int64(walk.stmt(), 0);
         if (!positionOf.empty()) {
@@ -539,11 +510,10 @@ ProductMatches findProductsByName(Database& db, const QString& typed)
     bool refine = false;
     const QString pattern = containsPattern(typed, refine);
     ProductMatches matches;
-    Walk walk(db, kNombresComo);
+    StatementWalk walk(db, kNombresComo, {pattern});
     sqlite3_stmt* stmt = walk.stmt();
-    Database::bind(stmt, 1, pattern);
     while (walk.next()) {
-        QString name = textCell(stmt, 1);
+        QString name = walk.text(1);
         if (refine && !name.contains(typed, Qt::CaseInsensitive))
             continue;
         matches.names << std::move(name);
@@ -556,12 +526,11 @@ std::optional<QString> chosenProductCode(Database& db, const ProductMatches& mat
 {
     if (index < 0 || index >= matches.rows.size() || index >= matches.names.size())
         return std::nullopt;
-    Walk walk(db, kProductoDeFila);
-    Database::bind(walk.stmt(), 1, matches.rows[index]);
+    StatementWalk walk(db, kProductoDeFila, {matches.rows[index]});
     // A row number can be given again to a product added after a deletion; the exact name tells.
-    if (!walk.next() || textCell(walk.stmt(), 1) != matches.names[index])
+    if (!walk.next() || walk.text(1) != matches.names[index])
         return std::nullopt;
-    return textCell(walk.stmt(), 0);
+    return walk.text(0);
 }
 
 } // namespace tarvino
