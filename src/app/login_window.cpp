@@ -1,12 +1,12 @@
 // The login window: asks for a user name and password and opens the sales window.
 #include "app/login_window.h"
 
-#include "app/users_store.h"
 #include "app/window_kit.h"
 #include "common/services.h"
 #include "common/timestamps.h"
 #include "data/database.h"
 #include "sales/sales_window.h"
+#include "users/users.h"
 
 #include <QGuiApplication>
 #include <QLabel>

@@ -14,6 +14,9 @@ const QString kProductosPorCantidad = QStringLiteral("select * from Productos or
 const QString kProductosDeNombre = QStringLiteral("select * from Productos where NombreProducto = ?");
 const QString kProductosNuevos = QStringLiteral("select * from Productos limit 0");
 const QString kCategorias = QStringLiteral("select Categoria from Productos Group by Categoria");
+const QString kUsuariosDeNombre =
+    QStringLiteral("select * from Usuarios where NombreUsuario = ? order by NombreUsuario");
+const QString kUsuariosNuevos = QStringLiteral("select * from Usuarios limit 0");
 } // namespace
 
 void WindowData::OpenProductos()
@@ -77,6 +80,16 @@ void WindowData::OpenUsuarios()
 void WindowData::OpenUsuariosUnordered()
 {
     rs.open(m_db, queries::kUsuarios);
+}
+
+void WindowData::OpenUsuariosWithName(const QString& name)
+{
+    rs.open(m_db, kUsuariosDeNombre, {name});
+}
+
+void WindowData::OpenUsuariosForAdding()
+{
+    rs.open(m_db, kUsuariosNuevos);
 }
 
 void WindowData::CloseDatabase()

@@ -42,6 +42,10 @@ public:
     void OpenUsuarios();
     // The users in the order the file keeps them.
     void OpenUsuariosUnordered();
+    // The users named name, in name order.
+    void OpenUsuariosWithName(const QString& name);
+    // No user at all, for adding one.
+    void OpenUsuariosForAdding();
     void CloseDatabase();
 
 private:

@@ -3,7 +3,7 @@
 
 #include "common/services.h"
 #include "common/timestamps.h"
-#include "data/window_data.h"
+#include "users/users.h"
 
 namespace tarvino {
 
@@ -24,17 +24,6 @@ void at(Printer& p, int twips, const QString& text, bool lineEnds)
     p.print(text, lineEnds);
 }
 } // namespace
-
-double receiptSetting(Database& db, const QString& user)
-{
-    WindowData data(db);
-    data.OpenUsuariosUnordered();
-    for (RecordSet& rs = data.rs; !rs.eof(); rs.moveNext()) {
-        if (rs.text(QStringLiteral("NombreUsuario")) == user)
-            return rs.number(QStringLiteral("PermisoCruce"));
-    }
-    return 0;
-}
 
 void ticket80(Printer& p, const Receipt& r)
 {

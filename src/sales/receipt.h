@@ -27,9 +27,6 @@ struct Receipt {
     QString flag;     // "0" cash, "1" card
 };
 
-// The receipt setting (PermisoCruce) of the first Usuarios row named user; 0 when there is none.
-double receiptSetting(Database& db, const QString& user);
-
 // One receipt each, on a roll of 58 or 80 mm, ending the print job.
 void ticket58(Printer& printer, const Receipt& receipt);
 void ticket80(Printer& printer, const Receipt& receipt);

@@ -16,6 +16,7 @@
 #include "sales/recording.h"
 #include "sales/sales_day.h"
 #include "reports/history_window.h"
+#include "users/users_window.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -181,6 +182,7 @@ void Form1::buildMenu()
     ventaparcial = named(informes->addAction(QStringLiteral("DETALLE VENTA PARCIAL")), "ventaparcial");
     soporte = named(bar->addAction(QStringLiteral("SOPORTE")), "soporte");
     connect(edicionProductos, &QAction::triggered, this, [this] { Form2::open(this, m_ctx); });
+    connect(usuarios, &QAction::triggered, this, [this] { Form8::open(this, m_ctx); });
     connect(recaudacion, &QAction::triggered, this, [this] { Form7::open(this, m_ctx); });
     connect(soporte, &QAction::triggered, this, [this] { Form13::open(this, m_ctx, QStringLiteral("0")); });
 }

@@ -2,10 +2,10 @@
 // a name and password against Usuarios.
 #include "app/single_copy.h"
 #include "app/startup.h"
-#include "app/users_store.h"
 #include "data/database.h"
 #include "data/schema.h"
 #include "support/temp_shop.h"
+#include "users/users.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

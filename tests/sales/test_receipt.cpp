@@ -2,6 +2,7 @@
 #include "sales/payment_window.h"
 #include "sales/receipt.h"
 #include "support/sales_driver.h"
+#include "users/users.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -1,0 +1,68 @@
+// The user administration window: adds users, changes a user's password and receipt setting, and
+// deletes users (never the administrator).
+#pragma once
+
+#include "app/context.h"
+
+#include <QString>
+#include <QWidget>
+
+class QComboBox;
+class QFrame;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace tarvino {
+
+class Form8 final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Form8)
+
+public:
+    // loggedIn is the user at the till, whose account cannot be deleted from here.
+    explicit Form8(Context& context, const QString& loggedIn = {}, QWidget* parent = nullptr);
+
+    // Opens the window in place of caller (hidden while the window is open); when caller is the
+    // sales window, its logged-in user is the one whose account is kept.
+    static Form8* open(QWidget* caller, Context& context);
+
+    void Form_Load();
+    void Combo1_Click();
+    void Command3_Click(); // Guardar
+    void Command4_Click(); // Eliminar
+    void Command5_Click(); // Cancelar
+
+    QLabel* Label1;
+    QFrame* Frame1;
+    QLabel* Label2;
+    QLineEdit* Text1;
+    QLabel* Label3;
+    QLineEdit* Text2;
+    QComboBox* Combo1;
+    QPushButton* Command3;
+    QPushButton* Command4;
+    QPushButton* Command5;
+
+    // Hidden working fields.
+    QString Text3;  // the receipt setting to be saved: "0", "58" or "80" ("1" until one is chosen)
+    bool m = false; // the name in Text1 belongs to a stored user
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void LookUpUser();
+    void SaveUser();
+    void DeleteUser();
+    void NameEntryState();
+    void PasswordEntryState();
+    void ClearUserForm();
+    void buildControls();
+
+    Context& m_ctx;
+    QString m_loggedIn;
+};
+
+} // namespace tarvino
