@@ -6,6 +6,7 @@
 #include "common/numbers.h"
 #include "common/timestamps.h"
 #include "data/database.h"
+#include "data/statement_walk.h"
 
 #include <QHash>
 
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 
 namespace tarvino {
 
@@ -36,88 +38,49 @@ const QString kDiasEntre = QStringLiteral(
     "order by FechaInicio, rowid");
 const QString kDias = QStringLiteral("select FechaInicio from TipoPago order by FechaInicio, rowid");
 
-const QString kEfectivo = QStringLiteral("EFECTIVO");
-const QString kTarjeta = QStringLiteral("TARJETA");
+// The payment kinds as a line stores them.
+const QByteArray kEfectivo = QByteArrayLiteral("EFECTIVO");
+const QByteArray kTarjeta = QByteArrayLiteral("TARJETA");
 
 enum LineColumn { kCodigo, kNombre, kCantidad, kTotalCosto, kTotalVenta, kCategoria, kTipoPago };
 
-// Steps one statement and resets it however the walk ends, so no read stays open on the file.
-class Walk final {
-public:
-    Walk(Database& db, const QString& sql, const QStringList& params = {})
-        : m_db(db), m_stmt(db.statement(sql))
-    {
-        for (int i = 0; i < params.size(); ++i)
-            Database::bind(m_stmt, i + 1, params[i]);
+// A column as a record set reads it: numbers as plain number text, NULL as empty.
+QString cellText(const StatementWalk& row, int column, const QLocale& locale)
+{
+    switch (sqlite3_column_type(row.stmt(), column)) {
+    case SQLITE_FLOAT:
+        return plainNumber(row.number(column), locale);
+    case SQLITE_INTEGER:
+        return QString::number(sqlite3_column_int64(row.stmt(), column));
+    default:
+        return row.text(column);
     }
-    ~Walk() { sqlite3_reset(m_stmt); }
-    Walk(const Walk&) = delete;
-    Walk& operator=(const Walk&) = delete;
+}
 
-    bool next()
-    {
-        const int rc = sqlite3_step(m_stmt);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc != SQLITE_DONE)
-            m_db.raise(rc);
-        return false;
+// A column as a number: NULL is 0; a text must read as a number in the locale.
+double cellNumber(const StatementWalk& row, int column, const QLocale& locale)
+{
+    switch (sqlite3_column_type(row.stmt(), column)) {
+    case SQLITE_NULL:
+        return 0;
+    case SQLITE_FLOAT:
+    case SQLITE_INTEGER:
+        return row.number(column);
+    default:
+        if (const auto n = readNumber(row.text(column), locale))
+            return *n;
+        throw DbError(QStringLiteral("El valor «%1» de la columna %2 no es un número.")
+                          .arg(row.text(column), QString::fromUtf8(sqlite3_column_name(row.stmt(), column))));
     }
+}
 
-    bool isNull(int column) const { return sqlite3_column_type(m_stmt, column) == SQLITE_NULL; }
-
-    // A column as a record set reads it: numbers as plain number text, NULL as empty.
-    QString text(int column, const QLocale& locale) const
-    {
-        switch (sqlite3_column_type(m_stmt, column)) {
-        case SQLITE_NULL:
-            return {};
-        case SQLITE_FLOAT:
-            return plainNumber(sqlite3_column_double(m_stmt, column), locale);
-        case SQLITE_INTEGER:
-            return QString::number(sqlite3_column_int64(m_stmt, column));
-        default:
-            return rawText(column);
-        }
-    }
-
-    // A column as a number: NULL is 0; a text must read as a number in the locale.
-    double number(int column, const QLocale& locale) const
-    {
-        switch (sqlite3_column_type(m_stmt, column)) {
-        case SQLITE_NULL:
-            return 0;
-        case SQLITE_FLOAT:
-        case SQLITE_INTEGER:
-            return sqlite3_column_double(m_stmt, column);
-        default:
-            if (const auto n = readNumber(rawText(column), locale))
-                return *n;
-            throw DbError(QStringLiteral("El valor «%1» de la columna %2 no es un número.")
-                              .arg(rawText(column), QString::fromUtf8(sqlite3_column_name(m_stmt, column))));
-        }
-    }
-
-    // A timestamp column in its screen form "dd/mm/yyyy h:mm:ss"; a stored text that is no
-    // timestamp comes back as it is.
-    QString stamp(int column) const
-    {
-        if (isNull(column))
-            return {};
-        const QString stored = rawText(column);
-        return isoToStamp(stored).value_or(stored);
-    }
-
-private:
-    QString rawText(int column) const
-    {
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column)),
-                                 sqlite3_column_bytes(m_stmt, column));
-    }
-
-    Database& m_db;
-    sqlite3_stmt* m_stmt;
-};
+// A timestamp column in its screen form "dd/mm/yyyy h:mm:ss"; a stored text that is no timestamp
+// comes back as it is.
+QString stampOf(const StatementWalk& row, int column)
+{
+    const QString stored = row.text(column);
+    return isoToStamp(stored).value_or(stored);
+}
 
 // The stored form of a stamp chosen from the list; a stored text that is no timestamp was listed as
 // it is and is looked for as it is.
@@ -143,27 +106,27 @@ class HistoryRows final {
 public:
     explicit HistoryRows(std::vector<HistoryLine>& lines) : m_lines(lines) {}
 
-    void MergeHistoryLine(const Walk& line, const QLocale& locale)
+    void MergeHistoryLine(const StatementWalk& line, const QLocale& locale)
     {
-        const QString code = line.text(kCodigo, locale);
+        const QString code = cellText(line, kCodigo, locale);
         const auto found = m_rowOfCode.constFind(code);
         if (found == m_rowOfCode.constEnd()) {
             AppendHistoryLine(line, code, locale);
             return;
         }
         HistoryLine& row = m_lines[size_t(*found)];
-        row.quantity = asListed(row.quantity + line.number(kCantidad, locale));
-        row.cost = asListed(row.cost + line.number(kTotalCosto, locale));
-        row.sale = asListed(row.sale + line.number(kTotalVenta, locale));
+        row.quantity = asListed(row.quantity + cellNumber(line, kCantidad, locale));
+        row.cost = asListed(row.cost + cellNumber(line, kTotalCosto, locale));
+        row.sale = asListed(row.sale + cellNumber(line, kTotalVenta, locale));
     }
 
 private:
-    void AppendHistoryLine(const Walk& line, const QString& code, const QLocale& locale)
+    void AppendHistoryLine(const StatementWalk& line, const QString& code, const QLocale& locale)
     {
         m_rowOfCode.insert(code, qsizetype(m_lines.size()));
-        m_lines.push_back({code, line.text(kNombre, locale), asListed(line.number(kCantidad, locale)),
-                           asListed(line.number(kTotalCosto, locale)),
-                           asListed(line.number(kTotalVenta, locale)), line.text(kCategoria, locale)});
+        m_lines.push_back({code, cellText(line, kNombre, locale), asListed(cellNumber(line, kCantidad, locale)),
+                           asListed(cellNumber(line, kTotalCosto, locale)),
+                           asListed(cellNumber(line, kTotalVenta, locale)), cellText(line, kCategoria, locale)});
     }
 
     std::vector<HistoryLine>& m_lines;
@@ -182,23 +145,35 @@ struct Totals {
     double card = 0;
 };
 
-// Walks the lines of a search, keeping those of the category, into rows and totals.
-Totals collectLines(Walk& lines, const CategoryFilter& category, const QLocale& locale,
+// Whether a text column holds exactly these UTF-8 bytes (NULL counts as empty). Compared as stored,
+// so that a month's lines are not each turned into a string just to be passed over.
+bool holds(const StatementWalk& row, int column, const QByteArray& utf8)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row.stmt(), column));
+    const int size = text ? sqlite3_column_bytes(row.stmt(), column) : 0;
+    return size == utf8.size() && (size == 0 || std::memcmp(text, utf8.constData(), size_t(size)) == 0);
+}
+
+// Walks the lines of a search, keeping those of the category, into rows and totals. Only with one
+// category are the lines' payment kinds counted: for every category the day rows tell.
+Totals collectLines(StatementWalk& lines, const CategoryFilter& category, const QLocale& locale,
                     std::vector<HistoryLine>& rows)
 {
+    const QByteArray wanted = category ? category->toUtf8() : QByteArray();
     Totals totals;
     HistoryRows merged(rows);
     while (lines.next()) {
-        if (category && lines.text(kCategoria, locale) != *category)
+        if (category && !holds(lines, kCategoria, wanted))
             continue;
         merged.MergeHistoryLine(lines, locale);
-        const double sale = lines.number(kTotalVenta, locale);
-        totals.cost += lines.number(kTotalCosto, locale);
+        const double sale = cellNumber(lines, kTotalVenta, locale);
+        totals.cost += cellNumber(lines, kTotalCosto, locale);
         totals.sale += sale;
-        const QString kind = lines.text(kTipoPago, locale);
-        if (kind == kEfectivo)
+        if (!category)
+            continue;
+        if (holds(lines, kTipoPago, kEfectivo))
             totals.cash += sale;
-        else if (kind == kTarjeta)
+        else if (holds(lines, kTipoPago, kTarjeta))
             totals.card += sale;
     }
     return totals;
@@ -264,9 +239,9 @@ HistoryChoices historyChoices(Database& db, const QDate& today)
 {
     HistoryChoices choices;
     {
-        Walk days(db, kDias);
+        StatementWalk days(db, kDias);
         while (days.next()) {
-            const QString day = days.stamp(0);
+            const QString day = stampOf(days, 0);
             if (!day.isEmpty())
                 choices.days << day;
         }
@@ -309,7 +284,7 @@ HistoryResult dailySearch(Database& db, const QString& day, const CategoryFilter
     const QString stored = storedStamp(day);
     Totals totals;
     {
-        Walk lines(db, kLineasDelDia, {stored});
+        StatementWalk lines(db, kLineasDelDia, {stored});
         totals = collectLines(lines, category, locale, result.lines);
     }
     setAmountLabels(result, totals, locale);
@@ -317,13 +292,13 @@ HistoryResult dailySearch(Database& db, const QString& day, const CategoryFilter
     double cash = 0;
     double card = 0;
     {
-        Walk row(db, kDiaRow, {stored});
+        StatementWalk row(db, kDiaRow, {stored});
         if (row.next()) {
-            cash = row.number(0, locale);
-            card = row.number(1, locale);
+            cash = cellNumber(row, 0, locale);
+            card = cellNumber(row, 1, locale);
             // A day row always carries its closing (or last sale) time; one made by another tool
             // without it shows the opening alone.
-            const QString closing = whenText(row.stamp(2));
+            const QString closing = whenText(stampOf(row, 2));
             result.label4 = QStringLiteral("APERTURA:  ") + whenText(day);
             if (!closing.isEmpty())
                 result.label4 += QStringLiteral(" CIERRE:  ") + closing;
@@ -349,13 +324,13 @@ HistoryResult monthlySearch(Database& db, const QString& monthName, const QStrin
 
     bool anyLines = false;
     {
-        Walk exists(db, kHayLineas);
-        anyLines = exists.next() && exists.number(0, locale) != 0;
+        StatementWalk exists(db, kHayLineas);
+        anyLines = exists.next() && exists.number(0) != 0;
     }
     Totals totals;
     if (anyLines) {
         if (anyMonth) {
-            Walk lines(db, kLineasEntre, {from, until});
+            StatementWalk lines(db, kLineasEntre, {from, until});
             totals = collectLines(lines, category, locale, result.lines);
         }
         setAmountLabels(result, totals, locale);
@@ -368,10 +343,10 @@ HistoryResult monthlySearch(Database& db, const QString& monthName, const QStrin
         cash = totals.cash;
         card = totals.card;
     } else if (anyMonth) {
-        Walk days(db, kDiasEntre, {from, until});
+        StatementWalk days(db, kDiasEntre, {from, until});
         while (days.next()) {
-            cash += days.number(0, locale);
-            card += days.number(1, locale);
+            cash += cellNumber(days, 0, locale);
+            card += cellNumber(days, 1, locale);
         }
     }
     setPaymentLabels(result, cash, card, locale);

@@ -7,11 +7,9 @@
 
 #include <QComboBox>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 #include <QTreeView>
 
@@ -88,13 +86,8 @@ Form7::~Form7()
 Form7* Form7::open(QWidget* caller, Context& context)
 {
     auto* history = new Form7(context);
-    history->setAttribute(Qt::WA_DeleteOnClose);
     history->Form_Load();
-    // Filled to the screen even where no window manager maximises it.
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        history->setGeometry(screen->availableGeometry());
-    history->setWindowState(Qt::WindowMaximized);
-    openChild(caller, history, CallerState::Hidden);
+    openInPlaceOf(caller, history);
     history->Combo1->setFocus();
     return history;
 }
