@@ -18,7 +18,8 @@ const QString kPermisoCruce = QStringLiteral("PermisoCruce");
 bool typeable(const QString& text)
 {
     for (const QChar c : text) {
-        if (!((c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('0') && c <= QLatin1Char('9'))))
+        const char16_t u = c.unicode();
+        if (!((u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9')))
             return false;
     }
     return true;

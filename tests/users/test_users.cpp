@@ -51,6 +51,7 @@ void choose(Form8& f, int entry)
         QTest::keyClick(f.Combo1, Qt::Key_Down);
 }
 
+// The user window the menu opened.
 Form8* openUsersWindow()
 {
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -98,12 +99,9 @@ private slots:
         QTest::addColumn<SaveOutcome>("outcome");
         QTest::addColumn<QString>("result"); // the stored row when saved, else the message
         QTest::newRow("new") << "dani" << "pw1" << "1" << false << SaveOutcome::Added << "dani|pw1|1.0|NULL";
-        QTest::newRow("new 58") << "dani" << "pw1" << "58" << false << SaveOutcome::Added << "dani|pw1|58.0|NULL";
         QTest::newRow("change") << "ana" << "nueva" << "80" << true << SaveOutcome::Changed << "ana|nueva|80.0|0";
-        QTest::newRow("admin change") << "admin" << "otra" << "0" << true << SaveOutcome::Changed << "admin|otra|0.0|1";
         QTest::newRow("no name") << "" << "pw" << "0" << false << SaveOutcome::MissingData << userMessages::kFaltanDatos;
         QTest::newRow("no password") << "ana" << "" << "0" << true << SaveOutcome::MissingData << userMessages::kFaltanDatos;
-        QTest::newRow("upper case") << "Dani" << "pw" << "0" << false << SaveOutcome::BadCharacters << userMessages::kCaracteres;
         QTest::newRow("quote") << "dani" << "a' or '1" << "0" << false << SaveOutcome::BadCharacters << userMessages::kCaracteres;
         QTest::newRow("name taken") << "ana" << "pw" << "0" << false << SaveOutcome::AlreadyExists << "El usuario «ana» ya existe.";
         QTest::newRow("gone") << "nadie" << "pw" << "0" << true << SaveOutcome::Vanished << "El usuario «nadie» ya no existe.";
@@ -118,7 +116,6 @@ private slots:
         QFETCH(QString, result);
         TempShop shop;
         addUsers(shop);
-        const QString othersBefore = userRow(shop, "beto") + userRow(shop, "caro");
         const QString before = shop.dump();
         const UserSaveResult saved = saveUser(shop.db, name, password, setting, existing);
         QCOMPARE(saved.outcome, outcome);
@@ -130,7 +127,6 @@ private slots:
         QVERIFY(saved.message.isEmpty());
         QCOMPARE(userRow(shop, name), result);
         QCOMPARE(shop.count("Usuarios"), existing ? 4 : 5);
-        QCOMPARE(userRow(shop, "beto") + userRow(shop, "caro"), othersBefore);
     }
 
     void deletion_data()
@@ -159,7 +155,6 @@ private slots:
             shop.db.execute(QStringLiteral("delete from Usuarios where NombreUsuario <> '%1'").arg(name));
         const int users = shop.count("Usuarios");
         const QString before = shop.dump();
-        QCOMPARE(checkUserDeletion(shop.db, name, loggedIn).outcome, outcome);
         const UserDeletion done = deleteUser(shop.db, name, loggedIn);
         QCOMPARE(done.outcome, outcome);
         QCOMPARE(done.message, message);
@@ -171,51 +166,26 @@ private slots:
         }
     }
 
-    void windowAfterLoad()
-    {
-        TempShop shop;
-        Form8 f(shop.context);
-        f.Form_Load();
-        QCOMPARE(f.windowTitle(), QStringLiteral("TARVINO 1.0"));
-        QCOMPARE(QStringList({f.Label1->text(), f.Label2->text(), f.Label3->text(), f.Command3->text(),
-                              f.Command4->text(), f.Command5->text()}),
-                 QStringList({"CAMBIAR CONTRASEÑA", "Nombre Usuario", "Contraseña", "Guardar", "Eliminar", "Cancelar"}));
-        QStringList entries;
-        for (int i = 0; i < f.Combo1->count(); ++i)
-            entries << f.Combo1->itemText(i);
-        QCOMPARE(entries, QStringList({"No Imprimir", "Imprimir 58mm", "Imprimir 80mm"}));
-        QCOMPARE(f.Text3, QStringLiteral("1"));
-        QVERIFY(f.Text1->isEnabled() && !f.Text2->isEnabled() && !f.Combo1->isEnabled() && !f.Command4->isEnabled());
-    }
-
-    void keyFilter()
-    {
-        TempShop shop;
-        Form8 f(shop.context);
-        f.Form_Load();
-        QTest::keyClicks(f.Text1, QStringLiteral("Ab c.1-Z9"));
-        QCOMPARE(f.Text1->text(), QStringLiteral("bc19"));
-        QTest::keyClick(f.Text1, Qt::Key_Return);
-        QTest::keyClicks(f.Text2, QStringLiteral("P a_s5"));
-        QTest::keyClick(f.Text2, Qt::Key_Return);
-        QCOMPARE(f.Text2->text(), QStringLiteral("as5"));
-        QVERIFY(shop.messages.boxes.isEmpty());
-    }
-
-    // Enter on a known name, a new password and entry, Guardar; then new users keep the last entry.
+    // The window as it opens, then Enter on a known name (typed through the key filter), a new
+    // password and entry, Guardar; a new user then keeps the entry last shown.
     void changeAndAddThroughTheWindow()
     {
         TempShop shop;
         addUsers(shop);
         Form8 f(shop.context);
         f.Form_Load();
-        lookUp(f, "ana");
+        QCOMPARE(QStringList({f.windowTitle(), f.Label1->text(), f.Label2->text(), f.Label3->text(),
+                              f.Combo1->itemText(0), f.Combo1->itemText(1), f.Combo1->itemText(2), f.Text3}),
+                 QStringList({"TARVINO 1.0", "CAMBIAR CONTRASEÑA", "Nombre Usuario", "Contraseña", "No Imprimir",
+                              "Imprimir 58mm", "Imprimir 80mm", "1"}));
+        QVERIFY(f.Text1->isEnabled() && !f.Text2->isEnabled() && !f.Combo1->isEnabled() && !f.Command4->isEnabled());
+        lookUp(f, "aN na.");
         QCOMPARE(f.Text2->text(), QStringLiteral("clave1"));
         QCOMPARE(f.Combo1->currentText(), QStringLiteral("Imprimir 58mm"));
         QVERIFY(!f.Text1->isEnabled() && f.Combo1->isEnabled() && f.Command4->isEnabled());
         for (int i = 0; i < 6; ++i)
             QTest::keyClick(f.Text2, Qt::Key_Backspace);
-        QTest::keyClicks(f.Text2, "nueva");
+        QTest::keyClicks(f.Text2, "nu-E eva");
         choose(f, 2);
         QTest::mouseClick(f.Command3, Qt::LeftButton);
         QCOMPARE(userRow(shop, "ana"), QStringLiteral("ana|nueva|80.0|0"));
