@@ -6,6 +6,7 @@
 #include "app/single_copy.h"
 #include "app/startup.h"
 #include "common/qt_services.h"
+#include "common/xlsx_spreadsheet.h"
 #include "data/database.h"
 
 #include <QApplication>
@@ -30,6 +31,7 @@ int main(int argc, char* argv[])
     app.setMessages(&messages);
     tarvino::SystemClock clock;
     tarvino::QtPrinter printer;
+    tarvino::XlsxSpreadsheet spreadsheet(tarvino::openWithDesktop);
     const QString folder = QApplication::applicationDirPath();
 
     tarvino::SingleCopy lock(folder);
@@ -39,7 +41,7 @@ int main(int argc, char* argv[])
     if (!tarvino::openShopDatabase(db, folder, messages))
         return 1;
 
-    tarvino::Context context{db, messages, clock, printer};
+    tarvino::Context context{db, messages, clock, printer, spreadsheet};
     tarvino::Form4 login(context);
     login.show();
     return QApplication::exec();

@@ -7,12 +7,14 @@ class Clock;
 class Database;
 class Messages;
 class Printer;
+class Spreadsheet;
 
 struct Context {
     Database& db;
     Messages& messages;
     Clock& clock;
     Printer& printer;
+    Spreadsheet& spreadsheet;
 };
 
 } // namespace tarvino

@@ -1,4 +1,5 @@
-// The outside world as seen by the windows: messages, clock and printer, each behind a small interface.
+// The outside world as seen by the windows: messages, clock, printer and spreadsheet, each behind a
+// small interface.
 #pragma once
 
 #include <QDateTime>
@@ -67,6 +68,46 @@ public:
     // position moves to just after the text.
     virtual void print(const QString& text, bool lineEnds) = 0;
     virtual void endDocument() = 0;
+};
+
+// A failure of the spreadsheet: the workbook could not be made, written or handed to the user.
+// message() says why, in words for the user.
+class SpreadsheetError : public std::runtime_error {
+public:
+    explicit SpreadsheetError(const QString& message)
+        : std::runtime_error(message.toStdString()), m_message(message)
+    {
+    }
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+// How the text of a cell looks; a size of 0 keeps the spreadsheet's default size.
+struct CellFont {
+    bool bold = false;
+    double points = 0;
+    quint32 rgb = 0x000000; // 0xRRGGBB
+    bool operator==(const CellFont&) const = default;
+};
+
+// A new workbook of one sheet, filled cell by cell and then handed, open, to the user in the
+// spreadsheet program. Rows and columns count from 1 (A is column 1); rows are filled from the top
+// down. Every operation but discard throws SpreadsheetError when it fails.
+class Spreadsheet {
+public:
+    virtual ~Spreadsheet() = default;
+    // Starts a new workbook, dropping an unfinished one; title names it where the user sees it.
+    virtual void newWorkbook(const QString& title) = 0;
+    // The width of a column in characters of the default font.
+    virtual void setColumnWidth(int column, double characters) = 0;
+    virtual void setText(int row, int column, const QString& text, const CellFont& font = {}) = 0;
+    virtual void setNumber(int row, int column, double value) = 0;
+    // Finishes the workbook and opens it in the spreadsheet program.
+    virtual void show() = 0;
+    // Drops an unfinished workbook: nothing of it is shown or left behind.
+    virtual void discard() noexcept = 0;
 };
 
 } // namespace tarvino

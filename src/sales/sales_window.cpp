@@ -4,6 +4,7 @@
 #include "app/placement.h"
 #include "app/support_window.h"
 #include "catalogue/editor_window.h"
+#include "catalogue/stock_window.h"
 #include "sales/search_window.h"
 #include "app/window_kit.h"
 #include "common/key_filter.h"
@@ -182,6 +183,7 @@ void Form1::buildMenu()
     ventaparcial = named(informes->addAction(QStringLiteral("DETALLE VENTA PARCIAL")), "ventaparcial");
     soporte = named(bar->addAction(QStringLiteral("SOPORTE")), "soporte");
     connect(edicionProductos, &QAction::triggered, this, [this] { Form2::open(this, m_ctx); });
+    connect(stock, &QAction::triggered, this, [this] { Form9::open(this, m_ctx); });
     connect(usuarios, &QAction::triggered, this, [this] { Form8::open(this, m_ctx); });
     connect(recaudacion, &QAction::triggered, this, [this] { Form7::open(this, m_ctx); });
     connect(soporte, &QAction::triggered, this, [this] { Form13::open(this, m_ctx, QStringLiteral("0")); });

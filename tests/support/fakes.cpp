@@ -1,4 +1,5 @@
-// Fake services for tests: scripted messages, a settable clock and a recording printer.
+// Fake services for tests: scripted messages, a settable clock, a recording printer and a recording
+// spreadsheet.
 #include "support/fakes.h"
 
 namespace tarvino::test {
@@ -70,6 +71,63 @@ QStringList FakePrinter::lines(const Document& document)
     if (!line.isEmpty())
         result << line;
     return result;
+}
+
+void FakeSpreadsheet::newWorkbook(const QString& title)
+{
+    discard();
+    current = Workbook();
+    current.title = title;
+    open = true;
+}
+
+void FakeSpreadsheet::setColumnWidth(int column, double characters)
+{
+    if (!open)
+        throw SpreadsheetError(QStringLiteral("No hay un libro abierto."));
+    current.widths[column] = characters;
+}
+
+void FakeSpreadsheet::cell(int row, int column, const QVariant& value, const CellFont& font)
+{
+    if (!open)
+        throw SpreadsheetError(QStringLiteral("No hay un libro abierto."));
+    if (failAtCell > 0 && --failAtCell == 0)
+        throw SpreadsheetError(failText);
+    current.cells[{row, column}] = Cell{value, font};
+    if (afterCell)
+        afterCell(row, column);
+}
+
+void FakeSpreadsheet::setText(int row, int column, const QString& text, const CellFont& font)
+{
+    cell(row, column, QVariant(text), font);
+}
+
+void FakeSpreadsheet::setNumber(int row, int column, double value)
+{
+    cell(row, column, QVariant(value), {});
+}
+
+void FakeSpreadsheet::show()
+{
+    if (!open)
+        throw SpreadsheetError(QStringLiteral("No hay un libro abierto."));
+    open = false;
+    if (!failOnShow.isEmpty()) {
+        const QString why = failOnShow;
+        failOnShow.clear();
+        throw SpreadsheetError(why);
+    }
+    shown << current;
+}
+
+void FakeSpreadsheet::discard() noexcept
+{
+    if (!open)
+        return;
+    open = false;
+    ++discarded;
 }
 
 } // namespace tarvino::test

@@ -1,11 +1,16 @@
-// Fake services for tests: scripted messages, a settable clock and a recording printer.
+// Fake services for tests: scripted messages, a settable clock, a recording printer and a recording
+// spreadsheet.
 #pragma once
 
 #include "common/services.h"
 
 #include <QList>
+#include <QMap>
 #include <QQueue>
 #include <QStringList>
+#include <QVariant>
+
+#include <functional>
 
 namespace tarvino::test {
 
@@ -84,6 +89,43 @@ private:
     int m_x = -1;
     double m_size = 0;
     bool m_bold = false;
+};
+
+// Records the cells of each workbook: a text cell holds a QString, a number cell a double. A
+// failure can be scripted for the n-th cell written from now, or for the next show.
+class FakeSpreadsheet final : public Spreadsheet {
+public:
+    struct Cell {
+        QVariant value;
+        CellFont font;
+    };
+    struct Workbook {
+        QString title;
+        QMap<int, double> widths;              // by column
+        QMap<std::pair<int, int>, Cell> cells; // by (row, column)
+        int lastRow() const { return cells.isEmpty() ? 0 : cells.lastKey().first; }
+        QVariant value(int row, int column) const { return cells.value({row, column}).value; }
+    };
+
+    void newWorkbook(const QString& title) override;
+    void setColumnWidth(int column, double characters) override;
+    void setText(int row, int column, const QString& text, const CellFont& font = {}) override;
+    void setNumber(int row, int column, double value) override;
+    void show() override;
+    void discard() noexcept override;
+
+    bool open = false;       // a workbook is being filled
+    Workbook current;        // the one being filled, or the last one
+    QList<Workbook> shown;   // every workbook handed to the user
+    int discarded = 0;       // unfinished workbooks dropped
+    int failAtCell = 0;      // the n-th cell written from now throws (1 = the next one); 0: none
+    QString failOnShow;      // when set, the next show throws with this text
+    QString failText = QStringLiteral("No se pudo escribir la planilla: el disco está lleno.");
+    // Runs after each cell is written (a test looks at the window meanwhile).
+    std::function<void(int row, int column)> afterCell;
+
+private:
+    void cell(int row, int column, const QVariant& value, const CellFont& font);
 };
 
 } // namespace tarvino::test

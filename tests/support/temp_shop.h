@@ -40,7 +40,8 @@ public:
     FakeMessages messages;
     FakeClock clock;
     FakePrinter printer;
-    Context context{db, messages, clock, printer};
+    FakeSpreadsheet spreadsheet;
+    Context context{db, messages, clock, printer, spreadsheet};
 
 private:
     QTemporaryDir m_dir;

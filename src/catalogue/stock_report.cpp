@@ -1,0 +1,467 @@
+// The stock report's work without widgets: the listings of the stock window by name, code,
+// category and critical stock, the investment total, and the export of a listing to a spreadsheet.
+#include "catalogue/stock_report.h"
+
+#include "catalogue/products.h"
+#include "common/numbers.h"
+#include "common/services.h"
+#include "data/database.h"
+
+#include <QHash>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <functional>
+
+namespace tarvino {
+
+// The products a list shows, as one read left them, in the order of their row numbers. Texts
+// (code, name, category) lie one after another in one buffer; the four numbers (quantity, cost
+// price, sale price, critical stock) are kept as numbers with the kind of each stored value.
+struct StockProducts {
+    enum Kind : quint8 { Null, Number, Text };
+    static constexpr int kTexts = 3;
+    static constexpr int kNumbers = 4;
+    enum TextField { CodeText, NameText, CategoryText };
+    enum NumberField { QuantityValue, CostValue, PriceValue };
+
+    QString texts;
+    std::vector<qsizetype> ends;  // where each text ends in texts, kTexts per product
+    std::vector<double> values;   // kNumbers per product
+    std::vector<Kind> kinds;      // kNumbers per product
+    QHash<qsizetype, QString> numberTexts; // a number column holding text, by product * kNumbers + field
+    std::vector<qint64> rowids;   // ascending
+
+    QStringView text(qsizetype product, int field) const
+    {
+        const qsizetype index = product * kTexts + field;
+        const qsizetype begin = index == 0 ? 0 : ends[size_t(index - 1)];
+        return QStringView(texts).mid(begin, ends[size_t(index)] - begin);
+    }
+
+    std::optional<double> value(qsizetype product, int field) const
+    {
+        const size_t index = size_t(product * kNumbers + field);
+        if (kinds[index] != Number)
+            return std::nullopt;
+        return values[index];
+    }
+
+    QString valueText(qsizetype product, int field) const
+    {
+        const size_t index = size_t(product * kNumbers + field);
+        switch (kinds[index]) {
+        case Number:
+            return plainNumber(values[index]);
+        case Text:
+            return numberTexts.value(qsizetype(index));
+        case Null:
+            break;
+        }
+        return {};
+    }
+
+    // Where the product with this row number was read; -1 when it was not.
+    qsizetype positionOf(qint64 rowid) const
+    {
+        const auto it = std::lower_bound(rowids.begin(), rowids.end(), rowid);
+        return it != rowids.end() && *it == rowid ? qsizetype(it - rowids.begin()) : -1;
+    }
+};
+
+namespace {
+
+// The columns of a product, by row number or for the whole table in the table's own order, page
+// after page: fetched in name order the whole table would cost a page read per row. The name
+// order is taken from the name index, which holds nothing else.
+const QString kProducto = QStringLiteral(
+    "select rowid, CodigoProducto, NombreProducto, Cantidad, PrecioCosto, PrecioVenta, StockCritico, "
+    "Categoria from Productos where rowid = ?");
+const QString kProductos = QStringLiteral(
+    "select rowid, CodigoProducto, NombreProducto, Cantidad, PrecioCosto, PrecioVenta, StockCritico, "
+    "Categoria from Productos order by rowid");
+const QString kFilasPorNombre = QStringLiteral("select rowid from Productos order by NombreProducto");
+const QString kFilasDeCodigo =
+    QStringLiteral("select rowid from Productos where CodigoProducto = ? order by NombreProducto");
+const QString kCodigos = QStringLiteral("select rowid, CodigoProducto from Productos");
+const QString kCategorias = QStringLiteral("select rowid, Categoria from Productos");
+// Only numbers compare: a quantity or level that is empty, or text, makes no product critical.
+const QString kFilasCriticas = QStringLiteral(
+    "select rowid from Productos where typeof(Cantidad) in ('integer', 'real') and "
+    "typeof(StockCritico) in ('integer', 'real') and Cantidad <= StockCritico");
+const QString kHayProductos = QStringLiteral("select 1 from Productos limit 1");
+
+// Up to this many products are read one by one through their row numbers; more are picked out
+// of one read of the whole table.
+constexpr size_t kReadsByRow = 16384;
+
+// Steps a cached statement and resets it however the walk ends, so no read stays open on the file.
+class Walk final {
+public:
+    Walk(Database& db, const QString& sql) : m_db(db), m_stmt(db.statement(sql)) {}
+    ~Walk() { sqlite3_reset(m_stmt); }
+    Walk(const Walk&) = delete;
+    Walk& operator=(const Walk&) = delete;
+
+    sqlite3_stmt* stmt() const { return m_stmt; }
+    bool next()
+    {
+        const int rc = sqlite3_step(m_stmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc != SQLITE_DONE)
+            m_db.raise(rc);
+        return false;
+    }
+    void restart() { sqlite3_reset(m_stmt); }
+
+private:
+    Database& m_db;
+    sqlite3_stmt* m_stmt;
+};
+
+QUtf8StringView utf8(sqlite3_value* value)
+{
+    const auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(value));
+    return bytes ? QUtf8StringView(bytes, sqlite3_value_bytes(value)) : QUtf8StringView();
+}
+
+void appendText(QString& buffer, sqlite3_value* value)
+{
+    const QUtf8StringView text = utf8(value);
+    qsizetype i = 0;
+    while (i < text.size() && uchar(text.data()[i]) < 0x80)
+        ++i;
+    if (i == text.size())
+        buffer.append(QLatin1StringView(text.data(), text.size()));
+    else
+        buffer.append(text.toString());
+}
+
+// Appends the product on the current row of a statement of kProducto's columns.
+void appendProduct(StockProducts& p, sqlite3_stmt* stmt)
+{
+    p.rowids.push_back(sqlite3_column_int64(stmt, 0));
+    for (const int column : {1, 2, 7}) {
+        sqlite3_value* value = sqlite3_column_value(stmt, column);
+        if (sqlite3_value_type(value) == SQLITE_FLOAT)
+            p.texts += plainNumber(sqlite3_value_double(value));
+        else
+            appendText(p.texts, value);
+        p.ends.push_back(p.texts.size());
+    }
+    for (int column = 3; column <= 6; ++column) {
+        sqlite3_value* value = sqlite3_column_value(stmt, column);
+        switch (sqlite3_value_type(value)) {
+        case SQLITE_INTEGER:
+        case SQLITE_FLOAT:
+            p.kinds.push_back(StockProducts::Number);
+            p.values.push_back(sqlite3_value_double(value));
+            break;
+        case SQLITE_NULL:
+            p.kinds.push_back(StockProducts::Null);
+            p.values.push_back(0);
+            break;
+        default: {
+            // Text the column could not take as a number: shown as it is, multiplied by nothing.
+            QString text;
+            appendText(text, value);
+            p.kinds.push_back(text.isEmpty() ? StockProducts::Null : StockProducts::Text);
+            p.values.push_back(0);
+            if (!text.isEmpty())
+                p.numberTexts.insert(qsizetype(p.kinds.size() - 1), text);
+        }
+        }
+    }
+}
+
+// Reads the products with the given row numbers (ascending, each once).
+std::shared_ptr<StockProducts> readProducts(Database& db, const std::vector<qint64>& wanted)
+{
+    auto products = std::make_shared<StockProducts>();
+    StockProducts& p = *products;
+    p.rowids.reserve(wanted.size());
+    p.ends.reserve(wanted.size() * StockProducts::kTexts);
+    p.values.reserve(wanted.size() * StockProducts::kNumbers);
+    p.kinds.reserve(wanted.size() * StockProducts::kNumbers);
+    if (wanted.size() <= kReadsByRow) {
+        Walk walk(db, kProducto);
+        for (const qint64 rowid : wanted) {
+            walk.restart();
+            Database::bind(walk.stmt(), 1, rowid);
+            if (walk.next())
+                appendProduct(p, walk.stmt());
+        }
+        return products;
+    }
+    Walk walk(db, kProductos);
+    auto next = wanted.begin();
+    while (next != wanted.end() && walk.next()) {
+        const qint64 rowid = sqlite3_column_int64(walk.stmt(), 0);
+        next = std::lower_bound(next, wanted.end(), rowid);
+        if (next != wanted.end() && *next == rowid)
+            appendProduct(p, walk.stmt());
+    }
+    return products;
+}
+
+std::vector<qint64> ascendingOnce(std::vector<qint64> rowids)
+{
+    std::sort(rowids.begin(), rowids.end());
+    rowids.erase(std::unique(rowids.begin(), rowids.end()), rowids.end());
+    return rowids;
+}
+
+// The row numbers a statement gives in its first column.
+std::vector<qint64> rowidsOf(Database& db, const QString& sql, const QVariant& parameter = {})
+{
+    std::vector<qint64> rowids;
+    Walk walk(db, sql);
+    if (parameter.isValid())
+        Database::bind(walk.stmt(), 1, parameter);
+    while (walk.next())
+        rowids.push_back(sqlite3_column_int64(walk.stmt(), 0));
+    return rowids;
+}
+
+// The products of rowids (ascending), in name order.
+std::vector<qint64> inNameOrder(Database& db, const std::vector<qint64>& rowids)
+{
+    std::vector<qint64> ordered;
+    if (rowids.empty())
+        return ordered;
+    ordered.reserve(rowids.size());
+    Walk walk(db, kFilasPorNombre);
+    while (walk.next()) {
+        const qint64 rowid = sqlite3_column_int64(walk.stmt(), 0);
+        if (std::binary_search(rowids.begin(), rowids.end(), rowid))
+            ordered.push_back(rowid);
+    }
+    return ordered;
+}
+
+// The products whose text in the second column of sql (row number, text) keeps, in name order.
+std::vector<qint64> keptInNameOrder(Database& db, const QString& sql, const std::function<bool(QUtf8StringView)>& keep)
+{
+    std::vector<qint64> kept;
+    {
+        Walk walk(db, sql);
+        while (walk.next()) {
+            if (keep(utf8(sqlite3_column_value(walk.stmt(), 1))))
+                kept.push_back(sqlite3_column_int64(walk.stmt(), 0));
+        }
+    }
+    return inNameOrder(db, ascendingOnce(std::move(kept)));
+}
+
+} // namespace
+
+// Builds a list out of the row numbers of its products in the order shown.
+class StockReader final {
+public:
+    static StockList list(Database& db, const std::vector<qint64>& order, StockList::Look look = StockList::Look::Plain)
+    {
+        StockList list;
+        list.m_look = look;
+        auto products = readProducts(db, ascendingOnce(order));
+        list.m_rows.reserve(order.size());
+        for (const qint64 rowid : order) {
+            const qsizetype product = products->positionOf(rowid);
+            if (product >= 0)
+                list.m_rows.push_back(product);
+        }
+        list.m_products = std::move(products);
+        return list;
+    }
+};
+
+StockList::StockList() = default;
+
+QString StockList::text(qsizetype row, int column) const
+{
+    if (row < 0 || row >= size())
+        return {};
+    const StockProducts& p = *m_products;
+    const qsizetype product = m_rows[size_t(row)];
+    switch (column) {
+    case Item:
+        return QString::number(row + 1);
+    case Code:
+        return p.text(product, StockProducts::CodeText).toString();
+    case Name:
+        return p.text(product, StockProducts::NameText).toString();
+    case Category:
+        return p.text(product, StockProducts::CategoryText).toString();
+    case Quantity:
+        return p.valueText(product, StockProducts::QuantityValue);
+    case CostPrice:
+        return p.valueText(product, StockProducts::CostValue);
+    case SalePrice:
+        return p.valueText(product, StockProducts::PriceValue);
+    case CostTotal:
+    case SaleTotal: {
+        const auto value = number(row, column);
+        return value ? plainNumber(*value) : QString();
+    }
+    default:
+        return {};
+    }
+}
+
+std::optional<double> StockList::number(qsizetype row, int column) const
+{
+    if (row < 0 || row >= size())
+        return std::nullopt;
+    const StockProducts& p = *m_products;
+    const qsizetype product = m_rows[size_t(row)];
+    switch (column) {
+    case Quantity:
+        return p.value(product, StockProducts::QuantityValue);
+    case CostPrice:
+        return p.value(product, StockProducts::CostValue);
+    case SalePrice:
+        return p.value(product, StockProducts::PriceValue);
+    case CostTotal:
+    case SaleTotal: {
+        const auto quantity = p.value(product, StockProducts::QuantityValue);
+        const auto price = p.value(product, column == CostTotal ? StockProducts::CostValue : StockProducts::PriceValue);
+        if (!quantity || !price)
+            return std::nullopt;
+        return *quantity * *price;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+double StockList::investmentTotal() const
+{
+    double total = 0;
+    for (qsizetype row = 0; row < size(); ++row) {
+        if (const auto cost = number(row, CostTotal))
+            total += *cost;
+    }
+    return total;
+}
+
+bool catalogueIsEmpty(Database& db)
+{
+    Walk walk(db, kHayProductos);
+    return !walk.next();
+}
+
+StockList stockByName(Database& db, const QString& typed)
+{
+    // The matching of the search windows: literal, and blind to letter case, accents included.
+    const ProductMatches matches = findProductsByName(db, typed);
+    std::vector<qint64> order(matches.rows.begin(), matches.rows.end());
+    if (typed == QLatin1String("*")) {
+        const std::vector<qint64> all = rowidsOf(db, kFilasPorNombre);
+        order.insert(order.end(), all.begin(), all.end());
+    }
+    return StockReader::list(db, order);
+}
+
+StockList stockByCode(Database& db, const QString& code)
+{
+    // A code without letters is its own every case, so the index finds it.
+    if (code.toCaseFolded() == code && code.toUpper() == code)
+        return StockReader::list(db, rowidsOf(db, kFilasDeCodigo, code));
+    return StockReader::list(db, keptInNameOrder(db, kCodigos, [&](QUtf8StringView stored) {
+        return QAnyStringView::compare(stored, code, Qt::CaseInsensitive) == 0;
+    }));
+}
+
+StockList stockByCategory(Database& db, const QString& category)
+{
+    return StockReader::list(db, keptInNameOrder(db, kCategorias, [&](QUtf8StringView stored) {
+        return QAnyStringView::compare(stored, category, Qt::CaseInsensitive) == 0;
+    }));
+}
+
+StockList criticalStock(Database& db)
+{
+    return StockReader::list(db, inNameOrder(db, ascendingOnce(rowidsOf(db, kFilasCriticas))),
+                             StockList::Look::Critical);
+}
+
+QString investmentCaption(double total)
+{
+    return QStringLiteral("Total de Inversión ") + formatPicture(total, QStringLiteral("$ ###,###,###.###"));
+}
+
+const SheetColumn kStockSheet[StockList::kColumns] = {
+    {"ITEM", 5, false},          {"CÓDIGO PRODUCTO", 18, false}, {"NOMBRE PRODUCTO", 25, false},
+    {"CANTIDAD", 12, true},      {"PRECIO COSTO", 16, true},     {"PRECIO VENTA", 16, false},
+    {"CATEGORÍA", 30, false},    {"COSTO TOTAL", 14, true},      {"VENTA TOTAL", 14, true},
+};
+
+namespace {
+
+// Fills the sheet; throws SpreadsheetError at the first failure.
+void fillSheet(Spreadsheet& sheet, const StockList& list, ExportProgress* progress)
+{
+    sheet.newWorkbook(QStringLiteral("Stock"));
+    if (progress)
+        progress->setMaximum(list.size());
+    for (int column = 0; column < StockList::kColumns; ++column)
+        sheet.setColumnWidth(column + 1, kStockSheet[column].width);
+    const CellFont header{true, kSheetHeaderPoints, kSheetHeaderRgb};
+    for (int column = 0; column < StockList::kColumns; ++column)
+        sheet.setText(1, column + 1, QString::fromUtf8(kStockSheet[column].header), header);
+
+    // Prices repeat across a catalogue; each is written as text once.
+    QHash<double, QString> priceTexts;
+    for (qsizetype row = 0; row < list.size(); ++row) {
+        const int sheetRow = int(row + 2);
+        for (int column = 0; column < StockList::kColumns; ++column) {
+            if (!kStockSheet[column].number) {
+                const auto price = column == StockList::SalePrice ? list.number(row, column) : std::nullopt;
+                if (!price) {
+                    sheet.setText(sheetRow, column + 1, list.text(row, column));
+                    continue;
+                }
+                auto text = priceTexts.constFind(*price);
+                if (text == priceTexts.constEnd())
+                    text = priceTexts.insert(*price, list.text(row, column));
+                sheet.setText(sheetRow, column + 1, *text);
+                continue;
+            }
+            if (const auto value = list.number(row, column)) {
+                sheet.setNumber(sheetRow, column + 1, *value);
+                continue;
+            }
+            // An empty cell stays empty; text where a number belongs cannot be summed.
+            const QString text = list.text(row, column);
+            if (!text.isEmpty())
+                throw SpreadsheetError(QStringLiteral("No se pudo exportar la fila %1: «%2» de la columna «%3» "
+                                                      "no es un número.")
+                                           .arg(row + 1)
+                                           .arg(text, QString::fromUtf8(kStockSheet[column].header)));
+        }
+        if (progress)
+            progress->setValue(row + 1);
+    }
+    sheet.show();
+}
+
+} // namespace
+
+bool Exportar_Excel(Spreadsheet& sheet, Messages& messages, const StockList& list, ExportProgress* progress)
+{
+    try {
+        fillSheet(sheet, list, progress);
+    } catch (const SpreadsheetError& e) {
+        sheet.discard();
+        if (progress)
+            progress->setValue(0);
+        messages.inform(e.message(), kAppTitle, Messages::Icon::Critical);
+        return false;
+    }
+    if (progress)
+        progress->setValue(0);
+    return true;
+}
+
+} // namespace tarvino

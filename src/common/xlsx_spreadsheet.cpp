@@ -1,0 +1,282 @@
+// The real spreadsheet: a new .xlsx file of its own in the system's temporary folder, written with
+// libxlsxwriter and opened with the desktop's spreadsheet program.
+#include "common/xlsx_spreadsheet.h"
+
+#include "data/database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QList>
+#include <QRandomGenerator>
+
+#include <xlsxwriter.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cmath>
+#include <fcntl.h>
+#include <locale.h>
+#include <unistd.h>
+
+namespace tarvino {
+
+namespace {
+
+// The letters of a column, as the spreadsheet names it (1 is A, 27 is AA).
+QString columnName(int column)
+{
+    QString letters;
+    for (int n = column; n > 0; n = (n - 1) / 26)
+        letters.prepend(QLatin1Char(char('A' + (n - 1) % 26)));
+    return letters;
+}
+
+QString cellName(int row, int column)
+{
+    return columnName(column) + QString::number(row);
+}
+
+// What went wrong, from the library's error and, for file work, the system's error number.
+QString causeOf(lxw_error error, int systemError)
+{
+    const QString system = systemError ? systemErrorText(systemError) : QString();
+    switch (error) {
+    case LXW_ERROR_MEMORY_MALLOC_FAILED:
+        return QStringLiteral("no hay memoria suficiente");
+    case LXW_ERROR_CREATING_XLSX_FILE:
+        return system.isEmpty() ? QStringLiteral("no se pudo crear el archivo") : system;
+    case LXW_ERROR_CREATING_TMPFILE:
+    case LXW_ERROR_READING_TMPFILE:
+        return QStringLiteral("no se pudo usar un archivo temporal") +
+               (system.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(system));
+    case LXW_ERROR_ZIP_FILE_OPERATION:
+    case LXW_ERROR_ZIP_PARAMETER_ERROR:
+    case LXW_ERROR_ZIP_BAD_ZIP_FILE:
+    case LXW_ERROR_ZIP_INTERNAL_ERROR:
+    case LXW_ERROR_ZIP_FILE_ADD:
+    case LXW_ERROR_ZIP_CLOSE:
+        return QStringLiteral("no se pudo comprimir el libro en el archivo") +
+               (system.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(system));
+    case LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED:
+        return QStringLiteral("el texto pasa de 32.767 caracteres, lo más que cabe en una celda");
+    case LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE:
+        return QStringLiteral("la fila o la columna queda fuera de la hoja");
+    default:
+        return QStringLiteral("la biblioteca de planillas respondió «%1»")
+            .arg(QString::fromUtf8(lxw_strerror(error)));
+    }
+}
+
+SpreadsheetError failure(const QString& what, const QString& cause)
+{
+    return SpreadsheetError(QStringLiteral("No se pudo %1: %2.").arg(what, cause));
+}
+
+// The library writes numbers and widths with the C library's printf, which follows the numeric
+// locale of the thread; the file must hold "2.5" whatever the system's decimal separator is.
+class CNumbers final {
+public:
+    explicit CNumbers(locale_t c) : m_previous(c ? uselocale(c) : locale_t(nullptr)) {}
+    ~CNumbers()
+    {
+        if (m_previous)
+            uselocale(m_previous);
+    }
+    CNumbers(const CNumbers&) = delete;
+    CNumbers& operator=(const CNumbers&) = delete;
+
+private:
+    locale_t m_previous;
+};
+
+// The thread's locale with C numbers: the other categories stay as the system has them.
+locale_t cNumbersLocale()
+{
+    locale_t base = duplocale(uselocale(locale_t(nullptr)));
+    if (base) {
+        if (locale_t c = newlocale(LC_NUMERIC_MASK, "C", base))
+            return c;
+        freelocale(base);
+    }
+    return newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+}
+
+// Makes a new empty file in folder, named after title and six random characters, never one that
+// exists already; returns its path.
+QString createOwnFile(const QString& folder, const QString& title)
+{
+    static const char kChars[] = "abcdefghijkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789";
+    const QDir dir(folder);
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+        QString tag;
+        for (int i = 0; i < 6; ++i)
+            tag += QLatin1Char(kChars[QRandomGenerator::global()->bounded(int(sizeof kChars - 1))]);
+        const QString path = dir.filePath(QStringLiteral("%1_%2.xlsx").arg(title, tag));
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            ::close(fd);
+            return path;
+        }
+        error = errno;
+    }
+    throw failure(QStringLiteral("crear el archivo de la planilla en la carpeta «%1»").arg(QDir::toNativeSeparators(folder)),
+                  error == EEXIST ? QStringLiteral("todos los nombres probados ya existen") : systemErrorText(error));
+}
+
+} // namespace
+
+struct XlsxSpreadsheet::Workbook {
+    lxw_workbook* book = nullptr;
+    lxw_worksheet* sheet = nullptr;
+    locale_t cNumbers = nullptr;
+    int lastRow = 1;
+    QList<std::pair<CellFont, lxw_format*>> formats;
+
+    ~Workbook()
+    {
+        if (book)
+            lxw_workbook_free(book);
+        if (cNumbers)
+            freelocale(cNumbers);
+    }
+
+    lxw_format* format(const CellFont& font)
+    {
+        if (font == CellFont())
+            return nullptr;
+        for (const auto& [known, format] : formats) {
+            if (known == font)
+                return format;
+        }
+        lxw_format* format = workbook_add_format(book);
+        if (!format)
+            return nullptr;
+        if (font.bold)
+            format_set_bold(format);
+        if (font.points > 0)
+            format_set_font_size(format, font.points);
+        if (font.rgb != 0)
+            format_set_font_color(format, lxw_color_t(font.rgb));
+        formats.append({font, format});
+        return format;
+    }
+};
+
+XlsxSpreadsheet::XlsxSpreadsheet(WorkbookOpener open, const QString& folder)
+    : m_open(std::move(open)), m_folder(folder)
+{
+}
+
+XlsxSpreadsheet::~XlsxSpreadsheet()
+{
+    discard();
+}
+
+void XlsxSpreadsheet::newWorkbook(const QString& title)
+{
+    discard();
+    m_path = createOwnFile(m_folder.isEmpty() ? QDir::tempPath() : m_folder, title);
+    auto book = std::make_unique<Workbook>();
+    book->cNumbers = cNumbersLocale();
+    const CNumbers numbers(book->cNumbers);
+    // Rows go to a temporary file as they are finished, so a long list takes little memory.
+    lxw_workbook_options options = {};
+    options.constant_memory = LXW_TRUE;
+    const QByteArray path = QFile::encodeName(m_path);
+    book->book = workbook_new_opt(path.constData(), &options);
+    if (book->book)
+        book->sheet = workbook_add_worksheet(book->book, "Hoja1");
+    if (!book->book || !book->sheet) {
+        QFile::remove(m_path);
+        throw failure(QStringLiteral("crear el libro de la planilla"), causeOf(LXW_ERROR_MEMORY_MALLOC_FAILED, 0));
+    }
+    m_book = std::move(book);
+}
+
+XlsxSpreadsheet::Workbook& XlsxSpreadsheet::current(const char* operation)
+{
+    if (!m_book)
+        throw failure(QString::fromUtf8(operation), QStringLiteral("no hay un libro abierto"));
+    return *m_book;
+}
+
+void XlsxSpreadsheet::check(int error, const char* operation) const
+{
+    if (error != LXW_NO_ERROR)
+        throw failure(QString::fromUtf8(operation), causeOf(lxw_error(error), 0));
+}
+
+void XlsxSpreadsheet::setColumnWidth(int column, double characters)
+{
+    Workbook& book = current("fijar el ancho de una columna");
+    const CNumbers numbers(book.cNumbers);
+    if (column < 1)
+        check(LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE, "fijar el ancho de una columna");
+    check(worksheet_set_column(book.sheet, lxw_col_t(column - 1), lxw_col_t(column - 1), characters, nullptr),
+          "fijar el ancho de una columna");
+}
+
+void XlsxSpreadsheet::setText(int row, int column, const QString& text, const CellFont& font)
+{
+    Workbook& book = current("escribir una celda");
+    if (row < book.lastRow || column < 1)
+        throw failure(QStringLiteral("escribir la celda %1").arg(row >= 1 && column >= 1 ? cellName(row, column) : QString()),
+                      QStringLiteral("las filas se llenan de arriba hacia abajo"));
+    const CNumbers numbers(book.cNumbers);
+    const QByteArray utf8 = text.toUtf8();
+    const lxw_error error = worksheet_write_string(book.sheet, lxw_row_t(row - 1), lxw_col_t(column - 1),
+                                                   utf8.constData(), book.format(font));
+    if (error != LXW_NO_ERROR)
+        throw failure(QStringLiteral("escribir la celda %1").arg(cellName(row, column)), causeOf(error, 0));
+    book.lastRow = row;
+}
+
+void XlsxSpreadsheet::setNumber(int row, int column, double value)
+{
+    Workbook& book = current("escribir una celda");
+    if (row < book.lastRow || column < 1)
+        throw failure(QStringLiteral("escribir la celda %1").arg(row >= 1 && column >= 1 ? cellName(row, column) : QString()),
+                      QStringLiteral("las filas se llenan de arriba hacia abajo"));
+    // The sheet has no way to hold these; written as printf gives them, they would spoil the file.
+    if (!std::isfinite(value))
+        throw failure(QStringLiteral("escribir la celda %1").arg(cellName(row, column)),
+                      QStringLiteral("el valor no es un número finito"));
+    const CNumbers numbers(book.cNumbers);
+    const lxw_error error =
+        worksheet_write_number(book.sheet, lxw_row_t(row - 1), lxw_col_t(column - 1), value, nullptr);
+    if (error != LXW_NO_ERROR)
+        throw failure(QStringLiteral("escribir la celda %1").arg(cellName(row, column)), causeOf(error, 0));
+    book.lastRow = row;
+}
+
+void XlsxSpreadsheet::show()
+{
+    Workbook& book = current("abrir la planilla");
+    lxw_error error = LXW_NO_ERROR;
+    int systemError = 0;
+    {
+        const CNumbers numbers(book.cNumbers);
+        errno = 0;
+        error = workbook_close(book.book); // frees the workbook, whatever the outcome
+        systemError = errno;
+    }
+    book.book = nullptr;
+    m_book.reset();
+    if (error != LXW_NO_ERROR) {
+        QFile::remove(m_path);
+        throw failure(QStringLiteral("guardar la planilla en «%1»").arg(QDir::toNativeSeparators(m_path)),
+                      causeOf(error, systemError));
+    }
+    m_open(m_path);
+}
+
+void XlsxSpreadsheet::discard() noexcept
+{
+    if (!m_book)
+        return;
+    m_book.reset();
+    QFile::remove(m_path);
+}
+
+} // namespace tarvino

@@ -1,0 +1,290 @@
+// The export of the stock list to a spreadsheet: the sheet as the export fills it, its failures,
+// the real workbook file read back in both number formats, and Exportar in the stock window.
+#include "catalogue/stock_report.h"
+#include "catalogue/stock_window.h"
+#include "common/xlsx_spreadsheet.h"
+#include "support/temp_shop.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QXmlStreamReader>
+
+#include <clocale>
+
+using namespace tarvino;
+using namespace tarvino::test;
+
+namespace {
+
+using Cell = FakeSpreadsheet::Cell;
+
+// Products "1" (3 × 2.5, sold at 2.5), "2" with no quantity and "3" (10 × 100, sold at 150).
+void fillShop(TempShop& shop)
+{
+    shop.addProduct({"1", "Aceite", 3, 2.5, 2.5, 0, "Abarrotes"});
+    shop.addProduct({"2", "Bebida", 1, 800, 1200, 0, "Bebidas"});
+    shop.addProduct({"3", "Café", 10, 100, 150, 0, "Abarrotes"});
+    shop.db.execute(QStringLiteral("update Productos set Cantidad = null where CodigoProducto = '2'"));
+}
+
+// Records what the export says about its progress.
+struct Steps final : ExportProgress {
+    void setMaximum(qsizetype rows) override { said << -rows; }
+    void setValue(qsizetype rows) override { said << rows; }
+    QList<qsizetype> said; // a maximum as a negative number
+};
+
+// The cells of a worksheet file: reference -> "n:value" for a number, "s:text" for text.
+QMap<QString, QString> sheetCells(const QByteArray& xml)
+{
+    QMap<QString, QString> cells;
+    QXmlStreamReader reader(xml);
+    QString ref;
+    QString kind;
+    while (reader.readNextStartElement() || !reader.atEnd()) {
+        if (!reader.isStartElement())
+            continue;
+        if (reader.name() == QLatin1String("c")) {
+            ref = reader.attributes().value(QLatin1String("r")).toString();
+            kind = reader.attributes().value(QLatin1String("t")).toString();
+        } else if (reader.name() == QLatin1String("v") || reader.name() == QLatin1String("t")) {
+            cells[ref] = (kind.isEmpty() || kind == QLatin1String("n") ? QStringLiteral("n:") : QStringLiteral("s:")) +
+                         reader.readElementText();
+        }
+    }
+    return cells;
+}
+
+QByteArray unzipped(const QString& file, const QString& member)
+{
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), file, member});
+    unzip.waitForFinished();
+    return unzip.readAllStandardOutput();
+}
+
+} // namespace
+
+class TestExport : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QLocale::setDefault(kChile); }
+
+    void sheet_data()
+    {
+        QTest::addColumn<bool>("comma");
+        QTest::addColumn<QString>("salePriceText");
+        QTest::newRow("decimal comma") << true << "2,5";
+        QTest::newRow("decimal point") << false << "2.5";
+    }
+    void sheet()
+    {
+        QFETCH(bool, comma);
+        QFETCH(QString, salePriceText);
+        QLocale::setDefault(comma ? kChile : QLocale::c());
+        TempShop shop;
+        fillShop(shop);
+        const StockList list = stockByName(shop.db, QStringLiteral("*"));
+        Steps steps;
+        QVERIFY(Exportar_Excel(shop.spreadsheet, shop.messages, list, &steps));
+        QVERIFY(shop.messages.boxes.isEmpty());
+        QCOMPARE(shop.spreadsheet.shown.size(), 1);
+        const FakeSpreadsheet::Workbook& book = shop.spreadsheet.shown.first();
+
+        const QList<double> widths = {5, 18, 25, 12, 16, 16, 30, 14, 14};
+        const QStringList headers = {"ITEM", "CÓDIGO PRODUCTO", "NOMBRE PRODUCTO", "CANTIDAD", "PRECIO COSTO",
+                                     "PRECIO VENTA", "CATEGORÍA", "COSTO TOTAL", "VENTA TOTAL"};
+        const CellFont blueBold{true, 10, 0x0000FF};
+        for (int column = 1; column <= 9; ++column) {
+            QCOMPARE(book.widths.value(column), widths[column - 1]);
+            QCOMPARE(book.value(1, column), QVariant(headers[column - 1]));
+            QVERIFY(book.cells.value({1, column}).font == blueBold);
+        }
+        // Text where the column is text (the sale price too), numbers in the other four.
+        const QVariantList first = {"1", "1", "Aceite", 3.0, 2.5, salePriceText, "Abarrotes", 7.5, 7.5};
+        const QVariantList third = {"3", "3", "Café", 10.0, 100.0, "150", "Abarrotes", 1000.0, 1500.0};
+        for (int column = 1; column <= 9; ++column) {
+            QCOMPARE(book.value(2, column), first[column - 1]);
+            QCOMPARE(book.value(4, column), third[column - 1]);
+            QVERIFY(book.cells.value({2, column}).font == CellFont());
+        }
+        // A product without quantity: those cells stay empty.
+        QCOMPARE(book.value(3, 5), QVariant(800.0));
+        for (const int column : {4, 8, 9})
+            QVERIFY(!book.cells.contains({3, column}));
+        QCOMPARE(book.lastRow(), 4);
+        QCOMPARE(steps.said, (QList<qsizetype>{-3, 1, 2, 3, 0}));
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<int>("failAtCell");
+        QTest::addColumn<bool>("failOnShow");
+        QTest::addColumn<bool>("textQuantity");
+        QTest::addColumn<QString>("message");
+        const QString disk = QStringLiteral("No se pudo escribir la planilla: el disco está lleno.");
+        QTest::newRow("a header") << 1 << false << false << disk;
+        QTest::newRow("a data cell") << 14 << false << false << disk;
+        QTest::newRow("opening") << 0 << true << false << "No se encontró un programa.";
+        QTest::newRow("text for a quantity") << 0 << false << true
+            << "No se pudo exportar la fila 1: «tres» de la columna «CANTIDAD» no es un número.";
+    }
+    void failures()
+    {
+        QFETCH(int, failAtCell);
+        QFETCH(bool, failOnShow);
+        QFETCH(bool, textQuantity);
+        QFETCH(QString, message);
+        TempShop shop;
+        fillShop(shop);
+        if (textQuantity)
+            shop.db.execute(QStringLiteral("update Productos set Cantidad = 'tres' where CodigoProducto = '1'"));
+        shop.spreadsheet.failAtCell = failAtCell;
+        if (failOnShow)
+            shop.spreadsheet.failOnShow = message;
+        Steps steps;
+        QVERIFY(!Exportar_Excel(shop.spreadsheet, shop.messages, stockByName(shop.db, QStringLiteral("*")), &steps));
+        QCOMPARE(shop.messages.boxes.size(), 1);
+        QCOMPARE(shop.messages.boxes[0].text, message);
+        QCOMPARE(shop.messages.boxes[0].title, QStringLiteral("Tarvino 1.0"));
+        QCOMPARE(shop.messages.boxes[0].icon, Messages::Icon::Critical);
+        QVERIFY(shop.spreadsheet.shown.isEmpty() && !shop.spreadsheet.open);
+        QCOMPARE(shop.spreadsheet.discarded, failOnShow ? 0 : 1);
+        QCOMPARE(steps.said.last(), 0);
+    }
+
+    // The file itself: "." in every number and width whatever the C library's locale is.
+    void workbookFile_data()
+    {
+        QTest::addColumn<QByteArray>("cLocale");
+        QTest::newRow("C") << QByteArray("C");
+        QTest::newRow("es_CL") << QByteArray("es_CL.UTF-8");
+    }
+    void workbookFile()
+    {
+        QFETCH(QByteArray, cLocale);
+        if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty())
+            QSKIP("unzip is not installed");
+        if (!std::setlocale(LC_ALL, cLocale.constData()))
+            QSKIP("the locale is not installed");
+        const auto restore = qScopeGuard([] { std::setlocale(LC_ALL, "C"); });
+        TempShop shop;
+        fillShop(shop);
+        QTemporaryDir folder;
+        QStringList opened;
+        XlsxSpreadsheet sheet([&](const QString& path) { opened << path; }, folder.path());
+        QVERIFY(Exportar_Excel(sheet, shop.messages, stockByName(shop.db, QStringLiteral("*")), nullptr));
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(QFileInfo(opened[0]).absolutePath(), QFileInfo(folder.path()).absoluteFilePath());
+        QVERIFY(opened[0].endsWith(QLatin1String(".xlsx")));
+
+        const QByteArray xml = unzipped(opened[0], QStringLiteral("xl/worksheets/sheet1.xml"));
+        const QMap<QString, QString> cells = sheetCells(xml);
+        QCOMPARE(cells.value("A1"), QStringLiteral("s:ITEM"));
+        QCOMPARE(cells.value("G1"), QStringLiteral("s:CATEGORÍA"));
+        QCOMPARE(cells.value("A2"), QStringLiteral("s:1"));
+        QCOMPARE(cells.value("B2"), QStringLiteral("s:1"));
+        QCOMPARE(cells.value("D2"), QStringLiteral("n:3"));
+        QCOMPARE(cells.value("E2"), QStringLiteral("n:2.5"));
+        QCOMPARE(cells.value("F2"), QStringLiteral("s:2,5"));
+        QCOMPARE(cells.value("H2"), QStringLiteral("n:7.5"));
+        QCOMPARE(cells.value("I4"), QStringLiteral("n:1500"));
+        QVERIFY(!cells.contains("D3"));
+        QVERIFY(xml.contains("<col min=\"3\" max=\"3\" width=\"25.7109375\""));
+        const QByteArray styles = unzipped(opened[0], QStringLiteral("xl/styles.xml"));
+        QVERIFY(styles.contains("<b/><sz val=\"10\"/><color rgb=\"FF0000FF\"/>"));
+    }
+
+    void workbookFileFailures()
+    {
+        QTemporaryDir folder;
+        const QString missing = QDir(folder.path()).filePath(QStringLiteral("no-existe"));
+        XlsxSpreadsheet nowhere([](const QString&) {}, missing);
+        try {
+            nowhere.newWorkbook(QStringLiteral("Stock"));
+            QFAIL("a workbook in a missing folder");
+        } catch (const SpreadsheetError& e) {
+            QVERIFY2(e.message().contains(missing), qPrintable(e.message()));
+        }
+
+        // Each workbook in a file of its own; one left unfinished leaves nothing behind.
+        QStringList opened;
+        XlsxSpreadsheet sheet([&](const QString& path) {
+            opened << path;
+            if (opened.size() == 2)
+                throw SpreadsheetError(QStringLiteral("sin programa"));
+        }, folder.path());
+        sheet.newWorkbook(QStringLiteral("Stock"));
+        sheet.setNumber(1, 1, 1);
+        sheet.show();
+        const QByteArray firstHash = fileHash(opened[0]);
+        sheet.newWorkbook(QStringLiteral("Stock"));
+        sheet.setText(1, 1, QStringLiteral("otro"));
+        QVERIFY_THROWS_EXCEPTION(SpreadsheetError, sheet.show());
+        QCOMPARE(opened.size(), 2);
+        QVERIFY(opened[0] != opened[1] && QFileInfo::exists(opened[1]));
+        QCOMPARE(fileHash(opened[0]), firstHash);
+        sheet.newWorkbook(QStringLiteral("Stock"));
+        const QString dropped = sheet.path();
+        QVERIFY(QFileInfo::exists(dropped));
+        QVERIFY_THROWS_EXCEPTION(SpreadsheetError, sheet.setNumber(1, 1, qQNaN()));
+        sheet.discard();
+        QVERIFY(!QFileInfo::exists(dropped));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), 2);
+    }
+
+    void fromTheWindow()
+    {
+        TempShop shop;
+        fillShop(shop);
+        Form9 f(shop.context);
+        f.Form_Load();
+        f.show();
+        f.Text1->setText(QStringLiteral("*"));
+        f.Command2_Click();
+        QVERIFY(f.Command1->isEnabled());
+
+        // The bar counts the rows as they are written.
+        QList<int> bar;
+        shop.spreadsheet.afterCell = [&](int row, int column) {
+            if (row > 1 && column == 3)
+                bar << f.ProgressBar1->value() << f.ProgressBar1->maximum();
+        };
+        QTest::mouseClick(f.Command1, Qt::LeftButton);
+        QCOMPARE(shop.spreadsheet.shown.size(), 1);
+        QCOMPARE(shop.spreadsheet.shown[0].lastRow(), 4);
+        QCOMPARE(bar, (QList<int>{0, 3, 1, 3, 2, 3}));
+        QCOMPARE(f.ProgressBar1->value(), 0);
+
+        // A failure: told with the critical icon, the list unchanged and the window usable.
+        shop.spreadsheet.failAtCell = 20;
+        f.Command1_Click();
+        QCOMPARE(shop.messages.boxes.size(), 1);
+        QCOMPARE(shop.messages.boxes[0].icon, Messages::Icon::Critical);
+        QCOMPARE(f.stockRows().size(), 3);
+        QCOMPARE(f.ProgressBar1->value(), 0);
+        QVERIFY(f.Command1->isEnabled());
+        f.Command1_Click();
+        QCOMPARE(shop.spreadsheet.shown.size(), 2);
+
+        // An empty list is not exported.
+        f.Text1->clear();
+        f.Command2_Click();
+        shop.messages.clear();
+        f.Command1_Click();
+        QCOMPARE(shop.messages.texts(), QStringList{stockMessages::kNadaQueExportar});
+        QCOMPARE(shop.spreadsheet.shown.size(), 2);
+        QVERIFY(!shop.spreadsheet.open);
+    }
+};
+
+QTEST_MAIN(TestExport)
+#include "test_export.moc"
