@@ -1,0 +1,179 @@
+// The sales detail of the day: every sale of the open sales day, latest first, and the lines of the
+// sale the cashier picks. It only reads.
+#include "reports/sales_detail_window.h"
+
+#include "app/window_kit.h"
+#include "common/services.h"
+
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QTreeView>
+
+namespace tarvino {
+
+namespace {
+
+constexpr int kPanelWidth = 14535;
+constexpr int kPanelHeight = 6975;
+constexpr int kPanelMargin = 120;
+
+const ListColumn kSalesColumns[] = {
+    {"Fecha / Hora", 2600, Qt::AlignLeft},
+    {"$", 500, Qt::AlignLeft},
+};
+
+const ListColumn kLineColumns[] = {
+    {"Item", 0, Qt::AlignLeft},
+    {"Código", 0, Qt::AlignLeft},
+    {"Nombre", 5000, Qt::AlignLeft},
+    {"Cantidad", 1400, Qt::AlignRight},
+    {"Valor Unitario", 2000, Qt::AlignRight},
+    {"Total Venta", 1800, Qt::AlignRight},
+};
+
+QLabel* yellowLabel(QWidget* parent, const char* name, int left, int top, int width, int height)
+{
+    auto* label = place(new QLabel(parent), name, left, top, width, height);
+    label->setFont(arial(12, true));
+    setBackColour(label, QColor(255, 255, 0));
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+} // namespace
+
+Form12::Form12(Context& context) : QWidget(nullptr), m_ctx(context)
+{
+    setObjectName(QStringLiteral("Form12"));
+    setWindowTitle(kWindowCaption);
+    setFixedSize(px(kPanelWidth + 2 * kPanelMargin), px(kPanelHeight + 2 * kPanelMargin));
+    setFont(arial(10));
+
+    Picture1 = place(new QWidget(this), "Picture1", kPanelMargin, kPanelMargin, kPanelWidth, kPanelHeight);
+
+    Label3 = place(new QLabel(QStringLiteral("DETALLE DE VENTA PARCIAL DEL DÍA"), Picture1), "Label3", 0, 0, kPanelWidth, 495);
+    Label3->setFont(arial(18, true));
+    Label3->setAlignment(Qt::AlignCenter);
+    setBackColour(Label3, Qt::black);
+    setTextColour(Label3, Qt::white);
+
+    ListView2 = place(new QTreeView(Picture1), "ListView2", 120, 720, 3495, 6135);
+    m_salesModel = new ListModel(kSalesColumns, this);
+    ListView2->setModel(m_salesModel);
+    QPalette palette = ListView2->palette();
+    palette.setColor(QPalette::Base, QColor(255, 255, 192));
+    palette.setColor(QPalette::Text, Qt::black);
+    ListView2->setPalette(palette);
+
+    ListView1 = place(new QTreeView(Picture1), "ListView1", 3840, 720, 10575, 4935);
+    m_linesModel = new ListModel(kLineColumns, this);
+    ListView1->setModel(m_linesModel);
+
+    for (QTreeView* list : {ListView2, ListView1}) {
+        list->setFont(arial(12, true));
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+    }
+
+    Label1 = yellowLabel(Picture1, "Label1", 4080, 5760, 6735, 375);
+    Label2 = yellowLabel(Picture1, "Label2", 10800, 5760, 3495, 495);
+    Label2->setFont(arial(14, true));
+    Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label4 = yellowLabel(Picture1, "Label4", 11640, 6240, 2655, 375);
+    Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    // A sale is chosen by a click or by moving through the list with the keyboard; the first row
+    // made current by the list taking the focus is not a choice.
+    connect(ListView2->selectionModel(), &QItemSelectionModel::selectionChanged, this, &Form12::ListView2_Click);
+    setTabOrder(ListView2, ListView1);
+}
+
+Form12::~Form12()
+{
+    // The lists' cells live in this window; the views must not ask for them while it goes away.
+    m_salesModel->clear();
+    m_linesModel->clear();
+}
+
+Form12* Form12::open(QWidget* caller, Context& context)
+{
+    auto* form = new Form12(context);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    if (!form->Form_Load()) {
+        delete form;
+        return nullptr;
+    }
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        form->move(screen->availableGeometry().center() - form->rect().center());
+    openChild(caller, form, CallerState::Hidden);
+    form->ListView2->setFocus();
+    return form;
+}
+
+bool Form12::Form_Load()
+{
+    configureList(ListView2, kSalesColumns);
+    configureList(ListView1, kLineColumns);
+    if (!guarded(m_ctx.messages, QStringLiteral("No se pudo leer las ventas del día."),
+                 [&] { m_sales = readDaySales(m_ctx.db); }))
+        return false;
+    m_salesModel->setRows(m_sales.size(), [this](qsizetype row, int column) {
+        return column == 0 ? m_sales.stamp(row) : m_sales.marker(row);
+    });
+    clearSale();
+    return true;
+}
+
+void Form12::ListView2_Click()
+{
+    const QModelIndexList chosen = ListView2->selectionModel()->selectedRows();
+    if (m_sales.isEmpty() || chosen.isEmpty())
+        return;
+    const int row = chosen.first().row();
+    // The stamp as stored finds the lines, so a sale at midnight is found like any other.
+    Text1 = m_sales.stamp(row);
+    m_chosen = m_sales.stored(row);
+    Command1_Click();
+}
+
+void Form12::Command1_Click()
+{
+    clearSale();
+    SaleDetail detail;
+    if (!guarded(m_ctx.messages, QStringLiteral("No se pudo leer el detalle de la venta."),
+                 [&] { detail = readSaleDetail(m_ctx.db, m_chosen, Text1); }))
+        return;
+    // A sale whose lines are gone shows nothing rather than the figures of another.
+    if (detail.rows.isEmpty())
+        return;
+    m_detail = std::move(detail);
+    m_linesModel->setRows(m_detail.rows.size(), [this](qsizetype row, int column) {
+        return m_detail.rows[row][column];
+    });
+    Label1->setText(m_detail.Label1);
+    Label2->setText(m_detail.Label2);
+    Label4->setText(m_detail.Label4);
+}
+
+void Form12::clearSale()
+{
+    m_linesModel->clear();
+    m_detail = {};
+    Label1->clear();
+    Label2->clear();
+    Label4->clear();
+}
+
+void Form12::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+} // namespace tarvino
