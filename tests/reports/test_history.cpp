@@ -192,7 +192,8 @@ private slots:
                            "Venta Total $ 5.220,75", "Utilidad $ 1.770,75", "Efectivo $ 1.980,",
                            "Tarjeta $ 3.240,75"};
         // Days in opening order, whatever order their lines were stored in; the day opened in the
-        // last second of March is March's; the open day adds its takings but no lines.
+        // last second of March is March's, April's first and March 2025 are not; the open day adds
+        // its takings but no lines.
         QTest::newRow("March")
             << "Marzo" << "2026" << kTodas
             << QStringList{"1|300|Arroz|3|2400|3600|Abarrotes", "2|100|Leche Entera|3|2100|2970|Lacteos",
@@ -200,14 +201,6 @@ private slots:
             << QStringList{"Ventas realizadas en Marzo del 2026", "Costo Total $ 7.950,",
                            "Venta Total $ 11.820,25", "Utilidad $ 3.870,25", "Efectivo $ 10.170,5",
                            "Tarjeta $ 3.150,25"};
-        QTest::newRow("March of another year")
-            << "Marzo" << "2025" << kTodas << QStringList{"1|500|Té|4|400|1000,1|Abarrotes"}
-            << QStringList{"Ventas realizadas en Marzo del 2025", "Costo Total $ 400,",
-                           "Venta Total $ 1.000,1", "Utilidad $ 600,1", "Efectivo $ 1.000,1", "Tarjeta $ ,"};
-        QTest::newRow("April from midnight")
-            << "Abril" << "2026" << kTodas << QStringList{"1|100|Leche|1|700|990|Lacteos"}
-            << QStringList{"Ventas realizadas en Abril del 2026", "Costo Total $ 700,", "Venta Total $ 990,",
-                           "Utilidad $ 290,", "Efectivo $ 990,", "Tarjeta $ ,"};
         QTest::newRow("March, one category")
             << "Marzo" << "2026" << "Abarrotes" << QStringList{"1|300|Arroz|3|2400|3600|Abarrotes"}
             << QStringList{"Ventas realizadas en Marzo del 2026", "Costo Total $ 2.400,",
@@ -216,10 +209,6 @@ private slots:
         QTest::newRow("month without sales")
             << "Mayo" << "2026" << kTodas << QStringList{}
             << QStringList{"Ventas realizadas en Mayo del 2026", "Costo Total $ ,", "Venta Total $ ,",
-                           "Utilidad $ ,", "Efectivo $ ,", "Tarjeta $ ,"};
-        QTest::newRow("December wraps no year")
-            << "Diciembre" << "2025" << kTodas << QStringList{}
-            << QStringList{"Ventas realizadas en Diciembre del 2025", "Costo Total $ ,", "Venta Total $ ,",
                            "Utilidad $ ,", "Efectivo $ ,", "Tarjeta $ ,"};
     }
     void monthlySearch()
@@ -260,11 +249,6 @@ private slots:
         QCOMPARE(c.years, (QStringList{"2026", "2025"}));
         // A category named like the entry for every category is still listed as a category.
         QCOMPARE(c.categories, (QStringList{"Lacteos", "Todas", "Todas"}));
-        QCOMPARE(monthNames().size(), 12);
-        QCOMPARE(monthNumber(QStringLiteral("Enero")), QStringLiteral("01"));
-        QCOMPARE(monthNumber(QStringLiteral("Septiembre")), QStringLiteral("09"));
-        QCOMPARE(monthNumber(QStringLiteral("Diciembre")), QStringLiteral("12"));
-        QCOMPARE(monthNumber(QStringLiteral("enero")), QString());
     }
 
     void years_data()
