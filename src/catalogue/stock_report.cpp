@@ -16,6 +16,43 @@
 
 namespace tarvino {
 
+// Where each of a set of row numbers (ascending, each once) stands in it: through a table when
+// the numbers lie close together, as they do in a table that only grows, else by a search.
+class RowIndex final {
+public:
+    RowIndex() = default;
+    explicit RowIndex(const std::vector<qint64>& ascending) : m_rowids(&ascending)
+    {
+        if (ascending.empty())
+            return;
+        m_first = ascending.front();
+        const qint64 span = ascending.back() - m_first + 1;
+        if (span > 4 * qint64(ascending.size()))
+            return;
+        m_table.assign(size_t(span), -1);
+        for (size_t i = 0; i < ascending.size(); ++i)
+            m_table[size_t(ascending[i] - m_first)] = qint32(i);
+    }
+
+    // -1 when the row number is not in the set.
+    qsizetype positionOf(qint64 rowid) const
+    {
+        if (!m_rowids)
+            return -1;
+        if (!m_table.empty()) {
+            const qint64 offset = rowid - m_first;
+            return offset >= 0 && offset < qint64(m_table.size()) ? m_table[size_t(offset)] : -1;
+        }
+        const auto it = std::lower_bound(m_rowids->begin(), m_rowids->end(), rowid);
+        return it != m_rowids->end() && *it == rowid ? qsizetype(it - m_rowids->begin()) : -1;
+    }
+
+private:
+    const std::vector<qint64>* m_rowids = nullptr;
+    qint64 m_first = 0;
+    std::vector<qint32> m_table;
+};
+
 // The products a list shows, as one read left them, in the order of their row numbers. Texts
 // (code, name, category) lie one after another in one buffer; the four numbers (quantity, cost
 // price, sale price, critical stock) are kept as numbers with the kind of each stored value.
@@ -62,12 +99,6 @@ struct StockProducts {
         return {};
     }
 
-    // Where the product with this row number was read; -1 when it was not.
-    qsizetype positionOf(qint64 rowid) const
-    {
-        const auto it = std::lower_bound(rowids.begin(), rowids.end(), rowid);
-        return it != rowids.end() && *it == rowid ? qsizetype(it - rowids.begin()) : -1;
-    }
 };
 
 namespace {
@@ -208,6 +239,25 @@ std::shared_ptr<StockProducts> readProducts(Database& db, const std::vector<qint
 
 std::vector<qint64> ascendingOnce(std::vector<qint64> rowids)
 {
+    if (rowids.empty() || std::is_sorted(rowids.begin(), rowids.end())) {
+        rowids.erase(std::unique(rowids.begin(), rowids.end()), rowids.end());
+        return rowids;
+    }
+    // Close-lying numbers (a table that only grows) are put in order by marking them.
+    const auto [low, high] = std::minmax_element(rowids.begin(), rowids.end());
+    const qint64 first = *low;
+    const qint64 span = *high - first + 1;
+    if (span <= 4 * qint64(rowids.size())) {
+        std::vector<bool> present(static_cast<size_t>(span));
+        for (const qint64 rowid : rowids)
+            present[size_t(rowid - first)] = true;
+        rowids.clear();
+        for (qint64 offset = 0; offset < span; ++offset) {
+            if (present[size_t(offset)])
+                rowids.push_back(first + offset);
+        }
+        return rowids;
+    }
     std::sort(rowids.begin(), rowids.end());
     rowids.erase(std::unique(rowids.begin(), rowids.end()), rowids.end());
     return rowids;
@@ -232,10 +282,11 @@ std::vector<qint64> inNameOrder(Database& db, const std::vector<qint64>& rowids)
     if (rowids.empty())
         return ordered;
     ordered.reserve(rowids.size());
+    const RowIndex wanted(rowids);
     Walk walk(db, kFilasPorNombre);
     while (walk.next()) {
         const qint64 rowid = sqlite3_column_int64(walk.stmt(), 0);
-        if (std::binary_search(rowids.begin(), rowids.end(), rowid))
+        if (wanted.positionOf(rowid) >= 0)
             ordered.push_back(rowid);
     }
     return ordered;
@@ -265,9 +316,10 @@ public:
         StockList list;
         list.m_look = look;
         auto products = readProducts(db, ascendingOnce(order));
+        const RowIndex read(products->rowids);
         list.m_rows.reserve(order.size());
         for (const qint64 rowid : order) {
-            const qsizetype product = products->positionOf(rowid);
+            const qsizetype product = read.positionOf(rowid);
             if (product >= 0)
                 list.m_rows.push_back(product);
         }
