@@ -199,6 +199,15 @@ void Database::openKeyed(const QString& path, const QString& key, int flags)
     sqlite3_busy_timeout(db, 2000);
     m_db = db;
     m_path = path;
+    m_key = key;
+}
+
+void Database::reopen()
+{
+    const QString path = m_path;
+    const QString key = m_key;
+    close();
+    open(path, key);
 }
 
 void Database::close()
@@ -293,6 +302,10 @@ void Database::countWrite()
 {
     if (m_failAt > 0 && ++m_writes == m_failAt) {
         m_failAt = 0;
+        if (m_failAfterWriting) {
+            m_failDone = true;
+            return;
+        }
         throw DbError(QStringLiteral("Error en la base de datos «%1»: falla de escritura provocada.")
                           .arg(m_path));
     }
@@ -305,6 +318,7 @@ int Database::stepWrite(sqlite3_stmt* stmt)
     sqlite3_reset(stmt);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW)
         raise(rc);
+    failIfDone();
     return sqlite3_changes(m_db);
 }
 
@@ -322,6 +336,7 @@ void Database::commit()
 {
     countWrite();
     execute(QStringLiteral("COMMIT"));
+    failIfDone();
 }
 
 void Database::rollback()
@@ -339,6 +354,24 @@ void Database::failAtWrite(int n)
 {
     m_failAt = n;
     m_writes = 0;
+    m_failAfterWriting = false;
+    m_failDone = false;
+}
+
+void Database::failAtWrite(int n, FaultTiming timing)
+{
+    failAtWrite(n);
+    m_failAfterWriting = timing == FaultTiming::AfterWriting;
+}
+
+void Database::failIfDone()
+{
+    if (!m_failDone)
+        return;
+    m_failDone = false;
+    throw DbError(QStringLiteral("Error en la base de datos «%1»: falló la lectura o escritura en el "
+                                 "disco (falla provocada después de escribir).")
+                      .arg(m_path));
 }
 
 Transaction::Transaction(Database& db) : m_db(db)

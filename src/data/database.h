@@ -49,6 +49,9 @@ public:
     // Moves every change still in the journal into the file itself and closes the connection,
     // so that bd1 alone, copied after the program ends, holds every sale.
     void close();
+    // Closes the connection and opens the same file again with the same key: a fresh look at
+    // what the file holds, as the next start of the program would see it. Throws DbError.
+    void reopen();
     bool isOpen() const { return m_db != nullptr; }
     QString path() const { return m_path; }
     sqlite3* handle() const { return m_db; }
@@ -70,6 +73,10 @@ public:
 
     // Makes the n-th write from now fail (1 = the next one); 0 turns it off.
     void failAtWrite(int n);
+    // When the armed write fails: before it reaches the file, or once it is done, as a commit
+    // whose sync failed when the transaction was already in the file.
+    enum class FaultTiming { BeforeWriting, AfterWriting };
+    void failAtWrite(int n, FaultTiming timing);
     int writesSinceArmed() const { return m_writes; }
 
     // Throws DbError for the last failure of the connection, prefixed by what was being done.
@@ -80,6 +87,8 @@ public:
 
 private:
     void countWrite();
+    // Throws the failure of a write armed to fail once it is done.
+    void failIfDone();
     void openKeyed(const QString& path, const QString& key, int flags);
 
     sqlite3* m_db = nullptr;
@@ -87,6 +96,9 @@ private:
     QHash<QString, sqlite3_stmt*> m_statements;
     int m_failAt = 0;
     int m_writes = 0;
+    bool m_failAfterWriting = false;
+    bool m_failDone = false;
+    QString m_key;
 };
 
 // A transaction that rolls back unless committed. Nothing of it is stored until commit().

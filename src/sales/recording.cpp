@@ -4,21 +4,44 @@
 #include "common/numbers.h"
 #include "common/services.h"
 #include "common/timestamps.h"
-#include "data/database.h"
+#include "data/schema.h"
+#include "data/statement_walk.h"
 #include "data/window_data.h"
 #include "sales/sales_day.h"
+
+#include <QStringList>
+
+#include <optional>
 
 namespace tarvino {
 
 using namespace detail;
 
-QString recordSale(Database& db, const Clock& clock, const SaleToRecord& sale)
-{
-    const auto amount = readNumber(sale.total);
-    if (!amount)
-        throw DbError(QStringLiteral("El total a pagar «%1» no es un número.").arg(sale.total));
-    const bool cash = sale.paymentKind == QLatin1String("EFECTIVO");
+namespace {
 
+// What one attempt wrote, kept so that the file can be asked afterwards whether it holds the sale.
+// Temporal only grows while a day is open, so the sale's lines are exactly the rows after the last
+// row that was there before it.
+struct Attempt {
+    bool committing = false; // the commit was sent: from then on only the file can tell
+    QString stamp;           // the day the sale went to
+    qint64 lastRowBefore = 0;
+    QStringList saleStamps;  // FechaVenta of each line, in its stored form
+    int takingsColumn = 0;   // 0 efectivo, 1 tarjeta
+    std::optional<double> takingsBefore; // none when the sale made the day row
+    double takingsAfter = 0;
+};
+
+const QString kLinesAfter = QStringLiteral(
+    "select CodigoProducto, Cantidad, FechaVenta, FechaInicio, NombreUsuario, TipoPago from Temporal "
+    "where rowid > ? order by rowid");
+const QString kDayTakings = QStringLiteral(
+    "select efectivo, tarjeta from TipoPago where FechaInicio = ? order by FechaInicio");
+const QString kLastRow = QStringLiteral("select coalesce(max(rowid), 0) from Temporal");
+
+void writeSale(Database& db, const Clock& clock, const SaleToRecord& sale, double amount, Attempt& attempt)
+{
+    const bool cash = sale.paymentKind == QLatin1String("EFECTIVO");
     Transaction tx(db);
 
     // Stock: each line reduces the first product in name order with its code; no lower bound.
@@ -35,11 +58,17 @@ QString recordSale(Database& db, const Clock& clock, const SaleToRecord& sale)
     }
 
     // A resumed day keeps its stamp even if the sale comes before the stamp was reloaded.
-    const QString stamp = sale.earlierDayUnclosed ? sale.openingStamp
-                                                  : firstTemporalStamp(db).value_or(sale.openingStamp);
+    attempt.stamp = sale.earlierDayUnclosed ? sale.openingStamp
+                                            : firstTemporalStamp(db).value_or(sale.openingStamp);
+    {
+        StatementWalk last(db, kLastRow);
+        if (last.next())
+            attempt.lastRowBefore = qint64(last.number(0));
+    }
 
     data.OpenTemporalForAdding();
     for (const SaleLine& line : sale.lines) {
+        const QDateTime when = clock.now();
         rs.addNew();
         rs.setValue(QStringLiteral("CodigoProducto"), line[Code]);
         rs.setValue(QStringLiteral("NombreProducto"), line[Name]);
@@ -49,32 +78,122 @@ QString recordSale(Database& db, const Clock& clock, const SaleToRecord& sale)
         rs.setValue(QStringLiteral("TipoPago"), sale.paymentKind);
         rs.setValue(QStringLiteral("NombreUsuario"), sale.user);
         rs.setValue(QStringLiteral("Categoria"), line[Category]);
-        rs.setValue(QStringLiteral("FechaInicio"), stamp);
-        rs.setValue(QStringLiteral("FechaVenta"), stampText(clock.now()));
+        rs.setValue(QStringLiteral("FechaInicio"), attempt.stamp);
+        rs.setValue(QStringLiteral("FechaVenta"), stampText(when));
         rs.setValue(QStringLiteral("ValorUnitario"), line[UnitSale]);
         rs.update();
+        attempt.saleStamps << isoText(when);
     }
     data.CloseDatabase();
 
     // Day takings: the day row of the stamp, made by the day's first sale.
-    data.OpenTipoPagoOfDay(stamp);
+    data.OpenTipoPagoOfDay(attempt.stamp);
     const QString column = cash ? QStringLiteral("efectivo") : QStringLiteral("tarjeta");
+    attempt.takingsColumn = cash ? 0 : 1;
     if (rs.eof()) {
         rs.addNew();
-        rs.setValue(QStringLiteral("FechaInicio"), stamp);
+        rs.setValue(QStringLiteral("FechaInicio"), attempt.stamp);
         rs.setValue(QStringLiteral("efectivo"), 0.0);
         rs.setValue(QStringLiteral("tarjeta"), 0.0);
-        rs.setValue(column, *amount);
+        attempt.takingsAfter = amount;
         rs.setValue(QStringLiteral("CajaInicial"), 0);
     } else {
-        rs.setValue(column, rs.number(column) + *amount);
+        attempt.takingsBefore = rs.number(column);
+        attempt.takingsAfter = *attempt.takingsBefore + amount;
     }
+    rs.setValue(column, attempt.takingsAfter);
     rs.setValue(QStringLiteral("FechaCierre"), stampText(clock.now()));
     rs.update();
     data.CloseDatabase();
 
+    attempt.committing = true;
     tx.commit();
-    return stamp;
+}
+
+enum class InFile { Whole, Nothing, Neither };
+
+// Whether the file holds the lines and the takings the attempt wrote, all of them or none.
+InFile lookForSale(Database& db, const SaleToRecord& sale, const Attempt& attempt)
+{
+    const QString dayIso = stampToIso(attempt.stamp).value_or(QString());
+    qsizetype rows = 0;
+    bool same = true;
+    {
+        StatementWalk lines(db, kLinesAfter, {attempt.lastRowBefore});
+        while (lines.next()) {
+            if (rows < sale.lines.size()) {
+                const SaleLine& line = sale.lines[rows];
+                same = same && lines.text(0) == line[Code] &&
+                       lines.number(1) == cellNumber(line[Quantity]) &&
+                       lines.text(2) == attempt.saleStamps.value(rows) && lines.text(3) == dayIso &&
+                       lines.text(4) == sale.user && lines.text(5) == sale.paymentKind;
+            }
+            ++rows;
+        }
+    }
+    std::optional<double> takings;
+    {
+        StatementWalk day(db, kDayTakings, {dayIso});
+        if (day.next())
+            takings = day.number(attempt.takingsColumn);
+    }
+    if (same && rows == sale.lines.size() && takings == attempt.takingsAfter)
+        return InFile::Whole;
+    if (rows == 0 && takings == attempt.takingsBefore)
+        return InFile::Nothing;
+    return InFile::Neither;
+}
+
+} // namespace
+
+RecordedSale recordSale(Database& db, const Clock& clock, const SaleToRecord& sale)
+{
+    const auto amount = readNumber(sale.total);
+    if (!amount)
+        throw DbError(QStringLiteral("El total a pagar «%1» no es un número.").arg(sale.total));
+
+    Attempt attempt;
+    try {
+        writeSale(db, clock, sale, *amount, attempt);
+        return {attempt.stamp, QString()};
+    } catch (const DbError& failure) {
+        // Before the commit the transaction is simply undone: nothing of the sale is in the file.
+        if (!attempt.committing)
+            throw;
+
+        // A failed commit says nothing sure: the disk may have written the sale and then failed
+        // to confirm it, and the next start would find it. What this connection still holds in
+        // memory is no proof either way, so the file is opened afresh, as that start would.
+        InFile found = InFile::Neither;
+        QString lookFailure;
+        try {
+            db.reopen();
+            prepareDatabase(db);
+            found = lookForSale(db, sale, attempt);
+        } catch (const DbError& again) {
+            lookFailure = again.message();
+        }
+        switch (found) {
+        case InFile::Whole:
+            // Folding the journal into the file asks the disk once more to keep the sale; if it
+            // fails too, the sale is still there, and the cashier is told of the disk's failure.
+            try {
+                db.execute(QStringLiteral("PRAGMA wal_checkpoint(FULL)"));
+            } catch (const DbError&) {
+            }
+            return {attempt.stamp, failure.message()};
+        case InFile::Nothing:
+            throw;
+        case InFile::Neither:
+            break;
+        }
+        db.close();
+        throw SaleOutcomeUnknown(
+            failure.message() + QLatin1Char('\n') +
+            (lookFailure.isEmpty()
+                 ? QStringLiteral("Al volver a leer la base de datos, la venta no estaba ni completa ni ausente.")
+                 : lookFailure));
+    }
 }
 
 } // namespace tarvino

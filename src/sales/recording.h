@@ -1,6 +1,7 @@
 // Recording a settled sale: stock, sale lines and the day's takings, all in one transaction.
 #pragma once
 
+#include "data/database.h"
 #include "sales/sale_lines.h"
 
 #include <QString>
@@ -8,7 +9,6 @@
 namespace tarvino {
 
 class Clock;
-class Database;
 
 struct SaleToRecord {
     const SaleLines& lines;
@@ -21,12 +21,34 @@ struct SaleToRecord {
     bool earlierDayUnclosed = false;
 };
 
+// A sale that is in the file.
+struct RecordedSale {
+    // The opening stamp of the day the sale was stored in: the FechaInicio of the first Temporal
+    // row (a resumed day), or the sale's own stamp when earlierDayUnclosed is set.
+    QString openingStamp;
+    // Empty when the commit went through. Otherwise the failure the disk reported while the sale
+    // was being committed, though the file, read again, holds the whole sale.
+    QString commitFailure;
+};
+
+// The commit of a sale failed and the file could not be read again to tell whether the sale is in
+// it. The connection is left closed: nothing more is written before the program starts again,
+// when the file itself shows what became of the sale. message() gives both failures.
+class SaleOutcomeUnknown : public DbError {
+public:
+    using DbError::DbError;
+};
+
 // Reduces the stock of each product sold (the first product in name order with the line's code),
 // writes one Temporal row per line, and adds the total to the cash or card takings of the day row
-// in TipoPago (creating the row at the day's first sale). Everything is stored in one
-// transaction: when anything fails a DbError is thrown and nothing of the sale is stored.
-// Returns the opening stamp of the day the sale was stored in: the FechaInicio of the first
-// Temporal row (a resumed day), or the sale's own stamp when earlierDayUnclosed is set.
-QString recordSale(Database& db, const Clock& clock, const SaleToRecord& sale);
+// in TipoPago (creating the row at the day's first sale), all in one transaction.
+//
+// A failure before the commit rolls everything back and throws DbError: nothing was stored. When
+// the commit itself fails, the sale may be in the file all the same (a disk that wrote it and then
+// failed to confirm it); the connection is then opened afresh and the file asked for the very lines
+// and takings the sale wrote. Found whole: returns, with commitFailure set. Found not at all:
+// throws DbError, and charging the sale again stores it once. Neither, or the file cannot be read
+// again: throws SaleOutcomeUnknown.
+RecordedSale recordSale(Database& db, const Clock& clock, const SaleToRecord& sale);
 
 } // namespace tarvino

@@ -498,17 +498,41 @@ void Form1::Command1_Click()
 
 bool Form1::guardar()
 {
-    const bool recorded = guarded(
-        m_ctx.messages,
-        QStringLiteral("No se pudo registrar la venta. No se guardó nada de ella: sigue en pantalla "
-                       "para cobrarla de nuevo."),
-        [this] {
-            Text3 = recordSale(m_ctx.db, m_ctx.clock,
-                               {ListView2, Text3, Text4, Text9, Text10, m_earlierDayUnclosed});
-        });
-    if (recorded)
-        Command2_Click();
-    return recorded;
+    // The recording itself finds out what a failed commit left in the file, so each message below
+    // says what the file holds: a sale is cleared only once it is stored, and one kept on screen
+    // to be charged again is not in the file.
+    RecordedSale recorded;
+    try {
+        recorded = recordSale(m_ctx.db, m_ctx.clock,
+                              {ListView2, Text3, Text4, Text9, Text10, m_earlierDayUnclosed});
+    } catch (const SaleOutcomeUnknown& e) {
+        m_ctx.messages.inform(
+            QStringLiteral("No se pudo saber si la venta quedó registrada: el disco falló al "
+                           "guardarla y después no se pudo volver a leer la base de datos.\n\n%1\n\n"
+                           "No cobre la venta de nuevo todavía. Cierre el programa, vuelva a abrirlo "
+                           "y busque la venta en DETALLE VENTA PARCIAL: cóbrela otra vez solo si no "
+                           "aparece.")
+                .arg(e.message()),
+            kAppTitle, Messages::Icon::Critical);
+        return false;
+    } catch (const DbError& e) {
+        reportDbError(m_ctx.messages,
+                      QStringLiteral("No se pudo registrar la venta. No se guardó nada de ella: sigue "
+                                     "en pantalla para cobrarla de nuevo."),
+                      e);
+        return false;
+    }
+    Text3 = recorded.openingStamp;
+    Command2_Click();
+    if (!recorded.commitFailure.isEmpty()) {
+        m_ctx.messages.inform(
+            QStringLiteral("La venta quedó registrada, pero el disco informó una falla al guardarla:"
+                           "\n\n%1\n\nNo la cobre de nuevo. Revise el disco y haga una copia de bd1 "
+                           "cuanto antes.")
+                .arg(recorded.commitFailure),
+            kAppTitle, Messages::Icon::Exclamation);
+    }
+    return true;
 }
 
 void Form1::Command4_Click()

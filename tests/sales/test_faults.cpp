@@ -1,11 +1,20 @@
-// Faults in the middle of recording a sale or closing the day: nothing half-written, nothing lost.
+// Faults in the middle of recording a sale or closing the day: nothing half-written, nothing lost,
+// and after a failed commit the cashier is told what the file really holds.
+#include "catalogue/products.h"
 #include "sales/payment_window.h"
+#include "sales/recording.h"
 #include "sales/sales_day.h"
+#include "stress/fault_vfs.h"
 #include "support/sales_driver.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+
+#include <sqlite3.h>
 
 using namespace tarvino;
 using namespace tarvino::test;
@@ -18,12 +27,38 @@ void settleInCash(SalesDriver& d)
     QTest::mouseClick(payment.Command1, Qt::LeftButton);
     flushClosedWindows();
 }
+// What a till killed at this instant would find at its next start: a copy of bd1 and its journal as
+// they are, opened by a new connection. Returns the number of Temporal lines there.
+int linesAfterACrash(TempShop& shop)
+{
+    const QString image = QDir(shop.folder()).filePath(QStringLiteral("crash"));
+    QDir(image).removeRecursively();
+    QDir().mkpath(image);
+    const QString target = QDir(image).filePath(kDatabaseFileName);
+    QFile::copy(shop.dbPath(), target);
+    QFile::copy(shop.dbPath() + QStringLiteral("-wal"), target + QStringLiteral("-wal"));
+    Database after;
+    after.open(target);
+    sqlite3_stmt* count = after.statement(QStringLiteral("select count(*) from Temporal"));
+    sqlite3_step(count);
+    return sqlite3_column_int(count, 0);
+}
+
+// The sale of 100, 200 and 100 rung up in the sales window: two lines, 3480,5 in all.
+void ringUpTheSale(SalesDriver& d)
+{
+    d.typeCode(QStringLiteral("100"));
+    d.typeCode(QStringLiteral("200"));
+    d.typeCode(QStringLiteral("100"));
+}
 } // namespace
 
 class TestFaults : public QObject {
     Q_OBJECT
 
 private slots:
+    // Every connection opened from here on passes through the disk layer, which can fail a sync.
+    void initTestCase() { stress::FaultVfs::instance(); }
     void init() { QLocale::setDefault(kChile); }
 
     void everyWriteOfARecordingFailingInTurn()
@@ -124,12 +159,170 @@ private slots:
         Form1& f = d.open();
         QVERIFY(d.sell(QStringLiteral("100")));
         d.shop.db.failAtWrite(2);
-        d.shop.messages.answer(true);
-        f.close();
+        d.shop.messages.answer(true); // leave
+        d.shop.messages.answer(true); // leave all the same
+        QVERIFY(f.close());
         d.shop.db.failAtWrite(0);
+        QCOMPARE(d.shop.messages.unexpectedQuestions, 0);
+        QVERIFY(d.shop.messages.lastText().startsWith(QStringLiteral("No se pudo cerrar el día de ventas")));
         QCOMPARE(d.shop.count("Temporal"), 1);
         QCOMPARE(d.shop.count("Recaudacion"), 0);
         QVERIFY(firstTemporalStamp(d.shop.db));
+        // No copy is made of a day left open.
+        QVERIFY(!QFileInfo::exists(QDir(d.shop.folder()).filePath(QStringLiteral("respaldos"))));
+    }
+
+    // The commit of the sale fails, either after the sale reached the file (a sync that fails) or
+    // before; the cashier is told which, and the file holds the sale exactly once in the end.
+    void failedCommitIsToldAsTheFileHasIt_data()
+    {
+        QTest::addColumn<bool>("reachedTheFile");
+        QTest::newRow("sync fails with the sale written") << true;
+        QTest::newRow("commit fails with nothing written") << false;
+    }
+    void failedCommitIsToldAsTheFileHasIt()
+    {
+        QFETCH(bool, reachedTheFile);
+        SalesDriver d;
+        d.open();
+        // An identical sale earlier in the same second must not pass for the failed one.
+        ringUpTheSale(d);
+        d.shop.db.failAtWrite(1000);
+        settleInCash(d);
+        const int commit = d.shop.db.writesSinceArmed();
+        ringUpTheSale(d);
+        const QStringList sale = d.saleList();
+
+        d.shop.db.failAtWrite(commit, reachedTheFile ? Database::FaultTiming::AfterWriting
+                                                     : Database::FaultTiming::BeforeWriting);
+        settleInCash(d);
+        QCOMPARE(d.shop.messages.boxes.size(), 1);
+        const FakeMessages::Box box = d.shop.messages.boxes.first();
+        if (reachedTheFile) {
+            QVERIFY2(box.text.startsWith(QStringLiteral("La venta quedó registrada, pero el disco informó")), qPrintable(box.text));
+            QCOMPARE(box.icon, Messages::Icon::Exclamation);
+            QVERIFY(d.saleList().isEmpty());
+        } else {
+            QVERIFY2(box.text.startsWith(QStringLiteral("No se pudo registrar la venta. No se guardó nada")), qPrintable(box.text));
+            QCOMPARE(box.icon, Messages::Icon::Critical);
+            QCOMPARE(d.saleList(), sale);
+            QCOMPARE(linesAfterACrash(d.shop), 2);
+            // Charged again: stored once.
+            d.shop.messages.clear();
+            settleInCash(d);
+            QVERIFY(d.shop.messages.boxes.isEmpty());
+        }
+        QCOMPARE(linesAfterACrash(d.shop), 4);
+        d.shop.db.reopen();
+        QCOMPARE(d.shop.count("Temporal"), 4);
+        QCOMPARE(d.shop.scalar("select efectivo from TipoPago").toDouble(), 2 * 3480.5);
+        QCOMPARE(d.shop.column("select Cantidad from Productos order by CodigoProducto"), (QVariantList{6.0, 48.0}));
+    }
+
+    // A real disk whose sync fails while the sale is committed: the sale's pages are in the journal
+    // and a restart would read them back. The cashier's message must match what a restart finds.
+    void syncFailingWhileASaleIsCommitted()
+    {
+        SalesDriver d;
+        d.open();
+        QVERIFY(d.sell(QStringLiteral("200")));
+        ringUpTheSale(d);
+        stress::FaultVfs::instance().failNextSync("-wal");
+        settleInCash(d);
+        QVERIFY(!stress::FaultVfs::instance().syncFailurePending());
+        QCOMPARE(d.shop.messages.boxes.size(), 1);
+        const bool toldStored = d.shop.messages.lastText().startsWith(QStringLiteral("La venta quedó registrada"));
+        QVERIFY2(toldStored || d.shop.messages.lastText().startsWith(QStringLiteral("No se pudo registrar la venta")),
+                 qPrintable(d.shop.messages.lastText()));
+        QCOMPARE(d.saleList().isEmpty(), toldStored);
+        QCOMPARE(linesAfterACrash(d.shop), toldStored ? 3 : 1);
+        if (!toldStored) {
+            d.shop.messages.clear();
+            settleInCash(d);
+            QVERIFY(d.shop.messages.boxes.isEmpty());
+        }
+        QCOMPARE(linesAfterACrash(d.shop), 3);
+        QCOMPARE(d.shop.scalar("select efectivo from TipoPago").toDouble(), 1500.5 + 3480.5);
+    }
+
+    // The power goes right after the failed sync: the file cannot be read again, so nobody can say
+    // whether the sale is stored. The cashier is told so, nothing more is written, and the next
+    // start shows the truth.
+    void saleWhoseFateCannotBeKnown()
+    {
+        SalesDriver d;
+        Form1& f = d.open();
+        QVERIFY(d.sell(QStringLiteral("200")));
+        ringUpTheSale(d);
+        const QStringList sale = d.saleList();
+        stress::FaultVfs::instance().failNextSync("-wal", true);
+        settleInCash(d);
+        stress::FaultVfs::instance().revive();
+        QVERIFY2(d.shop.messages.lastText().startsWith(QStringLiteral("No se pudo saber si la venta quedó registrada")),
+                 qPrintable(d.shop.messages.lastText()));
+        QCOMPARE(d.shop.messages.boxes.last().icon, Messages::Icon::Critical);
+        QCOMPARE(d.saleList(), sale);
+        QVERIFY(!d.shop.db.isOpen());
+        // Charging it again cannot store it a second time before the program starts again.
+        QVERIFY(!f.guardar());
+        QVERIFY(!d.shop.db.isOpen());
+        // The sale's pages never reached the disk: the next start finds the first sale only.
+        d.shop.db.open(d.shop.dbPath());
+        QCOMPARE(d.shop.count("Temporal"), 1);
+        QCOMPARE(d.shop.scalar("select efectivo from TipoPago").toDouble(), 1500.5);
+    }
+
+    // In the recording itself: a commit that fails after writing returns the sale as stored with
+    // the failure, one that fails before throws and stores nothing, and a failure before the
+    // commit never makes the file be read again.
+    void recordingAfterAFailedCommit_data()
+    {
+        QTest::addColumn<int>("fromCommit"); // 0 the commit, -1 the write before it
+        QTest::addColumn<bool>("afterWriting");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("commit, after writing") << 0 << true << true;
+        QTest::newRow("commit, before writing") << 0 << false << false;
+        QTest::newRow("day row, after writing") << -1 << true << false;
+        QTest::newRow("day row, before writing") << -1 << false << false;
+    }
+    void recordingAfterAFailedCommit()
+    {
+        QFETCH(int, fromCommit);
+        QFETCH(bool, afterWriting);
+        QFETCH(bool, stored);
+        TempShop shop;
+        shop.addProduct({QStringLiteral("100"), QStringLiteral("Leche"), 10, 700, 990, 0});
+        SaleLines lines;
+        const Product milk = *findProductByCode(shop.db, QStringLiteral("100"));
+        mergeDetailLine(lines, milk, milk.code, 2, QStringLiteral("2"));
+        const SaleToRecord sale{lines, QStringLiteral("09/03/2026 9:05:07"), QStringLiteral("admin"),
+                                QStringLiteral("1980"), QStringLiteral("TARJETA")};
+        shop.db.failAtWrite(1000);
+        recordSale(shop.db, shop.clock, sale);
+        const int commit = shop.db.writesSinceArmed();
+
+        shop.db.failAtWrite(commit + fromCommit, afterWriting ? Database::FaultTiming::AfterWriting
+                                                              : Database::FaultTiming::BeforeWriting);
+        const sqlite3* before = shop.db.handle();
+        bool threw = false;
+        try {
+            const RecordedSale recorded = recordSale(shop.db, shop.clock, sale);
+            QVERIFY(!recorded.commitFailure.isEmpty());
+            QCOMPARE(recorded.openingStamp, QStringLiteral("09/03/2026 9:05:07"));
+        } catch (const SaleOutcomeUnknown&) {
+            QFAIL("the file was readable: the outcome is known");
+        } catch (const DbError&) {
+            threw = true;
+        }
+        QCOMPARE(threw, !stored);
+        QVERIFY(shop.db.isOpen());
+        // Only a failed commit is worth a fresh look at the file.
+        if (fromCommit != 0)
+            QCOMPARE(shop.db.handle(), before);
+        const int sales = stored ? 2 : 1;
+        QCOMPARE(shop.count("Temporal"), sales);
+        QCOMPARE(shop.scalar("select tarjeta from TipoPago").toDouble(), sales * 1980.0);
+        QCOMPARE(shop.scalar("select Cantidad from Productos").toDouble(), 10.0 - sales * 2);
     }
 };
 
