@@ -537,6 +537,10 @@ bool Form1::guardar()
 
 void Form1::Command4_Click()
 {
+    // The first lines waiting are those of an earlier day that could not be closed: this run's
+    // sales keep their own day.
+    if (m_earlierDayUnclosed)
+        return;
     guarded(m_ctx.messages, QStringLiteral("No se pudo leer el inicio de ventas."), [this] {
         if (auto stamp = firstTemporalStamp(m_ctx.db))
             Text3 = *stamp;

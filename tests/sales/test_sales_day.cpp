@@ -238,7 +238,10 @@ private slots:
         QVERIFY(d.shop.messages.lastText().startsWith(QStringLiteral("No se pudo cerrar el día de ventas")));
         QCOMPARE(d.shop.count("Temporal"), 2);
 
-        // The run's sales keep a day of their own instead of joining the day nobody resumed.
+        // The run's sales keep a day of their own instead of joining the day nobody resumed, also
+        // once the timer that reloads a resumed day's stamp has fired.
+        QVERIFY(QMetaObject::invokeMethod(f.Timer2, "timeout"));
+        QCOMPARE(f.Text3, d.openingStamp);
         QVERIFY(d.sell(QStringLiteral("100")));
         QCOMPARE(f.Text3, d.openingStamp);
         QCOMPARE(d.shop.column("select FechaInicio from Temporal order by rowid"),
