@@ -124,12 +124,14 @@ void benchListings(TempShop& shop, Form9& stock)
     }, 1);
     stock.Option3->setChecked(true);
     const int galleta = stock.Combo1->findText(QStringLiteral("Galleta"));
-    const qsizetype inCategory = shop.scalar(QStringLiteral("select count(*) from Productos where Categoria = 'Galleta'")).toLongLong();
+    const qsizetype inCategory =
+        shop.scalar(QStringLiteral("select count(*) from Productos where Categoria = 'Galleta'")).toLongLong();
     listing("stock window: category (1/13 of the catalogue)", 7, [&] {
         stock.Combo1->setCurrentIndex(galleta);
         stock.Command2_Click();
     }, inCategory);
-    const qsizetype critical = shop.scalar(QStringLiteral("select count(*) from Productos where Cantidad <= StockCritico")).toLongLong();
+    const qsizetype critical =
+        shop.scalar(QStringLiteral("select count(*) from Productos where Cantidad <= StockCritico")).toLongLong();
     listing("stock window: Stock Crítico (few)", 7, [&] { stock.Command3_Click(); }, critical);
     shop.db.execute(QStringLiteral("update Productos set StockCritico = 30000"));
     listing("stock window: Stock Crítico (every product)", 7, [&] { stock.Command3_Click(); }, kProducts);

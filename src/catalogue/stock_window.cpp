@@ -155,7 +155,8 @@ void Form9::buildControls()
     Option1 = place(new QRadioButton(QStringLiteral("Nombre del Producto"), Picture1), "Option1", 360, 8280, 4080, 420);
     Text1 = place(new QLineEdit(Picture1), "Text1", 4560, 8280, 4200, 420);
     Text1->setMaxLength(40);
-    Option2 = place(new QRadioButton(QStringLiteral("Código del Producto"), Picture1), "Option2", 360, 9000, 4080, 420);
+    Option2 = place(new QRadioButton(QStringLiteral("Código del Producto"), Picture1), "Option2", 360, 9000,
+                    4080, 420);
     Text2 = place(new QLineEdit(Picture1), "Text2", 4560, 9000, 2400, 420);
     Text2->setMaxLength(15);
     Text2->setAlignment(Qt::AlignCenter);

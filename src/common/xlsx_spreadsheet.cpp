@@ -72,6 +72,16 @@ SpreadsheetError failure(const QString& what, const QString& cause)
     return SpreadsheetError(QStringLiteral("No se pudo %1: %2.").arg(what, cause));
 }
 
+// Rows are finished one after another as the next one starts: a cell above them can no longer go in.
+void checkPlace(int lastRow, int row, int column)
+{
+    if (row < 1 || column < 1)
+        throw failure(QStringLiteral("escribir una celda"), causeOf(LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE, 0));
+    if (row < lastRow)
+        throw failure(QStringLiteral("escribir la celda %1").arg(cellName(row, column)),
+                      QStringLiteral("las filas se llenan de arriba hacia abajo"));
+}
+
 // The library writes numbers and widths with the C library's printf, which follows the numeric
 // locale of the thread; the file must hold "2.5" whatever the system's decimal separator is.
 class CNumbers final {
@@ -120,8 +130,10 @@ QString createOwnFile(const QString& folder, const QString& title)
         }
         error = errno;
     }
-    throw failure(QStringLiteral("crear el archivo de la planilla en la carpeta «%1»").arg(QDir::toNativeSeparators(folder)),
-                  error == EEXIST ? QStringLiteral("todos los nombres probados ya existen") : systemErrorText(error));
+    throw failure(QStringLiteral("crear el archivo de la planilla en la carpeta «%1»")
+                      .arg(QDir::toNativeSeparators(folder)),
+                  error == EEXIST ? QStringLiteral("todos los nombres probados ya existen")
+                                  : systemErrorText(error));
 }
 
 } // namespace
@@ -220,9 +232,7 @@ void XlsxSpreadsheet::setColumnWidth(int column, double characters)
 void XlsxSpreadsheet::setText(int row, int column, const QString& text, const CellFont& font)
 {
     Workbook& book = current("escribir una celda");
-    if (row < book.lastRow || column < 1)
-        throw failure(QStringLiteral("escribir la celda %1").arg(row >= 1 && column >= 1 ? cellName(row, column) : QString()),
-                      QStringLiteral("las filas se llenan de arriba hacia abajo"));
+    checkPlace(book.lastRow, row, column);
     const CNumbers numbers(book.cNumbers);
     const QByteArray utf8 = text.toUtf8();
     const lxw_error error = worksheet_write_string(book.sheet, lxw_row_t(row - 1), lxw_col_t(column - 1),
@@ -235,9 +245,7 @@ void XlsxSpreadsheet::setText(int row, int column, const QString& text, const Ce
 void XlsxSpreadsheet::setNumber(int row, int column, double value)
 {
     Workbook& book = current("escribir una celda");
-    if (row < book.lastRow || column < 1)
-        throw failure(QStringLiteral("escribir la celda %1").arg(row >= 1 && column >= 1 ? cellName(row, column) : QString()),
-                      QStringLiteral("las filas se llenan de arriba hacia abajo"));
+    checkPlace(book.lastRow, row, column);
     // The sheet has no way to hold these; written as printf gives them, they would spoil the file.
     if (!std::isfinite(value))
         throw failure(QStringLiteral("escribir la celda %1").arg(cellName(row, column)),

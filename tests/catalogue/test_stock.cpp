@@ -137,7 +137,8 @@ private slots:
         TempShop shop;
         shop.addProduct({"1", "Arroz", 100, 800, 1200, 3, "Abarrotes"}); // never critical
         shop.addProduct({"2", "Aceite", 1, 800, 1200, 3, "Abarrotes"});  // always critical
-        shop.db.execute(QStringLiteral("update Productos set Cantidad = %1, StockCritico = %2 where CodigoProducto = '1'")
+        shop.db.execute(QStringLiteral("update Productos set Cantidad = %1, StockCritico = %2 "
+                                       "where CodigoProducto = '1'")
                             .arg(quantity, level));
         const StockList list = criticalStock(shop.db);
         QCOMPARE(codes(list), (listed ? QStringList{"2", "1"} : QStringList{"2"}));
@@ -152,9 +153,11 @@ private slots:
         QTest::addColumn<QString>("caption");
         // Product "2" adds 10 × 100 to every total.
         QTest::newRow("fractions, comma") << true << "Cantidad = 3, PrecioCosto = 2.5, PrecioVenta = 2.5"
-            << QStringList{"1", "1", "Uno", "3", "2,5", "2,5", "Varios", "7,5", "7,5"} << "Total de Inversión $ 1.007,5";
+            << QStringList{"1", "1", "Uno", "3", "2,5", "2,5", "Varios", "7,5", "7,5"}
+            << "Total de Inversión $ 1.007,5";
         QTest::newRow("fractions, point") << false << "Cantidad = 3, PrecioCosto = 2.5, PrecioVenta = 2.5"
-            << QStringList{"1", "1", "Uno", "3", "2.5", "2.5", "Varios", "7.5", "7.5"} << "Total de Inversión $ 1,007.5";
+            << QStringList{"1", "1", "Uno", "3", "2.5", "2.5", "Varios", "7.5", "7.5"}
+            << "Total de Inversión $ 1,007.5";
         QTest::newRow("large numbers, comma") << true << "Cantidad = 1500, PrecioCosto = 1234.5, PrecioVenta = 2000"
             << QStringList{"1", "1", "Uno", "1500", "1234,5", "2000", "Varios", "1851750", "3000000"}
             << "Total de Inversión $ 1.852.750,";
@@ -191,7 +194,8 @@ private slots:
         {
             Transaction tx(shop.db);
             for (int i = 0; i < 33'000; ++i)
-                shop.addProduct({QString::number(i), QStringLiteral("P%1").arg(i, 5, 10, QLatin1Char('0')), 1, 1, 1, 0, "X"});
+                shop.addProduct({QString::number(i), QStringLiteral("P%1").arg(i, 5, 10, QLatin1Char('0')),
+                                 1, 1, 1, 0, "X"});
             tx.commit();
         }
         const StockList list = stockByName(shop.db, QStringLiteral("p"));
