@@ -62,8 +62,6 @@ void Ledger::beginRun()
 {
     m_phase = QStringLiteral("arranque");
     m_dayOpen = false;
-    m_currentSale.clear();
-    m_currentClosing.clear();
     m_currentProduct.clear();
 }
 
@@ -91,7 +89,6 @@ void Ledger::hear(const QString& text)
             sale.lines.push_back({parts.value(0), parts.value(1).toDouble(), parts.value(2).toDouble()});
         }
         m_sales.insert(f[1], sale);
-        m_currentSale = f[1];
         noteIso(f[1]);
         m_phase = QStringLiteral("venta");
     } else if ((what == QLatin1String("R") || what == QLatin1String("W")) && m_sales.contains(f.value(1))) {
@@ -137,6 +134,7 @@ void Ledger::hear(const QString& text)
         ++m_productOpsReported;
         m_phase = between;
     } else if (what == QLatin1String("Y")) {
+        // The interrupted day goes on; the L line that follows names it.
     } else if (what == QLatin1String("F")) {
         m_heardFaults << QStringLiteral("el programa no arrancó: ") + f.value(1);
     } else if (what == QLatin1String("E")) {
@@ -243,7 +241,9 @@ QStringList Ledger::check(const QString& folder)
                 faults << QStringLiteral("la venta %1 se informó como no guardada y está en el archivo").arg(it.key());
             else if (present && sale.seen == Sale::Seen::Absent)
                 faults << QStringLiteral("la venta %1 no estaba y apareció después").arg(it.key());
+            // Each loss is told once: from now on the sale counts as absent.
             sale.seen = present ? Sale::Seen::Present : Sale::Seen::Absent;
+            sale.reported = sale.reported && present;
         }
 
         // Stock: each product sold is down by exactly the units of the stored lines.

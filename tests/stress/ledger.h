@@ -71,10 +71,8 @@ private:
     bool m_dayOpen = false;
     QDateTime m_lastTime{QDate(2026, 3, 9), QTime(8, 0, 0)};
     QHash<QString, Sale> m_sales; // by FechaVenta in stored form
-    QString m_currentSale;
     QStringList m_closings;       // FechaCierre of every closing begun, stored form
     QStringList m_closingsDone;
-    QString m_currentClosing;
     std::map<QString, std::optional<Version>> m_products; // editor products as last found
     std::map<QString, std::vector<ProductOp>> m_productOps; // since the last check
     QString m_currentProduct;

@@ -253,13 +253,14 @@ int runCuts(const Options& options, const QString& folder)
             till.step();
         perStep = double(vfs.events() - afterStart) / 20;
         till.close();
-        ledger.check(folder);
+        tally.faults << ledger.check(folder);
         print(QStringLiteral("Escrituras, sincronizaciones y truncados medidos: arranque %1, %2 por operación")
                   .arg(startUpEvents)
                   .arg(perStep, 0, 'f', 1));
     }
 
     int deadLines = 0;
+    int syncFailures = 0;
     for (int n = 1; n <= options.cuts; ++n) {
         ledger.beginRun();
         const double keepChance = n % 2 == 0 ? 0.5 : 0.0;
@@ -267,7 +268,11 @@ int runCuts(const Options& options, const QString& folder)
         const auto span = std::max<std::int64_t>(1, std::int64_t(startUpEvents + steps * perStep));
         const quint64 seed = random();
         vfs.armCut(1 + std::int64_t(random() % quint64(span)), keepChance, seed);
+        // What the till was doing when the power went, read before it says how that ended.
+        QString phase;
         Till till(folder, random(), ledger.nextClock(), [&](const QString& line) {
+            if (vfs.isDead() && phase.isEmpty())
+                phase = ledger.phase();
             // Without power every operation fails; that the till says so is no fault.
             if (vfs.isDead() && (line.startsWith(QLatin1Char('E')) || line.startsWith(QLatin1Char('F')))) {
                 ++deadLines;
@@ -278,11 +283,14 @@ int runCuts(const Options& options, const QString& folder)
                 print(QStringLiteral("corte %1, la caja dijo: %2").arg(n).arg(line));
             ledger.hear(line);
         });
-        int sales = 0;
-        const int failingSale = n % 3 == 0 ? 1 + int(random() % 3) : 0;
+        // In every third run the disk also fails to sync the first sale's commit.
+        bool failSync = n % 3 == 0;
         till.beforeSale = [&] {
-            if (++sales == failingSale && !vfs.isDead())
+            if (failSync && !vfs.isDead()) {
                 vfs.failNextSync("-wal");
+                ++syncFailures;
+            }
+            failSync = false;
         };
         if (till.startUp()) {
             for (int i = 0; i < steps && !vfs.isDead(); ++i) {
@@ -290,7 +298,8 @@ int runCuts(const Options& options, const QString& folder)
                     break;
             }
         }
-        const QString phase = vfs.isDead() ? ledger.phase() : QStringLiteral("tras la última operación");
+        if (phase.isEmpty())
+            phase = vfs.isDead() ? ledger.phase() : QStringLiteral("tras la última operación");
         vfs.cutNow(keepChance, seed);
         till.close();
         vfs.revive();
@@ -298,6 +307,7 @@ int runCuts(const Options& options, const QString& folder)
     }
     tally.report(QStringLiteral("Cortes de luz (escrituras sin sincronizar perdidas)"),
                  double(elapsed.elapsed()) / 1000, ledger);
+    print(QStringLiteral("  sincronizaciones fallidas provocadas en una venta: %1").arg(syncFailures));
     if (options.verbose)
         print(QStringLiteral("  operaciones fallidas por falta de luz: %1").arg(deadLines));
     return int(tally.faults.size());
