@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace tarvino {
 
 class Database;
@@ -12,9 +14,21 @@ class SingleCopy;
 // Shows the single-copy message when another copy runs; true when this copy may go on.
 bool singleCopyCheck(SingleCopy& lock, Messages& messages);
 
+// Ends the program as soon as no message box is open (ending from inside one would close the
+// box unread).
+void endProgramWhenIdle();
+
+// What the cashier is told about a damaged database file at path: nothing is written into it,
+// the program ends, and how to go back to the newest copy in the folder of copies.
+QString damagedFileMessage(const QString& path);
+
 // Opens bd1 in folder. A missing file is created after the cashier agrees; a file that cannot be
 // used is reported with one message naming it and the cause, and nothing is written to it.
 // True when the database is open and ready; false when the program must end.
-bool openShopDatabase(Database& db, const QString& folder, Messages& messages);
+// The whole file is checked for damage on a thread of its own while the cashier logs in, and
+// every write of the run waits for that check: a damaged file is reported once, with the newest
+// copy to go back to, nothing is written into it, and endProgram runs.
+bool openShopDatabase(Database& db, const QString& folder, Messages& messages,
+                      std::function<void()> endProgram = endProgramWhenIdle);
 
 } // namespace tarvino

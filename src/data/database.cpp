@@ -221,7 +221,15 @@ void Database::close()
     // The engine folds the journal into the file by itself only when it closes the last
     // connection to it; done here, bd1 is whole even when another connection is still open.
     // A failure leaves the journal beside the file, where the next opening reads it.
-    if (sqlite3_db_readonly(m_db, "main") == 0)
+    bool mayWrite = sqlite3_db_readonly(m_db, "main") == 0;
+    if (mayWrite && m_writeGuard) {
+        try {
+            m_writeGuard();
+        } catch (const DbError&) {
+            mayWrite = false;
+        }
+    }
+    if (mayWrite)
         sqlite3_exec(m_db, "PRAGMA wal_checkpoint(TRUNCATE);", nullptr, nullptr, nullptr);
     // A statement prepared elsewhere on the handle would keep sqlite3_close from closing; this
     // one closes as soon as such a statement is finalized.
@@ -300,6 +308,8 @@ void Database::bind(sqlite3_stmt* stmt, int index, const QVariant& value)
 
 void Database::countWrite()
 {
+    if (m_writeGuard)
+        m_writeGuard();
     if (m_failAt > 0 && ++m_writes == m_failAt) {
         m_failAt = 0;
         if (m_failAfterWriting) {

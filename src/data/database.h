@@ -5,6 +5,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <stdexcept>
 
 struct sqlite3;
@@ -71,6 +72,10 @@ public:
     void rollback();
     bool inTransaction() const;
 
+    // Runs before every write and commit, and before the journal is folded into the file at
+    // close; a guard that throws DbError keeps the write from happening (a damaged file).
+    void setWriteGuard(std::function<void()> guard) { m_writeGuard = std::move(guard); }
+
     // Makes the n-th write from now fail (1 = the next one); 0 turns it off.
     void failAtWrite(int n);
     // When the armed write fails: before it reaches the file, or once it is done, as a commit
@@ -99,6 +104,7 @@ private:
     bool m_failAfterWriting = false;
     bool m_failDone = false;
     QString m_key;
+    std::function<void()> m_writeGuard;
 };
 
 // A transaction that rolls back unless committed. Nothing of it is stored until commit().

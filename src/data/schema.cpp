@@ -171,24 +171,6 @@ QStringList tableColumns(Database& db, const QString& table)
 
 void checkSchema(Database& db)
 {
-    // A damaged page elsewhere in the file would otherwise surface in the middle of a sale.
-    {
-        sqlite3_stmt* stmt = db.statement(QStringLiteral("PRAGMA quick_check"));
-        const int rc = sqlite3_step(stmt);
-        const QString verdict =
-            rc == SQLITE_ROW ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)))
-                             : QString();
-        sqlite3_reset(stmt);
-        const bool damaged = (rc == SQLITE_ROW && verdict != QLatin1String("ok")) ||
-                             (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB;
-        if (damaged)
-            throw DbError(QStringLiteral("La base de datos «%1» no sirve: el archivo está dañado. "
-                                         "Reemplácelo por su última copia de seguridad.")
-                              .arg(db.path()));
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-            db.raise(rc);
-    }
-
     QStringList problems;
     for (const TableSpec& table : tableSpecs()) {
         if (!table.used)
@@ -230,20 +212,147 @@ void checkSchema(Database& db)
                           .arg(db.path(), problems.join(QStringLiteral("; "))));
 }
 
+StructureVerdict checkStructure(sqlite3* connection)
+{
+    using Outcome = StructureVerdict::Outcome;
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(connection, "PRAGMA quick_check", -1, &stmt, nullptr);
+    QString firstFault;
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW)
+            firstFault =
+                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    }
+    sqlite3_finalize(stmt);
+    if (rc == SQLITE_ROW)
+        return firstFault == QLatin1String("ok") ? StructureVerdict{Outcome::Whole, {}}
+                                                 : StructureVerdict{Outcome::Damaged, firstFault};
+    const int primary = rc & 0xff;
+    const QString cause = Database::causeText(rc, sqlite3_system_errno(connection));
+    // A page that cannot be read back is as lost as a damaged one.
+    if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_IOERR)
+        return {Outcome::Damaged, cause};
+    return {Outcome::NotChecked, cause};
+}
+
+BackgroundStructureCheck::BackgroundStructureCheck(const QString& path, const QString& key,
+                                                   std::function<void()> finished)
+    : m_onFinished(std::move(finished))
+{
+    m_thread = std::thread([this, path, key] { run(path, key); });
+}
+
+BackgroundStructureCheck::~BackgroundStructureCheck()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        if (m_connection && !m_finished)
+            sqlite3_interrupt(m_connection);
+    }
+    m_thread.join();
+    sqlite3_close(m_connection);
+}
+
+StructureVerdict BackgroundStructureCheck::wait()
+{
+    std::unique_lock lock(m_mutex);
+    m_done.wait(lock, [this] { return m_finished; });
+    return m_verdict;
+}
+
+void BackgroundStructureCheck::run(const QString& path, const QString& key)
+{
+    using Outcome = StructureVerdict::Outcome;
+    StructureVerdict verdict;
+    sqlite3* connection = nullptr;
+    int rc = sqlite3_open_v2(path.toUtf8().constData(), &connection, SQLITE_OPEN_READONLY, nullptr);
+    if (rc == SQLITE_OK) {
+        QString quoted = key;
+        quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+        rc = sqlite3_exec(connection,
+                          QStringLiteral("PRAGMA key = '%1';").arg(quoted).toUtf8().constData(),
+                          nullptr, nullptr, nullptr);
+    }
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(connection, 5000);
+        // A small cache: every page is read once.
+        sqlite3_exec(connection, "PRAGMA cache_size = -2000", nullptr, nullptr, nullptr);
+        bool stopping;
+        {
+            std::lock_guard lock(m_mutex);
+            m_connection = connection;
+            stopping = m_stopping;
+        }
+        if (!stopping)
+            verdict = checkStructure(connection);
+    } else {
+        verdict = {Outcome::NotChecked,
+                   Database::causeText(rc, connection ? sqlite3_system_errno(connection) : 0)};
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        if (verdict.outcome != Outcome::Damaged || !m_connection) {
+            sqlite3_close(connection);
+            m_connection = nullptr;
+        }
+        m_verdict = verdict;
+        m_finished = true;
+    }
+    m_done.notify_all();
+    if (m_onFinished)
+        m_onFinished();
+}
+
+namespace {
+
+// The indexes of prepareDatabase, by name.
+const std::pair<const char*, const char*> kIndexes[] = {
+    {"idx_Productos_CodigoProducto", "Productos (CodigoProducto)"},
+    {"idx_Productos_NombreProducto", "Productos (NombreProducto)"},
+    {"idx_Productos_Categoria", "Productos (Categoria)"},
+    {"idx_TipoPago_FechaInicio", "TipoPago (FechaInicio)"},
+    {"idx_Recaudacion_FechaInicio", "Recaudacion (FechaInicio)"},
+    {"idx_Usuarios_NombreUsuario", "Usuarios (NombreUsuario)"},
+};
+
+QStringList column0(Database& db, const QString& sql)
+{
+    QStringList values;
+    sqlite3_stmt* stmt = db.statement(sql);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        values << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_DONE)
+        db.raise(rc);
+    return values;
+}
+
+} // namespace
+
 void prepareDatabase(Database& db)
 {
-    db.execute(QStringLiteral("PRAGMA journal_mode = WAL"));
+    // Connection settings, not written into the file.
     db.execute(QStringLiteral("PRAGMA synchronous = FULL"));
     // The file's small encrypted pages make a whole-catalogue read page through the cache; 32 MB
     // keeps a catalogue of 100,000 products in memory between reads.
     db.execute(QStringLiteral("PRAGMA cache_size = -32000"));
-    db.execute(QStringLiteral(
-        "CREATE INDEX IF NOT EXISTS idx_Productos_CodigoProducto ON Productos (CodigoProducto);"
-        "CREATE INDEX IF NOT EXISTS idx_Productos_NombreProducto ON Productos (NombreProducto);"
-        "CREATE INDEX IF NOT EXISTS idx_Productos_Categoria ON Productos (Categoria);"
-        "CREATE INDEX IF NOT EXISTS idx_TipoPago_FechaInicio ON TipoPago (FechaInicio);"
-        "CREATE INDEX IF NOT EXISTS idx_Recaudacion_FechaInicio ON Recaudacion (FechaInicio);"
-        "CREATE INDEX IF NOT EXISTS idx_Usuarios_NombreUsuario ON Usuarios (NombreUsuario);"));
+
+    // What changes the file goes through stepWrite, which holds every write of a run until the
+    // file's structure is known to be whole; a file already prepared is not written to at all.
+    if (column0(db, QStringLiteral("PRAGMA journal_mode"))
+            .value(0)
+            .compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+        db.stepWrite(db.statement(QStringLiteral("PRAGMA journal_mode = WAL")));
+    const QStringList present =
+        column0(db, QStringLiteral("select name from sqlite_master where type = 'index'"));
+    for (const auto& [name, columns] : kIndexes) {
+        if (!present.contains(QLatin1String(name)))
+            db.stepWrite(db.statement(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2")
+                                          .arg(QLatin1String(name), QLatin1String(columns))));
+    }
 }
 
 void actualizarTemporal(Database& db)
@@ -252,7 +361,8 @@ void actualizarTemporal(Database& db)
     // A table with any count other than 11 lacks ValorUnitario; adding it twice would fail, so a
     // table that already has it is left alone.
     if (present.size() != 11 && !present.contains(QStringLiteral("ValorUnitario"), Qt::CaseInsensitive))
-        db.execute(QStringLiteral("ALTER TABLE Temporal ADD COLUMN ValorUnitario REAL"));
+        db.stepWrite(
+            db.statement(QStringLiteral("ALTER TABLE Temporal ADD COLUMN ValorUnitario REAL")));
 }
 
 } // namespace tarvino

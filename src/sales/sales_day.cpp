@@ -3,6 +3,7 @@
 
 #include "common/services.h"
 #include "common/timestamps.h"
+#include "data/backup.h"
 #include "data/database.h"
 #include "data/window_data.h"
 
@@ -71,6 +72,29 @@ int cierreDelDia(Database& db, const Clock& clock, const QString& openingStamp)
 
     tx.commit();
     return copied;
+}
+
+QString exitAfterFailedClosingQuestion(const QString& cause)
+{
+    return QStringLiteral(
+               "No se pudo cerrar el día de ventas.\n\n%1\n\nEl día sigue abierto con todas sus "
+               "ventas; no se perdió nada.\n\n¿Salir de todos modos? Al volver a abrir el "
+               "programa se ofrecerá cerrar el día. Con «No» el programa sigue abierto: resuelva "
+               "la causa (por ejemplo, libere espacio en el disco) y vuelva a salir.")
+        .arg(cause);
+}
+
+QString backUpClosedDay(Database& db, const Clock& clock, const QString& openingStamp)
+{
+    const QDateTime opened = readStamp(openingStamp).value_or(clock.now());
+    try {
+        return backUpDatabase(db, opened).warning;
+    } catch (const DbError& e) {
+        return QStringLiteral("El día de ventas quedó cerrado y guardado, pero falló su copia de "
+                              "respaldo.\n\n%1\n\n"
+                              "Las copias anteriores de la carpeta «%2» no cambiaron.")
+            .arg(e.message(), backupFolder(db.path()));
+    }
 }
 
 } // namespace tarvino

@@ -20,4 +20,13 @@ std::optional<QString> firstTemporalStamp(Database& db);
 // Returns the number of lines copied.
 int cierreDelDia(Database& db, const Clock& clock, const QString& openingStamp);
 
+// The question asked when the closing at exit failed with cause: leave anyway (the day stays open
+// and is offered for closing at the next start) or stay and try again.
+QString exitAfterFailedClosingQuestion(const QString& cause);
+
+// After the day of the given stamp has closed: a copy of the file in the folder of copies, named
+// by the day's opening (the clock's time when the stamp is not one). Never throws: returns what
+// the cashier must be told, empty when all went well.
+QString backUpClosedDay(Database& db, const Clock& clock, const QString& openingStamp);
+
 } // namespace tarvino

@@ -576,7 +576,24 @@ void Form1::closeEvent(QCloseEvent* event)
         Text7->setFocus();
         return;
     }
-    cierreDelDia();
+    try {
+        tarvino::cierreDelDia(m_ctx.db, m_ctx.clock, Text3);
+        m_earlierDayUnclosed = false;
+    } catch (const DbError& e) {
+        // Nothing of the closing was stored: the cashier may stay, mend the cause and leave again.
+        if (m_ctx.messages.ask(exitAfterFailedClosingQuestion(e.message()), kConfirmTitle)) {
+            event->accept();
+        } else {
+            event->ignore();
+            Text7->setFocus();
+        }
+        return;
+    }
+    // The window goes at once; the copy of the file follows, and a failure of it never keeps the
+    // day open.
+    hide();
+    if (const QString problem = backUpClosedDay(m_ctx.db, m_ctx.clock, Text3); !problem.isEmpty())
+        m_ctx.messages.inform(problem, kAppTitle, Messages::Icon::Exclamation);
     event->accept();
 }
 

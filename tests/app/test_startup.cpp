@@ -4,6 +4,7 @@
 #include "app/startup.h"
 #include "data/database.h"
 #include "data/schema.h"
+#include "support/small_disk.h"
 #include "support/temp_shop.h"
 #include "users/users.h"
 
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <QMap>
 #include <QProcess>
 #include <QSysInfo>
 #include <QTemporaryDir>
@@ -25,7 +27,6 @@
 
 #include <fcntl.h>
 #include <linux/capability.h>
-#include <sys/mount.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -40,48 +41,6 @@ QStringList folderEntries(const QString& folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
 }
-
-// A small disk of its own (a tmpfs of 64 KiB), for a full or read-only disk. Mounting needs root;
-// where it is refused, mounted() is false and the test skips.
-class SmallDisk {
-public:
-    SmallDisk()
-    {
-        m_mounted = m_dir.isValid() &&
-                    ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0,
-                            "size=64k") == 0;
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
-    }
-    bool mounted() const { return m_mounted; }
-    QString path() const { return m_dir.path(); }
-    // Takes every byte that is left.
-    bool fill()
-    {
-        const int fd = ::open(QFile::encodeName(m_dir.filePath(QStringLiteral("relleno"))).constData(),
-                              O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-        if (fd < 0)
-            return false;
-        const QByteArray block(1024, 'x');
-        while (::write(fd, block.constData(), size_t(block.size())) > 0) {
-        }
-        const bool full = errno == ENOSPC;
-        ::close(fd);
-        return full;
-    }
-    bool makeReadOnly()
-    {
-        return ::mount(nullptr, QFile::encodeName(m_dir.path()).constData(), nullptr,
-                       MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
-
-private:
-    QTemporaryDir m_dir;
-    bool m_mounted = false;
-};
 
 // Root reads and writes whatever the permission bits say. While this lives, the process gives up
 // the rights that let it, and meets the bits as a shop's user does.
@@ -116,18 +75,58 @@ private:
     bool m_dropped = false;
 };
 
-// A new bd1 in folder with enough products to fill many pages, closed.
-void makeShopFile(const QString& path)
+int pageCount(Database& db)
+{
+    sqlite3_stmt* stmt = db.statement(QStringLiteral("PRAGMA page_count"));
+    const int pages = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int(stmt, 0) : 0;
+    sqlite3_reset(stmt);
+    return pages;
+}
+
+// A closed bd1 with many pages of products, then of history, then of the open day; as the program
+// leaves a file (journal and indexes) or as another tool makes it. Returns a page in the middle of
+// each of the three parts.
+QMap<QString, int> makeShopFile(const QString& path, bool prepared)
 {
     createDatabase(path, kDatabaseKey);
     Database db;
     db.open(path);
-    Transaction tx(db);
-    for (int i = 0; i < 400; ++i)
-        db.execute(QStringLiteral("INSERT INTO Productos (CodigoProducto, NombreProducto, Cantidad) "
-                                  "VALUES ('%1', 'Producto número %1', 10)")
-                       .arg(i));
-    tx.commit();
+    if (prepared)
+        prepareDatabase(db);
+    QMap<QString, int> middle;
+    for (const QString table : {"Productos", "Recaudacion", "Temporal"}) {
+        const int before = pageCount(db);
+        Transaction tx(db);
+        for (int i = 0; i < 300; ++i)
+            db.execute(QStringLiteral("INSERT INTO %1 (CodigoProducto, NombreProducto, Cantidad) "
+                                      "VALUES ('%2', 'Producto de nombre largo número %2', 10)")
+                           .arg(table)
+                           .arg(i));
+        tx.commit();
+        db.execute(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        middle[table] = (before + pageCount(db)) / 2;
+    }
+    return middle;
+}
+
+// Changes bytes in the middle of a page of 1024 bytes (1 is the first page).
+void damagePage(const QString& path, int page)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.seek(qint64(page - 1) * 1024 + 300));
+    file.write(QByteArray(64, '\x5a'));
+}
+
+// The message of the DbError that f throws, or an empty text when it throws none.
+template <typename F> QString errorOf(F&& f)
+{
+    try {
+        f();
+    } catch (const DbError& e) {
+        return e.message();
+    }
+    return {};
 }
 
 // The holder of a lock in another process: this same test program, started with the folder in
@@ -223,7 +222,6 @@ private slots:
         QTest::newRow("empty file") << "empty" << "el archivo está vacío";
         QTest::newRow("folder") << "folder" << "hay una carpeta, no un archivo";
         QTest::newRow("unencrypted") << "plain" << "base de datos sin contraseña";
-        QTest::newRow("damaged") << "damaged" << "el archivo está dañado";
         QTest::newRow("date column of type TEXT")
             << "type" << "la columna FechaCierre es de tipo TEXT y debe ser de tipo DATETIME";
         QTest::newRow("file not readable") << "unreadable" << "no hay permiso para leer el archivo";
@@ -260,13 +258,6 @@ private slots:
                                   nullptr),
                      SQLITE_OK);
             sqlite3_close(raw);
-        } else if (kind == QLatin1String("damaged")) {
-            makeShopFile(path);
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadWrite));
-            QVERIFY(file.size() > 20 * 1024);
-            file.seek(file.size() / 2); // a page of products, far from the first page
-            file.write(QByteArray(64, '\0'));
         } else if (kind.startsWith(QLatin1String("un")) || kind == QLatin1String("folder unwritable")) {
             createDatabase(path, kDatabaseKey);
         } else {
@@ -311,6 +302,100 @@ private slots:
         QCOMPARE(fileHash(path), before);
         QCOMPARE(folderEntries(dir.path()),
                  kind == QLatin1String("folder") ? QStringList() : QStringList{QStringLiteral("bd1")});
+    }
+
+    // A damaged file is refused whatever part is damaged, with the newest copy named, and nothing
+    // is written into it: not a write of the run, not the journal a crash left beside it.
+    void damagedFileIsNeverWrittenTo_data()
+    {
+        QTest::addColumn<QString>("part");
+        QTest::addColumn<bool>("prepared");
+        QTest::addColumn<bool>("crashJournal");
+        QTest::addColumn<bool>("writeFirst");
+        QTest::addColumn<bool>("copies");
+        QTest::newRow("products") << "Productos" << true << false << false << true;
+        QTest::newRow("history, no copies") << "Recaudacion" << true << false << false << false;
+        QTest::newRow("open day, written to first") << "Temporal" << true << false << true << true;
+        QTest::newRow("journal left by a crash") << "Recaudacion" << true << true << false << true;
+        QTest::newRow("never prepared: refused at the start")
+            << "Productos" << false << false << false << true;
+        QTest::newRow("first page: refused on opening")
+            << "first" << true << false << false << true;
+        QTest::newRow("whole file") << "" << true << true << true << true;
+    }
+    void damagedFileIsNeverWrittenTo()
+    {
+        QFETCH(QString, part);
+        QFETCH(bool, prepared);
+        QFETCH(bool, crashJournal);
+        QFETCH(bool, writeFirst);
+        QFETCH(bool, copies);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("bd1"));
+        const QMap<QString, int> middle = makeShopFile(path, prepared);
+        if (crashJournal) {
+            // A till stopped with a change still in the journal: the file and its journal as it
+            // left them.
+            QTemporaryDir running;
+            const QString other = running.filePath(QStringLiteral("bd1"));
+            QVERIFY(QFile::copy(path, other));
+            Database till;
+            till.open(other);
+            till.execute(QStringLiteral("PRAGMA wal_autocheckpoint = 0; "
+                                        "INSERT INTO Usuarios (NombreUsuario) VALUES ('caja2')"));
+            QVERIFY(QFile::remove(path));
+            QVERIFY(QFile::copy(other, path));
+            QVERIFY(QFile::copy(other + QStringLiteral("-wal"), path + QStringLiteral("-wal")));
+        }
+        if (!part.isEmpty())
+            damagePage(path, part == QLatin1String("first") ? 1 : middle[part]);
+        const QString folder = dir.filePath(QStringLiteral("respaldos"));
+        if (copies) {
+            QVERIFY(QDir().mkpath(folder));
+            for (const char* name :
+                 {"bd1-2026-03-08_09-00-00", "bd1-2026-02-28_21-30-05", "bd1-otra"})
+                QVERIFY(
+                    QFile(QDir(folder).filePath(QLatin1String(name))).open(QIODevice::WriteOnly));
+        }
+        const QByteArray before = fileHash(path);
+        const QByteArray journalBefore = fileHash(path + QStringLiteral("-wal"));
+
+        FakeMessages messages;
+        int ended = 0;
+        Database db;
+        const bool started = openShopDatabase(db, dir.path(), messages, [&] { ++ended; });
+        QCOMPARE(started, prepared && part != QLatin1String("first"));
+        const QString refusal = started ? errorOf([&] {
+            if (!writeFirst)
+                QTRY_COMPARE(ended, part.isEmpty() ? 0 : 1);
+            db.stepWrite(
+                db.statement(QStringLiteral("INSERT INTO Usuarios (NombreUsuario) VALUES ('x')")));
+        })
+                                        : messages.lastText();
+        QTRY_COMPARE(ended, started && !part.isEmpty() ? 1 : 0);
+        db.close();
+        db.setWriteGuard({});
+        if (part.isEmpty()) {
+            QCOMPARE(refusal, QString());
+            QVERIFY(messages.boxes.isEmpty());
+            return;
+        }
+        // One message: the refused write when it came first, else the end of the check.
+        QCOMPARE(messages.boxes.size(), started && writeFirst ? 0 : 1);
+        if (!messages.boxes.isEmpty())
+            QCOMPARE(messages.boxes[0].icon, Messages::Icon::Critical);
+        QVERIFY2(refusal.contains(path) && refusal.contains(QStringLiteral("dañad")),
+                 qPrintable(refusal));
+        const QString newest =
+            copies ? QStringLiteral("La copia de respaldo más reciente es «%1»")
+                         .arg(QDir(folder).filePath(QStringLiteral("bd1-2026-03-08_09-00-00")))
+                   : QStringLiteral("No hay copias de respaldo");
+        QVERIFY2(refusal.contains(newest), qPrintable(refusal));
+        QCOMPARE(fileHash(path), before);
+        // The journal keeps what it held; an empty one may be left where there was none.
+        const QByteArray journalAfter = fileHash(path + QStringLiteral("-wal"));
+        QVERIFY(journalAfter == journalBefore ||
+                (journalBefore.isEmpty() && QFileInfo(path + QStringLiteral("-wal")).size() == 0));
     }
 
     // A full disk at start names itself, whether the lock or the database meets it first.

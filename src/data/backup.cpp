@@ -1,0 +1,248 @@
+// Copies of bd1 kept beside it in the folder "respaldos", one made each time a sales day closes.
+#include "data/backup.h"
+
+#include "data/database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarvino {
+
+namespace {
+
+const QRegularExpression
+    kCopyName(QStringLiteral("^bd1-\\d{4}-\\d{2}-\\d{2}_\\d{2}-\\d{2}-\\d{2}$"));
+const QString kPartialSuffix = QStringLiteral(".parcial");
+
+QByteArray native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+[[noreturn]] void fail(const QString& target, const QString& cause)
+{
+    throw DbError(
+        QStringLiteral("No se pudo hacer la copia de respaldo «%1»: %2.").arg(target, cause));
+}
+
+// Makes the folder when it is missing.
+void makeFolder(const QString& folder, const QString& target)
+{
+    if (::mkdir(native(folder).constData(), 0755) == 0 || errno == EEXIST) {
+        if (QFileInfo(folder).isDir())
+            return;
+        fail(target,
+             QStringLiteral("con el nombre «%1» hay un archivo, no una carpeta").arg(folder));
+    }
+    fail(target, systemErrorText(errno));
+}
+
+// The file's own bytes are the copy: the engine's file handle is read page after page as stored,
+// encrypted, so nothing is decrypted and encrypted again. Only valid while the journal is empty
+// and nobody writes, which the caller makes sure of.
+void copyStoredBytes(Database& db, const QString& partial, const QString& target)
+{
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(db.handle(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+        !file || !file->pMethods)
+        fail(target, QStringLiteral("no se pudo leer la base de datos"));
+    sqlite3_int64 size = 0;
+    if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
+        fail(target, QStringLiteral("no se pudo leer la base de datos"));
+
+    const int fd =
+        ::open(native(partial).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        fail(target, systemErrorText(errno));
+    std::vector<char> buffer(1 << 20);
+    int error = 0;
+    QString readFailure;
+    for (sqlite3_int64 offset = 0; offset < size && !error && readFailure.isEmpty();) {
+        const int chunk = int(std::min<sqlite3_int64>(sqlite3_int64(buffer.size()), size - offset));
+        const int rc = file->pMethods->xRead(file, buffer.data(), chunk, offset);
+        if (rc != SQLITE_OK) {
+            readFailure = Database::causeText(rc, sqlite3_system_errno(db.handle()));
+            break;
+        }
+        for (int written = 0; written < chunk;) {
+            const ssize_t n = ::write(fd, buffer.data() + written, size_t(chunk - written));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                error = errno;
+                break;
+            }
+            written += int(n);
+        }
+        offset += chunk;
+    }
+    // The copy must be on the disk before it takes its name, or a power cut could leave an empty
+    // file under the name of a good copy.
+    if (!error && readFailure.isEmpty() && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    if (!readFailure.isEmpty())
+        fail(target, readFailure);
+    if (error)
+        fail(target, systemErrorText(error));
+}
+
+// The engine's own online copy, through a second connection keyed like the first: it reads every
+// page through the open connection, journal included, whatever else holds the file.
+void copyThroughEngine(Database& db, const QString& partial, const QString& target)
+{
+    sqlite3* copy = nullptr;
+    int rc = sqlite3_open_v2(partial.toUtf8().constData(), &copy,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    QString key = kDatabaseKey;
+    key.replace(QLatin1Char('\''), QStringLiteral("''"));
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(copy, QStringLiteral("PRAGMA key = '%1';").arg(key).toUtf8().constData(),
+                          nullptr, nullptr, nullptr);
+    // A copy that fails is thrown away whole; it needs no journal of its own.
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(copy, "PRAGMA journal_mode = OFF; PRAGMA synchronous = FULL;", nullptr,
+                          nullptr, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_backup* backup = sqlite3_backup_init(copy, "main", db.handle(), "main");
+        if (!backup) {
+            rc = sqlite3_errcode(copy);
+        } else {
+            rc = sqlite3_backup_step(backup, -1);
+            const int finished = sqlite3_backup_finish(backup);
+            rc = rc == SQLITE_DONE ? finished : rc;
+        }
+    }
+    const QString cause = rc == SQLITE_OK
+                              ? QString()
+                              : Database::causeText(rc, copy ? sqlite3_system_errno(copy) : 0);
+    const int closed = sqlite3_close(copy);
+    if (!cause.isEmpty())
+        fail(target, cause);
+    if (closed != SQLITE_OK)
+        fail(target, Database::causeText(closed));
+}
+
+// Folds the journal into the file; true when it is empty afterwards.
+bool foldJournal(Database& db)
+{
+    int frames = -1;
+    int copied = -1;
+    const int rc = sqlite3_wal_checkpoint_v2(db.handle(), "main", SQLITE_CHECKPOINT_TRUNCATE,
+                                             &frames, &copied);
+    // A file without a journal of this kind answers -1 for both.
+    return rc == SQLITE_OK && frames <= 0;
+}
+
+void syncFolder(const QString& folder)
+{
+    const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+QString backupFolder(const QString& databasePath)
+{
+    return QFileInfo(databasePath).absoluteDir().filePath(kBackupFolderName);
+}
+
+QString backupName(const QDateTime& opened)
+{
+    return QStringLiteral("bd1-") + opened.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+}
+
+QStringList backupsNewestFirst(const QString& databasePath)
+{
+    QStringList names = QDir(backupFolder(databasePath)).entryList(QDir::Files);
+    names.erase(
+        std::remove_if(names.begin(), names.end(),
+                       [](const QString& name) { return !kCopyName.match(name).hasMatch(); }),
+        names.end());
+    // The opening time in the name sorts as text.
+    std::sort(names.begin(), names.end(), std::greater<>());
+    return names;
+}
+
+QString newestBackup(const QString& databasePath)
+{
+    const QStringList names = backupsNewestFirst(databasePath);
+    return names.isEmpty() ? QString() : QDir(backupFolder(databasePath)).filePath(names.first());
+}
+
+BackupResult backUpDatabase(Database& db, const QDateTime& opened, int keep)
+{
+    const QString folder = backupFolder(db.path());
+    const QString name = backupName(opened);
+    const QString target = QDir(folder).filePath(name);
+    if (db.inTransaction())
+        fail(target, QStringLiteral("hay cambios a medio guardar"));
+    makeFolder(folder, target);
+
+    // Leftovers of a copy cut short (a power cut) go first.
+    for (const QString& left : QDir(folder).entryList({QStringLiteral(".bd1-*") + kPartialSuffix},
+                                                      QDir::Files | QDir::Hidden))
+        QFile::remove(QDir(folder).filePath(left));
+    const QString partial = QDir(folder).filePath(QLatin1Char('.') + name + kPartialSuffix);
+
+    try {
+        // With the journal folded in and a read held open, the file alone is the whole database
+        // and stays as it is while its bytes are copied; otherwise the engine copies it page by
+        // page, about ten times slower.
+        if (foldJournal(db) &&
+            sqlite3_exec(db.handle(), "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr,
+                         nullptr, nullptr) == SQLITE_OK) {
+            try {
+                copyStoredBytes(db, partial, target);
+            } catch (...) {
+                db.rollback();
+                throw;
+            }
+            db.rollback();
+        } else {
+            db.rollback();
+            copyThroughEngine(db, partial, target);
+        }
+        if (::rename(native(partial).constData(), native(target).constData()) != 0)
+            fail(target, systemErrorText(errno));
+    } catch (const DbError&) {
+        QFile::remove(partial);
+        throw;
+    }
+    syncFolder(folder);
+
+    // The copy just made stays even when the clock has gone back and its name sorts lower.
+    BackupResult result{target, {}};
+    QStringList others = backupsNewestFirst(db.path());
+    others.removeAll(name);
+    QStringList kept;
+    for (qsizetype i = std::max(0, keep - 1); i < others.size(); ++i) {
+        if (!QFile::remove(QDir(folder).filePath(others[i])))
+            kept << others[i];
+    }
+    if (!kept.isEmpty())
+        result.warning =
+            QStringLiteral(
+                "No se pudieron borrar las copias de respaldo antiguas %1 de la carpeta «%2»; "
+                "ocupan espacio en el disco y pueden borrarse a mano.")
+                .arg(kept.join(QStringLiteral(", ")), folder);
+    return result;
+}
+
+} // namespace tarvino

@@ -1,0 +1,211 @@
+// Copies of bd1 in "respaldos": whole and encrypted, the newest fourteen kept, a failure that
+// leaves the folder as it was, and the copy made when the day closes at exit.
+#include "data/backup.h"
+#include "data/database.h"
+#include "data/schema.h"
+#include "support/sales_driver.h"
+#include "support/small_disk.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <sqlite3.h>
+
+using namespace tarvino;
+using namespace tarvino::test;
+
+namespace {
+
+const QDateTime kOpened(QDate(2026, 3, 9), QTime(9, 5, 7));
+
+// The first value a query gives on the copy at path, opened as the program opens bd1.
+QString valueIn(const QString& path, const char* sql)
+{
+    Database copy;
+    copy.open(path);
+    sqlite3_stmt* stmt = copy.statement(QLatin1String(sql));
+    const QString value =
+        sqlite3_step(stmt) == SQLITE_ROW
+            ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)))
+            : QString();
+    sqlite3_reset(stmt);
+    return value;
+}
+
+QString newestName(const QString& dbPath)
+{
+    return QFileInfo(newestBackup(dbPath)).fileName();
+}
+
+} // namespace
+
+class TestBackup : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A change still in the journal is in the copy, whether the journal can be folded into the
+    // file first or another reader keeps it there.
+    void copyHoldsEveryStoredChange_data()
+    {
+        QTest::addColumn<bool>("readerHoldsJournal");
+        QTest::newRow("journal folded in") << false;
+        QTest::newRow("a reader keeps the journal") << true;
+    }
+    void copyHoldsEveryStoredChange()
+    {
+        QFETCH(bool, readerHoldsJournal);
+        TempShop shop;
+        shop.addProduct({QStringLiteral("100"), QStringLiteral("Leche")});
+        sqlite3* reader = nullptr;
+        if (readerHoldsJournal) {
+            QCOMPARE(sqlite3_open(shop.dbPath().toUtf8().constData(), &reader), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(reader,
+                                  "PRAGMA key='QmK482'; BEGIN; SELECT count(*) FROM Productos;",
+                                  nullptr, nullptr, nullptr),
+                     SQLITE_OK);
+        }
+        shop.addProduct({QStringLiteral("200"), QStringLiteral("Pan")});
+        QVERIFY(QFileInfo(shop.dbPath() + QStringLiteral("-wal")).size() > 0);
+
+        const BackupResult made = backUpDatabase(shop.db, kOpened);
+        sqlite3_close(reader);
+        QCOMPARE(made.path,
+                 QDir(shop.folder()).filePath(QStringLiteral("respaldos/bd1-2026-03-09_09-05-07")));
+        QCOMPARE(made.warning, QString());
+        QCOMPARE(valueIn(made.path, "select group_concat(NombreProducto) from Productos"),
+                 QStringLiteral("Leche,Pan"));
+        QFile raw(made.path);
+        QVERIFY(raw.open(QIODevice::ReadOnly));
+        QVERIFY(!raw.read(16).startsWith("SQLite format 3")); // encrypted
+        QCOMPARE(QDir(shop.folder())
+                     .entryList({QStringLiteral("*.parcial")}, QDir::Files | QDir::Hidden),
+                 QStringList());
+
+        if (QStandardPaths::findExecutable(QStringLiteral("sqlcipher")).isEmpty())
+            QSKIP("sqlcipher shell not installed");
+        QProcess shell;
+        shell.start(QStringLiteral("sqlcipher"),
+                    {made.path, QStringLiteral("PRAGMA key='QmK482'; "
+                                               "select group_concat(NombreProducto) "
+                                               "from Productos;")});
+        QVERIFY(shell.waitForFinished());
+        QCOMPARE(shell.readAllStandardOutput().trimmed(), QByteArray("Leche,Pan"));
+    }
+
+    // Fourteen copies stay, the newest by the opening in their names; the one just made stays even
+    // when a clock set back gives it the oldest name; other files are not the program's to touch.
+    void keepsTheNewestFourteen()
+    {
+        TempShop shop;
+        QVERIFY(QDir().mkpath(backupFolder(shop.dbPath())));
+        for (const char* name : {"notas.txt", "bd1-copia"})
+            QVERIFY(QFile(QDir(backupFolder(shop.dbPath())).filePath(QLatin1String(name)))
+                        .open(QIODevice::WriteOnly));
+        // Sixteen days, closed out of order.
+        for (int day : {5, 1, 16, 2, 9, 3, 12, 4, 6, 7, 8, 10, 11, 13, 14, 15})
+            backUpDatabase(shop.db, kOpened.addDays(day));
+        QStringList expected;
+        for (int day = 16; day >= 3; --day)
+            expected << backupName(kOpened.addDays(day));
+        QCOMPARE(backupsNewestFirst(shop.dbPath()), expected);
+        QCOMPARE(newestName(shop.dbPath()), QStringLiteral("bd1-2026-03-25_09-05-07"));
+
+        backUpDatabase(shop.db, kOpened.addYears(-1));
+        expected.removeLast();
+        expected << backupName(kOpened.addYears(-1));
+        QCOMPARE(backupsNewestFirst(shop.dbPath()), expected);
+        QCOMPARE(QDir(backupFolder(shop.dbPath())).entryList(QDir::Files).size(), 16);
+    }
+
+    void failureLeavesTheFolderAsItWas_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("folder name taken by a file") << "file"
+                                                     << "hay un archivo, no una carpeta";
+        QTest::newRow("full disk") << "full"
+                                   << "el disco está lleno";
+    }
+    void failureLeavesTheFolderAsItWas()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, cause);
+        TempShop shop;
+        SmallDisk disk("1m");
+        if (kind == QLatin1String("full")) {
+            if (!disk.mounted())
+                QSKIP("cannot mount a small disk here (needs root)");
+            shop.db.close();
+            QVERIFY(QFile::copy(shop.dbPath(), disk.filePath(QStringLiteral("bd1"))));
+            shop.db.open(disk.filePath(QStringLiteral("bd1")));
+            prepareDatabase(shop.db);
+            backUpDatabase(shop.db, kOpened.addDays(-1));
+            QVERIFY(disk.fill());
+        } else {
+            QFile taken(backupFolder(shop.dbPath()));
+            QVERIFY(taken.open(QIODevice::WriteOnly));
+        }
+        const QStringList before =
+            QDir(backupFolder(shop.db.path())).entryList(QDir::Files | QDir::Hidden);
+        QString message;
+        try {
+            backUpDatabase(shop.db, kOpened);
+        } catch (const DbError& e) {
+            message = e.message();
+        }
+        QVERIFY2(message.contains(backupFolder(shop.db.path()) +
+                                  QStringLiteral("/bd1-2026-03-09_09-05-07")) &&
+                     message.contains(cause),
+                 qPrintable(message));
+        QCOMPARE(QDir(backupFolder(shop.db.path())).entryList(QDir::Files | QDir::Hidden), before);
+        if (kind == QLatin1String("full")) {
+            QVERIFY(disk.release());
+            backUpDatabase(shop.db, kOpened);
+            QCOMPARE(newestName(shop.db.path()), QStringLiteral("bd1-2026-03-09_09-05-07"));
+            shop.db.close();
+        }
+    }
+
+    // The exit closes the day, then copies the file; a copy that fails is told once and the day
+    // stays closed.
+    void exitClosesThenCopies_data()
+    {
+        QTest::addColumn<bool>("copyFails");
+        QTest::newRow("copy made") << false;
+        QTest::newRow("copy fails") << true;
+    }
+    void exitClosesThenCopies()
+    {
+        QFETCH(bool, copyFails);
+        SalesDriver d;
+        Form1& f = d.open();
+        QVERIFY(d.sell(QStringLiteral("100")));
+        if (copyFails)
+            QVERIFY(QFile(backupFolder(d.shop.dbPath())).open(QIODevice::WriteOnly));
+        d.shop.messages.answer(true);
+        QVERIFY(f.close());
+        QCOMPARE(d.shop.count(QStringLiteral("Temporal")), 0);
+        QCOMPARE(d.shop.count(QStringLiteral("Recaudacion")), 1);
+        QCOMPARE(d.shop.messages.unexpectedQuestions, 0);
+        if (copyFails) {
+            QCOMPARE(d.shop.messages.boxes.size(), 2);
+            QCOMPARE(d.shop.messages.boxes[1].icon, Messages::Icon::Exclamation);
+            QVERIFY2(d.shop.messages.lastText().contains(QStringLiteral("quedó cerrado")) &&
+                         d.shop.messages.lastText().contains(
+                             QStringLiteral("No se pudo hacer la copia de respaldo")),
+                     qPrintable(d.shop.messages.lastText()));
+            return;
+        }
+        QCOMPARE(d.shop.messages.boxes.size(), 1); // the exit question only
+        QCOMPARE(newestName(d.shop.dbPath()), QStringLiteral("bd1-2026-03-09_09-05-07"));
+        QCOMPARE(valueIn(newestBackup(d.shop.dbPath()), "select count(*) from Recaudacion"),
+                 QStringLiteral("1"));
+    }
+};
+
+QTEST_MAIN(TestBackup)
+#include "test_backup.moc"
