@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -303,7 +304,6 @@ private slots:
 
         shop.db.failAtWrite(commit + fromCommit, afterWriting ? Database::FaultTiming::AfterWriting
                                                               : Database::FaultTiming::BeforeWriting);
-        const sqlite3* before = shop.db.handle();
         bool threw = false;
         try {
             const RecordedSale recorded = recordSale(shop.db, shop.clock, sale);
@@ -316,9 +316,10 @@ private slots:
         }
         QCOMPARE(threw, !stored);
         QVERIFY(shop.db.isOpen());
-        // Only a failed commit is worth a fresh look at the file.
-        if (fromCommit != 0)
-            QCOMPARE(shop.db.handle(), before);
+        // Only a failed commit is worth a fresh look at the file; closing the connection for it
+        // folds the journal into the file, so the journal still holding the first sale shows that
+        // the file was not opened again.
+        QCOMPARE(QFileInfo(shop.dbPath() + QStringLiteral("-wal")).size() > 0, fromCommit != 0);
         const int sales = stored ? 2 : 1;
         QCOMPARE(shop.count("Temporal"), sales);
         QCOMPARE(shop.scalar("select tarjeta from TipoPago").toDouble(), sales * 1980.0);
