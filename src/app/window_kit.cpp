@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -37,6 +38,13 @@ QFont arial(double points, bool bold)
     font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
     font.setPointSizeF(points);
     font.setBold(bold);
+    return font;
+}
+
+QFont arialNarrow(double points, bool bold)
+{
+    QFont font = arial(points, bold);
+    font.setFamilies({QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans Narrow")});
     return font;
 }
 
@@ -360,6 +368,15 @@ void PanelHost::layoutPanel()
         view.rwidth() -= verticalScrollBar()->sizeHint().width();
     m_canvas->resize(std::max(view.width(), panel.width()), std::max(view.height(), panel.height()));
     m_panel->move(panelPosition(m_screen.isValid() ? m_screen : room, view, panel));
+}
+
+QWidget* lightBluePanel(QMainWindow* window, int panelWidthTwips, int panelHeightTwips)
+{
+    auto* host = new PanelHost(window, panelWidthTwips, panelHeightTwips);
+    window->setCentralWidget(host);
+    setBackColour(host->viewport(), QColor(40, 40, 40));
+    setBackColour(host->panel(), QColor(0x00, 0xBB, 0xFF));
+    return host->panel();
 }
 
 QPoint panelPosition(const QSize& screen, const QSize& viewport, const QSize& panel)

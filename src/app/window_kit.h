@@ -16,6 +16,7 @@
 
 class QAbstractButton;
 class QLineEdit;
+class QMainWindow;
 class QPushButton;
 class QTreeView;
 
@@ -52,6 +53,8 @@ W* place(W* widget, const char* name, int left, int top, int width, int height)
 
 // The Arial face of the windows (Liberation Sans where Arial itself is not installed).
 QFont arial(double points, bool bold = false);
+// The narrow face of the window banners (Liberation Sans Narrow where Arial Narrow is missing).
+QFont arialNarrow(double points, bool bold = false);
 
 void setTextColour(QWidget* widget, const QColor& colour);
 // A filled background behind a label, frame or box.
@@ -157,6 +160,10 @@ private:
     QWidget* m_panel;
     QSize m_screen;
 };
+
+// Makes a PanelHost the content of window, on the dark grey of the program's main windows, and
+// returns its light blue panel Picture1.
+QWidget* lightBluePanel(QMainWindow* window, int panelWidthTwips, int panelHeightTwips);
 
 // Where the panel goes in a content area of viewport pixels: the rule's place for the display,
 // moved in to fit, never left of or above the corner.

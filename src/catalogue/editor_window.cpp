@@ -53,13 +53,6 @@ protected:
     }
 };
 
-QFont arialNarrow(double points, bool bold)
-{
-    QFont font = arial(points, bold);
-    font.setFamilies({QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans Narrow")});
-    return font;
-}
-
 } // namespace
 
 Form2::Form2(Context& context, QWidget* parent) : QMainWindow(parent), m_ctx(context)
@@ -86,11 +79,7 @@ Form2* Form2::open(QWidget* caller, Context& context)
 
 void Form2::buildControls()
 {
-    auto* host = new PanelHost(this, kPanelWidthTwips, kPanelHeightTwips);
-    setCentralWidget(host);
-    setBackColour(host->viewport(), QColor(40, 40, 40));
-    Picture1 = host->panel();
-    setBackColour(Picture1, QColor(0x00, 0xBB, 0xFF));
+    Picture1 = lightBluePanel(this, kPanelWidthTwips, kPanelHeightTwips);
     setFont(arial(11.25, true));
 
     Label1 = place(new QLabel(QStringLiteral("EDICIÓN DE PRODUCTOS"), Picture1), "Label1", 0, 0, 15135, 615);

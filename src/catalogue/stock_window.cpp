@@ -20,7 +20,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QStyle>
 #include <QTreeView>
 
@@ -47,13 +46,6 @@ const QColor kLightYellow(0xFF, 0xFF, 0x80);
 const QColor kCriticalRed(0xFF, 0x00, 0x00);
 const QColor kButtonGrey(0xC0, 0xC0, 0xC0);
 const QColor kLightRed(0xFF, 0x80, 0x80);
-
-QFont arialNarrow(double points, bool bold)
-{
-    QFont font = arial(points, bold);
-    font.setFamilies({QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans Narrow")});
-    return font;
-}
 
 // The export's progress on ProgressBar1. The window is repainted now and then while the rows are
 // written, but what the user does meanwhile waits until the export is over.
@@ -107,13 +99,8 @@ Form9::~Form9()
 Form9* Form9::open(QWidget* caller, Context& context)
 {
     auto* stock = new Form9(context);
-    stock->setAttribute(Qt::WA_DeleteOnClose);
     stock->Form_Load();
-    // Filled to the screen even where no window manager maximises it.
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        stock->setGeometry(screen->availableGeometry());
-    stock->setWindowState(Qt::WindowMaximized);
-    openChild(caller, stock, CallerState::Hidden);
+    openInPlaceOf(caller, stock);
     if (stock->Text1->isEnabled())
         stock->Text1->setFocus();
     return stock;
@@ -121,11 +108,7 @@ Form9* Form9::open(QWidget* caller, Context& context)
 
 void Form9::buildControls()
 {
-    auto* host = new PanelHost(this, kPanelWidthTwips, kPanelHeightTwips);
-    setCentralWidget(host);
-    setBackColour(host->viewport(), QColor(40, 40, 40));
-    Picture1 = host->panel();
-    setBackColour(Picture1, QColor(0x00, 0xBB, 0xFF));
+    Picture1 = lightBluePanel(this, kPanelWidthTwips, kPanelHeightTwips);
     setFont(arial(11.25, true));
 
     Label1 = place(new QLabel(QStringLiteral("STOCK COMPLETO"), Picture1), "Label1", 0, 0, 15135, 495);

@@ -22,13 +22,6 @@ constexpr int kHeight = 3720;
 constexpr int kMargin = 240;
 constexpr int kInner = kWidth - 2 * kMargin;
 
-QFont arialNarrow(double points, bool bold)
-{
-    QFont font = arial(points, bold);
-    font.setFamilies({QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans Narrow")});
-    return font;
-}
-
 QFrame* line(QWidget* parent, const char* name, int top)
 {
     auto* rule = place(new QFrame(parent), name, kMargin, top, kInner, 30);

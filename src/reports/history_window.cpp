@@ -27,16 +27,8 @@ const ListColumn kHistoryColumns[] = {
     {"Categoría", 2500, Qt::AlignHCenter},
 };
 
-const QColor kPanelBlue(0x00, 0xBB, 0xFF);
 const QColor kSearchBack(0xE0, 0xF0, 0xFF);
 const QColor kCaptionBlue(0x00, 0x40, 0x80);
-
-QFont arialNarrow(double points, bool bold)
-{
-    QFont font = arial(points, bold);
-    font.setFamilies({QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans Narrow")});
-    return font;
-}
 
 QLabel* panelCaption(const QString& text, QWidget* parent, const char* name)
 {
@@ -94,11 +86,7 @@ Form7* Form7::open(QWidget* caller, Context& context)
 
 void Form7::buildControls()
 {
-    auto* host = new PanelHost(this, kPanelWidthTwips, kPanelHeightTwips);
-    setCentralWidget(host);
-    setBackColour(host->viewport(), QColor(40, 40, 40));
-    Picture1 = host->panel();
-    setBackColour(Picture1, kPanelBlue);
+    Picture1 = lightBluePanel(this, kPanelWidthTwips, kPanelHeightTwips);
     setFont(arial(11.25, true));
 
     Label2 = place(new QLabel(historyTexts::kTitulo, Picture1), "Label2", 0, 0, 15135, 615);
