@@ -79,10 +79,10 @@ const QString kShellTables = QStringLiteral(
 // Makes table again with one column declared as type, the others as the program declares them.
 void redeclare(Database& db, const QString& table, const QString& column, const QString& type)
 {
-    const auto spec = std::find_if(tableSpecs().begin(), tableSpecs().end(),
+    const auto declared = std::find_if(tableSpecs().begin(), tableSpecs().end(),
                                    [&](const TableSpec& t) { return t.name == table; });
     QStringList columns;
-    for (const ColumnSpec& c : spec->columns)
+    for (const ColumnSpec& c : declared->columns)
         columns << QStringLiteral("\"%1\" %2").arg(c.name, c.name == column ? type : c.type);
     db.execute(QStringLiteral("DROP TABLE \"%1\"; CREATE TABLE \"%1\" (%2)").arg(table, columns.join(", ")));
 }

@@ -21,13 +21,6 @@ using namespace tarvino;
 using namespace tarvino::test;
 
 namespace {
-void settleInCash(SalesDriver& d)
-{
-    Form5& payment = d.pay();
-    SalesDriver::typeAmount(payment, QStringLiteral("5000"));
-    QTest::mouseClick(payment.Command1, Qt::LeftButton);
-    flushClosedWindows();
-}
 // What a till killed at this instant would find at its next start: a copy of bd1 and its journal as
 // they are, opened by a new connection. Returns the number of Temporal lines there.
 int linesAfterACrash(TempShop& shop)
@@ -80,7 +73,7 @@ private slots:
         for (int n = 1;; ++n) {
             d.shop.messages.clear();
             d.shop.db.failAtWrite(n);
-            settleInCash(d);
+            d.settleInCash();
             if (d.shop.messages.boxes.isEmpty())
                 break; // the n-th write was never reached: the sale went through
             ++failures;
@@ -108,12 +101,12 @@ private slots:
         d.open();
         d.typeCode(QStringLiteral("100"));
         d.shop.db.failAtWrite(3); // the new day row
-        settleInCash(d);
+        d.settleInCash();
         d.shop.db.failAtWrite(0);
         QCOMPARE(d.shop.count("TipoPago"), 0);
         QCOMPARE(d.shop.count("Temporal"), 0);
         QCOMPARE(d.shop.scalar("select Cantidad from Productos where CodigoProducto = '100'").toDouble(), 10.0);
-        settleInCash(d);
+        d.settleInCash();
         QCOMPARE(d.shop.count("TipoPago"), 1);
         QCOMPARE(d.shop.count("Temporal"), 1);
     }
@@ -189,14 +182,14 @@ private slots:
         // An identical sale earlier in the same second must not pass for the failed one.
         ringUpTheSale(d);
         d.shop.db.failAtWrite(1000);
-        settleInCash(d);
+        d.settleInCash();
         const int commit = d.shop.db.writesSinceArmed();
         ringUpTheSale(d);
         const QStringList sale = d.saleList();
 
         d.shop.db.failAtWrite(commit, reachedTheFile ? Database::FaultTiming::AfterWriting
                                                      : Database::FaultTiming::BeforeWriting);
-        settleInCash(d);
+        d.settleInCash();
         QCOMPARE(d.shop.messages.boxes.size(), 1);
         const FakeMessages::Box box = d.shop.messages.boxes.first();
         if (reachedTheFile) {
@@ -210,7 +203,7 @@ private slots:
             QCOMPARE(linesAfterACrash(d.shop), 2);
             // Charged again: stored once.
             d.shop.messages.clear();
-            settleInCash(d);
+            d.settleInCash();
             QVERIFY(d.shop.messages.boxes.isEmpty());
         }
         QCOMPARE(linesAfterACrash(d.shop), 4);
@@ -229,7 +222,7 @@ private slots:
         QVERIFY(d.sell(QStringLiteral("200")));
         ringUpTheSale(d);
         stress::FaultVfs::instance().failNextSync("-wal");
-        settleInCash(d);
+        d.settleInCash();
         QVERIFY(!stress::FaultVfs::instance().syncFailurePending());
         QCOMPARE(d.shop.messages.boxes.size(), 1);
         const bool toldStored = d.shop.messages.lastText().startsWith(QStringLiteral("La venta quedó registrada"));
@@ -239,7 +232,7 @@ private slots:
         QCOMPARE(linesAfterACrash(d.shop), toldStored ? 3 : 1);
         if (!toldStored) {
             d.shop.messages.clear();
-            settleInCash(d);
+            d.settleInCash();
             QVERIFY(d.shop.messages.boxes.isEmpty());
         }
         QCOMPARE(linesAfterACrash(d.shop), 3);
@@ -257,7 +250,7 @@ private slots:
         ringUpTheSale(d);
         const QStringList sale = d.saleList();
         stress::FaultVfs::instance().failNextSync("-wal", true);
-        settleInCash(d);
+        d.settleInCash();
         stress::FaultVfs::instance().revive();
         QVERIFY2(d.shop.messages.lastText().startsWith(QStringLiteral("No se pudo saber si la venta quedó registrada")),
                  qPrintable(d.shop.messages.lastText()));

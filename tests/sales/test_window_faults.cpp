@@ -22,14 +22,6 @@ using namespace tarvino::test;
 
 namespace {
 
-void settleInCash(SalesDriver& d)
-{
-    Form5& payment = d.pay();
-    SalesDriver::typeAmount(payment, QStringLiteral("5000"));
-    QTest::mouseClick(payment.Command1, Qt::LeftButton);
-    flushClosedWindows();
-}
-
 void typeInto(QLineEdit* box, const QString& text)
 {
     box->clear();
@@ -206,7 +198,7 @@ private slots:
             QVERIFY(!f.close());
             QVERIFY(f.isVisible());
         } else {
-            settleInCash(d);
+            d.settleInCash();
             QCOMPARE(d.saleList(), sale);
             QVERIFY(f.isEnabled() && f.Frame2->isEnabled());
         }
@@ -226,7 +218,7 @@ private slots:
             QCOMPARE(d.shop.count("Recaudacion"), 1);
             QVERIFY(!newestBackup(d.shop.db.path()).isEmpty());
         } else {
-            settleInCash(d);
+            d.settleInCash();
             QCOMPARE(d.shop.count("Temporal"), 1);
             QCOMPARE(d.shop.count("TipoPago"), 1);
             QCOMPARE(d.shop.scalar("select Cantidad from Productos where CodigoProducto = '100'")

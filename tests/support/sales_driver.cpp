@@ -59,6 +59,14 @@ void SalesDriver::typeAmount(Form5& payment, const QString& amount)
     QTest::keyClick(payment.Text1, Qt::Key_Return);
 }
 
+void SalesDriver::settleInCash()
+{
+    Form5& payment = pay();
+    typeAmount(payment, QStringLiteral("5000"));
+    QTest::mouseClick(payment.Command1, Qt::LeftButton);
+    flushClosedWindows();
+}
+
 void SalesDriver::typeQuantity(const QString& quantity)
 {
     QTest::keyClicks(form->Text8, quantity);

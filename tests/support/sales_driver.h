@@ -30,6 +30,9 @@ public:
     // An amount typed into the payment window and confirmed with Enter.
     static void typeAmount(Form5& payment, const QString& amount);
 
+    // Pays the sale in cash with 5000 tendered and lets the payment window go.
+    void settleInCash();
+
     // Ticks or unticks "Cantidad Manual" with a click, as the cashier does.
     void setManual(bool on);
 
