@@ -18,7 +18,7 @@ namespace tarvino {
 namespace {
 
 // Wider than the lists' own widths add up to by 600 twips, so that the lines of a sale show a whole
-// 40-character name beside their figures; the controls right of the sales list move with it.
+// 40-character name beside their figures; the total and the payment kind stay at its right edge.
 constexpr int kWider = 600;
 constexpr int kPanelWidth = 14535 + kWider;
 constexpr int kPanelHeight = 6975;
@@ -81,7 +81,7 @@ Form12::Form12(Context& context) : QWidget(nullptr), m_ctx(context)
         list->setSelectionMode(QAbstractItemView::SingleSelection);
     }
 
-    Label1 = yellowLabel(Picture1, "Label1", 4080 + kWider, 5760, 6735, 375);
+    Label1 = yellowLabel(Picture1, "Label1", 4080, 5760, 6735, 375);
     Label2 = yellowLabel(Picture1, "Label2", 10800 + kWider, 5760, 3495, 495);
     Label2->setFont(arial(14, true));
     Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
