@@ -7,7 +7,9 @@
 #include "data/database.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QEvent>
+#include <QGraphicsColorizeEffect>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -18,6 +20,9 @@
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QWindow>
 
@@ -104,6 +109,104 @@ void keyboardButton(QAbstractButton* button)
     button->installEventFilter(new EnterPresses(button));
 }
 
+namespace {
+// Keeps the columns of a list as wide as they must be and as wide as the list allows: refits
+// whenever the list changes size or font.
+class ColumnFitter final : public QObject {
+public:
+    ColumnFitter(QTreeView* list, std::span<const ListColumn> columns)
+        : QObject(list), m_list(list), m_columns(columns)
+    {
+        list->installEventFilter(this);
+        list->header()->installEventFilter(this);
+    }
+
+    void fit()
+    {
+        QList<int> needs;
+        const QFontMetrics cells(m_list->font());
+        // The margins an item view leaves either side of a cell's text, and a pixel to spare.
+        const int margins = 2 * (m_list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_list) + 1) + 2;
+        QHeaderView* header = m_list->header();
+        const QFontMetrics titles(header->font());
+        const int titleMargins = 2 * m_list->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 4;
+        for (const ListColumn& column : m_columns) {
+            int need = titles.horizontalAdvance(QString::fromUtf8(column.title)) + titleMargins;
+            if (column.fits == Fits::Code)
+                need = std::max(need, cells.horizontalAdvance(QLatin1String(kWidestCode)) + margins);
+            else if (column.fits == Fits::Name)
+                need = std::max(need, cells.horizontalAdvance(QLatin1String(kWidestName)) + margins);
+            needs << need;
+        }
+        // The room of a list that scrolls down: a list that starts short must not change its
+        // columns when it grows.
+        const int room = m_list->contentsRect().width() - m_list->verticalScrollBar()->sizeHint().width();
+        const QList<int> widths = columnWidths(m_columns, needs, room);
+        for (int i = 0; i < widths.size(); ++i) {
+            if (m_list->columnWidth(i) != widths[i])
+                m_list->setColumnWidth(i, widths[i]);
+        }
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::Resize:
+        case QEvent::FontChange:
+        case QEvent::StyleChange:
+        case QEvent::Show:
+            fit();
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QTreeView* m_list;
+    std::span<const ListColumn> m_columns;
+};
+
+void fitColumnsToList(QTreeView* list, std::span<const ListColumn> columns)
+{
+    // A list set up again keeps one fitter, for its latest columns.
+    const QObjectList children = list->children();
+    for (QObject* child : children)
+        delete dynamic_cast<ColumnFitter*>(child);
+    (new ColumnFitter(list, columns))->fit();
+}
+} // namespace
+
+QList<int> columnWidths(std::span<const ListColumn> columns, const QList<int>& needs, int room)
+{
+    QList<int> widths;
+    int needed = 0;
+    int twips = 0;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const bool shown = columns[i].twips > 0;
+        widths << (shown ? needs[qsizetype(i)] : 0);
+        needed += widths.last();
+        twips += shown ? columns[i].twips : 0;
+    }
+    const int spare = room - needed;
+    if (spare <= 0 || twips == 0)
+        return widths;
+    // Shared out by running totals, so that the widths add up to the room exactly.
+    int given = 0;
+    int twipsSoFar = 0;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (columns[i].twips <= 0)
+            continue;
+        twipsSoFar += columns[i].twips;
+        const int upTo = int(qint64(spare) * twipsSoFar / twips);
+        widths[qsizetype(i)] += upTo - given;
+        given = upTo;
+    }
+    return widths;
+}
+
 void configureList(QTreeView* list, std::span<const ListColumn> columns)
 {
     if (auto* tree = qobject_cast<QTreeWidget*>(list)) {
@@ -122,6 +225,7 @@ void configureList(QTreeView* list, std::span<const ListColumn> columns)
     header->setSectionsMovable(false);
     for (int i = 0; i < int(columns.size()); ++i)
         list->setColumnWidth(i, px(columns[size_t(i)].twips));
+    fitColumnsToList(list, columns);
     list->setRootIsDecorated(false);
     list->setUniformRowHeights(true);
     list->setItemsExpandable(false);
@@ -188,7 +292,7 @@ QVariant ListModel::headerData(int section, Qt::Orientation orientation, int rol
     return {};
 }
 
-bool keyAllowed(KeyClass keys, int keyAscii, const QLocale& locale)
+bool keyAllowed(KeyClass keys, int keyAscii)
 {
     if (keyAscii == 8 || (keyAscii >= '0' && keyAscii <= '9'))
         return true;
@@ -197,7 +301,7 @@ bool keyAllowed(KeyClass keys, int keyAscii, const QLocale& locale)
     case KeyClass::Whole:
         return false;
     case KeyClass::Decimal:
-        return keyAscii == locale.decimalPoint().at(0).unicode();
+        return keyAscii == ',' || keyAscii == '.';
     case KeyClass::UserName:
         return keyAscii >= 'a' && keyAscii <= 'z';
     }
@@ -205,6 +309,11 @@ bool keyAllowed(KeyClass keys, int keyAscii, const QLocale& locale)
 }
 
 namespace {
+// How long a refused key keeps its box tinted.
+constexpr int kRefusalTintMs = 700;
+// How long the reason stays beside the box.
+constexpr int kRefusalNoteMs = 4000;
+
 QString allowedPattern(KeyClass keys)
 {
     switch (keys) {
@@ -212,11 +321,78 @@ QString allowedPattern(KeyClass keys)
     case KeyClass::Whole:
         return QStringLiteral("[0-9]*");
     case KeyClass::Decimal:
-        return QStringLiteral("[0-9%1]*").arg(QRegularExpression::escape(QLocale().decimalPoint()));
+        return QStringLiteral("[0-9]*%1?[0-9]*").arg(QRegularExpression::escape(QLocale().decimalPoint()));
     case KeyClass::UserName:
         return QStringLiteral("[a-z0-9]*");
     }
     return {};
+}
+
+QString keysTaken(KeyClass keys)
+{
+    switch (keys) {
+    case KeyClass::Code:
+    case KeyClass::Whole:
+        return QStringLiteral("Aquí solo se escriben dígitos.");
+    case KeyClass::Decimal:
+        return QStringLiteral("Aquí solo se escriben dígitos y un separador decimal (coma o punto).");
+    case KeyClass::UserName:
+        return QStringLiteral("Aquí solo se escriben letras minúsculas (de la a a la z) y dígitos.");
+    }
+    return {};
+}
+
+// The box's text with typed put where the cursor is, in place of any selected text: what the box
+// would hold after the key.
+QString textAfterTyping(const QLineEdit* box, const QString& typed)
+{
+    QString text = box->text();
+    int at = box->cursorPosition();
+    if (box->hasSelectedText()) {
+        at = box->selectionStart();
+        text.remove(at, box->selectedText().size());
+    }
+    return text.insert(at, typed);
+}
+
+// Decides on one printable key for a box of the class: true when the filter has dealt with it
+// (refused it, or typed it itself), false when the box may take it as it is.
+bool filterTypedKey(QLineEdit* box, KeyClass keys, int keyAscii)
+{
+    if (!keyAllowed(keys, keyAscii)) {
+        refuseKey(box, keysTaken(keys));
+        return true;
+    }
+    const QString key = QChar(char16_t(keyAscii));
+    QString typed = key;
+    const bool decimalMark = keys == KeyClass::Decimal && (keyAscii == ',' || keyAscii == '.');
+    if (decimalMark) {
+        // Either mark means the decimal mark, so that a cashier used to the other one is understood
+        // and the box shows what will be read.
+        typed = QLocale().decimalPoint();
+        if (textAfterTyping(box, {}).contains(typed)) {
+            refuseKey(box, QStringLiteral("Ya hay un separador decimal: solo se admite uno."));
+            return true;
+        }
+    }
+    const QString after = textAfterTyping(box, typed);
+    if (after.size() > box->maxLength()) {
+        refuseKey(box, QStringLiteral("Aquí caben a lo sumo %1 caracteres.").arg(box->maxLength()));
+        return true;
+    }
+    if (const QValidator* validator = box->validator()) {
+        QString checked = after;
+        int position = 0;
+        if (validator->validate(checked, position) == QValidator::Invalid) {
+            refuseKey(box, keysTaken(keys));
+            return true;
+        }
+    }
+    if (typed != key) {
+        box->insert(typed);
+        return true;
+    }
+    return false;
 }
 } // namespace
 
@@ -225,18 +401,32 @@ KeyHandler* installKeys(QLineEdit* box, KeyClass keys, std::function<void()> onE
     // The validator keeps out what the key filter never sees (text set by drag and drop).
     box->setValidator(new QRegularExpressionValidator(QRegularExpression(allowedPattern(keys)), box));
     KeyHandler* handler = KeyHandler::install(box);
-    handler->keyPress = [keys, onEnter = std::move(onEnter)](int keyAscii) {
+    handler->keyPress = [box, keys, onEnter = std::move(onEnter)](int keyAscii) {
         if (keyAscii == 13) {
             if (onEnter)
                 onEnter();
             return true;
         }
         // Esc types nothing: it goes on to the window, where it closes a dialog.
-        if (keyAscii == 27)
+        if (keyAscii == 27 || keyAscii == 8)
             return false;
-        return !keyAllowed(keys, keyAscii);
+        return filterTypedKey(box, keys, keyAscii);
     };
     return handler;
+}
+
+void refuseKey(QLineEdit* box, const QString& why)
+{
+    QApplication::beep();
+    auto* tint = new QGraphicsColorizeEffect;
+    tint->setColor(QColor(255, 0, 0));
+    box->setGraphicsEffect(tint); // in place of (and deleting) a tint still showing
+    const QPointer<QGraphicsEffect> shown(tint);
+    QTimer::singleShot(kRefusalTintMs, box, [box, shown] {
+        if (shown && box->graphicsEffect() == shown)
+            box->setGraphicsEffect(nullptr);
+    });
+    QToolTip::showText(box->mapToGlobal(QPoint(0, box->height())), why, box, {}, kRefusalNoteMs);
 }
 
 void refuse(Messages& messages, QLineEdit* box, const QString& text)
@@ -338,8 +528,25 @@ PanelHost::PanelHost(QWidget* parent, int panelWidthTwips, int panelHeightTwips)
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(false);
     setWidget(m_canvas);
-    m_panel->resize(px(panelWidthTwips), px(panelHeightTwips));
+    m_nominal = QSize(px(panelWidthTwips), px(panelHeightTwips));
+    m_panel->resize(m_nominal);
     m_canvas->resize(m_panel->size());
+}
+
+void PanelHost::stretchAcross(QWidget* control)
+{
+    m_stretched << control;
+    layoutPanel();
+}
+
+void stretchAcrossWindow(QWidget* control)
+{
+    for (QWidget* up = control->parentWidget(); up; up = up->parentWidget()) {
+        if (auto* host = dynamic_cast<PanelHost*>(up)) {
+            host->stretchAcross(control);
+            return;
+        }
+    }
 }
 
 void PanelHost::setScreenSize(const QSize& pixels)
@@ -357,17 +564,39 @@ void PanelHost::resizeEvent(QResizeEvent* event)
 void PanelHost::layoutPanel()
 {
     const QSize room = maximumViewportSize();
-    const QSize panel = m_panel->size();
-    const bool scrollsAcross = room.width() < panel.width();
-    const bool scrollsDown = room.height() < panel.height();
+    const bool scrollsAcross = room.width() < m_nominal.width();
+    const bool scrollsDown = room.height() < m_nominal.height();
     // A scroll bar takes room from the other direction.
     QSize view = room;
     if (scrollsAcross)
         view.rheight() -= horizontalScrollBar()->sizeHint().height();
     if (scrollsDown)
         view.rwidth() -= verticalScrollBar()->sizeHint().width();
-    m_canvas->resize(std::max(view.width(), panel.width()), std::max(view.height(), panel.height()));
-    m_panel->move(panelPosition(m_screen.isValid() ? m_screen : room, view, panel));
+    const QPoint at = panelPosition(m_screen.isValid() ? m_screen : room, view, m_nominal);
+    // A panel with controls that run across grows to the window's width; the others stay where
+    // the panel of its own width would have them.
+    int width = m_nominal.width();
+    int shift = 0;
+    if (!m_stretched.isEmpty() && view.width() > m_nominal.width()) {
+        width = view.width();
+        shift = at.x();
+    }
+    const int extra = width - m_nominal.width();
+    const char* const kShift = "tarvinoPanelShift";
+    const char* const kExtra = "tarvinoPanelExtra";
+    for (QWidget* control : m_panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        QRect place = control->geometry();
+        if (m_stretched.contains(control)) {
+            place.setWidth(place.width() - control->property(kExtra).toInt() + extra);
+            control->setProperty(kExtra, extra);
+        } else {
+            place.moveLeft(place.left() - control->property(kShift).toInt() + shift);
+            control->setProperty(kShift, shift);
+        }
+        control->setGeometry(place);
+    }
+    m_panel->setGeometry(at.x() - shift, at.y(), width, m_nominal.height());
+    m_canvas->resize(std::max(view.width(), width), std::max(view.height(), m_nominal.height()));
 }
 
 QWidget* lightBluePanel(QMainWindow* window, int panelWidthTwips, int panelHeightTwips)

@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QFont>
 #include <QLocale>
+#include <QPointer>
 #include <QScrollArea>
 #include <QString>
 
@@ -65,16 +66,33 @@ void setButtonColours(QPushButton* button, const QColor& back, const QColor& tex
 // A button the keyboard reaches with Tab and presses with Space or Enter.
 void keyboardButton(QAbstractButton* button);
 
-// One column of a list: its title, width in twips (0 hides it) and alignment.
+// What a list column must show whole, besides its title: a product code or a product name.
+enum class Fits { Title, Code, Name };
+
+// The widest code and name a list is made wide enough for: a 13-digit EAN code and a 40-character
+// name in capitals, so that products that differ only at the end do not look alike.
+inline constexpr char kWidestCode[] = "7802000000011";
+inline constexpr char kWidestName[] = "CHOCOLATE BLANCO CON ALMENDRAS 150 GRAMO";
+
+// One column of a list: its title, width in twips (0 hides it), alignment and what it shows whole.
 struct ListColumn {
     const char* title;
     int twips;
     Qt::Alignment align;
+    Fits fits = Fits::Title;
 };
 
 // Report view with the given columns: titles, widths, alignments, no in-place editing, one row
 // per line. The titles are set on a QTreeWidget; a view on a model takes them from its model.
+// The visible columns follow the list's width and fonts (see columnWidths); hidden ones stay
+// hidden.
 void configureList(QTreeView* list, std::span<const ListColumn> columns);
+
+// Pixel widths of the columns of a list room pixels wide: a hidden column 0, every other one at
+// least need (what it must show whole), and the room left over shared out among the visible
+// columns in proportion to their widths in twips. Where the room is short, each gets its need
+// and the list scrolls.
+QList<int> columnWidths(std::span<const ListColumn> columns, const QList<int>& needs, int room);
 
 // The rows of a list view on a model: the cells come from a function, so that a list of 100,000
 // rows holds no object per row or cell. Titles and alignments come from the column table.
@@ -105,17 +123,23 @@ private:
 enum class KeyClass {
     Code,      // digits: product codes
     Whole,     // digits: whole numbers
-    Decimal,   // digits and the decimal separator of the locale in use
+    Decimal,   // digits and one decimal mark, typed as "," or "." and shown as the locale's
     UserName,  // lower-case letters "a" to "z" and digits: user names and passwords
 };
 
 // Whether the character code is typed into a box of the class (Backspace included, Enter not).
-bool keyAllowed(KeyClass keys, int keyAscii, const QLocale& locale = QLocale());
+bool keyAllowed(KeyClass keys, int keyAscii);
 
-// Installs the class on the box: a validator for what may stand in it and a key filter that drops
-// every other key before the box sees it. Enter runs onEnter (and never reaches the box); the
-// returned handler takes further key handling (F1/F2, Esc).
+// Installs the class on the box: a validator for what may stand in it and a key filter that
+// stops every other key before the box sees it, and says so (see refuseKey). In a decimal box
+// either mark is typed as the locale's decimal mark, and only one of them is taken. A key that
+// would go past the box's maximum length is refused the same way. Enter runs onEnter (and never
+// reaches the box); the returned handler takes further key handling (F1/F2, Esc).
 KeyHandler* installKeys(QLineEdit* box, KeyClass keys, std::function<void()> onEnter = {});
+
+// A key the box does not take: a beep, the box tinted red for a moment and why beside it, so that
+// no typed key goes missing unnoticed.
+void refuseKey(QLineEdit* box, const QString& why);
 
 // An entry refused: the message, then the box emptied and focused.
 void refuse(Messages& messages, QLineEdit* box, const QString& text);
@@ -149,6 +173,10 @@ public:
     QWidget* panel() const { return m_panel; }
     // The display size in pixels that the rule places the panel for.
     void setScreenSize(const QSize& pixels);
+    // Lets a control of the panel (a list, a banner) run across the whole width the window has:
+    // where the window is wider than the panel, the panel grows to its width, this control with
+    // it, and every other control keeps its place in the middle.
+    void stretchAcross(QWidget* control);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -159,7 +187,13 @@ private:
     QWidget* m_canvas;
     QWidget* m_panel;
     QSize m_screen;
+    QSize m_nominal; // the panel's own size
+    QList<QPointer<QWidget>> m_stretched;
 };
+
+// Lets control, on the panel of a main window, run across the whole width the window has (see
+// PanelHost::stretchAcross); on a panel of another kind it keeps its size.
+void stretchAcrossWindow(QWidget* control);
 
 // Makes a PanelHost the content of window, on the dark grey of the program's main windows, and
 // returns its light blue panel Picture1.

@@ -27,8 +27,8 @@ namespace {
 
 const ListColumn kProductColumns[] = {
     {"Item", 800, Qt::AlignLeft},
-    {"Código", 2100, Qt::AlignLeft},
-    {"Nombre", 5000, Qt::AlignLeft},
+    {"Código", 2100, Qt::AlignLeft, Fits::Code},
+    {"Nombre", 5000, Qt::AlignLeft, Fits::Name},
     {"Cantidad", 1300, Qt::AlignRight},
     {"Precio Costo", 1800, Qt::AlignRight},
     {"Precio Venta", 1800, Qt::AlignRight},
@@ -100,6 +100,8 @@ void Form2::buildControls()
     palette.setColor(QPalette::Text, Qt::black);
     ListView1->setPalette(palette);
     connect(ListView1, &QTreeView::clicked, this, &Form2::ListView1_Click);
+    stretchAcrossWindow(Label1);
+    stretchAcrossWindow(ListView1);
 
     // The support badge and button on the left.
     Picture2 = place(new QFrame(Picture1), "Picture2", 240, 6840, 2760, 1140);

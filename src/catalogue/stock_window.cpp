@@ -20,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTreeView>
 
@@ -32,8 +33,8 @@ namespace {
 
 const ListColumn kStockColumns[] = {
     {"Item", 800, Qt::AlignLeft},
-    {"Código", 1600, Qt::AlignLeft},
-    {"Nombre", 4500, Qt::AlignLeft},
+    {"Código", 1600, Qt::AlignLeft, Fits::Code},
+    {"Nombre", 4500, Qt::AlignLeft, Fits::Name},
     {"Cantidad", 1500, Qt::AlignRight},
     {"Precio Costo", 1800, Qt::AlignRight},
     {"Precio Venta", 1800, Qt::AlignRight},
@@ -126,6 +127,9 @@ void Form9::buildControls()
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
+    for (QWidget* across : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(ListView1),
+                            static_cast<QWidget*>(ProgressBar1)})
+        stretchAcrossWindow(across);
 
     // The ruled box with the searches on the left and the total and the buttons on the right.
     Shape1 = place(new QFrame(Picture1), "Shape1", 60, 7320, 15015, 2760);
@@ -223,6 +227,8 @@ void Form9::showRows(StockList rows)
 {
     m_rows = std::move(rows);
     m_model->setRows(m_rows.size(), [this](qsizetype row, int column) { return m_rows.text(row, column); });
+    // Each listing starts at its first column, where the codes and names are.
+    ListView1->horizontalScrollBar()->setValue(0);
 }
 
 void Form9::Form_Load()

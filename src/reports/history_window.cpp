@@ -19,8 +19,8 @@ namespace {
 
 const ListColumn kHistoryColumns[] = {
     {"_", 0, Qt::AlignLeft},
-    {"Código", 2000, Qt::AlignLeft},
-    {"Nombre", 5500, Qt::AlignLeft},
+    {"Código", 2000, Qt::AlignLeft, Fits::Code},
+    {"Nombre", 5500, Qt::AlignLeft, Fits::Name},
     {"Cantidad", 1300, Qt::AlignRight},
     {"Costo Total", 1600, Qt::AlignRight},
     {"Venta Total", 1600, Qt::AlignRight},

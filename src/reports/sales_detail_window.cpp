@@ -17,7 +17,10 @@ namespace tarvino {
 
 namespace {
 
-constexpr int kPanelWidth = 14535;
+// Wider than the lists' own widths add up to by 600 twips, so that the lines of a sale show a whole
+// 40-character name beside their figures; the total and the payment kind stay at its right edge.
+constexpr int kWider = 600;
+constexpr int kPanelWidth = 14535 + kWider;
 constexpr int kPanelHeight = 6975;
 constexpr int kPanelMargin = 120;
 
@@ -28,8 +31,8 @@ const ListColumn kSalesColumns[] = {
 
 const ListColumn kLineColumns[] = {
     {"Item", 0, Qt::AlignLeft},
-    {"Código", 0, Qt::AlignLeft},
-    {"Nombre", 5000, Qt::AlignLeft},
+    {"Código", 0, Qt::AlignLeft, Fits::Code},
+    {"Nombre", 5000, Qt::AlignLeft, Fits::Name},
     {"Cantidad", 1400, Qt::AlignRight},
     {"Valor Unitario", 2000, Qt::AlignRight},
     {"Total Venta", 1800, Qt::AlignRight},
@@ -69,7 +72,7 @@ Form12::Form12(Context& context) : QWidget(nullptr), m_ctx(context)
     palette.setColor(QPalette::Text, Qt::black);
     ListView2->setPalette(palette);
 
-    ListView1 = place(new QTreeView(Picture1), "ListView1", 3840, 720, 10575, 4935);
+    ListView1 = place(new QTreeView(Picture1), "ListView1", 3840, 720, 10575 + kWider, 4935);
     m_linesModel = new ListModel(kLineColumns, this);
     ListView1->setModel(m_linesModel);
 
@@ -79,10 +82,10 @@ Form12::Form12(Context& context) : QWidget(nullptr), m_ctx(context)
     }
 
     Label1 = yellowLabel(Picture1, "Label1", 4080, 5760, 6735, 375);
-    Label2 = yellowLabel(Picture1, "Label2", 10800, 5760, 3495, 495);
+    Label2 = yellowLabel(Picture1, "Label2", 10800 + kWider, 5760, 3495, 495);
     Label2->setFont(arial(14, true));
     Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label4 = yellowLabel(Picture1, "Label4", 11640, 6240, 2655, 375);
+    Label4 = yellowLabel(Picture1, "Label4", 11640 + kWider, 6240, 2655, 375);
     Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     // A sale is chosen by a click or by moving through the list with the keyboard; the first row

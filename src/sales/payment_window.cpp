@@ -77,8 +77,9 @@ bool Form5::amountEntered()
     if (!tendered || !total) {
         refuse(m_ctx.messages, Text1,
                QStringLiteral("«%1» no es un monto válido. Escriba el monto con a lo sumo un "
-                              "separador decimal, por ejemplo 2000 o 1500%250.")
-                   .arg(Text1->text(), QLocale().decimalPoint()));
+                              "separador decimal, por ejemplo 2000 o %2.")
+                   .arg(Text1->text(), QStringLiteral("1500") + QLocale().decimalPoint() +
+                                           QStringLiteral("50")));
         return false;
     }
     if (*total > *tendered) {

@@ -41,10 +41,16 @@ namespace {
 // The total's size when it fits its frame.
 constexpr double kTotalPoints = 54;
 
+// As many characters as the editor's stock box takes.
+constexpr int kQuantityLength = 8;
+// A quantity above this is asked about before it is added: a code scanned into the quantity box
+// must not be sold as millions of units.
+constexpr double kLargeQuantity = 9999;
+
 const ListColumn kSaleListColumns[] = {
     {"_", 0, Qt::AlignLeft},
-    {"Código", 1900, Qt::AlignLeft},
-    {"Nombre", 6700, Qt::AlignLeft},
+    {"Código", 1900, Qt::AlignLeft, Fits::Code},
+    {"Nombre", 6700, Qt::AlignLeft, Fits::Name},
     {"Cantidad", 1500, Qt::AlignRight},
     {"Valor Unitario", 2200, Qt::AlignHCenter},
     {"Valor Total", 2200, Qt::AlignHCenter},
@@ -96,6 +102,8 @@ void Form1::buildControls()
     setTextColour(Label13, Qt::white);
 
     ListView1 = place(new QTreeWidget(Picture1), "ListView1", 0, 480, 15135, 6000);
+    stretchAcrossWindow(Label13);
+    stretchAcrossWindow(ListView1);
 
     Label17 = place(new QLabel(Picture1), "Label17", 120, 6600, 7200, 450);
     Label17->setFont(arial(14, true));
@@ -133,6 +141,7 @@ void Form1::buildControls()
     Text8 = place(new QLineEdit(QStringLiteral("1"), Frame2), "Text8", 2250, 1230, 3000, 480);
     Text8->setFont(arial(14));
     Text8->setEnabled(false);
+    Text8->setMaxLength(kQuantityLength);
     Label6->setBuddy(Text8);
 
     Command1 = place(new QPushButton(QStringLiteral("PAGAR"), Frame2), "Command1", 5970, 570, 1380, 1140);
@@ -309,8 +318,8 @@ void Form1::quantityEntered()
     if (!q) {
         refuse(m_ctx.messages, Text8,
                QStringLiteral("«%1» no es una cantidad válida. Escriba la cantidad con un solo "
-                              "separador decimal, por ejemplo 2 o 0%25.")
-                   .arg(Text8->text(), QLocale().decimalPoint()));
+                              "separador decimal, por ejemplo 2 o %2.")
+                   .arg(Text8->text(), plainNumber(0.5)));
         return;
     }
     if (*q == 0) {
@@ -331,6 +340,16 @@ void Form1::AddProductToSale()
     if (!found) {
         m_ctx.messages.inform(QStringLiteral("El código ingresado no existe"));
         ResetEntry();
+        return;
+    }
+    const double q = readNumber(Text8->text()).value_or(0.0);
+    if (q > kLargeQuantity &&
+        !m_ctx.messages.ask(QStringLiteral("¿Agregar %1 unidades de %2 a la venta?")
+                                .arg(QLocale().toString(q, 'g', 15), found->name),
+                            kConfirmTitle)) {
+        // The code stays: the cashier types the quantity meant for it.
+        Text8->clear();
+        Text8->setFocus();
         return;
     }
     addFoundProduct(*found);

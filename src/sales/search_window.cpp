@@ -14,6 +14,7 @@
 #include <QStringListModel>
 #include <QTimer>
 
+#include <algorithm>
 #include <optional>
 
 namespace tarvino {
@@ -36,10 +37,13 @@ ProductSearch::ProductSearch(Context& context, const char* name)
     setObjectName(QString::fromLatin1(name));
     setWindowTitle(kWindowCaption);
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(px(kWindowTwips), px(kWindowTwips));
     setFont(arial(12));
+    // Wide enough for a whole 40-character name beside the list's frame, margins and scroll bar.
+    const int inner = std::max(kWindowTwips - 2 * kMargin,
+                               (QFontMetrics(font()).horizontalAdvance(QLatin1String(kWidestName)) + 40) *
+                                   kTwipsPerPixel);
+    setFixedSize(px(inner + 2 * kMargin), px(kWindowTwips));
 
-    const int inner = kWindowTwips - 2 * kMargin;
     Text1 = place(new QLineEdit(this), "Text1", kMargin, kMargin, inner, kBoxHeight);
     Text1->setAccessibleName(QStringLiteral("Nombre del producto a buscar"));
     const int listTop = 2 * kMargin + kBoxHeight;

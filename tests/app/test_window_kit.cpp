@@ -1,18 +1,27 @@
 // The window kit: panel placement on every screen, key classes in every locale, child windows.
 #include "app/placement.h"
 #include "app/window_kit.h"
+#include "common/numbers.h"
+#include "catalogue/editor_window.h"
+#include "catalogue/stock_window.h"
+#include "reports/history_window.h"
+#include "reports/sales_detail_window.h"
 #include "sales/sales_window.h"
+#include "sales/search_window.h"
 #include "support/sales_driver.h"
 
 #include <QCheckBox>
 #include <QDialog>
 #include <QFrame>
+#include <QGraphicsEffect>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -75,8 +84,19 @@ private slots:
         QCoreApplication::processEvents();
         auto* host = static_cast<PanelHost*>(f.centralWidget());
         QCOMPARE(host->verticalScrollBar()->maximum() > 0, scrolls);
-        if (!scrolls)
-            QCOMPARE(f.Picture1->pos(), tarvino::panelPosition(screen, host->viewport()->size(), kPanel));
+        if (!scrolls) {
+            // The list and its heading run across the window; the entry and the total stay in
+            // the middle, where the panel rule puts them.
+            const int width = host->viewport()->width();
+            for (QWidget* across : {static_cast<QWidget*>(f.Label13), static_cast<QWidget*>(f.ListView1)}) {
+                QCOMPARE(across->mapTo(host->viewport(), QPoint(0, 0)).x(), 0);
+                QCOMPARE(across->width(), width);
+            }
+            const int left = f.Frame2->mapTo(host->viewport(), QPoint(0, 0)).x();
+            const int right = width - f.FrameTotal->mapTo(host->viewport(), QPoint(f.FrameTotal->width(), 0)).x();
+            QCOMPARE(left, tarvino::panelPosition(screen, host->viewport()->size(), kPanel).x());
+            QVERIFY(qAbs(left - right) <= 1);
+        }
         const QList<QWidget*> controls = {f.Label13, f.ListView1, f.Check1,  f.Text7,  f.Command3,
                                           f.Text8,   f.Command1,  f.Command2, f.Label7, f.Label8};
         for (QWidget* control : controls) {
@@ -91,33 +111,170 @@ private slots:
     {
         QTest::addColumn<int>("keys");
         QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<int>("maxLength");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("kept");
+        QTest::addColumn<double>("value"); // as the box is read; -1 for boxes of no decimals
         const QLocale c = QLocale::c();
-        QTest::newRow("code") << int(KeyClass::Code) << kChile << "12a,.3 -" << "123";
-        QTest::newRow("whole") << int(KeyClass::Whole) << c << "4.5,6" << "456";
-        QTest::newRow("decimal, comma locale") << int(KeyClass::Decimal) << kChile << "1.5,25x" << "15,25";
-        QTest::newRow("decimal, point locale") << int(KeyClass::Decimal) << c << "1,5.25x" << "15.25";
-        QTest::newRow("user name") << int(KeyClass::UserName) << kChile << "Ana_b 7.Z" << "nab7";
+        QTest::newRow("code") << int(KeyClass::Code) << kChile << 32767 << "12a,.3 -" << "123" << -1.0;
+        QTest::newRow("whole") << int(KeyClass::Whole) << c << 32767 << "4.5,6" << "456" << -1.0;
+        // Either mark is the decimal mark, shown as the locale writes it; a second one is refused.
+        QTest::newRow("point, comma locale") << int(KeyClass::Decimal) << kChile << 8 << "2.5" << "2,5" << 2.5;
+        QTest::newRow("comma, point locale") << int(KeyClass::Decimal) << c << 8 << "2,5" << "2.5" << 2.5;
+        QTest::newRow("second mark, comma locale") << int(KeyClass::Decimal) << kChile << 8 << "1.5,25x" << "1,525"
+                                                   << 1.525;
+        QTest::newRow("second mark, point locale") << int(KeyClass::Decimal) << c << 8 << "1,5.25x" << "1.525"
+                                                   << 1.525;
+        QTest::newRow("thousand-like, point locale") << int(KeyClass::Decimal) << c << 8 << "1.000" << "1.000" << 1.0;
+        QTest::newRow("thousand-like, comma locale") << int(KeyClass::Decimal) << kChile << 8 << "1.000" << "1,000"
+                                                     << 1.0;
+        // A 13-digit code scanned into an 8-character box.
+        QTest::newRow("scan into a full box") << int(KeyClass::Decimal) << kChile << 8 << "7802000000011"
+                                              << "78020000" << 78020000.0;
+        QTest::newRow("user name") << int(KeyClass::UserName) << kChile << 32767 << "Ana_b 7.Z" << "nab7" << -1.0;
     }
 
+    // Every key either goes into the box or is refused where the cashier sees it.
     void keyClasses()
     {
         QFETCH(int, keys);
         QFETCH(QLocale, locale);
+        QFETCH(int, maxLength);
         QFETCH(QString, typed);
         QFETCH(QString, kept);
+        QFETCH(double, value);
         QLocale::setDefault(locale);
         QLineEdit box;
+        box.setMaxLength(maxLength);
         int entered = 0;
         installKeys(&box, KeyClass(keys), [&] { ++entered; });
-        QTest::keyClicks(&box, typed);
+        box.show();
+        for (const QChar key : typed) {
+            box.setGraphicsEffect(nullptr);
+            const QString before = box.text();
+            QTest::keyClicks(&box, QString(key));
+            const bool refused = box.graphicsEffect() != nullptr;
+            QVERIFY2(refused == (box.text() == before), qPrintable(QStringLiteral("key %1").arg(key)));
+        }
         QCOMPARE(box.text(), kept);
+        if (value >= 0)
+            QCOMPARE(readNumber(box.text()), std::optional<double>(value));
         QTest::keyClick(&box, Qt::Key_Backspace);
         QCOMPARE(box.text(), kept.chopped(1));
         QTest::keyClick(&box, Qt::Key_Return);
         QCOMPARE(entered, 1);
         QCOMPARE(box.text(), kept.chopped(1));
+    }
+
+    void decimalMarkReplacesTheSelection()
+    {
+        QLineEdit box;
+        installKeys(&box, KeyClass::Decimal);
+        QTest::keyClicks(&box, QStringLiteral("1,5"));
+        // Typed over, the one mark may come back in another place.
+        box.setSelection(1, 2);
+        QTest::keyClicks(&box, QStringLiteral("2.7"));
+        QCOMPARE(box.text(), QStringLiteral("12,7"));
+    }
+
+    void columnWidths_data()
+    {
+        QTest::addColumn<int>("room");
+        QTest::addColumn<QList<int>>("expected");
+        // Columns of 0 (hidden), 1000, 3000 and 2000 twips needing 10, 40, 100 and 30 pixels.
+        QTest::newRow("short: each its need, the list scrolls") << 100 << QList<int>{0, 40, 100, 30};
+        QTest::newRow("exactly the needs") << 170 << QList<int>{0, 40, 100, 30};
+        QTest::newRow("spare shared by twips") << 230 << QList<int>{0, 50, 130, 50};
+        QTest::newRow("odd spare adds up") << 177 << QList<int>{0, 41, 103, 33};
+    }
+    void columnWidths()
+    {
+        QFETCH(int, room);
+        QFETCH(QList<int>, expected);
+        static const ListColumn columns[] = {{"_", 0, Qt::AlignLeft},
+                                             {"Código", 1000, Qt::AlignLeft, Fits::Code},
+                                             {"Nombre", 3000, Qt::AlignLeft, Fits::Name},
+                                             {"Cantidad", 2000, Qt::AlignRight}};
+        QCOMPARE(tarvino::columnWidths(columns, {10, 40, 100, 30}, room), expected);
+    }
+
+    void listsShowCodesAndNamesWhole_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QSize>("size");
+        for (const char* window : {"Form1", "Form2", "Form9", "Form7"}) {
+            // Window frame, menu bar and a taskbar take their share of the display.
+            for (const QSize size : {QSize(1366, 700), QSize(1920, 1010)})
+                QTest::addRow("%s %dx%d", window, size.width(), size.height()) << QString::fromLatin1(window) << size;
+        }
+        // Windows of their own size.
+        QTest::newRow("Form12") << "Form12" << QSize();
+        QTest::newRow("Form11") << "Form11" << QSize();
+    }
+
+    // At 1366 x 768 and up no list needs scrolling across, no title is cut and codes and names
+    // show whole, so that products that differ only at the end do not look alike.
+    void listsShowCodesAndNamesWhole()
+    {
+        QFETCH(QString, window);
+        QFETCH(QSize, size);
+        QCOMPARE(qstrlen(kWidestCode), size_t(13));
+        QCOMPARE(qstrlen(kWidestName), size_t(40));
+        SalesDriver d;
+        Form1& sales = d.open();
+        std::unique_ptr<QWidget> owned;
+        QWidget* shown = &sales;
+        if (window == QLatin1String("Form2")) {
+            auto* editor = new Form2(d.shop.context);
+            editor->Form_Load();
+            shown = editor;
+        } else if (window == QLatin1String("Form9")) {
+            auto* stock = new Form9(d.shop.context);
+            stock->Form_Load();
+            shown = stock;
+        } else if (window == QLatin1String("Form7")) {
+            auto* history = new Form7(d.shop.context);
+            history->Form_Load();
+            shown = history;
+        } else if (window == QLatin1String("Form12")) {
+            auto* detail = new Form12(d.shop.context);
+            QVERIFY(detail->Form_Load());
+            shown = detail;
+        } else if (window == QLatin1String("Form11"))
+            shown = Form11::open(sales, d.shop.context);
+        if (shown != &sales)
+            owned.reset(shown);
+        shown->showNormal();
+        if (size.isValid())
+            shown->resize(size);
+        QCoreApplication::processEvents();
+
+        const auto wholeIn = [](const QFont& font, const char* text, int width) {
+            return QFontMetrics(font).horizontalAdvance(QString::fromUtf8(text)) + 6 <= width;
+        };
+        if (auto* search = qobject_cast<Form11*>(shown)) {
+            const int room = search->List1->viewport()->width() - search->List1->verticalScrollBar()->sizeHint().width();
+            QVERIFY(wholeIn(search->List1->font(), kWidestName, room));
+            return;
+        }
+        const QList<QTreeView*> lists = shown->findChildren<QTreeView*>();
+        QVERIFY(!lists.isEmpty());
+        for (QTreeView* list : lists) {
+            QCOMPARE(list->horizontalScrollBar()->maximum(), 0);
+            const int titleMargins = 2 * list->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, list->header());
+            for (int c = 0; c < list->model()->columnCount(); ++c) {
+                if (list->columnWidth(c) == 0)
+                    continue;
+                const QString title = list->model()->headerData(c, Qt::Horizontal).toString();
+                QVERIFY2(QFontMetrics(list->header()->font()).horizontalAdvance(title) + titleMargins <=
+                             list->columnWidth(c),
+                         qPrintable(title));
+                if (title == QLatin1String("Código"))
+                    QVERIFY(wholeIn(list->font(), kWidestCode, list->columnWidth(c)));
+                if (title == QLatin1String("Nombre"))
+                    QVERIFY(wholeIn(list->font(), kWidestName, list->columnWidth(c)));
+            }
+        }
     }
 
     void childWindowGivesItsCallerBack_data()

@@ -226,11 +226,8 @@ private slots:
         QCOMPARE(f.Text2->maxLength(), 15);
         const QStringList titles = {"Item", "Código", "Nombre", "Cantidad", "Precio Costo", "Precio Venta",
                                     "Categoría", "Costo Total", "Venta Total"};
-        const QList<int> twips = {800, 1600, 4500, 1500, 1800, 1800, 3000, 1600, 1600};
-        for (int i = 0; i < titles.size(); ++i) {
+        for (int i = 0; i < titles.size(); ++i)
             QCOMPARE(f.ListView1->model()->headerData(i, Qt::Horizontal).toString(), titles[i]);
-            QCOMPARE(f.ListView1->columnWidth(i), twips[i] / 15);
-        }
         QCOMPARE(f.ListView1->palette().color(QPalette::Base), QColor(0xFF, 0xFF, 0x80));
     }
 
