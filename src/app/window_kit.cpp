@@ -400,7 +400,10 @@ void openChild(QWidget* caller, QWidget* child, CallerState how, std::function<v
         caller->setEnabled(false);
         // Kept above its caller by the window manager without being its child, which would share
         // the caller's disabled state. The window system reads the owner when the window is first
-        // shown (without one it names a hidden window of its own), so it is set before.
+        // shown (without one it names a hidden window of its own), so it is set before; and it
+        // passes the owner on only for a dialog.
+        if (child->windowType() != Qt::Dialog)
+            child->setWindowFlags((child->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog);
         child->winId();
         if (QWindow* owner = caller->window()->windowHandle())
             child->windowHandle()->setTransientParent(owner);

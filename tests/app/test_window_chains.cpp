@@ -206,6 +206,8 @@ private slots:
         QVERIFY(!caller->isEnabled());
         QVERIFY(opened->isEnabled());
         QVERIFY(opened->isWindow() && !opened->parentWidget());
+        // The window system hands an owner on to the window manager only for a dialog.
+        QCOMPARE(opened->windowType(), Qt::Dialog);
         // The window system takes the owner when it first shows the window, so it must be set by then.
         QVERIFY(watch.seen);
         QCOMPARE(watch.owner, caller->windowHandle());
