@@ -12,6 +12,7 @@
 #include <QGraphicsColorizeEffect>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -23,6 +24,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolTip>
+#include <QShortcut>
 #include <QTreeWidget>
 #include <QWindow>
 
@@ -231,6 +233,50 @@ void configureList(QTreeView* list, std::span<const ListColumn> columns)
     list->setItemsExpandable(false);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    keyboardList(list);
+}
+
+namespace {
+const QString kFirstEntryFirst = QStringLiteral("firstEntryFirst");
+
+// While nothing is chosen in a list, its first arrow key chooses the first entry.
+class FirstEntryFirst final : public QObject {
+public:
+    explicit FirstEntryFirst(QAbstractItemView* list) : QObject(list)
+    {
+        setObjectName(kFirstEntryFirst);
+        list->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return QObject::eventFilter(watched, event);
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            break;
+        default:
+            return QObject::eventFilter(watched, event);
+        }
+        auto* list = static_cast<QAbstractItemView*>(watched);
+        const QAbstractItemModel* model = list->model();
+        const QItemSelectionModel* chosen = list->selectionModel();
+        if (!model || !chosen || chosen->hasSelection() || model->rowCount(list->rootIndex()) == 0)
+            return QObject::eventFilter(watched, event);
+        list->setCurrentIndex(model->index(0, 0, list->rootIndex()));
+        return true;
+    }
+};
+} // namespace
+
+void keyboardList(QAbstractItemView* list)
+{
+    if (!list->findChild<QObject*>(kFirstEntryFirst, Qt::FindDirectChildrenOnly))
+        new FirstEntryFirst(list);
 }
 
 ListModel::ListModel(std::span<const ListColumn> columns, QObject* parent)
@@ -453,11 +499,34 @@ bool guarded(Messages& messages, const QString& what, const std::function<void()
 }
 
 namespace {
+// Set on a window while it is hidden because a window it opened is open.
+const char* const kWaitsForChild = "waitsForChild";
+const QString kEntryBox = QStringLiteral("entryBox");
+
+// The box a window names for the cursor when it has the keyboard back.
+class EntryBox final : public QObject {
+public:
+    EntryBox(QWidget* window, std::function<QWidget*()> box) : QObject(window), m_box(std::move(box))
+    {
+        setObjectName(kEntryBox);
+    }
+    QWidget* box() const { return m_box ? m_box() : nullptr; }
+
+private:
+    std::function<QWidget*()> m_box;
+};
+
+EntryBox* entryBoxOf(const QWidget* window)
+{
+    return dynamic_cast<EntryBox*>(window->findChild<QObject*>(kEntryBox, Qt::FindDirectChildrenOnly));
+}
+
 // Watches a child window and gives its caller back once, whichever way the child goes away.
 class ChildWatch final : public QObject {
 public:
     ChildWatch(QWidget* caller, QWidget* child, CallerState how, std::function<void()> afterClose)
-        : QObject(child), m_caller(caller), m_how(how), m_afterClose(std::move(afterClose))
+        : QObject(child), m_caller(caller), m_focus(caller->focusWidget()), m_how(how),
+          m_afterClose(std::move(afterClose))
     {
         child->installEventFilter(this);
     }
@@ -466,8 +535,10 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        // A dialog sent away by Esc is hidden, not closed; a window closed by its frame is both.
-        if ((event->type() == QEvent::Hide && !event->spontaneous()) || event->type() == QEvent::Close)
+        // A dialog sent away by Esc is hidden, not closed; a window closed by its frame is both. A
+        // window hidden while a window it opened is open is still there, waiting for it.
+        if ((event->type() == QEvent::Hide && !event->spontaneous() && !watched->property(kWaitsForChild).toBool()) ||
+            event->type() == QEvent::Close)
             restore();
         return QObject::eventFilter(watched, event);
     }
@@ -479,17 +550,30 @@ private:
             return;
         m_done = true;
         if (m_caller) {
-            if (m_how == CallerState::Hidden)
+            if (m_how == CallerState::Hidden) {
+                m_caller->setProperty(kWaitsForChild, QVariant());
                 m_caller->show();
-            else
+            } else {
                 m_caller->setEnabled(true);
-            m_caller->activateWindow();
+            }
         }
         if (m_afterClose)
             m_afterClose();
+        if (!m_caller)
+            return;
+        // The window system may have handed the activation to the caller while it was hidden or
+        // disabled; Qt then moves the cursor on to the next box of the Tab chain, one step further
+        // each time. The cursor is put back where the caller wants it before it is activated.
+        QWidget* box = m_focus;
+        if (const EntryBox* entry = entryBoxOf(m_caller))
+            box = entry->box();
+        if (box && box->window() == m_caller->window() && box->isEnabled())
+            box->setFocus(Qt::OtherFocusReason);
+        m_caller->activateWindow();
     }
 
     QPointer<QWidget> m_caller;
+    QPointer<QWidget> m_focus;
     CallerState m_how;
     std::function<void()> m_afterClose;
     bool m_done = false;
@@ -499,17 +583,30 @@ private:
 void openChild(QWidget* caller, QWidget* child, CallerState how, std::function<void()> afterClose)
 {
     new ChildWatch(caller, child, how, std::move(afterClose));
-    if (how == CallerState::Hidden)
+    if (how == CallerState::Hidden) {
+        caller->setProperty(kWaitsForChild, true);
         caller->hide();
-    else
+    } else {
         caller->setEnabled(false);
+        // Kept above its caller by the window manager without being its child, which would share
+        // the caller's disabled state. The window system reads the owner when the window is first
+        // shown (without one it names a hidden window of its own), so it is set before; and it
+        // passes the owner on only for a dialog.
+        if (child->windowType() != Qt::Dialog)
+            child->setWindowFlags((child->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog);
+        child->winId();
+        if (QWindow* owner = caller->window()->windowHandle())
+            child->windowHandle()->setTransientParent(owner);
+    }
     child->show();
-    // Kept above its caller by the window manager without being its child, which would share
-    // the caller's disabled state.
-    if (child->windowHandle() && caller->windowHandle())
-        child->windowHandle()->setTransientParent(caller->windowHandle());
     child->raise();
     child->activateWindow();
+}
+
+void setEntryBox(QWidget* window, std::function<QWidget*()> box)
+{
+    delete entryBoxOf(window);
+    new EntryBox(window, std::move(box));
 }
 
 void openInPlaceOf(QWidget* caller, QWidget* window)
@@ -519,6 +616,9 @@ void openInPlaceOf(QWidget* caller, QWidget* window)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window->setGeometry(screen->availableGeometry());
     window->setWindowState(Qt::WindowMaximized);
+    // Esc leaves it, as it leaves every other window of the program.
+    auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+    QObject::connect(esc, &QShortcut::activated, window, &QWidget::close);
     openChild(caller, window, CallerState::Hidden);
 }
 
@@ -526,6 +626,8 @@ PanelHost::PanelHost(QWidget* parent, int panelWidthTwips, int panelHeightTwips)
     : QScrollArea(parent), m_canvas(new QWidget), m_panel(named(new QWidget(m_canvas), "Picture1"))
 {
     setFrameShape(QFrame::NoFrame);
+    // Only the controls on the panel take the cursor: the area around them is no Tab stop.
+    setFocusPolicy(Qt::NoFocus);
     setWidgetResizable(false);
     setWidget(m_canvas);
     m_nominal = QSize(px(panelWidthTwips), px(panelHeightTwips));

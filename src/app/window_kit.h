@@ -16,6 +16,7 @@
 #include <span>
 
 class QAbstractButton;
+class QAbstractItemView;
 class QLineEdit;
 class QMainWindow;
 class QPushButton;
@@ -83,9 +84,9 @@ struct ListColumn {
 };
 
 // Report view with the given columns: titles, widths, alignments, no in-place editing, one row
-// per line. The titles are set on a QTreeWidget; a view on a model takes them from its model.
-// The visible columns follow the list's width and fonts (see columnWidths); hidden ones stay
-// hidden.
+// per line, keys as keyboardList. The titles are set on a QTreeWidget; a view on a model takes
+// them from its model. The visible columns follow the list's width and fonts (see columnWidths);
+// hidden ones stay hidden.
 void configureList(QTreeView* list, std::span<const ListColumn> columns);
 
 // Pixel widths of the columns of a list room pixels wide: a hidden column 0, every other one at
@@ -93,6 +94,11 @@ void configureList(QTreeView* list, std::span<const ListColumn> columns);
 // columns in proportion to their widths in twips. Where the room is short, each gets its need
 // and the list scrolls.
 QList<int> columnWidths(std::span<const ListColumn> columns, const QList<int>& needs, int room);
+
+// A list walked with the arrow keys from its first entry: while no entry is chosen, the first
+// Up, Down, Page Up or Page Down chooses the first one (the view alone would make it current
+// unmarked on taking the focus and then step past it), so that a single match is chosen by keys.
+void keyboardList(QAbstractItemView* list);
 
 // The rows of a list view on a model: the cells come from a function, so that a list of 100,000
 // rows holds no object per row or cell. Titles and alignments come from the column table.
@@ -154,13 +160,20 @@ bool guarded(Messages& messages, const QString& what, const std::function<void()
 enum class CallerState { Hidden, Disabled };
 
 // Shows child and hides or disables caller until child closes, however it closes (its own
-// buttons, Esc, the window frame or being deleted); then caller is shown or enabled and
-// activated again, and afterClose runs.
+// buttons, Esc, the window frame or being deleted); then caller is shown or enabled, afterClose
+// runs, the cursor goes to caller's entry box (see setEntryBox; without one, back where it was)
+// and caller is activated again. A window hidden because it opened a child of its own is waiting,
+// not closed: its caller stays as it is. A disabled caller keeps child above it.
 void openChild(QWidget* caller, QWidget* child, CallerState how,
                std::function<void()> afterClose = {});
 
+// Names the box that gets the cursor whenever window has the keyboard back from a window it
+// opened. box is asked at that moment, so that it can answer by the window's state; null leaves the
+// cursor where it was.
+void setEntryBox(QWidget* window, std::function<QWidget*()> box);
+
 // Opens a main window of the program maximised in place of caller, which is hidden until the
-// window closes; the window is deleted when it closes.
+// window closes; Esc closes it as its frame button does. The window is deleted when it closes.
 void openInPlaceOf(QWidget* caller, QWidget* window);
 
 // The content of a main window: the fixed panel Picture1 inside a scroll area. The panel is placed

@@ -4,6 +4,7 @@
 #include "app/placement.h"
 #include "app/support_window.h"
 #include "app/window_kit.h"
+#include "common/key_filter.h"
 #include "common/numbers.h"
 #include "common/services.h"
 #include "data/database.h"
@@ -15,6 +16,7 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -102,6 +104,13 @@ void Form2::buildControls()
     connect(ListView1, &QTreeView::clicked, this, &Form2::ListView1_Click);
     stretchAcrossWindow(Label1);
     stretchAcrossWindow(ListView1);
+    // Enter on the chosen row loads its product, as a click does.
+    KeyHandler::install(ListView1)->keyPress = [this](int keyAscii) {
+        if (keyAscii != 13 || !ListView1->selectionModel()->isSelected(ListView1->currentIndex()))
+            return false;
+        ListView1_Click();
+        return true;
+    };
 
     // The support badge and button on the left.
     Picture2 = place(new QFrame(Picture1), "Picture2", 240, 6840, 2760, 1140);
@@ -185,6 +194,10 @@ void Form2::buildControls()
     setTabOrder(Text6, Command3);
     setTabOrder(Command3, Command4);
     setTabOrder(Command4, Command5);
+
+    // Back from the search or the support window, the cursor is in the code box, or in the name box
+    // once a product is loaded.
+    setEntryBox(this, [this]() -> QWidget* { return Text1->isEnabled() ? Text1 : Text2; });
 
     installKeys(Text1, KeyClass::Code, [this] { LookUpProductCode(true); });
     installKeys(Text3, KeyClass::Decimal);

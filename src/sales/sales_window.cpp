@@ -172,6 +172,10 @@ void Form1::buildControls()
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Check1);
 
+    // Back from any window it opened, the cursor is in the code box, or in the quantity box while a
+    // code waits for its quantity: the next scan lands there, never on a button.
+    setEntryBox(this, [this]() -> QWidget* { return Text7->isEnabled() ? Text7 : Text8; });
+
     KeyHandler* text7Keys = installKeys(Text7, KeyClass::Code, [this] { codeEntered(); });
     text7Keys->keyDown = [this](int key) { Text7_KeyDown(key); };
     installKeys(Text8, KeyClass::Decimal, [this] { quantityEntered(); });
@@ -508,10 +512,7 @@ void Form1::Command1_Click()
     }
     auto* payment = new Form5(*this, m_ctx);
     m_payment = payment;
-    openChild(this, payment, CallerState::Disabled, [this] {
-        Frame2->setEnabled(true);
-        Text7->setFocus();
-    });
+    openChild(this, payment, CallerState::Disabled, [this] { Frame2->setEnabled(true); });
     Frame2->setEnabled(false);
 }
 

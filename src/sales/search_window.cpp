@@ -55,6 +55,7 @@ ProductSearch::ProductSearch(Context& context, const char* name)
     List1->setModel(m_names);
     List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    keyboardList(List1);
     setTabOrder(Text1, List1);
 
     m_refresh->setSingleShot(true);

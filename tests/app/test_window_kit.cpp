@@ -15,6 +15,7 @@
 #include <QFrame>
 #include <QGraphicsEffect>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -23,6 +24,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTest>
+#include <QTreeView>
 #include <QTreeWidget>
 
 using namespace tarvino;
@@ -275,6 +277,42 @@ private slots:
                     QVERIFY(wholeIn(list->font(), kWidestName, list->columnWidth(c)));
             }
         }
+    void arrowKeysStartAtTheFirstEntry_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("chosenBefore"); // -1: nothing chosen
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("chosenAfter");
+        QTest::newRow("Down, nothing chosen") << 3 << -1 << int(Qt::Key_Down) << 0;
+        QTest::newRow("Up, nothing chosen") << 3 << -1 << int(Qt::Key_Up) << 0;
+        QTest::newRow("Page Down, nothing chosen") << 40 << -1 << int(Qt::Key_PageDown) << 0;
+        QTest::newRow("Down, single match") << 1 << -1 << int(Qt::Key_Down) << 0;
+        QTest::newRow("Down from the first") << 3 << 0 << int(Qt::Key_Down) << 1;
+        QTest::newRow("Up from the last") << 3 << 2 << int(Qt::Key_Up) << 1;
+        QTest::newRow("empty list") << 0 << -1 << int(Qt::Key_Down) << -1;
+    }
+
+    void arrowKeysStartAtTheFirstEntry()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, chosenBefore);
+        QFETCH(int, key);
+        QFETCH(int, chosenAfter);
+        static const ListColumn columns[] = {{"_", 0, Qt::AlignLeft}, {"Nombre", 3000, Qt::AlignLeft}};
+        QTreeView list;
+        ListModel model(columns, &list);
+        model.setRows(rows, [](qsizetype row, int column) { return QStringLiteral("%1-%2").arg(row).arg(column); });
+        list.setModel(&model);
+        configureList(&list, columns);
+        list.resize(300, 200);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowActive(&list));
+        list.setFocus(); // the view makes its first row current, unmarked, on taking the focus
+        if (chosenBefore >= 0)
+            list.setCurrentIndex(model.index(chosenBefore, 1));
+        QTest::keyClick(&list, Qt::Key(key));
+        const QModelIndexList chosen = list.selectionModel()->selectedRows();
+        QCOMPARE(chosen.isEmpty() ? -1 : chosen.first().row(), chosenAfter);
     }
 
     void childWindowGivesItsCallerBack_data()
