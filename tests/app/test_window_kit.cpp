@@ -277,6 +277,8 @@ private slots:
                     QVERIFY(wholeIn(list->font(), kWidestName, list->columnWidth(c)));
             }
         }
+    }
+
     void arrowKeysStartAtTheFirstEntry_data()
     {
         QTest::addColumn<int>("rows");
