@@ -27,6 +27,7 @@
 
 #include <fcntl.h>
 #include <linux/capability.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -595,6 +596,63 @@ private slots:
                      .arg(dir.filePath(QStringLiteral("bd1.lock"))));
         QVERIFY(inside.open(QIODevice::ReadOnly));
         QCOMPARE(inside.readAll(), QByteArray("no borrar"));
+    }
+
+    // A link at the lock's place is refused and the file behind it keeps every byte: the note of
+    // the lock would otherwise overwrite the beginning of whatever it leads to, bd1 included.
+    void lockThatIsALinkIsRefused_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("symbolic link to bd1") << "symbolic bd1" << "es un enlace";
+        QTest::newRow("symbolic link to another file") << "symbolic" << "es un enlace";
+        QTest::newRow("symbolic link to nothing") << "dangling" << "es un enlace";
+        QTest::newRow("second name of bd1") << "hard" << "tiene también otro nombre";
+        QTest::newRow("pipe") << "pipe" << "no es un archivo común";
+    }
+    void lockThatIsALinkIsRefused()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, cause);
+        QTemporaryDir dir;
+        QTemporaryDir elsewhere;
+        const QString lockPath = dir.filePath(QStringLiteral("bd1.lock"));
+        const QString bd1 = dir.filePath(QStringLiteral("bd1"));
+        createDatabase(bd1, kDatabaseKey);
+        const QString other = elsewhere.filePath(QStringLiteral("notas.txt"));
+        QFile otherFile(other);
+        QVERIFY(otherFile.open(QIODevice::WriteOnly));
+        otherFile.write("no tocar: datos de otra cosa\n");
+        otherFile.close();
+        const QString target = kind == QLatin1String("symbolic") ? other : bd1;
+        if (kind == QLatin1String("dangling"))
+            QCOMPARE(::symlink(QFile::encodeName(elsewhere.filePath(QStringLiteral("nada"))).constData(),
+                               QFile::encodeName(lockPath).constData()),
+                     0);
+        else if (kind == QLatin1String("hard"))
+            QCOMPARE(::link(QFile::encodeName(bd1).constData(), QFile::encodeName(lockPath).constData()), 0);
+        else if (kind == QLatin1String("pipe"))
+            QCOMPARE(::mkfifo(QFile::encodeName(lockPath).constData(), 0644), 0);
+        else
+            QCOMPARE(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(lockPath).constData()),
+                     0);
+        const QByteArray bd1Before = fileHash(bd1);
+        const QByteArray otherBefore = fileHash(other);
+
+        FakeMessages messages;
+        {
+            SingleCopy copy(dir.path());
+            QVERIFY(!singleCopyCheck(copy, messages));
+        }
+        QCOMPARE(messages.boxes.size(), 1);
+        QCOMPARE(messages.boxes[0].icon, Messages::Icon::Critical);
+        QVERIFY2(messages.lastText().contains(lockPath) && messages.lastText().contains(cause),
+                 qPrintable(messages.lastText()));
+        QCOMPARE(fileHash(bd1), bd1Before);
+        QCOMPARE(fileHash(other), otherBefore);
+        QVERIFY(!QFileInfo::exists(elsewhere.filePath(QStringLiteral("nada"))));
+        // What was at the name is left for a person to look at.
+        QVERIFY(QFileInfo(lockPath).isSymLink() || QFileInfo::exists(lockPath));
     }
 
     void lockThatCannotBeMadeNamesItsCause_data()
