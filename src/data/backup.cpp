@@ -22,8 +22,10 @@ namespace tarvino {
 
 namespace {
 
-const QRegularExpression
-    kCopyName(QStringLiteral("^bd1-\\d{4}-\\d{2}-\\d{2}_\\d{2}-\\d{2}-\\d{2}$"));
+// "bd1-000123-2026-03-09_09-05-07", or "bd1-2026-03-09_09-05-07" as copies were named before
+// they had a number.
+const QRegularExpression kCopyName(
+    QStringLiteral("^bd1-(?:(\\d{6,18})-)?\\d{4}-\\d{2}-\\d{2}_\\d{2}-\\d{2}-\\d{2}$"));
 const QString kPartialSuffix = QStringLiteral(".parcial");
 
 QByteArray native(const QString& path)
@@ -163,20 +165,34 @@ QString backupFolder(const QString& databasePath)
     return QFileInfo(databasePath).absoluteDir().filePath(kBackupFolderName);
 }
 
-QString backupName(const QDateTime& opened)
+QString backupName(qint64 sequence, const QDateTime& opened)
 {
-    return QStringLiteral("bd1-") + opened.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+    return QStringLiteral("bd1-%1-").arg(sequence, 6, 10, QLatin1Char('0')) +
+           opened.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
 }
 
 QStringList backupsNewestFirst(const QString& databasePath)
 {
-    QStringList names = QDir(backupFolder(databasePath)).entryList(QDir::Files);
-    names.erase(
-        std::remove_if(names.begin(), names.end(),
-                       [](const QString& name) { return !kCopyName.match(name).hasMatch(); }),
-        names.end());
-    // The opening time in the name sorts as text.
-    std::sort(names.begin(), names.end(), std::greater<>());
+    struct Copy {
+        qint64 sequence; // 0 for a copy named before copies had a number
+        QString name;
+    };
+    std::vector<Copy> copies;
+    for (const QString& name : QDir(backupFolder(databasePath)).entryList(QDir::Files)) {
+        const QRegularExpressionMatch match = kCopyName.match(name);
+        if (match.hasMatch())
+            copies.push_back({match.captured(1).toLongLong(), name});
+    }
+    // The clock may have been wrong when a copy was named, and the time a file was written
+    // changes when it is copied elsewhere and back; the number alone follows the order in which
+    // the copies were made. Unnumbered copies have nothing better than the time in their names,
+    // which sorts as text.
+    std::sort(copies.begin(), copies.end(), [](const Copy& a, const Copy& b) {
+        return a.sequence != b.sequence ? a.sequence > b.sequence : a.name > b.name;
+    });
+    QStringList names;
+    for (const Copy& copy : copies)
+        names << copy.name;
     return names;
 }
 
@@ -189,7 +205,10 @@ QString newestBackup(const QString& databasePath)
 BackupResult backUpDatabase(Database& db, const QDateTime& opened, int keep)
 {
     const QString folder = backupFolder(db.path());
-    const QString name = backupName(opened);
+    const QStringList before = backupsNewestFirst(db.path());
+    const qint64 sequence =
+        before.isEmpty() ? 1 : kCopyName.match(before.first()).captured(1).toLongLong() + 1;
+    const QString name = backupName(sequence, opened);
     const QString target = QDir(folder).filePath(name);
     if (db.inTransaction())
         fail(target, QStringLiteral("hay cambios a medio guardar"));
@@ -227,14 +246,13 @@ BackupResult backUpDatabase(Database& db, const QDateTime& opened, int keep)
     }
     syncFolder(folder);
 
-    // The copy just made stays even when the clock has gone back and its name sorts lower.
+    // The copy just made has the highest number and comes first.
     BackupResult result{target, {}};
-    QStringList others = backupsNewestFirst(db.path());
-    others.removeAll(name);
+    const QStringList copies = backupsNewestFirst(db.path());
     QStringList kept;
-    for (qsizetype i = std::max(0, keep - 1); i < others.size(); ++i) {
-        if (!QFile::remove(QDir(folder).filePath(others[i])))
-            kept << others[i];
+    for (qsizetype i = std::max(1, keep); i < copies.size(); ++i) {
+        if (!QFile::remove(QDir(folder).filePath(copies[i])))
+            kept << copies[i];
     }
     if (!kept.isEmpty())
         result.warning =

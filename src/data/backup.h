@@ -15,10 +15,13 @@ constexpr int kBackupsKept = 14;
 
 // The folder of the copies of the database file at databasePath.
 QString backupFolder(const QString& databasePath);
-// The name of the copy made when the day opened at opened closes: "bd1-2026-03-09_09-05-07".
-QString backupName(const QDateTime& opened);
-// The copies in the folder (only names the program gives), newest first by the opening time in
-// their names.
+// The name of the copy with the given sequence number, made when the day opened at opened
+// closes: "bd1-000123-2026-03-09_09-05-07". The number, one more than the highest in the folder,
+// orders the copies by when they were made, whatever the clock said; the opening is for people.
+QString backupName(qint64 sequence, const QDateTime& opened);
+// The copies in the folder (only names the program gives), newest first: numbered copies by
+// their number, then copies named only by an opening time (as older versions of the program
+// named them), which came before any numbered one, by that time.
 QStringList backupsNewestFirst(const QString& databasePath);
 // The full path of the newest copy; empty when there is none.
 QString newestBackup(const QString& databasePath);
@@ -29,9 +32,9 @@ struct BackupResult {
 };
 
 // Writes a copy of the open database that holds every change stored so far, journal included,
-// encrypted with the same key, into the folder of copies under the name of the day opened at
-// opened (a copy of the same name is replaced), then removes the oldest copies beyond keep. The
-// copy appears whole or not at all. Throws DbError, after which the folder holds what it held.
+// encrypted with the same key, into the folder of copies under the next number and the opening
+// of the day, then removes the oldest copies beyond keep. The copy appears whole or not at all.
+// Throws DbError, after which the folder holds what it held.
 BackupResult backUpDatabase(Database& db, const QDateTime& opened, int keep = kBackupsKept);
 
 } // namespace tarvino
