@@ -37,4 +37,30 @@ struct BackupResult {
 // Throws DbError, after which the folder holds what it held.
 BackupResult backUpDatabase(Database& db, const QDateTime& opened, int keep = kBackupsKept);
 
+// The name under which the database file at databasePath and its journal files would be set
+// aside now: "bd1-apartado-1", or the next number free for all of them.
+QString asideName(const QString& databasePath);
+
+// Renames the database file at databasePath and the journal files beside it (bd1-wal, bd1-shm,
+// bd1-journal), those that are there, to asideName() with the same endings, so that they stay
+// together and nothing else is overwritten. Returns that name; empty when none was there.
+// Throws DbError, after which every file has its old name.
+QString setAside(const QString& databasePath);
+
+// Puts the copy at copyPath in the place of the database file at databasePath: the copy is
+// copied beside it and checked whole (keyed, its tables, every page) before anything is renamed;
+// then what was there is set aside (setAside) and the checked copy takes the name. The copy stays
+// where it was. Returns the name the old file was set aside under, empty when there was none.
+// Throws DbError, after which nothing has changed: with Cause::Contents when the copy itself
+// cannot be used (another copy may do), with Cause::Other when the disk refuses.
+QString putBackCopy(const QString& databasePath, const QString& copyPath);
+
+// The folder the copies would be set aside in now: "respaldos-anteriores-1", or the next number
+// free.
+QString copiesAsideFolder(const QString& databasePath);
+// Renames the folder of copies to copiesAsideFolder(), so that the copies of a new file made in
+// the old one's place never count or remove them. Returns the new folder's path; empty when the
+// folder holds no copy and is left alone. Throws DbError; the folder then keeps its name.
+QString setCopiesAside(const QString& databasePath);
+
 } // namespace tarvino

@@ -9,8 +9,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <sqlite3.h>
@@ -138,6 +140,102 @@ private slots:
         QCOMPARE(newestName(shop.dbPath()), made.first());
         QVERIFY(folder.exists(QStringLiteral("notas.txt")) && folder.exists(QStringLiteral("bd1-copia")));
         QCOMPARE(folder.entryList(QDir::Files).size(), expected.size() + 2);
+    }
+
+    // A copy put back takes bd1's name only once it has been checked whole; what was there, its
+    // journal files included, keeps its bytes under a free name; the copy stays in its folder.
+    // A copy that cannot be used changes nothing.
+    void putBackChecksFirst_data()
+    {
+        QTest::addColumn<QStringList>("present"); // files at the place of bd1 before
+        QTest::addColumn<QString>("copy");        // "good", "garbage" or "damaged"
+        QTest::addColumn<QString>("aside");       // the name bd1 is set aside under, if any
+        QTest::newRow("bd1 and its journal")
+            << QStringList{"bd1", "bd1-wal", "bd1-shm"} << "good" << "bd1-apartado-1";
+        QTest::newRow("a name already taken")
+            << QStringList{"bd1", "bd1-apartado-1", "bd1-apartado-2-shm"} << "good"
+            << "bd1-apartado-3";
+        QTest::newRow("bd1 missing, its old journal left")
+            << QStringList{"bd1-wal"} << "good" << "bd1-apartado-1";
+        QTest::newRow("nothing there") << QStringList() << "good" << "";
+        QTest::newRow("copy that is not a database") << QStringList{"bd1", "bd1-wal"} << "garbage"
+                                                     << "";
+        QTest::newRow("copy damaged inside") << QStringList{"bd1"} << "damaged" << "";
+    }
+    void putBackChecksFirst()
+    {
+        QFETCH(QStringList, present);
+        QFETCH(QString, copy);
+        QFETCH(QString, aside);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("bd1"));
+        QString made;
+        {
+            createDatabase(path, kDatabaseKey);
+            Database source;
+            source.open(path);
+            prepareDatabase(source);
+            Transaction tx(source);
+            for (int i = 0; i < 400; ++i)
+                source.execute(QStringLiteral("INSERT INTO Productos (CodigoProducto, NombreProducto) "
+                                              "VALUES ('%1', 'Producto de nombre largo %1')")
+                                   .arg(i));
+            tx.commit();
+            made = backUpDatabase(source, kOpened).path;
+        }
+        QVERIFY(QFile::remove(path));
+        if (copy != QLatin1String("good")) {
+            QFile file(made);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.seek(copy == QLatin1String("garbage") ? 0 : file.size() / 2 + 300));
+            file.write(QByteArray(copy == QLatin1String("garbage") ? 4096 : 64, '\x5a'));
+        }
+        QMap<QString, QByteArray> before;
+        for (const QString& name : present) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(name.toUtf8() + " de antes");
+            file.close();
+            before[name] = fileHash(file.fileName());
+        }
+        const QByteArray copyBefore = fileHash(made);
+        const QStringList folderBefore = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+
+        DbError::Cause cause = DbError::Cause::Other;
+        QString result;
+        QString failure;
+        try {
+            result = putBackCopy(path, made);
+        } catch (const DbError& e) {
+            failure = e.message();
+            cause = e.cause();
+        }
+        QCOMPARE(fileHash(made), copyBefore);
+        if (copy != QLatin1String("good")) {
+            QVERIFY2(failure.contains(made), qPrintable(failure));
+            QCOMPARE(cause, DbError::Cause::Contents);
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), folderBefore);
+            for (const QString& name : present)
+                QCOMPARE(fileHash(dir.filePath(name)), before[name]);
+            return;
+        }
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QCOMPARE(result, aside);
+        QCOMPARE(fileHash(path), copyBefore);
+        for (const QString& name : present) {
+            const QString now = name.startsWith(QLatin1String("bd1-apartado"))
+                                    ? name
+                                    : aside + name.mid(3); // bd1-wal -> <aside>-wal
+            QCOMPARE(fileHash(dir.filePath(now)), before[name]);
+        }
+        QStringList expected = present;
+        for (QString& name : expected)
+            if (!name.startsWith(QLatin1String("bd1-apartado")))
+                name = aside + name.mid(3);
+        expected << QStringLiteral("bd1");
+        expected.sort();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), expected);
+        QCOMPARE(valueIn(path, "select count(*) from Productos"), QStringLiteral("400"));
     }
 
     void failureLeavesTheFolderAsItWas_data()
