@@ -124,7 +124,8 @@ SingleCopy::Result SingleCopy::acquire()
     for (int round = 0; round < 10; ++round) {
         // Never through a link: the note written below would land in the file it leads to (bd1
         // itself, for one). Without waiting: a pipe at the name must not hold up the start.
-        int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
+        int fd =
+            ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
         if (fd < 0) {
             const int error = errno;
             if (error == ELOOP)

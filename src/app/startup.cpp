@@ -133,13 +133,13 @@ Offer offerCopies(const QString& path, QString& problem, bool missing, QStringLi
                                   : QStringLiteral("La copia de respaldo anterior es %1.");
         const QString aside = asideName(path);
         const QString keep =
-            missing ? QStringLiteral("Se copiará como «%1» (la copia queda también en su carpeta) y "
-                                     "el programa seguirá con ella.")
+            missing ? QStringLiteral("La copia se pondrá como «%1» (también queda en la carpeta de "
+                                     "copias) y el programa seguirá con ella.")
                           .arg(QDir::toNativeSeparators(path))
                     : QStringLiteral("El archivo «%1» actual no se borra: se guardará aparte, con "
                                      "sus archivos de cambios en curso, como «%2». La copia se "
-                                     "copiará como «%1» (queda también en su carpeta) y el "
-                                     "programa seguirá con ella.")
+                                     "pondrá en su lugar (también queda en la carpeta de copias) "
+                                     "y el programa seguirá con ella.")
                           .arg(QDir::toNativeSeparators(path), aside);
         const QString ifNot = missing ? QStringLiteral("Con «No» se le preguntará si desea crear una "
                                                        "base de datos nueva, vacía.")
