@@ -205,8 +205,15 @@ bool replaceMissingFile(const QString& path, QStringList& tried, Messages& messa
         return false;
     // Journal files left by the old file would be read into the new one as if they were its own.
     setAside(path);
-    setCopiesAside(path);
-    createDatabase(path, kDatabaseKey);
+    const QString copiesApart = setCopiesAside(path);
+    try {
+        createDatabase(path, kDatabaseKey);
+    } catch (const DbError&) {
+        // No new file: the copies go back where the next start looks for them.
+        if (!copiesApart.isEmpty())
+            QDir().rename(copiesApart, backupFolder(path));
+        throw;
+    }
     return true;
 }
 
