@@ -21,12 +21,13 @@ namespace tarvino {
 namespace {
 
 // Whether the open file is still the one the name leads to: a copy that ends removes its lock
-// file, and a file locked after that has no name left for another copy to find.
+// file, and a file locked after that has no name left for another copy to find. A link put at the
+// name since leads elsewhere and does not count.
 bool stillNamed(int fd, const QByteArray& path)
 {
     struct stat opened {};
     struct stat named {};
-    return ::fstat(fd, &opened) == 0 && ::stat(path.constData(), &named) == 0 &&
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.constData(), &named) == 0 &&
            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
@@ -48,6 +49,28 @@ int writeNote(int fd, const QByteArray& note)
     if (::ftruncate(fd, note.size()) != 0 || ::fsync(fd) != 0)
         return errno;
     return 0;
+}
+
+const QString kLinkCause = QStringLiteral(
+    "es un enlace que lleva a otro archivo, y el programa no escribe a través de enlaces; borre "
+    "el enlace «bd1.lock» (no el archivo al que lleva) y vuelva a abrir el programa");
+
+// Why the open file at the lock's place is not one the program may write into; empty when it is
+// a plain file with no other name. A second name (a hard link) would be another file's, bd1's
+// for one, and the note would overwrite its beginning.
+QString foreignFileCause(int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return systemErrorText(errno);
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("no es un archivo común; muévalo a otro lugar y vuelva a abrir el "
+                              "programa");
+    if (st.st_nlink > 1)
+        return QStringLiteral("ese archivo tiene también otro nombre en el disco (es el mismo "
+                              "archivo que otro, por un enlace), y escribir en él cambiaría el "
+                              "otro; muévalo a otro lugar y vuelva a abrir el programa");
+    return {};
 }
 
 } // namespace
@@ -99,9 +122,14 @@ SingleCopy::Result SingleCopy::acquire()
     // A few rounds: the file can vanish or be replaced between opening and locking it when
     // another copy ends or starts at the same moment.
     for (int round = 0; round < 10; ++round) {
-        int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        // Never through a link: the note written below would land in the file it leads to (bd1
+        // itself, for one). Without waiting: a pipe at the name must not hold up the start.
+        int fd =
+            ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
         if (fd < 0) {
             const int error = errno;
+            if (error == ELOOP)
+                return fail(kLinkCause);
             if (error == EISDIR) {
                 // A folder holds no lock. An empty one is removed; one with files in it is left
                 // for a person to look at.
@@ -117,10 +145,16 @@ SingleCopy::Result SingleCopy::acquire()
             if ((error == EACCES || error == EPERM) && QFileInfo::exists(m_path)) {
                 // A lock file this user may not write, left by a copy run by another user: if
                 // nobody holds it, it is replaced by a new one.
-                fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+                fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+                if (fd < 0 && errno == ELOOP)
+                    return fail(kLinkCause);
                 if (fd < 0)
                     return fail(QStringLiteral("no hay permiso para leer ni escribir el archivo; "
                                                "bórrelo si el programa no está abierto"));
+                if (const QString foreign = foreignFileCause(fd); !foreign.isEmpty()) {
+                    ::close(fd);
+                    return fail(foreign);
+                }
                 if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
                     const int lockError = errno;
                     ::close(fd);
@@ -136,6 +170,11 @@ SingleCopy::Result SingleCopy::acquire()
                 return fail(causeOf(removeError));
             }
             return fail(causeOf(error));
+        }
+        // Only a plain file of this one name is the program's to write its note into.
+        if (const QString foreign = foreignFileCause(fd); !foreign.isEmpty()) {
+            ::close(fd);
+            return fail(foreign);
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;

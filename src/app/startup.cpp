@@ -3,6 +3,7 @@
 
 #include "app/single_copy.h"
 #include "common/services.h"
+#include "common/timestamps.h"
 #include "data/backup.h"
 #include "data/database.h"
 #include "data/schema.h"
@@ -91,7 +92,7 @@ QString backupAdvice(const QString& path)
     const QString newest = newestBackup(path);
     if (newest.isEmpty())
         return QStringLiteral(
-                   "No hay copias de respaldo en «%1». No borre el archivo dañado y pida "
+                   "No hay copias de respaldo en «%1». No borre ese archivo y pida "
                    "ayuda técnica antes de volver a usar el programa.")
             .arg(backupFolder(path));
     return QStringLiteral(
@@ -99,6 +100,149 @@ QString backupAdvice(const QString& path)
                "cerrado, copie ese archivo sobre «%2» y borre «%2-wal» y «%2-shm» si están. "
                "Las ventas registradas después de esa copia no están en ella.")
         .arg(QDir::toNativeSeparators(newest), QDir::toNativeSeparators(path));
+}
+
+// "«/…/respaldos/bd1-000012-2026-03-09_09-05-07», del día de ventas abierto el 09/03/2026 a las
+// 9:05:07": which copy, and which day it ends with, for the cashier to judge.
+QString copyWords(const QString& path, const QString& name)
+{
+    QString words = QStringLiteral("«%1»").arg(
+        QDir::toNativeSeparators(QDir(backupFolder(path)).filePath(name)));
+    const QDateTime opened =
+        QDateTime::fromString(name.right(19), QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+    if (opened.isValid())
+        words += QStringLiteral(", del día de ventas abierto el %1 a las %2")
+                     .arg(dateText(opened), longTimeText(opened));
+    return words;
+}
+
+enum class Offer { PutBack, Declined, NoneUsable, Stop };
+
+// Offers the copies not yet tried, newest first, to take the place of bd1, which is missing or
+// refused for problem; while the one accepted proves unusable, the next older is offered. On
+// NoneUsable, problem says why the last copy could not be used.
+Offer offerCopies(const QString& path, QString& problem, bool missing, QStringList& tried,
+                  Messages& messages)
+{
+    const QStringList copies = backupsNewestFirst(path);
+    for (const QString& name : copies) {
+        if (tried.contains(name))
+            continue;
+        const QString which = tried.isEmpty()
+                                  ? QStringLiteral("La copia de respaldo más reciente es %1.")
+                                  : QStringLiteral("La copia de respaldo anterior es %1.");
+        const QString aside = asideName(path);
+        const QString keep =
+            missing ? QStringLiteral("La copia se pondrá como «%1» (también queda en la carpeta de "
+                                     "copias) y el programa seguirá con ella.")
+                          .arg(QDir::toNativeSeparators(path))
+                    : QStringLiteral("El archivo «%1» actual no se borra: se guardará aparte, con "
+                                     "sus archivos de cambios en curso, como «%2». La copia se "
+                                     "pondrá en su lugar (también queda en la carpeta de copias) "
+                                     "y el programa seguirá con ella.")
+                          .arg(QDir::toNativeSeparators(path), aside);
+        const QString ifNot = missing ? QStringLiteral("Con «No» se le preguntará si desea crear una "
+                                                       "base de datos nueva, vacía.")
+                                      : QStringLiteral("Con «No» el programa se cerrará sin cambiar "
+                                                       "nada.");
+        const QString question =
+            QStringLiteral("%1\n\n%2\n\n¿Desea volver a esa copia? %3 Las ventas registradas "
+                           "después de esa copia no están en ella.\n\n%4")
+                .arg(problem, which.arg(copyWords(path, name)), keep, ifNot);
+        if (!messages.ask(question, kAppTitle))
+            return Offer::Declined;
+        tried << name;
+        try {
+            putBackCopy(path, QDir(backupFolder(path)).filePath(name));
+            return Offer::PutBack;
+        } catch (const DbError& e) {
+            if (e.cause() != DbError::Cause::Contents) {
+                messages.inform(e.message() + QStringLiteral("\n\nNo se cambió nada. El programa se "
+                                                             "cerrará."),
+                                kAppTitle, Messages::Icon::Critical);
+                return Offer::Stop;
+            }
+            problem = e.message() + QStringLiteral(" No se cambió nada.");
+        }
+    }
+    return Offer::NoneUsable;
+}
+
+// A missing bd1: put a copy back, or make a new empty file after the cashier agrees; the copies of
+// the old file are then kept apart, where the new file's closings never remove them. True when
+// bd1 is there to open.
+bool replaceMissingFile(const QString& path, QStringList& tried, Messages& messages)
+{
+    const QString missing =
+        QStringLiteral("No se encontró la base de datos «%1».").arg(QDir::toNativeSeparators(path));
+    QString problem = missing;
+    const bool copies = !backupsNewestFirst(path).isEmpty();
+    if (copies) {
+        switch (offerCopies(path, problem, true, tried, messages)) {
+        case Offer::PutBack:
+            return true;
+        case Offer::Stop:
+            return false;
+        case Offer::NoneUsable:
+            problem = missing + QStringLiteral("\n\n") + problem +
+                      QStringLiteral(" Ninguna de las copias de respaldo se puede usar.");
+            break;
+        case Offer::Declined:
+            problem = missing;
+            break;
+        }
+    }
+    QString question = problem + QStringLiteral("\n\n¿Desea crear una base de datos nueva, con el "
+                                                "usuario administrador «admin» y la contraseña «admin»?");
+    if (copies)
+        question += QStringLiteral("\n\nLa base de datos nueva estará vacía. Las copias de respaldo "
+                                   "de la carpeta «%1» no se borran: se guardarán aparte, en la "
+                                   "carpeta «%2», para que las copias de la base nueva nunca las "
+                                   "reemplacen.")
+                        .arg(QDir::toNativeSeparators(backupFolder(path)),
+                             QDir::toNativeSeparators(copiesAsideFolder(path)));
+    if (!messages.ask(question, kAppTitle))
+        return false;
+    // Journal files left by the old file would be read into the new one as if they were its own.
+    setAside(path);
+    const QString copiesApart = setCopiesAside(path);
+    try {
+        createDatabase(path, kDatabaseKey);
+    } catch (const DbError&) {
+        // No new file: the copies go back where the next start looks for them.
+        if (!copiesApart.isEmpty())
+            QDir().rename(copiesApart, backupFolder(path));
+        throw;
+    }
+    return true;
+}
+
+// Opens bd1 and prepares it; nullopt when it is ready, else why it was refused.
+std::optional<DbError> openOnce(Database& db, const QString& path, Messages& messages,
+                                const std::function<void()>& endProgram)
+{
+    try {
+        db.open(path, kDatabaseKey);
+        checkSchema(db);
+        // Reading every page takes about a second on a large file: the check runs beside the
+        // login, and the first write of the run (here, when the file still needs its journal or
+        // indexes) waits for it.
+        auto watch = std::make_shared<FileWatch>(db, messages, endProgram);
+        db.setWriteGuard([watch] { watch->guard(); });
+        prepareDatabase(db);
+        return std::nullopt;
+    } catch (const DamagedFileError&) {
+        db.close();
+        db.setWriteGuard({});
+        // The run's own words tell how to go back by hand; at the start a copy is offered instead.
+        return DbError(QStringLiteral("La base de datos «%1» está dañada.")
+                           .arg(QDir::toNativeSeparators(path)),
+                       DbError::Cause::Contents);
+    } catch (const DbError& e) {
+        db.close();
+        db.setWriteGuard({});
+        return e;
+    }
 }
 
 } // namespace
@@ -143,39 +287,46 @@ bool openShopDatabase(Database& db, const QString& folder, Messages& messages,
                       std::function<void()> endProgram)
 {
     const QString path = QDir(folder).filePath(kDatabaseFileName);
+    // Copies put back during this start that proved unusable are not offered again.
+    QStringList tried;
     try {
-        if (!QFileInfo::exists(path)) {
-            const bool create = messages.ask(
-                QStringLiteral("No se encontró la base de datos «%1».\n\n¿Desea crear una base de "
-                               "datos nueva, con el usuario administrador «admin» y la contraseña «admin»?")
-                    .arg(path),
-                kAppTitle);
-            if (!create)
-                return false;
-            createDatabase(path, kDatabaseKey);
-        }
-        db.open(path, kDatabaseKey);
-        checkSchema(db);
-        // Reading every page takes about a second on a large file: the check runs beside the
-        // login, and the first write of the run (here, when the file still needs its journal or
-        // indexes) waits for it.
-        auto watch = std::make_shared<FileWatch>(db, messages, std::move(endProgram));
-        db.setWriteGuard([watch] { watch->guard(); });
-        prepareDatabase(db);
-        return true;
-    } catch (const DamagedFileError& e) {
-        db.close();
-        db.setWriteGuard({});
-        messages.inform(e.message(), kAppTitle, Messages::Icon::Critical);
-        return false;
+        if (!QFileInfo::exists(path) && !replaceMissingFile(path, tried, messages))
+            return false;
     } catch (const DbError& e) {
-        db.close();
-        db.setWriteGuard({});
-        QString text = e.message();
-        // A damaged first page or list of tables is met on opening, before any check.
-        if (text.contains(QStringLiteral("dañad")))
-            text += QStringLiteral("\n\n") + backupAdvice(path);
-        messages.inform(text + QStringLiteral("\n\nEl programa se cerrará."), kAppTitle,
+        messages.inform(e.message() + QStringLiteral("\n\nEl programa se cerrará."), kAppTitle,
+                        Messages::Icon::Critical);
+        return false;
+    }
+    for (;;) {
+        const std::optional<DbError> refusal = openOnce(db, path, messages, endProgram);
+        if (!refusal)
+            return true;
+        const bool contents = refusal->cause() == DbError::Cause::Contents;
+        QString problem = refusal->message();
+        // When the file itself is at fault, a copy can take its place.
+        if (contents) {
+            switch (offerCopies(path, problem, false, tried, messages)) {
+            case Offer::PutBack:
+                continue;
+            case Offer::Declined:
+            case Offer::Stop:
+                return false;
+            case Offer::NoneUsable:
+                if (!tried.isEmpty()) {
+                    messages.inform(problem + QStringLiteral("\n\nNinguna copia de respaldo de «%1» "
+                                                             "se puede usar. No borre nada y pida "
+                                                             "ayuda técnica.\n\nEl programa se "
+                                                             "cerrará.")
+                                                  .arg(backupFolder(path)),
+                                    kAppTitle, Messages::Icon::Critical);
+                    return false;
+                }
+                break;
+            }
+        }
+        if (contents)
+            problem += QStringLiteral("\n\n") + backupAdvice(path);
+        messages.inform(problem + QStringLiteral("\n\nEl programa se cerrará."), kAppTitle,
                         Messages::Icon::Critical);
         return false;
     }

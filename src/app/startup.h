@@ -22,8 +22,13 @@ void endProgramWhenIdle();
 // the program ends, and how to go back to the newest copy in the folder of copies.
 QString damagedFileMessage(const QString& path);
 
-// Opens bd1 in folder. A missing file is created after the cashier agrees; a file that cannot be
-// used is reported with one message naming it and the cause, and nothing is written to it.
+// Opens bd1 in folder. A file that cannot be used is reported with one message naming it and the
+// cause, and nothing is written to it. When bd1 is missing, or refused for what it holds (empty,
+// not encrypted, another key, damaged, not the program's tables), and there are copies in the
+// folder of copies, the newest is offered first: accepted, it is checked and copied into bd1's
+// place, the old file and its journal files set aside under a free name, and the start goes on
+// with it; a copy that proves unusable leads to the next older. A missing file is otherwise
+// created after the cashier agrees, the copies of the old one then kept in a folder of their own.
 // True when the database is open and ready; false when the program must end.
 // The whole file is checked for damage on a thread of its own while the cashier logs in, and
 // every write of the run waits for that check: a damaged file is reported once, with the newest

@@ -2,6 +2,7 @@
 #include "data/backup.h"
 
 #include "data/database.h"
+#include "data/schema.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <vector>
 
 #include <fcntl.h>
@@ -22,8 +24,10 @@ namespace tarvino {
 
 namespace {
 
-const QRegularExpression
-    kCopyName(QStringLiteral("^bd1-\\d{4}-\\d{2}-\\d{2}_\\d{2}-\\d{2}-\\d{2}$"));
+// "bd1-000123-2026-03-09_09-05-07", or "bd1-2026-03-09_09-05-07" as copies were named before
+// they had a number.
+const QRegularExpression kCopyName(
+    QStringLiteral("^bd1-(?:(\\d{6,18})-)?\\d{4}-\\d{2}-\\d{2}_\\d{2}-\\d{2}-\\d{2}$"));
 const QString kPartialSuffix = QStringLiteral(".parcial");
 
 QByteArray native(const QString& path)
@@ -156,6 +160,103 @@ void syncFolder(const QString& folder)
     }
 }
 
+// The files the engine keeps beside a database file while it is in use.
+const QStringList kJournalEndings{QStringLiteral("-wal"), QStringLiteral("-shm"),
+                                  QStringLiteral("-journal")};
+
+// Whether anything, a link that leads nowhere included, has the name.
+bool taken(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(native(path).constData(), &st) == 0;
+}
+
+// The first "<prefix>-N" in folder that is free with each of endings.
+QString firstFreeName(const QString& folder, const QString& prefix, const QStringList& endings)
+{
+    for (int n = 1;; ++n) {
+        const QString name = QStringLiteral("%1-%2").arg(prefix).arg(n);
+        if (std::none_of(endings.begin(), endings.end(), [&](const QString& ending) {
+                return taken(QDir(folder).filePath(name + ending));
+            }))
+            return name;
+    }
+}
+
+// Renames from to to, never over something already there; 0 or the error number.
+int renameNoReplace(const QString& from, const QString& to)
+{
+    if (::renameat2(AT_FDCWD, native(from).constData(), AT_FDCWD, native(to).constData(),
+                    RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system that cannot refuse by itself: looked at first, which is as good while this
+    // copy of the program holds the folder.
+    if (taken(to))
+        return EEXIST;
+    return ::rename(native(from).constData(), native(to).constData()) == 0 ? 0 : errno;
+}
+
+// Removes the file at path and the journal files beside it.
+void removeWithJournal(const QString& path)
+{
+    QFile::remove(path);
+    for (const QString& ending : kJournalEndings)
+        QFile::remove(path + ending);
+}
+
+// Copies the bytes of from into the new file to, on the disk before it returns. A copy that
+// cannot be read throws with Cause::Contents, a file that cannot be written with Cause::Other.
+void copyFile(const QString& from, const QString& to)
+{
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        throw DbError(QStringLiteral("No se pudo leer la copia de respaldo «%1»: %2.")
+                          .arg(from, source.errorString()),
+                      DbError::Cause::Contents);
+    const int fd = ::open(native(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw DbError(QStringLiteral("No se pudo escribir «%1»: %2.").arg(to, systemErrorText(errno)));
+    int error = 0;
+    while (!error) {
+        const QByteArray chunk = source.read(1 << 20);
+        if (chunk.isEmpty()) {
+            if (source.error() != QFileDevice::NoError) {
+                ::close(fd);
+                throw DbError(QStringLiteral("No se pudo leer la copia de respaldo «%1»: %2.")
+                                  .arg(from, source.errorString()),
+                              DbError::Cause::Contents);
+            }
+            break;
+        }
+        for (qsizetype written = 0; written < chunk.size();) {
+            const ssize_t n =
+                ::write(fd, chunk.constData() + written, size_t(chunk.size() - written));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                error = errno;
+                break;
+            }
+            written += n;
+        }
+    }
+    if (!error && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    if (error)
+        throw DbError(QStringLiteral("No se pudo escribir «%1»: %2.").arg(to, systemErrorText(error)));
+}
+
+// Names given back in reverse order: the files set aside take their old names again.
+void renameBack(const std::vector<std::pair<QString, QString>>& moved)
+{
+    for (auto it = moved.rbegin(); it != moved.rend(); ++it)
+        renameNoReplace(it->second, it->first);
+}
+
 } // namespace
 
 QString backupFolder(const QString& databasePath)
@@ -163,20 +264,34 @@ QString backupFolder(const QString& databasePath)
     return QFileInfo(databasePath).absoluteDir().filePath(kBackupFolderName);
 }
 
-QString backupName(const QDateTime& opened)
+QString backupName(qint64 sequence, const QDateTime& opened)
 {
-    return QStringLiteral("bd1-") + opened.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+    return QStringLiteral("bd1-%1-").arg(sequence, 6, 10, QLatin1Char('0')) +
+           opened.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
 }
 
 QStringList backupsNewestFirst(const QString& databasePath)
 {
-    QStringList names = QDir(backupFolder(databasePath)).entryList(QDir::Files);
-    names.erase(
-        std::remove_if(names.begin(), names.end(),
-                       [](const QString& name) { return !kCopyName.match(name).hasMatch(); }),
-        names.end());
-    // The opening time in the name sorts as text.
-    std::sort(names.begin(), names.end(), std::greater<>());
+    struct Copy {
+        qint64 sequence; // 0 for a copy named before copies had a number
+        QString name;
+    };
+    std::vector<Copy> copies;
+    for (const QString& name : QDir(backupFolder(databasePath)).entryList(QDir::Files)) {
+        const QRegularExpressionMatch match = kCopyName.match(name);
+        if (match.hasMatch())
+            copies.push_back({match.captured(1).toLongLong(), name});
+    }
+    // The clock may have been wrong when a copy was named, and the time a file was written
+    // changes when it is copied elsewhere and back; the number alone follows the order in which
+    // the copies were made. Unnumbered copies have nothing better than the time in their names,
+    // which sorts as text.
+    std::sort(copies.begin(), copies.end(), [](const Copy& a, const Copy& b) {
+        return a.sequence != b.sequence ? a.sequence > b.sequence : a.name > b.name;
+    });
+    QStringList names;
+    for (const Copy& copy : copies)
+        names << copy.name;
     return names;
 }
 
@@ -189,7 +304,10 @@ QString newestBackup(const QString& databasePath)
 BackupResult backUpDatabase(Database& db, const QDateTime& opened, int keep)
 {
     const QString folder = backupFolder(db.path());
-    const QString name = backupName(opened);
+    const QStringList before = backupsNewestFirst(db.path());
+    const qint64 sequence =
+        before.isEmpty() ? 1 : kCopyName.match(before.first()).captured(1).toLongLong() + 1;
+    const QString name = backupName(sequence, opened);
     const QString target = QDir(folder).filePath(name);
     if (db.inTransaction())
         fail(target, QStringLiteral("hay cambios a medio guardar"));
@@ -227,14 +345,13 @@ BackupResult backUpDatabase(Database& db, const QDateTime& opened, int keep)
     }
     syncFolder(folder);
 
-    // The copy just made stays even when the clock has gone back and its name sorts lower.
+    // The copy just made has the highest number and comes first.
     BackupResult result{target, {}};
-    QStringList others = backupsNewestFirst(db.path());
-    others.removeAll(name);
+    const QStringList copies = backupsNewestFirst(db.path());
     QStringList kept;
-    for (qsizetype i = std::max(0, keep - 1); i < others.size(); ++i) {
-        if (!QFile::remove(QDir(folder).filePath(others[i])))
-            kept << others[i];
+    for (qsizetype i = std::max(1, keep); i < copies.size(); ++i) {
+        if (!QFile::remove(QDir(folder).filePath(copies[i])))
+            kept << copies[i];
     }
     if (!kept.isEmpty())
         result.warning =
@@ -243,6 +360,113 @@ BackupResult backUpDatabase(Database& db, const QDateTime& opened, int keep)
                 "ocupan espacio en el disco y pueden borrarse a mano.")
                 .arg(kept.join(QStringLiteral(", ")), folder);
     return result;
+}
+
+QString asideName(const QString& databasePath)
+{
+    return firstFreeName(QFileInfo(databasePath).absolutePath(),
+                         QFileInfo(databasePath).fileName() + QStringLiteral("-apartado"),
+                         QStringList{QString()} + kJournalEndings);
+}
+
+QString setAside(const QString& databasePath)
+{
+    const QString folder = QFileInfo(databasePath).absolutePath();
+    const QString aside = asideName(databasePath);
+    std::vector<std::pair<QString, QString>> moved;
+    for (const QString& ending : QStringList{QString()} + kJournalEndings) {
+        const QString from = databasePath + ending;
+        if (!taken(from))
+            continue;
+        const QString to = QDir(folder).filePath(aside + ending);
+        if (const int error = renameNoReplace(from, to); error != 0) {
+            renameBack(moved);
+            throw DbError(QStringLiteral("No se pudo guardar aparte «%1» como «%2»: %3.")
+                              .arg(from, to, systemErrorText(error)));
+        }
+        moved.emplace_back(from, to);
+    }
+    if (moved.empty())
+        return {};
+    syncFolder(folder);
+    return aside;
+}
+
+QString putBackCopy(const QString& databasePath, const QString& copyPath)
+{
+    const QString folder = QFileInfo(databasePath).absolutePath();
+    // Hidden, and the program's own: a leftover of a put-back cut short is removed.
+    const QString checked = QDir(folder).filePath(QStringLiteral(".bd1-restaurando"));
+    removeWithJournal(checked);
+    try {
+        copyFile(copyPath, checked);
+        Database check;
+        try {
+            check.open(checked);
+            checkSchema(check);
+            const StructureVerdict verdict = checkStructure(check.handle());
+            if (verdict.outcome == StructureVerdict::Outcome::Damaged)
+                throw DbError(QStringLiteral("La copia de respaldo «%1» está dañada.").arg(copyPath),
+                              DbError::Cause::Contents);
+        } catch (const DbError& e) {
+            // The checked file is the copy under another name: the words name the copy.
+            QString message = e.message();
+            throw DbError(message.replace(checked, copyPath), e.cause());
+        }
+        check.close();
+    } catch (const DbError&) {
+        removeWithJournal(checked);
+        throw;
+    }
+    // Reading the copy may leave empty journal files beside it; they are not to travel with it.
+    for (const QString& ending : kJournalEndings)
+        QFile::remove(checked + ending);
+
+    QString aside;
+    try {
+        aside = setAside(databasePath);
+    } catch (const DbError&) {
+        QFile::remove(checked);
+        throw;
+    }
+    if (const int error = renameNoReplace(checked, databasePath); error != 0) {
+        QFile::remove(checked);
+        if (!aside.isEmpty()) {
+            std::vector<std::pair<QString, QString>> moved;
+            for (const QString& ending : QStringList{QString()} + kJournalEndings) {
+                const QString to = QDir(folder).filePath(aside + ending);
+                if (taken(to))
+                    moved.emplace_back(databasePath + ending, to);
+            }
+            renameBack(moved);
+        }
+        throw DbError(QStringLiteral("No se pudo poner la copia de respaldo «%1» como «%2»: %3.")
+                          .arg(copyPath, databasePath, systemErrorText(error)));
+    }
+    syncFolder(folder);
+    return aside;
+}
+
+QString copiesAsideFolder(const QString& databasePath)
+{
+    const QString parent = QFileInfo(databasePath).absolutePath();
+    return QDir(parent).filePath(
+        firstFreeName(parent, kBackupFolderName + QStringLiteral("-anteriores"), {QString()}));
+}
+
+QString setCopiesAside(const QString& databasePath)
+{
+    if (backupsNewestFirst(databasePath).isEmpty())
+        return {};
+    const QString from = backupFolder(databasePath);
+    const QString parent = QFileInfo(databasePath).absolutePath();
+    const QString to = copiesAsideFolder(databasePath);
+    if (const int error = renameNoReplace(from, to); error != 0)
+        throw DbError(QStringLiteral("No se pudieron guardar aparte las copias de respaldo de «%1» "
+                                     "en «%2»: %3.")
+                          .arg(from, to, systemErrorText(error)));
+    syncFolder(parent);
+    return to;
 }
 
 } // namespace tarvino

@@ -23,8 +23,9 @@ QString fileMessage(const QString& path, const QString& cause)
 }
 
 // The causes of a file that cannot be used, found before the engine sees it: the engine itself
-// only says "unable to open" or "not a database" for most of them.
-QString unusableFileCause(const QString& path)
+// only says "unable to open" or "not a database" for most of them. contents tells an empty or
+// unencrypted file from a problem of the disk or its permissions.
+QString unusableFileCause(const QString& path, DbError::Cause& contents)
 {
     const QByteArray native = QFile::encodeName(path);
     struct stat st {};
@@ -54,12 +55,16 @@ QString unusableFileCause(const QString& path)
     ::close(fd);
     if (got < 0)
         return systemErrorText(readError);
-    if (st.st_size == 0)
+    if (st.st_size == 0) {
+        contents = DbError::Cause::Contents;
         return QStringLiteral("el archivo está vacío (0 bytes), no es una base de datos");
+    }
     // An encrypted file starts with random bytes; this header means nobody ever gave it the key.
-    if (got == sizeof head && std::memcmp(head, "SQLite format 3", sizeof head) == 0)
+    if (got == sizeof head && std::memcmp(head, "SQLite format 3", sizeof head) == 0) {
+        contents = DbError::Cause::Contents;
         return QStringLiteral("el archivo es una base de datos sin contraseña, y la del programa "
                               "debe estar protegida con su contraseña");
+    }
 
     if (::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) != 0) {
         const int error = errno;
@@ -82,6 +87,14 @@ QString unusableFileCause(const QString& path)
         return systemErrorText(error);
     }
     return {};
+}
+
+// Another key, a file that is not a database, a damaged one: what the file holds is at fault.
+DbError::Cause causeOfCode(int code)
+{
+    const int primary = code & 0xff;
+    return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT ? DbError::Cause::Contents
+                                                                 : DbError::Cause::Other;
 }
 
 } // namespace
@@ -161,8 +174,9 @@ QString Database::causeText(int code, int systemError)
 void Database::open(const QString& path, const QString& key)
 {
     close();
-    if (const QString cause = unusableFileCause(path); !cause.isEmpty())
-        throw DbError(fileMessage(path, cause));
+    DbError::Cause kind = DbError::Cause::Other;
+    if (const QString cause = unusableFileCause(path, kind); !cause.isEmpty())
+        throw DbError(fileMessage(path, cause), kind);
     openKeyed(path, key, SQLITE_OPEN_READWRITE);
 }
 
@@ -194,7 +208,7 @@ void Database::openKeyed(const QString& path, const QString& key, int flags)
     if (rc != SQLITE_OK) {
         const int systemError = sqlite3_system_errno(db);
         sqlite3_close(db);
-        throw DbError(fileMessage(path, causeText(rc, systemError)));
+        throw DbError(fileMessage(path, causeText(rc, systemError)), causeOfCode(rc));
     }
     sqlite3_busy_timeout(db, 2000);
     m_db = db;
@@ -251,7 +265,7 @@ void Database::raise(int code) const
                               primary == SQLITE_PERM;
     if (!detail.isEmpty() && !aboutTheFile)
         message += QStringLiteral(" [%1]").arg(detail);
-    throw DbError(message + QLatin1Char('.'));
+    throw DbError(message + QLatin1Char('.'), causeOfCode(code));
 }
 
 void Database::execute(const QString& sql)

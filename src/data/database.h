@@ -24,14 +24,20 @@ QString systemErrorText(int errorNumber);
 // A database failure; message() is Spanish and fit to show to the cashier.
 class DbError : public std::runtime_error {
 public:
-    explicit DbError(const QString& message)
-        : std::runtime_error(message.toStdString()), m_message(message)
+    // Contents: what the file holds is the cause (empty, not encrypted, another key, damaged, not
+    // the program's tables), so another copy of the file would do; Other: the disk, a permission
+    // or the engine, which no copy mends.
+    enum class Cause { Other, Contents };
+    explicit DbError(const QString& message, Cause cause = Cause::Other)
+        : std::runtime_error(message.toStdString()), m_message(message), m_cause(cause)
     {
     }
     QString message() const { return m_message; }
+    Cause cause() const { return m_cause; }
 
 private:
     QString m_message;
+    Cause m_cause;
 };
 
 class Database final {

@@ -209,7 +209,8 @@ void checkSchema(Database& db)
     }
     if (!problems.isEmpty())
         throw DbError(QStringLiteral("La base de datos «%1» no sirve: %2.")
-                          .arg(db.path(), problems.join(QStringLiteral("; "))));
+                          .arg(db.path(), problems.join(QStringLiteral("; "))),
+                      DbError::Cause::Contents);
 }
 
 StructureVerdict checkStructure(sqlite3* connection)

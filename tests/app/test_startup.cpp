@@ -2,6 +2,7 @@
 // a name and password against Usuarios.
 #include "app/single_copy.h"
 #include "app/startup.h"
+#include "data/backup.h"
 #include "data/database.h"
 #include "data/schema.h"
 #include "support/small_disk.h"
@@ -27,6 +28,7 @@
 
 #include <fcntl.h>
 #include <linux/capability.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -116,6 +118,26 @@ void damagePage(const QString& path, int page)
     QVERIFY(file.open(QIODevice::ReadWrite));
     QVERIFY(file.seek(qint64(page - 1) * 1024 + 300));
     file.write(QByteArray(64, '\x5a'));
+}
+
+// Two copies of a shop's file at path, made as its closings make them: the older knows the user
+// "ana", the newest also "beto". Returns their paths, newest first; path itself is removed.
+QStringList makeCopies(const QString& path)
+{
+    createDatabase(path, kDatabaseKey);
+    Database db;
+    db.open(path);
+    prepareDatabase(db);
+    QStringList made;
+    for (const QString user : {"ana", "beto"}) {
+        db.execute(QStringLiteral("INSERT INTO Usuarios (NombreUsuario, \"Contraseña\") VALUES "
+                                  "('%1', '%2')")
+                       .arg(user, user.left(1) + QStringLiteral("1")));
+        made.prepend(backUpDatabase(db, QDateTime(QDate(2026, 3, 9), QTime(9, 5, 7))).path);
+    }
+    db.close();
+    QFile::remove(path);
+    return made;
 }
 
 // The message of the DbError that f throws, or an empty text when it throws none.
@@ -210,6 +232,194 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("bd1.nuevo"))));
         QCOMPARE(checkLogin(db, QStringLiteral("admin"), QStringLiteral("admin")).outcome,
                  LoginOutcome::Success);
+    }
+
+    // A file refused for what it holds: the newest copy is offered; yes puts it in bd1's place
+    // and the start goes on with it, bd1 and its journal set aside whole; no changes nothing.
+    void refusedFileOffersTheNewestCopy_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<bool>("journal"); // a journal beside bd1 (refused before the engine reads it)
+        QTest::newRow("empty, put back") << "empty" << "el archivo está vacío" << true << true;
+        QTest::newRow("empty, declined") << "empty" << "el archivo está vacío" << false << true;
+        QTest::newRow("unencrypted, put back")
+            << "plain" << "base de datos sin contraseña" << true << true;
+        QTest::newRow("another key, put back")
+            << "key" << "la contraseña no corresponde" << true << false;
+        QTest::newRow("damaged, found while preparing it")
+            << "damaged" << "está dañada" << true << false;
+        QTest::newRow("missing table, declined")
+            << "table" << "falta la tabla Usuarios" << false << false;
+    }
+    void refusedFileOffersTheNewestCopy()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, cause);
+        QFETCH(bool, yes);
+        QFETCH(bool, journal);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("bd1"));
+        const QStringList copies = makeCopies(path);
+        if (kind == QLatin1String("key")) {
+            createDatabase(path, QStringLiteral("QmK428"));
+        } else if (kind == QLatin1String("table")) {
+            createDatabase(path, kDatabaseKey);
+            Database db;
+            db.open(path);
+            db.execute(QStringLiteral("DROP TABLE Usuarios"));
+        } else if (kind == QLatin1String("damaged")) {
+            damagePage(path, makeShopFile(path, false)[QStringLiteral("Recaudacion")]);
+        } else if (kind == QLatin1String("plain")) {
+            sqlite3* raw = nullptr;
+            QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(raw, "CREATE TABLE Usuarios (NombreUsuario TEXT)", nullptr, nullptr,
+                                  nullptr),
+                     SQLITE_OK);
+            sqlite3_close(raw);
+        } else {
+            QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+        }
+        const QString journalPath = path + QStringLiteral("-wal");
+        if (journal) {
+            QFile file(journalPath);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("cambios de otro archivo");
+        }
+        const QByteArray before = fileHash(path);
+        const QByteArray journalBefore = fileHash(journalPath);
+        const QStringList folderBefore = folderEntries(dir.path());
+        const QByteArray newestBefore = fileHash(copies.first());
+
+        FakeMessages messages;
+        messages.answer(yes);
+        Database db;
+        const bool started = openShopDatabase(db, dir.path(), messages, [] {});
+        QCOMPARE(started, yes);
+        QCOMPARE(messages.boxes.size(), 1);
+        QCOMPARE(messages.boxes[0].kind, FakeMessages::Box::Ask);
+        const QString question = messages.boxes[0].text;
+        QVERIFY2(question.contains(path) && question.contains(cause) &&
+                     question.contains(copies.first()) && question.contains(QStringLiteral("bd1-apartado-1")),
+                 qPrintable(question));
+        if (!yes) {
+            QVERIFY(!db.isOpen());
+            QCOMPARE(folderEntries(dir.path()), folderBefore);
+            QCOMPARE(fileHash(path), before);
+            QCOMPARE(fileHash(journalPath), journalBefore);
+            return;
+        }
+        QVERIFY(db.isOpen());
+        QCOMPARE(checkLogin(db, QStringLiteral("beto"), QStringLiteral("b1")).outcome,
+                 LoginOutcome::Success);
+        db.close();
+        db.setWriteGuard({});
+        QCOMPARE(fileHash(dir.filePath(QStringLiteral("bd1-apartado-1"))), before);
+        QCOMPARE(fileHash(dir.filePath(QStringLiteral("bd1-apartado-1-wal"))), journalBefore);
+        QVERIFY(!QFileInfo::exists(journalPath) || QFileInfo(journalPath).size() == 0);
+        QCOMPARE(fileHash(copies.first()), newestBefore);
+        QCOMPARE(backupsNewestFirst(path).size(), copies.size());
+    }
+
+    // A copy that proves unusable when put back leads to the next older one; when none can be
+    // used the program says so and stops, with bd1 as it was.
+    void unusableCopyLeadsToTheOlderOne_data()
+    {
+        QTest::addColumn<bool>("olderUsable");
+        QTest::newRow("older copy usable") << true;
+        QTest::newRow("no copy usable") << false;
+    }
+    void unusableCopyLeadsToTheOlderOne()
+    {
+        QFETCH(bool, olderUsable);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("bd1"));
+        const QStringList copies = makeCopies(path);
+        for (const QString& copy : olderUsable ? copies.mid(0, 1) : copies) {
+            QFile file(copy);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            file.write(QByteArray(4096, '\x5a'));
+        }
+        QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+
+        FakeMessages messages;
+        messages.answer(true);
+        messages.answer(true);
+        Database db;
+        const bool started = openShopDatabase(db, dir.path(), messages, [] {});
+        QCOMPARE(started, olderUsable);
+        QCOMPARE(messages.unexpectedQuestions, 0);
+        QCOMPARE(messages.boxes.size(), olderUsable ? 2 : 3);
+        const QString second = messages.boxes[1].text;
+        QVERIFY2(second.contains(copies[0]) && second.contains(copies[1]), qPrintable(second));
+        for (const QString& copy : copies)
+            QVERIFY(QFileInfo::exists(copy));
+        if (!olderUsable) {
+            QCOMPARE(messages.boxes[2].kind, FakeMessages::Box::Inform);
+            QVERIFY2(messages.lastText().contains(QStringLiteral("Ninguna copia de respaldo")),
+                     qPrintable(messages.lastText()));
+            QCOMPARE(QFileInfo(path).size(), 0);
+            QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("bd1-apartado-1"))));
+            return;
+        }
+        QCOMPARE(checkLogin(db, QStringLiteral("ana"), QStringLiteral("a1")).outcome,
+                 LoginOutcome::Success);
+        QCOMPARE(checkLogin(db, QStringLiteral("beto"), QStringLiteral("b1")).outcome,
+                 LoginOutcome::UnknownName);
+        QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("bd1-apartado-1"))).size(), 0);
+    }
+
+    // A missing bd1 with copies: the newest is offered first; declined, a new empty file, whose
+    // closings never remove the copies of the old one.
+    void missingFileWithCopies_data()
+    {
+        QTest::addColumn<QList<bool>>("answers");
+        QTest::newRow("newest put back") << QList<bool>{true};
+        QTest::newRow("new empty file") << QList<bool>{false, true};
+        QTest::newRow("neither") << QList<bool>{false, false};
+    }
+    void missingFileWithCopies()
+    {
+        QFETCH(QList<bool>, answers);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("bd1"));
+        const QStringList copies = makeCopies(path);
+        const QStringList folderBefore = folderEntries(dir.path());
+        QMap<QString, QByteArray> copiesBefore;
+        for (const QString& copy : copies)
+            copiesBefore[QFileInfo(copy).fileName()] = fileHash(copy);
+
+        FakeMessages messages;
+        for (bool answer : answers)
+            messages.answer(answer);
+        Database db;
+        const bool started = openShopDatabase(db, dir.path(), messages, [] {});
+        QCOMPARE(started, answers.last());
+        QCOMPARE(messages.unexpectedQuestions, 0);
+        QCOMPARE(messages.boxes.size(), answers.size());
+        QVERIFY2(messages.boxes[0].text.contains(copies.first()), qPrintable(messages.boxes[0].text));
+        if (!started) {
+            QCOMPARE(folderEntries(dir.path()), folderBefore);
+            QCOMPARE(backupsNewestFirst(path).size(), copies.size());
+            return;
+        }
+        if (answers.size() == 1) {
+            QCOMPARE(checkLogin(db, QStringLiteral("beto"), QStringLiteral("b1")).outcome,
+                     LoginOutcome::Success);
+            QCOMPARE(backupsNewestFirst(path).size(), copies.size());
+            return;
+        }
+        QCOMPARE(checkLogin(db, QStringLiteral("beto"), QStringLiteral("b1")).outcome,
+                 LoginOutcome::UnknownName);
+        const QString aside = dir.filePath(QStringLiteral("respaldos-anteriores-1"));
+        QVERIFY2(messages.lastText().contains(aside), qPrintable(messages.lastText()));
+        // The new shop's closings, with fewer copies kept than the old folder holds.
+        for (int day = 0; day < 3; ++day)
+            backUpDatabase(db, QDateTime(QDate(2026, 4, 1 + day), QTime(9, 0)), 1);
+        QCOMPARE(backupsNewestFirst(path).size(), 1);
+        for (auto it = copiesBefore.cbegin(); it != copiesBefore.cend(); ++it)
+            QCOMPARE(fileHash(QDir(aside).filePath(it.key())), it.value());
     }
 
     void unusableFileIsReportedOnce_data()
@@ -382,7 +592,11 @@ private slots:
         }
         // One message: the refused write when it came first, else the end of the check.
         QCOMPARE(messages.boxes.size(), started && writeFirst ? 0 : 1);
-        if (!messages.boxes.isEmpty())
+        // Refused at the start with copies there, the one box is the offer of the newest copy,
+        // answered no.
+        if (!started && copies)
+            QCOMPARE(messages.boxes[0].kind, FakeMessages::Box::Ask);
+        else if (!messages.boxes.isEmpty())
             QCOMPARE(messages.boxes[0].icon, Messages::Icon::Critical);
         QVERIFY2(refusal.contains(path) && refusal.contains(QStringLiteral("dañad")),
                  qPrintable(refusal));
@@ -595,6 +809,63 @@ private slots:
                      .arg(dir.filePath(QStringLiteral("bd1.lock"))));
         QVERIFY(inside.open(QIODevice::ReadOnly));
         QCOMPARE(inside.readAll(), QByteArray("no borrar"));
+    }
+
+    // A link at the lock's place is refused and the file behind it keeps every byte: the note of
+    // the lock would otherwise overwrite the beginning of whatever it leads to, bd1 included.
+    void lockThatIsALinkIsRefused_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("symbolic link to bd1") << "symbolic bd1" << "es un enlace";
+        QTest::newRow("symbolic link to another file") << "symbolic" << "es un enlace";
+        QTest::newRow("symbolic link to nothing") << "dangling" << "es un enlace";
+        QTest::newRow("second name of bd1") << "hard" << "tiene también otro nombre";
+        QTest::newRow("pipe") << "pipe" << "no es un archivo común";
+    }
+    void lockThatIsALinkIsRefused()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, cause);
+        QTemporaryDir dir;
+        QTemporaryDir elsewhere;
+        const QString lockPath = dir.filePath(QStringLiteral("bd1.lock"));
+        const QString bd1 = dir.filePath(QStringLiteral("bd1"));
+        createDatabase(bd1, kDatabaseKey);
+        const QString other = elsewhere.filePath(QStringLiteral("notas.txt"));
+        QFile otherFile(other);
+        QVERIFY(otherFile.open(QIODevice::WriteOnly));
+        otherFile.write("no tocar: datos de otra cosa\n");
+        otherFile.close();
+        const QString target = kind == QLatin1String("symbolic") ? other : bd1;
+        if (kind == QLatin1String("dangling"))
+            QCOMPARE(::symlink(QFile::encodeName(elsewhere.filePath(QStringLiteral("nada"))).constData(),
+                               QFile::encodeName(lockPath).constData()),
+                     0);
+        else if (kind == QLatin1String("hard"))
+            QCOMPARE(::link(QFile::encodeName(bd1).constData(), QFile::encodeName(lockPath).constData()), 0);
+        else if (kind == QLatin1String("pipe"))
+            QCOMPARE(::mkfifo(QFile::encodeName(lockPath).constData(), 0644), 0);
+        else
+            QCOMPARE(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(lockPath).constData()),
+                     0);
+        const QByteArray bd1Before = fileHash(bd1);
+        const QByteArray otherBefore = fileHash(other);
+
+        FakeMessages messages;
+        {
+            SingleCopy copy(dir.path());
+            QVERIFY(!singleCopyCheck(copy, messages));
+        }
+        QCOMPARE(messages.boxes.size(), 1);
+        QCOMPARE(messages.boxes[0].icon, Messages::Icon::Critical);
+        QVERIFY2(messages.lastText().contains(lockPath) && messages.lastText().contains(cause),
+                 qPrintable(messages.lastText()));
+        QCOMPARE(fileHash(bd1), bd1Before);
+        QCOMPARE(fileHash(other), otherBefore);
+        QVERIFY(!QFileInfo::exists(elsewhere.filePath(QStringLiteral("nada"))));
+        // What was at the name is left for a person to look at.
+        QVERIFY(QFileInfo(lockPath).isSymLink() || QFileInfo::exists(lockPath));
     }
 
     void lockThatCannotBeMadeNamesItsCause_data()

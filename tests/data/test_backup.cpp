@@ -1,4 +1,4 @@
-// Copies of bd1 in "respaldos": whole and encrypted, the newest fourteen kept, a failure that
+// Copies of bd1 in "respaldos": whole and encrypted, the fourteen made last kept, a failure that
 // leaves the folder as it was, and the copy made when the day closes at exit.
 #include "data/backup.h"
 #include "data/database.h"
@@ -9,8 +9,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <sqlite3.h>
@@ -74,7 +76,7 @@ private slots:
         const BackupResult made = backUpDatabase(shop.db, kOpened);
         sqlite3_close(reader);
         QCOMPARE(made.path,
-                 QDir(shop.folder()).filePath(QStringLiteral("respaldos/bd1-2026-03-09_09-05-07")));
+                 QDir(shop.folder()).filePath(QStringLiteral("respaldos/bd1-000001-2026-03-09_09-05-07")));
         QCOMPARE(made.warning, QString());
         QCOMPARE(valueIn(made.path, "select group_concat(NombreProducto) from Productos"),
                  QStringLiteral("Leche,Pan"));
@@ -96,29 +98,144 @@ private slots:
         QCOMPARE(shell.readAllStandardOutput().trimmed(), QByteArray("Leche,Pan"));
     }
 
-    // Fourteen copies stay, the newest by the opening in their names; the one just made stays even
-    // when a clock set back gives it the oldest name; other files are not the program's to touch.
-    void keepsTheNewestFourteen()
+    // The copies kept and the one named newest follow the order in which they were made, whatever
+    // the clock gave as the opening of each day; copies named by older versions, by the opening
+    // alone, count as older than any numbered one. Other files are not the program's to touch.
+    void keepsTheNewestMade_data()
     {
+        QTest::addColumn<QList<int>>("days"); // the opening of each closed day, in closing order
+        QTest::addColumn<int>("keep");
+        QTest::addColumn<QStringList>("oldNames");
+        QTest::addColumn<QStringList>("oldKept"); // of oldNames, newest first
+        QTest::newRow("sixteen closings, out of order")
+            << QList<int>{5, 1, 16, 2, 9, 3, 12, 4, 6, 7, 8, 10, 11, 13, 14, 15} << kBackupsKept
+            << QStringList() << QStringList();
+        QTest::newRow("clock set back") << QList<int>{10, 11, 12, 1, 2} << 3 << QStringList()
+                                        << QStringList();
+        QTest::newRow("clock ahead, then put right")
+            << QList<int>{400, 1, 2, 3} << 3 << QStringList() << QStringList();
+        QTest::newRow("copies named by an older version")
+            << QList<int>{1, 2} << 4
+            << QStringList{"bd1-2026-03-08_09-00-00", "bd1-2026-12-31_23-59-59",
+                           "bd1-2026-02-28_21-30-05"}
+            << QStringList{"bd1-2026-12-31_23-59-59", "bd1-2026-03-08_09-00-00"};
+    }
+    void keepsTheNewestMade()
+    {
+        QFETCH(QList<int>, days);
+        QFETCH(int, keep);
+        QFETCH(QStringList, oldNames);
+        QFETCH(QStringList, oldKept);
         TempShop shop;
-        QVERIFY(QDir().mkpath(backupFolder(shop.dbPath())));
-        for (const char* name : {"notas.txt", "bd1-copia"})
-            QVERIFY(QFile(QDir(backupFolder(shop.dbPath())).filePath(QLatin1String(name)))
-                        .open(QIODevice::WriteOnly));
-        // Sixteen days, closed out of order.
-        for (int day : {5, 1, 16, 2, 9, 3, 12, 4, 6, 7, 8, 10, 11, 13, 14, 15})
-            backUpDatabase(shop.db, kOpened.addDays(day));
-        QStringList expected;
-        for (int day = 16; day >= 3; --day)
-            expected << backupName(kOpened.addDays(day));
-        QCOMPARE(backupsNewestFirst(shop.dbPath()), expected);
-        QCOMPARE(newestName(shop.dbPath()), QStringLiteral("bd1-2026-03-25_09-05-07"));
+        const QDir folder(backupFolder(shop.dbPath()));
+        QVERIFY(QDir().mkpath(folder.path()));
+        for (const QString& name : oldNames + QStringList{"notas.txt", "bd1-copia"})
+            QVERIFY(QFile(folder.filePath(name)).open(QIODevice::WriteOnly));
 
-        backUpDatabase(shop.db, kOpened.addYears(-1));
-        expected.removeLast();
-        expected << backupName(kOpened.addYears(-1));
+        QStringList made;
+        for (int day : days)
+            made.prepend(QFileInfo(backUpDatabase(shop.db, kOpened.addDays(day), keep).path).fileName());
+        const QStringList expected = (made + oldKept).mid(0, keep);
         QCOMPARE(backupsNewestFirst(shop.dbPath()), expected);
-        QCOMPARE(QDir(backupFolder(shop.dbPath())).entryList(QDir::Files).size(), 16);
+        QCOMPARE(newestName(shop.dbPath()), made.first());
+        QVERIFY(folder.exists(QStringLiteral("notas.txt")) && folder.exists(QStringLiteral("bd1-copia")));
+        QCOMPARE(folder.entryList(QDir::Files).size(), expected.size() + 2);
+    }
+
+    // A copy put back takes bd1's name only once it has been checked whole; what was there, its
+    // journal files included, keeps its bytes under a free name; the copy stays in its folder.
+    // A copy that cannot be used changes nothing.
+    void putBackChecksFirst_data()
+    {
+        QTest::addColumn<QStringList>("present"); // files at the place of bd1 before
+        QTest::addColumn<QString>("copy");        // "good", "garbage" or "damaged"
+        QTest::addColumn<QString>("aside");       // the name bd1 is set aside under, if any
+        QTest::newRow("bd1 and its journal")
+            << QStringList{"bd1", "bd1-wal", "bd1-shm"} << "good" << "bd1-apartado-1";
+        QTest::newRow("a name already taken")
+            << QStringList{"bd1", "bd1-apartado-1", "bd1-apartado-2-shm"} << "good"
+            << "bd1-apartado-3";
+        QTest::newRow("bd1 missing, its old journal left")
+            << QStringList{"bd1-wal"} << "good" << "bd1-apartado-1";
+        QTest::newRow("nothing there") << QStringList() << "good" << "";
+        QTest::newRow("copy that is not a database") << QStringList{"bd1", "bd1-wal"} << "garbage"
+                                                     << "";
+        QTest::newRow("copy damaged inside") << QStringList{"bd1"} << "damaged" << "";
+    }
+    void putBackChecksFirst()
+    {
+        QFETCH(QStringList, present);
+        QFETCH(QString, copy);
+        QFETCH(QString, aside);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("bd1"));
+        QString made;
+        {
+            createDatabase(path, kDatabaseKey);
+            Database source;
+            source.open(path);
+            prepareDatabase(source);
+            Transaction tx(source);
+            for (int i = 0; i < 400; ++i)
+                source.execute(QStringLiteral("INSERT INTO Productos (CodigoProducto, NombreProducto) "
+                                              "VALUES ('%1', 'Producto de nombre largo %1')")
+                                   .arg(i));
+            tx.commit();
+            made = backUpDatabase(source, kOpened).path;
+        }
+        QVERIFY(QFile::remove(path));
+        if (copy != QLatin1String("good")) {
+            QFile file(made);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.seek(copy == QLatin1String("garbage") ? 0 : file.size() / 2 + 300));
+            file.write(QByteArray(copy == QLatin1String("garbage") ? 4096 : 64, '\x5a'));
+        }
+        QMap<QString, QByteArray> before;
+        for (const QString& name : present) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(name.toUtf8() + " de antes");
+            file.close();
+            before[name] = fileHash(file.fileName());
+        }
+        const QByteArray copyBefore = fileHash(made);
+        const QStringList folderBefore = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+
+        DbError::Cause cause = DbError::Cause::Other;
+        QString result;
+        QString failure;
+        try {
+            result = putBackCopy(path, made);
+        } catch (const DbError& e) {
+            failure = e.message();
+            cause = e.cause();
+        }
+        QCOMPARE(fileHash(made), copyBefore);
+        if (copy != QLatin1String("good")) {
+            QVERIFY2(failure.contains(made), qPrintable(failure));
+            QCOMPARE(cause, DbError::Cause::Contents);
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), folderBefore);
+            for (const QString& name : present)
+                QCOMPARE(fileHash(dir.filePath(name)), before[name]);
+            return;
+        }
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QCOMPARE(result, aside);
+        QCOMPARE(fileHash(path), copyBefore);
+        for (const QString& name : present) {
+            const QString now = name.startsWith(QLatin1String("bd1-apartado"))
+                                    ? name
+                                    : aside + name.mid(3); // bd1-wal -> <aside>-wal
+            QCOMPARE(fileHash(dir.filePath(now)), before[name]);
+        }
+        QStringList expected = present;
+        for (QString& name : expected)
+            if (!name.startsWith(QLatin1String("bd1-apartado")))
+                name = aside + name.mid(3);
+        expected << QStringLiteral("bd1");
+        expected.sort();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), expected);
+        QCOMPARE(valueIn(path, "select count(*) from Productos"), QStringLiteral("400"));
     }
 
     void failureLeavesTheFolderAsItWas_data()
@@ -157,15 +274,15 @@ private slots:
         } catch (const DbError& e) {
             message = e.message();
         }
-        QVERIFY2(message.contains(backupFolder(shop.db.path()) +
-                                  QStringLiteral("/bd1-2026-03-09_09-05-07")) &&
+        QVERIFY2(message.contains(backupFolder(shop.db.path()) + QStringLiteral("/bd1-")) &&
+                     message.contains(QStringLiteral("-2026-03-09_09-05-07")) &&
                      message.contains(cause),
                  qPrintable(message));
         QCOMPARE(QDir(backupFolder(shop.db.path())).entryList(QDir::Files | QDir::Hidden), before);
         if (kind == QLatin1String("full")) {
             QVERIFY(disk.release());
             backUpDatabase(shop.db, kOpened);
-            QCOMPARE(newestName(shop.db.path()), QStringLiteral("bd1-2026-03-09_09-05-07"));
+            QCOMPARE(newestName(shop.db.path()), QStringLiteral("bd1-000002-2026-03-09_09-05-07"));
             shop.db.close();
         }
     }
@@ -201,7 +318,7 @@ private slots:
             return;
         }
         QCOMPARE(d.shop.messages.boxes.size(), 1); // the exit question only
-        QCOMPARE(newestName(d.shop.dbPath()), QStringLiteral("bd1-2026-03-09_09-05-07"));
+        QCOMPARE(newestName(d.shop.dbPath()), QStringLiteral("bd1-000001-2026-03-09_09-05-07"));
         QCOMPARE(valueIn(newestBackup(d.shop.dbPath()), "select count(*) from Recaudacion"),
                  QStringLiteral("1"));
     }
