@@ -1,6 +1,11 @@
 // Numbers held as text: the plain form, the locale-aware and leading-number readings, format pictures.
 #include "common/numbers.h"
 
+#include <QByteArray>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 
 namespace tarvino {
@@ -9,10 +14,64 @@ QString plainNumber(double value, const QLocale& locale)
 {
     if (value == 0.0)
         return QStringLiteral("0"); // also turns -0 into "0"
-    QLocale plain = locale;
-    plain.setNumberOptions(QLocale::OmitGroupSeparator);
-    QString text = plain.toString(value, 'g', 15);
-    return text.replace(QLatin1Char('e'), QLatin1Char('E'));
+    if (!std::isfinite(value))
+        return locale.toString(value);
+
+    // The 15 significant digits and the power of ten of the first one: "d.dddddddddddddde±x".
+    char scientific[32];
+    const auto written =
+        std::to_chars(scientific, scientific + sizeof scientific, std::fabs(value), std::chars_format::scientific, 14);
+    const char* e = std::find(scientific, written.ptr, 'e');
+    QByteArray digits;
+    digits.reserve(15);
+    for (const char* c = scientific; c != e; ++c) {
+        if (*c != '.')
+            digits += *c;
+    }
+    while (digits.size() > 1 && digits.endsWith('0'))
+        digits.chop(1);
+    int exponent = 0;
+    std::from_chars(e + 1 + (e[1] == '+'), written.ptr, exponent);
+
+    // Laid out in full: digits before the decimal separator, then after it.
+    const qsizetype whole = exponent + 1; // digits before the separator
+    QByteArray plain;
+    if (whole <= 0)
+        plain = "0." + QByteArray(-whole, '0') + digits;
+    else if (whole >= digits.size())
+        plain = digits + QByteArray(whole - digits.size(), '0');
+    else
+        plain = digits.left(whole) + '.' + digits.mid(whole);
+
+    QString text;
+    text.reserve(plain.size() + 1);
+    if (value < 0)
+        text += locale.negativeSign();
+    const QString zero = locale.zeroDigit();
+    const bool asciiDigits = zero == QLatin1String("0");
+    const char32_t zeroPoint = zero.isEmpty() ? U'0' : zero.toUcs4().value(0, U'0');
+    for (const char c : std::as_const(plain)) {
+        if (c == '.')
+            text += locale.decimalPoint();
+        else if (asciiDigits)
+            text += QLatin1Char(c);
+        else
+            text += QString::fromUcs4(std::array<char32_t, 1>{zeroPoint + char32_t(c - '0')}.data(), 1);
+    }
+    return text;
+}
+
+double roundQuantity(double value)
+{
+    constexpr double kScale = 1e6;
+    static_assert(kQuantityDecimals == 6, "kScale is 10 to the power of kQuantityDecimals");
+    const double scaled = value * kScale;
+    // From 2^52 on a double holds no fraction at all: nothing to round, and a product of
+    // rounding would only lose digits.
+    if (!std::isfinite(scaled) || std::fabs(scaled) >= 4503599627370496.0)
+        return value;
+    const double rounded = std::round(scaled) / kScale;
+    return rounded == 0.0 ? 0.0 : rounded;
 }
 
 std::optional<double> readNumber(const QString& text, const QLocale& locale)
