@@ -405,14 +405,14 @@ bool catalogueIsEmpty(Database& db)
 
 StockList stockByName(Database& db, const QString& typed)
 {
+    // "*" asks for the whole catalogue in name order. The products whose name holds a "*" are
+    // part of it already; listed a second time they would be counted twice in the investment
+    // total and in the export.
+    if (typed == QLatin1String("*"))
+        return StockReader::list(db, rowidsOf(db, kFilasPorNombre));
     // The matching of the search windows: literal, and blind to letter case, accents included.
     const ProductMatches matches = findProductsByName(db, typed);
-    std::vector<qint64> order(matches.rows.begin(), matches.rows.end());
-    if (typed == QLatin1String("*")) {
-        const std::vector<qint64> all = rowidsOf(db, kFilasPorNombre);
-        order.insert(order.end(), all.begin(), all.end());
-    }
-    return StockReader::list(db, order);
+    return StockReader::list(db, std::vector<qint64>(matches.rows.begin(), matches.rows.end()));
 }
 
 StockList stockByCode(Database& db, const QString& code)

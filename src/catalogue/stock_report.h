@@ -62,7 +62,7 @@ private:
 // Whether Productos has no row at all.
 bool catalogueIsEmpty(Database& db);
 // The products whose name contains typed, literally and whatever the letter case, in name order;
-// for "*" every product follows, in name order.
+// for "*" every product, each once, in name order.
 StockList stockByName(Database& db, const QString& typed);
 // The products whose code is code (letter case aside), in name order.
 StockList stockByCode(Database& db, const QString& code);
