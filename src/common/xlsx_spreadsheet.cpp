@@ -1,5 +1,6 @@
-// The real spreadsheet: a new .xlsx file of its own in the system's temporary folder, written with
-// libxlsxwriter and opened with the desktop's spreadsheet program.
+// The real spreadsheet: a new .xlsx file of its own in the user's documents folder (Tarvino/),
+// readable by its owner alone, written with libxlsxwriter and opened with the desktop's
+// spreadsheet program.
 #include "common/xlsx_spreadsheet.h"
 
 #include "data/database.h"
@@ -7,7 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QList>
-#include <QRandomGenerator>
+#include <QStandardPaths>
 
 #include <xlsxwriter.h>
 
@@ -16,6 +17,7 @@
 #include <cmath>
 #include <fcntl.h>
 #include <locale.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarvino {
@@ -111,21 +113,31 @@ locale_t cNumbersLocale()
     return newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
 }
 
-// Makes a new empty file in folder, named after title and six random characters, never one that
-// exists already; returns its path.
-QString createOwnFile(const QString& folder, const QString& title)
+// Makes a new empty file in folder (created if missing), named after title and the date and time,
+// never one that exists already; returns its path. The file is its owner's alone from the start:
+// the workbook holds the cost prices.
+QString createOwnFile(const QString& folder, const QString& title, const QDateTime& when)
 {
-    static const char kChars[] = "abcdefghijkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789";
     const QDir dir(folder);
+    if (!QDir().mkpath(folder)) {
+        throw failure(QStringLiteral("crear la carpeta «%1» para la planilla").arg(QDir::toNativeSeparators(folder)),
+                      QStringLiteral("no se pudo crear; revise que el disco tenga espacio y permita escribir allí"));
+    }
+    const QString stem = QStringLiteral("%1_%2").arg(title, when.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")));
     int error = EEXIST;
-    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-        QString tag;
-        for (int i = 0; i < 6; ++i)
-            tag += QLatin1Char(kChars[QRandomGenerator::global()->bounded(int(sizeof kChars - 1))]);
-        const QString path = dir.filePath(QStringLiteral("%1_%2.xlsx").arg(title, tag));
-        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    for (int attempt = 1; attempt <= 1000 && error == EEXIST; ++attempt) {
+        const QString name = attempt == 1 ? stem : QStringLiteral("%1_%2").arg(stem).arg(attempt);
+        const QString path = dir.filePath(name + QStringLiteral(".xlsx"));
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) {
+            // The process's file-creation mask may only take bits away; this sets exactly these.
+            const int modeError = ::fchmod(fd, 0600) == 0 ? 0 : errno;
             ::close(fd);
+            if (modeError) {
+                QFile::remove(path);
+                throw failure(QStringLiteral("proteger el archivo «%1»").arg(QDir::toNativeSeparators(path)),
+                              systemErrorText(modeError));
+            }
             return path;
         }
         error = errno;
@@ -175,8 +187,16 @@ struct XlsxSpreadsheet::Workbook {
     }
 };
 
-XlsxSpreadsheet::XlsxSpreadsheet(WorkbookOpener open, const QString& folder)
-    : m_open(std::move(open)), m_folder(folder)
+QString defaultWorkbookFolder()
+{
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty())
+        documents = QDir::homePath();
+    return QDir(documents).filePath(QStringLiteral("Tarvino"));
+}
+
+XlsxSpreadsheet::XlsxSpreadsheet(WorkbookOpener open, const Clock& clock, const QString& folder)
+    : m_open(std::move(open)), m_clock(clock), m_folder(folder)
 {
 }
 
@@ -188,7 +208,7 @@ XlsxSpreadsheet::~XlsxSpreadsheet()
 void XlsxSpreadsheet::newWorkbook(const QString& title)
 {
     discard();
-    m_path = createOwnFile(m_folder.isEmpty() ? QDir::tempPath() : m_folder, title);
+    m_path = createOwnFile(m_folder.isEmpty() ? defaultWorkbookFolder() : m_folder, title, m_clock.now());
     auto book = std::make_unique<Workbook>();
     book->cNumbers = cNumbersLocale();
     const CNumbers numbers(book->cNumbers);

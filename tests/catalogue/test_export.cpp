@@ -17,6 +17,7 @@
 #include <QXmlStreamReader>
 
 #include <clocale>
+#include <sys/stat.h>
 
 using namespace tarvino;
 using namespace tarvino::test;
@@ -180,11 +181,10 @@ private slots:
         fillShop(shop);
         QTemporaryDir folder;
         QStringList opened;
-        XlsxSpreadsheet sheet([&](const QString& path) { opened << path; }, folder.path());
+        XlsxSpreadsheet sheet([&](const QString& path) { opened << path; }, shop.clock, folder.path());
         QVERIFY(Exportar_Excel(sheet, shop.messages, stockByName(shop.db, QStringLiteral("*")), nullptr));
         QCOMPARE(opened.size(), 1);
-        QCOMPARE(QFileInfo(opened[0]).absolutePath(), QFileInfo(folder.path()).absoluteFilePath());
-        QVERIFY(opened[0].endsWith(QLatin1String(".xlsx")));
+        QCOMPARE(opened[0], QDir(folder.path()).filePath(QStringLiteral("Stock_2026-03-09_09-05-07.xlsx")));
 
         const QByteArray xml = unzipped(opened[0], QStringLiteral("xl/worksheets/sheet1.xml"));
         const QMap<QString, QString> cells = sheetCells(xml);
@@ -203,25 +203,56 @@ private slots:
         QVERIFY(styles.contains("<b/><sz val=\"10\"/><color rgb=\"FF0000FF\"/>"));
     }
 
+    // Where the workbooks go: a folder made when missing, a file of the owner's alone named by the
+    // date and time, never one written over.
+    void workbookPlace()
+    {
+        QTemporaryDir home;
+        FakeClock clock(QDateTime(QDate(2026, 12, 8), QTime(14, 5, 33)));
+        const QString folder = QDir(home.path()).filePath(QStringLiteral("Documentos/Tarvino"));
+        const QString earlier = QDir(folder).filePath(QStringLiteral("Stock_2026-12-08_14-05-33.xlsx"));
+        QStringList opened;
+        XlsxSpreadsheet sheet([&](const QString& path) { opened << path; }, clock, folder);
+        // With no file-creation mask at all, so that the file's own mode is what is checked.
+        const mode_t maskBefore = ::umask(0);
+        const auto restore = qScopeGuard([&] { ::umask(maskBefore); });
+        for (int i = 0; i < 3; ++i) {
+            sheet.newWorkbook(QStringLiteral("Stock"));
+            sheet.setNumber(1, 1, i);
+            sheet.show();
+        }
+        QCOMPARE(opened, (QStringList{earlier, QDir(folder).filePath(QStringLiteral("Stock_2026-12-08_14-05-33_2.xlsx")),
+                                      QDir(folder).filePath(QStringLiteral("Stock_2026-12-08_14-05-33_3.xlsx"))}));
+        for (const QString& path : std::as_const(opened)) {
+            struct stat info {};
+            QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
+            QCOMPARE(info.st_mode & 0777, mode_t(0600));
+        }
+
+        // A folder that cannot be made is named in the message.
+        QFile blocker(QDir(home.path()).filePath(QStringLiteral("archivo")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        const QString impossible = QDir(blocker.fileName()).filePath(QStringLiteral("Tarvino"));
+        XlsxSpreadsheet nowhere([](const QString&) {}, clock, impossible);
+        try {
+            nowhere.newWorkbook(QStringLiteral("Stock"));
+            QFAIL("a workbook in a folder that cannot be made");
+        } catch (const SpreadsheetError& e) {
+            QVERIFY2(e.message().contains(impossible), qPrintable(e.message()));
+        }
+    }
+
     void workbookFileFailures()
     {
         QTemporaryDir folder;
-        const QString missing = QDir(folder.path()).filePath(QStringLiteral("no-existe"));
-        XlsxSpreadsheet nowhere([](const QString&) {}, missing);
-        try {
-            nowhere.newWorkbook(QStringLiteral("Stock"));
-            QFAIL("a workbook in a missing folder");
-        } catch (const SpreadsheetError& e) {
-            QVERIFY2(e.message().contains(missing), qPrintable(e.message()));
-        }
-
+        FakeClock clock;
         // Each workbook in a file of its own; one left unfinished leaves nothing behind.
         QStringList opened;
         XlsxSpreadsheet sheet([&](const QString& path) {
             opened << path;
             if (opened.size() == 2)
                 throw SpreadsheetError(QStringLiteral("sin programa"));
-        }, folder.path());
+        }, clock, folder.path());
         sheet.newWorkbook(QStringLiteral("Stock"));
         sheet.setNumber(1, 1, 1);
         sheet.show();
