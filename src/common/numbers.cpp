@@ -1,14 +1,36 @@
 // Numbers held as text: the plain form, the locale-aware and leading-number readings, format pictures.
 #include "common/numbers.h"
 
-#include <QByteArray>
-
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 
 namespace tarvino {
+
+namespace {
+
+// The symbols of the locale last asked for: asking a locale for them makes a string each time.
+struct LocaleSymbols {
+    QLocale locale;
+    QString point;
+    QString minus;
+    char32_t zero = U'0';
+    bool asciiDigits = true;
+};
+
+const LocaleSymbols& symbolsOf(const QLocale& locale)
+{
+    thread_local LocaleSymbols cached{QLocale::c(), QStringLiteral("."), QStringLiteral("-")};
+    if (!(cached.locale == locale)) {
+        const QString zero = locale.zeroDigit();
+        cached = {locale, locale.decimalPoint(), locale.negativeSign(), zero.isEmpty() ? U'0' : zero.toUcs4().value(0, U'0'),
+                  zero == QLatin1String("0")};
+    }
+    return cached;
+}
+
+} // namespace
 
 QString plainNumber(double value, const QLocale& locale)
 {
@@ -22,41 +44,53 @@ QString plainNumber(double value, const QLocale& locale)
     const auto written =
         std::to_chars(scientific, scientific + sizeof scientific, std::fabs(value), std::chars_format::scientific, 14);
     const char* e = std::find(scientific, written.ptr, 'e');
-    QByteArray digits;
-    digits.reserve(15);
+    char digits[16];
+    qsizetype count = 0;
     for (const char* c = scientific; c != e; ++c) {
         if (*c != '.')
-            digits += *c;
+            digits[count++] = *c;
     }
-    while (digits.size() > 1 && digits.endsWith('0'))
-        digits.chop(1);
+    while (count > 1 && digits[count - 1] == '0')
+        --count;
     int exponent = 0;
     std::from_chars(e + 1 + (e[1] == '+'), written.ptr, exponent);
 
     // Laid out in full: digits before the decimal separator, then after it.
     const qsizetype whole = exponent + 1; // digits before the separator
-    QByteArray plain;
-    if (whole <= 0)
-        plain = "0." + QByteArray(-whole, '0') + digits;
-    else if (whole >= digits.size())
-        plain = digits + QByteArray(whole - digits.size(), '0');
-    else
-        plain = digits.left(whole) + '.' + digits.mid(whole);
+    char plain[400];                      // the smallest double has 324 digits after the point
+    qsizetype length = 0;
+    const auto put = [&](char c, qsizetype times) {
+        for (; times > 0; --times)
+            plain[length++] = c;
+    };
+    if (whole <= 0) {
+        put('0', 1);
+        put('.', 1);
+        put('0', -whole);
+        for (qsizetype i = 0; i < count; ++i)
+            put(digits[i], 1);
+    } else {
+        for (qsizetype i = 0; i < count; ++i) {
+            if (i == whole)
+                put('.', 1);
+            put(digits[i], 1);
+        }
+        put('0', whole - count);
+    }
 
+    const LocaleSymbols& symbols = symbolsOf(locale);
     QString text;
-    text.reserve(plain.size() + 1);
+    text.reserve(length + 2);
     if (value < 0)
-        text += locale.negativeSign();
-    const QString zero = locale.zeroDigit();
-    const bool asciiDigits = zero == QLatin1String("0");
-    const char32_t zeroPoint = zero.isEmpty() ? U'0' : zero.toUcs4().value(0, U'0');
-    for (const char c : std::as_const(plain)) {
+        text += symbols.minus;
+    for (qsizetype i = 0; i < length; ++i) {
+        const char c = plain[i];
         if (c == '.')
-            text += locale.decimalPoint();
-        else if (asciiDigits)
+            text += symbols.point;
+        else if (symbols.asciiDigits)
             text += QLatin1Char(c);
         else
-            text += QString::fromUcs4(std::array<char32_t, 1>{zeroPoint + char32_t(c - '0')}.data(), 1);
+            text += QString::fromUcs4(std::array<char32_t, 1>{symbols.zero + char32_t(c - '0')}.data(), 1);
     }
     return text;
 }

@@ -1,6 +1,6 @@
 // The real spreadsheet: a new .xlsx file of its own in the user's documents folder (Tarvino/),
-// readable by its owner alone, written with libxlsxwriter and opened with the desktop's
-// spreadsheet program.
+// readable by its owner alone, written row by row straight into its file and opened with the
+// desktop's spreadsheet program.
 #pragma once
 
 #include "common/services.h"
@@ -35,7 +35,7 @@ public:
 
     void newWorkbook(const QString& title) override;
     void setColumnWidth(int column, double characters) override;
-    void setText(int row, int column, const QString& text, const CellFont& font = {}) override;
+    void setText(int row, int column, QStringView text, const CellFont& font = {}) override;
     void setNumber(int row, int column, double value) override;
     void show() override;
     void discard() noexcept override;
@@ -47,7 +47,10 @@ private:
     struct Workbook;
 
     Workbook& current(const char* operation);
-    void check(int error, const char* operation) const;
+    // Runs a step that writes to the file; a failure of the disk drops the workbook and is told
+    // as the failure to do operation.
+    template <typename Step>
+    void write(const char* operation, const Step& step);
 
     WorkbookOpener m_open;
     const Clock& m_clock;
