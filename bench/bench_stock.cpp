@@ -181,7 +181,7 @@ void benchLiteralListing(TempShop& shop)
 void benchExport(TempShop& shop, Form9& stock, const QString& folder)
 {
     QStringList opened;
-    XlsxSpreadsheet sheet([&](const QString& path) { opened << path; }, folder);
+    XlsxSpreadsheet sheet([&](const QString& path) { opened << path; }, shop.clock, folder);
     Context context{shop.db, shop.messages, shop.clock, shop.printer, sheet};
     Form9 window(context);
     window.resize(1366, 768);
@@ -252,7 +252,7 @@ void benchLiteralExport(TempShop& shop, const QString& folder)
     bar.resize(1000, 14);
     bar.show();
     QStringList opened;
-    XlsxSpreadsheet sheet([&](const QString& path) { opened << path; }, folder);
+    XlsxSpreadsheet sheet([&](const QString& path) { opened << path; }, shop.clock, folder);
     Samples ns = timed(
         3, [] {},
         [&] {

@@ -6,7 +6,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev
   libsqlcipher-dev sqlcipher
-  libxlsxwriter-dev
+  zlib1g-dev
   fonts-liberation
   xvfb xauth
 )

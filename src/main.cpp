@@ -31,7 +31,7 @@ int main(int argc, char* argv[])
     app.setMessages(&messages);
     tarvino::SystemClock clock;
     tarvino::QtPrinter printer;
-    tarvino::XlsxSpreadsheet spreadsheet(tarvino::openWithDesktop);
+    tarvino::XlsxSpreadsheet spreadsheet(tarvino::openWithDesktop, clock);
     const QString folder = QApplication::applicationDirPath();
 
     tarvino::SingleCopy lock(folder);

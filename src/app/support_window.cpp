@@ -1,8 +1,10 @@
-// The support window: how to reach the makers of Tarvino and which paid services they offer.
+// The support window: the support channels and paid services the shop's supplier wrote beside bd1.
 #include "app/support_window.h"
 
+#include "app/support_info.h"
 #include "app/window_kit.h"
 #include "common/services.h"
+#include "data/database.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,21 +17,6 @@ constexpr int kWidth = 7200;
 constexpr int kHeight = 5580;
 constexpr int kMargin = 240;
 
-const QString kContacto = QStringLiteral(
-    "Correo: soporte@tarvino.cl\n"
-    "Teléfono y WhatsApp: +56 9 5555 0199\n"
-    "Horario: lunes a viernes de 9:00 a 19:00, sábados de 10:00 a 14:00\n"
-    "Al llamar, tenga a mano el nombre de su local y una descripción del problema.");
-
-const QString kServicios = QStringLiteral(
-    "Servicios con costo:\n"
-    "  •  Instalación y puesta en marcha en su local\n"
-    "  •  Recuperación de datos y respaldo del archivo bd1\n"
-    "  •  Capacitación de cajeros y administradores\n"
-    "  •  Informes a medida de ventas, stock y recaudación\n"
-    "  •  Carga del catálogo de productos desde planillas");
-
-const QString kSitio = QStringLiteral("https://soporte.tarvino.cl");
 } // namespace
 
 Form13::Form13() : QWidget(nullptr)
@@ -46,19 +33,21 @@ Form13::Form13() : QWidget(nullptr)
     Label1->setFont(arial(14, true));
     Label1->setAlignment(Qt::AlignCenter);
 
-    Label2 = place(new QLabel(kContacto, this), "Label2", kMargin, 960, inner, 1260);
+    // What the supplier wrote is shown as plain text: a "<" in the file is a "<" on the screen.
+    Label2 = place(new QLabel(this), "Label2", kMargin, 960, inner, 1260);
+    Label2->setTextFormat(Qt::PlainText);
     Label2->setWordWrap(true);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    Label3 = place(new QLabel(kServicios, this), "Label3", kMargin, 2340, inner, 1620);
+    Label3 = place(new QLabel(this), "Label3", kMargin, 2340, inner, 1620);
+    Label3->setTextFormat(Qt::PlainText);
+    Label3->setWordWrap(true);
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label3->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     Label4 = place(new QLabel(this), "Label4", kMargin, 4080, inner, 420);
     Label4->setTextFormat(Qt::RichText);
-    Label4->setText(QStringLiteral("Tarifas y preguntas frecuentes: <a href=\"%1\">%2</a>")
-                        .arg(kSitio, QString(kSitio).remove(QStringLiteral("https://"))));
     Label4->setOpenExternalLinks(true);
     Label4->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     Label4->setToolTip(QStringLiteral("Se abre en el navegador"));
@@ -73,10 +62,33 @@ Form13::Form13() : QWidget(nullptr)
     Command1->setFocus();
 }
 
-Form13* Form13::open(QWidget* caller, Context& /*context*/, const QString& text1)
+void Form13::showSupport(const SupportInfo& info)
+{
+    Label2->setText(info.contact);
+    QString services;
+    if (!info.services.isEmpty())
+        services = QStringLiteral("Servicios con costo:\n  •  ") + info.services.join(QStringLiteral("\n  •  "));
+    Label3->setText(services);
+    // Without services the channels take the room of both.
+    Label2->resize(Label2->width(), px(services.isEmpty() ? 3000 : 1260));
+    Label3->setVisible(!services.isEmpty());
+    // Only an http or https address the supplier wrote is ever offered to the browser.
+    if (info.web.isEmpty()) {
+        Label4->clear();
+        Label4->hide();
+        return;
+    }
+    const QString address = info.web.toString(QUrl::FullyEncoded);
+    Label4->setText(QStringLiteral("Sitio web del proveedor: <a href=\"%1\">%2</a>")
+                        .arg(address.toHtmlEscaped(), info.web.toDisplayString().toHtmlEscaped()));
+    Label4->show();
+}
+
+Form13* Form13::open(QWidget* caller, Context& context, const QString& text1)
 {
     auto* form = new Form13;
     form->Text1 = text1;
+    form->showSupport(readSupportInfo(supportFilePath(context.db.path())));
     form->move(caller->geometry().center() - form->rect().center());
     openChild(caller, form, CallerState::Hidden);
     return form;

@@ -1,4 +1,4 @@
-// The support window: how to reach the makers of Tarvino and which paid services they offer.
+// The support window: the support channels and paid services the shop's supplier wrote beside bd1.
 #pragma once
 
 #include "app/context.h"
@@ -12,6 +12,8 @@ class QPushButton;
 
 namespace tarvino {
 
+struct SupportInfo;
+
 class Form13 final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form13)
@@ -24,9 +26,9 @@ public:
     void Command1_Click(); // CERRAR
 
     QLabel* Label1; // heading
-    QLabel* Label2; // contact channels and hours
+    QLabel* Label2; // contact channels and hours, or where the supplier writes them
     QLabel* Label3; // paid services
-    QLabel* Label4; // the web page, opened in the system's browser
+    QLabel* Label4; // the web page, opened in the system's browser; hidden when there is none
     QPushButton* Command1;
 
     // Hidden working field: "0" opened from the sales window, "1" from the product editor.
@@ -37,6 +39,7 @@ protected:
 
 private:
     Form13();
+    void showSupport(const SupportInfo& info);
 };
 
 } // namespace tarvino

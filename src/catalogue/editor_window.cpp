@@ -23,6 +23,8 @@
 #include <QStyle>
 #include <QTreeView>
 
+#include <algorithm>
+
 namespace tarvino {
 
 namespace {
@@ -54,6 +56,57 @@ protected:
         return QObject::eventFilter(watched, event);
     }
 };
+
+// A box's typing limit: what the user types, pastes or drops stops at limit characters, but what
+// the program puts in the box (a stored name or code longer than the limit) is shown whole, so
+// that Guardar writes back what it loaded; typing then keeps such a text within the length it
+// was loaded with. A maximum length on the box would cut the stored text the moment it is set.
+class TypingLimit final : public QObject {
+public:
+    TypingLimit(QLineEdit* box, int limit)
+        : QObject(box), m_box(box), m_limit(limit), m_allowed(limit), m_kept(box->text())
+    {
+        // A user's edit signals textEdited and then textChanged; the program's setText only the latter.
+        connect(box, &QLineEdit::textEdited, this, &TypingLimit::edited);
+        connect(box, &QLineEdit::textChanged, this, &TypingLimit::changed);
+    }
+
+private:
+    void edited(const QString& text)
+    {
+        m_byUser = true;
+        if (text.size() <= m_allowed)
+            return;
+        // Too long: the edit is taken back, the cursor where it stood before the insertion.
+        const qsizetype cursor = std::max<qsizetype>(0, m_box->cursorPosition() - (text.size() - m_kept.size()));
+        m_undoing = true;
+        m_box->setText(m_kept);
+        m_undoing = false;
+        m_box->setCursorPosition(int(cursor));
+    }
+
+    void changed()
+    {
+        m_kept = m_box->text();
+        if (m_undoing)
+            return;
+        if (!m_byUser)
+            m_allowed = std::max(m_limit, m_kept.size());
+        m_byUser = false;
+    }
+
+    QLineEdit* m_box;
+    qsizetype m_limit;
+    qsizetype m_allowed; // the limit, or the length of a longer text the program put in
+    QString m_kept;      // the text before the edit under way
+    bool m_byUser = false;
+    bool m_undoing = false;
+};
+
+void limitTyping(QLineEdit* box, int limit)
+{
+    new TypingLimit(box, limit);
+}
 
 } // namespace
 
@@ -135,27 +188,27 @@ void Form2::buildControls()
     constexpr int kBoxes = 5160;
     Label2 = row("Label2", "Código", kCaptions, 6780);
     Text1 = place(new QLineEdit(Picture1), "Text1", kBoxes, 6780, 2700, 420);
-    Text1->setMaxLength(15);
+    limitTyping(Text1, 15);
     Command7 = place(new QPushButton(QStringLiteral("Buscar"), Picture1), "Command7", 8040, 6750, 1500, 480);
     setButtonColours(Command7, QColor(0, 192, 0), Qt::white);
     keyboardButton(Command7);
     connect(Command7, &QPushButton::clicked, this, &Form2::Command7_Click);
     Label3 = row("Label3", "Nombre", kCaptions, 7260);
     Text2 = place(new QLineEdit(Picture1), "Text2", kBoxes, 7260, 4800, 420);
-    Text2->setMaxLength(40);
+    limitTyping(Text2, 40);
     Label4 = row("Label4", "Cantidad", kCaptions, 7740);
     Text3 = place(new QLineEdit(Picture1), "Text3", kBoxes, 7740, 1500, 420);
-    Text3->setMaxLength(8);
+    limitTyping(Text3, 8);
     Label9 = row("Label9", "Stock Crítico", 6900, 7740);
     Text6 = place(new QLineEdit(Picture1), "Text6", 8640, 7740, 1320, 420);
-    Text6->setMaxLength(5);
+    limitTyping(Text6, 5);
     Text6->setAlignment(Qt::AlignCenter);
     Label5 = row("Label5", "Precio Costo", kCaptions, 8220);
     Text4 = place(new QLineEdit(Picture1), "Text4", kBoxes, 8220, 1500, 420);
-    Text4->setMaxLength(7);
+    limitTyping(Text4, 7);
     Label6 = row("Label6", "Precio Venta", kCaptions, 8700);
     Text5 = place(new QLineEdit(Picture1), "Text5", kBoxes, 8700, 1500, 420);
-    Text5->setMaxLength(7);
+    limitTyping(Text5, 7);
     Label7 = row("Label7", "Categoría", kCaptions, 9180);
     Combo2 = place(new QComboBox(Picture1), "Combo2", kBoxes, 9180, 4800, 420);
     Combo2->setEditable(true);
@@ -264,10 +317,12 @@ void Form2::LookUpProductCode(bool fromEnter)
         Text6->setText(found->criticalStock);
         Combo2->setEditText(found->category);
         Text7 = found->code;
+        m_loaded = found;
         m = true;
         Command4->setEnabled(true);
     } else {
         m = false;
+        m_loaded.reset();
         Command4->setEnabled(false);
     }
     if (Text2->isEnabled())
@@ -294,7 +349,7 @@ void Form2::Command3_Click()
                         Text5->text(), Text6->text(), Combo2->currentText()};
     SaveResult result{SaveResult::Outcome::MissingData, {}, boxes.name};
     if (!guarded(m_ctx.messages, QStringLiteral("No se pudo guardar el producto. No se guardó nada."),
-                 [&] { result = saveProduct(m_ctx.db, boxes, m); }))
+                 [&] { result = saveProduct(m_ctx.db, boxes, m, m_loaded ? &*m_loaded : nullptr); }))
         return;
     Text2->setText(result.name);
     if (!result.saved()) {
@@ -388,6 +443,7 @@ void Form2::ClearProductFields()
     Combo2->clear();
     Combo2->setEditText(QString());
     Text7.clear();
+    m_loaded.reset();
 }
 
 } // namespace tarvino

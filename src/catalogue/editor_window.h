@@ -6,6 +6,8 @@
 
 #include <QMainWindow>
 
+#include <optional>
+
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -88,6 +90,8 @@ private:
     Context& m_ctx;
     ListModel* m_model;
     ProductList m_rows;
+    // The product as the last look-up found it: Guardar leaves a number it only showed as stored.
+    std::optional<Product> m_loaded;
 };
 
 } // namespace tarvino

@@ -226,33 +226,47 @@ QString vanished(const QString& code)
 }
 
 // The numbers of the boxes as the columns take them, or the message naming the first box whose
-// text is no number the column accepts.
+// text is no number the column accepts. A box left as the look-up filled it has no number here: its
+// column keeps the stored value, which the box shows only to 15 significant digits.
 struct Numbers {
-    double stock = 0;
-    double costPrice = 0;
-    double salePrice = 0;
-    qint16 criticalStock = 0;
+    std::optional<double> stock;
+    std::optional<double> costPrice;
+    std::optional<double> salePrice;
+    std::optional<qint16> criticalStock;
 };
 
-std::optional<QString> readNumbers(const Product& boxes, Numbers& out)
+std::optional<QString> readNumbers(const Product& boxes, const Product* loaded, Numbers& out)
 {
     const QLocale locale;
+    const auto untouched = [loaded](const QString Product::*field, const Product& boxes) {
+        return loaded && boxes.*field == loaded->*field;
+    };
     const struct {
-        const QString& text;
+        const QString Product::*field;
         const char* box;
-        double& value;
-    } reals[] = {{boxes.stock, "Cantidad", out.stock},
-                 {boxes.costPrice, "Precio Costo", out.costPrice},
-                 {boxes.salePrice, "Precio Venta", out.salePrice}};
+        std::optional<double>& value;
+    } reals[] = {{&Product::stock, "Cantidad", out.stock},
+                 {&Product::costPrice, "Precio Costo", out.costPrice},
+                 {&Product::salePrice, "Precio Venta", out.salePrice}};
     for (const auto& real : reals) {
-        const auto value = readNumber(real.text, locale);
+        if (untouched(real.field, boxes))
+            continue;
+        const QString& text = boxes.*real.field;
+        const auto value = readNumber(text, locale);
         if (!value)
-            return badNumber(real.text, QString::fromUtf8(real.box));
+            return badNumber(text, QString::fromUtf8(real.box));
         real.value = *value;
     }
-    // The critical level is a 16-bit integer, 0 when the box is left empty.
-    if (boxes.criticalStock.trimmed().isEmpty())
+    // A typed quantity is kept to the decimals a quantity has, as every stock change is.
+    if (out.stock)
+        out.stock = roundQuantity(*out.stock);
+    if (untouched(&Product::criticalStock, boxes))
         return std::nullopt;
+    // The critical level is a 16-bit integer, 0 when the box is left empty.
+    if (boxes.criticalStock.trimmed().isEmpty()) {
+        out.criticalStock = 0;
+        return std::nullopt;
+    }
     const QString box = QStringLiteral("Stock Crítico");
     const auto value = readNumber(boxes.criticalStock, locale);
     if (!value)
@@ -270,10 +284,14 @@ std::optional<QString> readNumbers(const Product& boxes, Numbers& out)
 void writeFields(RecordSet& rs, const QString& name, const Numbers& numbers, const QString& category)
 {
     rs.setValue(kNombre, name);
-    rs.setValue(kCantidad, numbers.stock);
-    rs.setValue(kPrecioCosto, numbers.costPrice);
-    rs.setValue(kPrecioVenta, numbers.salePrice);
-    rs.setValue(kStockCritico, int(numbers.criticalStock));
+    if (numbers.stock)
+        rs.setValue(kCantidad, *numbers.stock);
+    if (numbers.costPrice)
+        rs.setValue(kPrecioCosto, *numbers.costPrice);
+    if (numbers.salePrice)
+        rs.setValue(kPrecioVenta, *numbers.salePrice);
+    if (numbers.criticalStock)
+        rs.setValue(kStockCritico, int(*numbers.criticalStock));
     rs.setValue(kCategoria, category);
 }
 
@@ -434,7 +452,7 @@ ProductList productList(Database& db, ProductOrder order)
     return list;
 }
 
-SaveResult saveProduct(Database& db, const Product& boxes, bool editing)
+SaveResult saveProduct(Database& db, const Product& boxes, bool editing, const Product* loaded)
 {
     using Outcome = SaveResult::Outcome;
     for (const QString* box : {&boxes.code, &boxes.name, &boxes.stock, &boxes.costPrice,
@@ -458,8 +476,11 @@ SaveResult saveProduct(Database& db, const Product& boxes, bool editing)
             return {Outcome::DuplicateName, productMessages::kNombreRepetido, name};
     }
 
+    // Only a change of the product that was loaded can leave columns as they are stored.
+    if (!editing || (loaded && loaded->code != boxes.code))
+        loaded = nullptr;
     Numbers numbers;
-    if (const auto refusal = readNumbers(boxes, numbers))
+    if (const auto refusal = readNumbers(boxes, loaded, numbers))
         return {Outcome::BadNumber, *refusal, name};
 
     if (editing) {

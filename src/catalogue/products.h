@@ -91,8 +91,11 @@ struct SaveResult {
 };
 
 // Guardar: adds the product of the boxes (editing false) or changes the first product in name
-// order with its code (editing true), in one transaction. A refusal writes nothing.
-SaveResult saveProduct(Database& db, const Product& boxes, bool editing);
+// order with its code (editing true), in one transaction. A refusal writes nothing. loaded is what
+// the look-up gave for that code: a number box whose text is still the loaded one leaves its column
+// exactly as stored (the box shows at most 15 significant digits). A typed quantity is rounded to
+// kQuantityDecimals.
+SaveResult saveProduct(Database& db, const Product& boxes, bool editing, const Product* loaded = nullptr);
 
 // Whether Eliminar may go on to the confirmation question.
 struct DeleteCheck {

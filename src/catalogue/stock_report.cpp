@@ -12,6 +12,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <charconv>
 #include <functional>
 
 namespace tarvino {
@@ -361,6 +362,23 @@ QString StockList::text(qsizetype row, int column) const
     }
 }
 
+QStringView StockList::storedText(qsizetype row, int column) const
+{
+    if (row < 0 || row >= size())
+        return {};
+    const qsizetype product = m_rows[size_t(row)];
+    switch (column) {
+    case Code:
+        return m_products->text(product, StockProducts::CodeText);
+    case Name:
+        return m_products->text(product, StockProducts::NameText);
+    case Category:
+        return m_products->text(product, StockProducts::CategoryText);
+    default:
+        return {};
+    }
+}
+
 std::optional<double> StockList::number(qsizetype row, int column) const
 {
     if (row < 0 || row >= size())
@@ -405,14 +423,14 @@ bool catalogueIsEmpty(Database& db)
 
 StockList stockByName(Database& db, const QString& typed)
 {
+    // "*" asks for the whole catalogue in name order. The products whose name holds a "*" are
+    // part of it already; listed a second time they would be counted twice in the investment
+    // total and in the export.
+    if (typed == QLatin1String("*"))
+        return StockReader::list(db, rowidsOf(db, kFilasPorNombre));
     // The matching of the search windows: literal, and blind to letter case, accents included.
     const ProductMatches matches = findProductsByName(db, typed);
-    std::vector<qint64> order(matches.rows.begin(), matches.rows.end());
-    if (typed == QLatin1String("*")) {
-        const std::vector<qint64> all = rowidsOf(db, kFilasPorNombre);
-        order.insert(order.end(), all.begin(), all.end());
-    }
-    return StockReader::list(db, order);
+    return StockReader::list(db, std::vector<qint64>(matches.rows.begin(), matches.rows.end()));
 }
 
 StockList stockByCode(Database& db, const QString& code)
@@ -463,13 +481,24 @@ void fillSheet(Spreadsheet& sheet, const StockList& list, ExportProgress* progre
     for (int column = 0; column < StockList::kColumns; ++column)
         sheet.setText(1, column + 1, QString::fromUtf8(kStockSheet[column].header), header);
 
-    // Prices repeat across a catalogue; each is written as text once.
+    // The texts are handed over where the list keeps them, and the item number is written into
+    // a buffer of its own: a copy of every cell would cost more than writing it. Prices repeat
+    // across a catalogue; each is made text once.
     QHash<double, QString> priceTexts;
+    char16_t item[24];
     for (qsizetype row = 0; row < list.size(); ++row) {
         const int sheetRow = int(row + 2);
-        for (int column = 0; column < StockList::kColumns; ++column) {
+        char digits[24];
+        const char* end = std::to_chars(digits, digits + sizeof digits, row + 1).ptr;
+        std::copy(static_cast<const char*>(digits), end, item);
+        sheet.setText(sheetRow, 1, QStringView(item, end - digits));
+        for (int column = 1; column < StockList::kColumns; ++column) {
             if (!kStockSheet[column].number) {
-                const auto price = column == StockList::SalePrice ? list.number(row, column) : std::nullopt;
+                if (column != StockList::SalePrice) {
+                    sheet.setText(sheetRow, column + 1, list.storedText(row, column));
+                    continue;
+                }
+                const auto price = list.number(row, column);
                 if (!price) {
                     sheet.setText(sheetRow, column + 1, list.text(row, column));
                     continue;

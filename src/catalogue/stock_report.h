@@ -46,6 +46,9 @@ public:
     bool isEmpty() const { return m_rows.empty(); }
     Look look() const { return m_look; }
     QString text(qsizetype row, int column) const;
+    // The text of a text column (1, 2, 6) where the list keeps it, without a copy; empty for the
+    // other columns. Valid while the list is.
+    QStringView storedText(qsizetype row, int column) const;
     // The value of a number column (3, 4, 5, 7, 8); nullopt when the cell is empty or holds text.
     std::optional<double> number(qsizetype row, int column) const;
     // The sum of "Costo Total" over the rows; empty cells count for nothing.
@@ -62,7 +65,7 @@ private:
 // Whether Productos has no row at all.
 bool catalogueIsEmpty(Database& db);
 // The products whose name contains typed, literally and whatever the letter case, in name order;
-// for "*" every product follows, in name order.
+// for "*" every product, each once, in name order.
 StockList stockByName(Database& db, const QString& typed);
 // The products whose code is code (letter case aside), in name order.
 StockList stockByCode(Database& db, const QString& code);

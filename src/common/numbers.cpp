@@ -1,18 +1,111 @@
 // Numbers held as text: the plain form, the locale-aware and leading-number readings, format pictures.
 #include "common/numbers.h"
 
+#include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 
 namespace tarvino {
+
+namespace {
+
+// The symbols of the locale last asked for: asking a locale for them makes a string each time.
+struct LocaleSymbols {
+    QLocale locale;
+    QString point;
+    QString minus;
+    char32_t zero = U'0';
+    bool asciiDigits = true;
+};
+
+const LocaleSymbols& symbolsOf(const QLocale& locale)
+{
+    thread_local LocaleSymbols cached{QLocale::c(), QStringLiteral("."), QStringLiteral("-")};
+    if (!(cached.locale == locale)) {
+        const QString zero = locale.zeroDigit();
+        cached = {locale, locale.decimalPoint(), locale.negativeSign(), zero.isEmpty() ? U'0' : zero.toUcs4().value(0, U'0'),
+                  zero == QLatin1String("0")};
+    }
+    return cached;
+}
+
+} // namespace
 
 QString plainNumber(double value, const QLocale& locale)
 {
     if (value == 0.0)
         return QStringLiteral("0"); // also turns -0 into "0"
-    QLocale plain = locale;
-    plain.setNumberOptions(QLocale::OmitGroupSeparator);
-    QString text = plain.toString(value, 'g', 15);
-    return text.replace(QLatin1Char('e'), QLatin1Char('E'));
+    if (!std::isfinite(value))
+        return locale.toString(value);
+
+    // The 15 significant digits and the power of ten of the first one: "d.dddddddddddddde±x".
+    char scientific[32];
+    const auto written =
+        std::to_chars(scientific, scientific + sizeof scientific, std::fabs(value), std::chars_format::scientific, 14);
+    const char* e = std::find(scientific, written.ptr, 'e');
+    char digits[16];
+    qsizetype count = 0;
+    for (const char* c = scientific; c != e; ++c) {
+        if (*c != '.')
+            digits[count++] = *c;
+    }
+    while (count > 1 && digits[count - 1] == '0')
+        --count;
+    int exponent = 0;
+    std::from_chars(e + 1 + (e[1] == '+'), written.ptr, exponent);
+
+    // Laid out in full: digits before the decimal separator, then after it.
+    const qsizetype whole = exponent + 1; // digits before the separator
+    char plain[400];                      // the smallest double has 324 digits after the point
+    qsizetype length = 0;
+    const auto put = [&](char c, qsizetype times) {
+        for (; times > 0; --times)
+            plain[length++] = c;
+    };
+    if (whole <= 0) {
+        put('0', 1);
+        put('.', 1);
+        put('0', -whole);
+        for (qsizetype i = 0; i < count; ++i)
+            put(digits[i], 1);
+    } else {
+        for (qsizetype i = 0; i < count; ++i) {
+            if (i == whole)
+                put('.', 1);
+            put(digits[i], 1);
+        }
+        put('0', whole - count);
+    }
+
+    const LocaleSymbols& symbols = symbolsOf(locale);
+    QString text;
+    text.reserve(length + 2);
+    if (value < 0)
+        text += symbols.minus;
+    for (qsizetype i = 0; i < length; ++i) {
+        const char c = plain[i];
+        if (c == '.')
+            text += symbols.point;
+        else if (symbols.asciiDigits)
+            text += QLatin1Char(c);
+        else
+            text += QString::fromUcs4(std::array<char32_t, 1>{symbols.zero + char32_t(c - '0')}.data(), 1);
+    }
+    return text;
+}
+
+double roundQuantity(double value)
+{
+    constexpr double kScale = 1e6;
+    static_assert(kQuantityDecimals == 6, "kScale is 10 to the power of kQuantityDecimals");
+    const double scaled = value * kScale;
+    // From 2^52 on a double holds no fraction at all: nothing to round, and a product of
+    // rounding would only lose digits.
+    if (!std::isfinite(scaled) || std::fabs(scaled) >= 4503599627370496.0)
+        return value;
+    const double rounded = std::round(scaled) / kScale;
+    return rounded == 0.0 ? 0.0 : rounded;
 }
 
 std::optional<double> readNumber(const QString& text, const QLocale& locale)

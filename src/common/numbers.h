@@ -9,8 +9,17 @@
 namespace tarvino {
 
 // Shortest text of a double: at most 15 significant digits, the locale's decimal separator and
-// no digit grouping (2.5 -> "2,5" under a decimal-comma locale, 1500 -> "1500").
+// no digit grouping (2.5 -> "2,5" under a decimal-comma locale, 1500 -> "1500"). Always written out
+// in full, never in exponent form: a cashier reads 1e-20 as "0,00000000000000000001".
 QString plainNumber(double value, const QLocale& locale = QLocale());
+
+// The decimals a quantity in stock is kept to. The editor's quantity box takes 8 characters, so
+// the finest quantity a shop can type there is "0,000001"; anything finer is left over from
+// binary arithmetic (0,3 - 0,1 - 0,2 is -2.78e-17, not 0).
+inline constexpr int kQuantityDecimals = 6;
+// A quantity rounded to kQuantityDecimals, half away from zero; -0 becomes 0. Values too large to
+// carry a fraction at that precision, and infinities, are returned as they are.
+double roundQuantity(double value);
 
 // Reads text the way it was written by plainNumber or typed by the cashier. Grouping separators
 // are refused, so "1.5" under a decimal-comma locale is not silently read as fifteen.

@@ -102,7 +102,7 @@ public:
     virtual void newWorkbook(const QString& title) = 0;
     // The width of a column in characters of the default font.
     virtual void setColumnWidth(int column, double characters) = 0;
-    virtual void setText(int row, int column, const QString& text, const CellFont& font = {}) = 0;
+    virtual void setText(int row, int column, QStringView text, const CellFont& font = {}) = 0;
     virtual void setNumber(int row, int column, double value) = 0;
     // Finishes the workbook and opens it in the spreadsheet program.
     virtual void show() = 0;

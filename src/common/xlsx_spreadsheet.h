@@ -1,5 +1,6 @@
-// The real spreadsheet: a new .xlsx file of its own in the system's temporary folder, written with
-// libxlsxwriter and opened with the desktop's spreadsheet program.
+// The real spreadsheet: a new .xlsx file of its own in the user's documents folder (Tarvino/),
+// readable by its owner alone, written row by row straight into its file and opened with the
+// desktop's spreadsheet program.
 #pragma once
 
 #include "common/services.h"
@@ -18,18 +19,23 @@ using WorkbookOpener = std::function<void(const QString& path)>;
 // Opens the file with the program the desktop associates with its type (through xdg-open).
 void openWithDesktop(const QString& path);
 
+// Where workbooks go unless told otherwise: "Tarvino" in the user's documents folder, where a
+// shop owner finds them again.
+QString defaultWorkbookFolder();
+
 class XlsxSpreadsheet final : public Spreadsheet {
 public:
-    // Workbooks are written into folder (the system's temporary folder when empty) and handed
-    // to open.
-    explicit XlsxSpreadsheet(WorkbookOpener open, const QString& folder = QString());
+    // Workbooks are written into folder (defaultWorkbookFolder() when empty), created if missing,
+    // each named after its title and the clock's date and time ("Stock_2026-12-08_14-05-33.xlsx",
+    // "_2" and on when that name is taken: nothing is overwritten), and handed to open.
+    XlsxSpreadsheet(WorkbookOpener open, const Clock& clock, const QString& folder = QString());
     ~XlsxSpreadsheet() override;
     XlsxSpreadsheet(const XlsxSpreadsheet&) = delete;
     XlsxSpreadsheet& operator=(const XlsxSpreadsheet&) = delete;
 
     void newWorkbook(const QString& title) override;
     void setColumnWidth(int column, double characters) override;
-    void setText(int row, int column, const QString& text, const CellFont& font = {}) override;
+    void setText(int row, int column, QStringView text, const CellFont& font = {}) override;
     void setNumber(int row, int column, double value) override;
     void show() override;
     void discard() noexcept override;
@@ -41,9 +47,13 @@ private:
     struct Workbook;
 
     Workbook& current(const char* operation);
-    void check(int error, const char* operation) const;
+    // Runs a step that writes to the file; a failure of the disk drops the workbook and is told
+    // as the failure to do operation.
+    template <typename Step>
+    void write(const char* operation, const Step& step);
 
     WorkbookOpener m_open;
+    const Clock& m_clock;
     QString m_folder;
     QString m_path;
     std::unique_ptr<Workbook> m_book;

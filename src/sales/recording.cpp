@@ -50,8 +50,9 @@ void writeSale(Database& db, const Clock& clock, const SaleToRecord& sale, doubl
     for (const SaleLine& line : sale.lines) {
         data.OpenProductosWithCode(line[Code]);
         if (!rs.eof()) {
+            // Kept to a quantity's decimals: 0,3 sold as 0,1 and 0,2 leaves 0, not a remainder.
             rs.setValue(QStringLiteral("Cantidad"),
-                        rs.number(QStringLiteral("Cantidad")) - cellNumber(line[Quantity]));
+                        roundQuantity(rs.number(QStringLiteral("Cantidad")) - cellNumber(line[Quantity])));
             rs.update();
         }
         data.CloseDatabase();

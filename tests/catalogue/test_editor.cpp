@@ -1,6 +1,7 @@
 // The product editor on a temporary shop: its window, the look-up states, Guardar, Eliminar and the
 // sort selector, driven through the real controls and checked in the window and in bd1.
 #include "catalogue/editor_window.h"
+#include "common/numbers.h"
 #include "sales/sales_window.h"
 #include "support/sales_driver.h"
 
@@ -86,8 +87,10 @@ private slots:
         QCOMPARE(f.Combo1->currentIndex(), -1);
         QCOMPARE(f.Text6->text(), QStringLiteral("0"));
         QVERIFY(e.inCodeEntry());
-        QCOMPARE(f.Text1->maxLength(), 15);
-        QCOMPARE(f.Text2->maxLength(), 40);
+        // Typing stops at the box's limit.
+        QTest::keyClicks(f.Text1, QStringLiteral("12345678901234567890"));
+        QCOMPARE(f.Text1->text(), QStringLiteral("123456789012345"));
+        f.Text1->clear();
         // Tab walks the boxes in their order.
         QList<QWidget*> order;
         for (QWidget* w = f.Text1; order.size() < 10; w = w->nextInFocusChain()) {
@@ -209,6 +212,86 @@ private slots:
         QVERIFY(!f.Command4->isEnabled());
         QVERIFY(f.Text2->isEnabled());
         QVERIFY(f.Combo2->currentText().isEmpty());
+    }
+
+    // A product is loaded whole, whatever the boxes' typing limits, and Guardar after a change of
+    // the sale price alone leaves every other value exactly as stored, to the last bit.
+    void storedValuesKeptWhole_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<double>("stock");
+        QTest::addColumn<double>("cost");
+        const QString longName = QStringLiteral("Queso mantecoso laminado de campo, bandeja 250 g");
+        QTest::newRow("weighed remainder") << "500" << "Queso" << 0.3 - 0.1 - 0.2 << 4200.0;
+        QTest::newRow("grams in thousands") << "500" << "Queso" << 12345.375 << 4200.0;
+        QTest::newRow("17th digit") << "500" << "Queso" << 0.1 + 0.2 << 1.0 / 3;
+        QTest::newRow("long name") << "500" << longName << 7.0 << 4200.0;
+        QTest::newRow("long code") << "78012345678901234567" << "Queso" << 7.0 << 4200.0;
+    }
+    void storedValuesKeptWhole()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, name);
+        QFETCH(double, stock);
+        QFETCH(double, cost);
+        Editor e;
+        e.shop.addProduct({code, name, stock, cost, 5000, 3, QStringLiteral("Quesos")});
+        e.form->Command5_Click();
+        Form2& f = *e.form;
+        qsizetype row = 0;
+        while (f.productRows().text(row, 1) != code)
+            ++row;
+        const QModelIndex cell = f.ListView1->model()->index(int(row), 2);
+        f.ListView1->setCurrentIndex(cell);
+        QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {}, f.ListView1->visualRect(cell).center());
+        QVERIFY(f.m);
+        QCOMPARE(f.Text1->text(), code);
+        QCOMPARE(f.Text2->text(), name);
+        QCOMPARE(f.Text3->text(), plainNumber(stock));
+
+        // Typing keeps a loaded text past the limit within its loaded length.
+        if (name.size() > 40) {
+            f.Text2->end(false);
+            QTest::keyClicks(f.Text2, QStringLiteral("xy"));
+            QCOMPARE(f.Text2->text(), name);
+            QTest::keyClick(f.Text2, Qt::Key_Backspace);
+            QTest::keyClicks(f.Text2, QStringLiteral("gz"));
+            QCOMPARE(f.Text2->text(), name);
+        }
+
+        f.Text5->clear();
+        QTest::keyClicks(f.Text5, QStringLiteral("5100"));
+        QTest::mouseClick(f.Command3, Qt::LeftButton);
+        QVERIFY2(e.shop.messages.boxes.isEmpty(), qPrintable(e.shop.messages.texts().join('\n')));
+        QCOMPARE(e.shop.count(QStringLiteral("Productos")), 4);
+        const QVariantList stored = e.shop.column(QStringLiteral(
+            "select CodigoProducto || '|' || NombreProducto || '|' || Cantidad || '|' || PrecioCosto || '|' || "
+            "PrecioVenta || '|' || StockCritico from Productos where Categoria = 'Quesos'"));
+        QCOMPARE(stored.size(), 1);
+        const QStringList cells = stored[0].toString().split(QLatin1Char('|'));
+        QCOMPARE(cells.value(0), code);
+        QCOMPARE(cells.value(1), name);
+        QCOMPARE(cells.value(4), QStringLiteral("5100.0"));
+        QCOMPARE(cells.value(5), QStringLiteral("3"));
+        // Exactly, bit for bit: QCOMPARE of doubles would let the last digits pass.
+        const QVariant storedStock = e.shop.scalar("select Cantidad from Productos where Categoria = 'Quesos'");
+        const QVariant storedCost = e.shop.scalar("select PrecioCosto from Productos where Categoria = 'Quesos'");
+        QVERIFY2(storedStock.toDouble() == stock, qPrintable(QString::number(storedStock.toDouble(), 'g', 17)));
+        QVERIFY2(storedCost.toDouble() == cost, qPrintable(QString::number(storedCost.toDouble(), 'g', 17)));
+    }
+
+    // A quantity typed or changed in the editor is kept to a quantity's decimals.
+    void typedStockRounded()
+    {
+        Editor e;
+        Form2& f = *e.form;
+        e.lookUp(QStringLiteral("100"));
+        f.Text3->clear();
+        QTest::keyClicks(f.Text3, QStringLiteral(",0000004"));
+        QTest::mouseClick(f.Command3, Qt::LeftButton);
+        QVERIFY(e.shop.messages.boxes.isEmpty());
+        QVERIFY(e.shop.scalar("select Cantidad from Productos where CodigoProducto = '100'").toDouble() == 0.0);
     }
 
     void savingNewAndChanged_data()

@@ -17,6 +17,9 @@
 #include <QXmlStreamReader>
 
 #include <clocale>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace tarvino;
 using namespace tarvino::test;
@@ -180,11 +183,10 @@ private slots:
         fillShop(shop);
         QTemporaryDir folder;
         QStringList opened;
-        XlsxSpreadsheet sheet([&](const QString& path) { opened << path; }, folder.path());
+        XlsxSpreadsheet sheet([&](const QString& path) { opened << path; }, shop.clock, folder.path());
         QVERIFY(Exportar_Excel(sheet, shop.messages, stockByName(shop.db, QStringLiteral("*")), nullptr));
         QCOMPARE(opened.size(), 1);
-        QCOMPARE(QFileInfo(opened[0]).absolutePath(), QFileInfo(folder.path()).absoluteFilePath());
-        QVERIFY(opened[0].endsWith(QLatin1String(".xlsx")));
+        QCOMPARE(opened[0], QDir(folder.path()).filePath(QStringLiteral("Stock_2026-03-09_09-05-07.xlsx")));
 
         const QByteArray xml = unzipped(opened[0], QStringLiteral("xl/worksheets/sheet1.xml"));
         const QMap<QString, QString> cells = sheetCells(xml);
@@ -203,25 +205,132 @@ private slots:
         QVERIFY(styles.contains("<b/><sz val=\"10\"/><color rgb=\"FF0000FF\"/>"));
     }
 
+    // Texts arrive as typed: characters XML gives a meaning to, accents, characters beyond the
+    // basic plane, spaces at the ends and control characters; the file is a sound zip.
+    void workbookTexts()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty())
+            QSKIP("unzip is not installed");
+        QTemporaryDir folder;
+        FakeClock clock;
+        QStringList opened;
+        XlsxSpreadsheet sheet([&](const QString& path) { opened << path; }, clock, folder.path());
+        const QStringList texts = {QStringLiteral("Té & café <1/2> \"kg\""), QStringLiteral("  Ñandú  "),
+                                   QString::fromUcs4(U"Pan \U0001F956"), QStringLiteral("a\u0001b")};
+        sheet.newWorkbook(QStringLiteral("Stock"));
+        sheet.setColumnWidth(2, 25);
+        for (int i = 0; i < texts.size(); ++i)
+            sheet.setText(i + 1, 2, texts[i]);
+        sheet.setNumber(texts.size() + 1, 30, -1234.5678);
+        QVERIFY_THROWS_EXCEPTION(SpreadsheetError, sheet.setText(texts.size() + 2, 1, QString(32768, QLatin1Char('x'))));
+        sheet.show();
+        QCOMPARE(opened.size(), 1);
+
+        QProcess test;
+        test.start(QStringLiteral("unzip"), {QStringLiteral("-tq"), opened[0]});
+        QVERIFY(test.waitForFinished());
+        QCOMPARE(test.exitCode(), 0);
+        const QByteArray xml = unzipped(opened[0], QStringLiteral("xl/worksheets/sheet1.xml"));
+        QXmlStreamReader reader(xml);
+        while (!reader.atEnd())
+            reader.readNext();
+        QVERIFY2(!reader.hasError(), qPrintable(reader.errorString()));
+        const QMap<QString, QString> cells = sheetCells(xml);
+        QCOMPARE(cells.value("B1"), "s:" + texts[0]);
+        QCOMPARE(cells.value("B2"), "s:" + texts[1]);
+        QCOMPARE(cells.value("B3"), "s:" + texts[2]);
+        QCOMPARE(cells.value("B4"), QStringLiteral("s:a_x0001_b")); // as spreadsheets write it
+        QCOMPARE(cells.value("AD5"), QStringLiteral("n:-1234.5678"));
+        QVERIFY(xml.contains("<col min=\"2\" max=\"2\" width=\"25.7109375\""));
+        QProcess list;
+        list.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), opened[0]});
+        QVERIFY(list.waitForFinished());
+        QCOMPARE(QString::fromUtf8(list.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+                 (QStringList{"[Content_Types].xml", "_rels/.rels", "xl/workbook.xml", "xl/_rels/workbook.xml.rels",
+                              "xl/worksheets/sheet1.xml", "xl/styles.xml"}));
+    }
+
+    // A disk that refuses the workbook half-way: told, and nothing half-written is left.
+    void workbookDiskFull()
+    {
+        QTemporaryDir folder;
+        FakeClock clock;
+        XlsxSpreadsheet sheet([](const QString&) { QFAIL("a half-written workbook was opened"); }, clock, folder.path());
+        rlimit before{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &before), 0);
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        {
+            rlimit small = before;
+            small.rlim_cur = 200'000; // bytes a file may grow to
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
+        const auto restore = qScopeGuard([&] {
+            ::setrlimit(RLIMIT_FSIZE, &before);
+            std::signal(SIGXFSZ, previous);
+        });
+        QString message;
+        try {
+            sheet.newWorkbook(QStringLiteral("Stock"));
+            for (int row = 1; row <= 100'000; ++row)
+                sheet.setText(row, 1, QStringLiteral("Un nombre de producto bastante largo"));
+            sheet.show();
+        } catch (const SpreadsheetError& e) {
+            message = e.message();
+        }
+        QVERIFY2(message.startsWith(QLatin1String("No se pudo ")), qPrintable(message));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // Where the workbooks go: a folder made when missing, a file of the owner's alone named by the
+    // date and time, never one written over.
+    void workbookPlace()
+    {
+        QTemporaryDir home;
+        FakeClock clock(QDateTime(QDate(2026, 12, 8), QTime(14, 5, 33)));
+        const QString folder = QDir(home.path()).filePath(QStringLiteral("Documentos/Tarvino"));
+        const QString earlier = QDir(folder).filePath(QStringLiteral("Stock_2026-12-08_14-05-33.xlsx"));
+        QStringList opened;
+        XlsxSpreadsheet sheet([&](const QString& path) { opened << path; }, clock, folder);
+        // With no file-creation mask at all, so that the file's own mode is what is checked.
+        const mode_t maskBefore = ::umask(0);
+        const auto restore = qScopeGuard([&] { ::umask(maskBefore); });
+        for (int i = 0; i < 3; ++i) {
+            sheet.newWorkbook(QStringLiteral("Stock"));
+            sheet.setNumber(1, 1, i);
+            sheet.show();
+        }
+        QCOMPARE(opened, (QStringList{earlier, QDir(folder).filePath(QStringLiteral("Stock_2026-12-08_14-05-33_2.xlsx")),
+                                      QDir(folder).filePath(QStringLiteral("Stock_2026-12-08_14-05-33_3.xlsx"))}));
+        for (const QString& path : std::as_const(opened)) {
+            struct stat info {};
+            QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
+            QCOMPARE(info.st_mode & 0777, mode_t(0600));
+        }
+
+        // A folder that cannot be made is named in the message.
+        QFile blocker(QDir(home.path()).filePath(QStringLiteral("archivo")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        const QString impossible = QDir(blocker.fileName()).filePath(QStringLiteral("Tarvino"));
+        XlsxSpreadsheet nowhere([](const QString&) {}, clock, impossible);
+        try {
+            nowhere.newWorkbook(QStringLiteral("Stock"));
+            QFAIL("a workbook in a folder that cannot be made");
+        } catch (const SpreadsheetError& e) {
+            QVERIFY2(e.message().contains(impossible), qPrintable(e.message()));
+        }
+    }
+
     void workbookFileFailures()
     {
         QTemporaryDir folder;
-        const QString missing = QDir(folder.path()).filePath(QStringLiteral("no-existe"));
-        XlsxSpreadsheet nowhere([](const QString&) {}, missing);
-        try {
-            nowhere.newWorkbook(QStringLiteral("Stock"));
-            QFAIL("a workbook in a missing folder");
-        } catch (const SpreadsheetError& e) {
-            QVERIFY2(e.message().contains(missing), qPrintable(e.message()));
-        }
-
+        FakeClock clock;
         // Each workbook in a file of its own; one left unfinished leaves nothing behind.
         QStringList opened;
         XlsxSpreadsheet sheet([&](const QString& path) {
             opened << path;
             if (opened.size() == 2)
                 throw SpreadsheetError(QStringLiteral("sin programa"));
-        }, folder.path());
+        }, clock, folder.path());
         sheet.newWorkbook(QStringLiteral("Stock"));
         sheet.setNumber(1, 1, 1);
         sheet.show();

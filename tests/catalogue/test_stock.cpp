@@ -91,8 +91,9 @@ private slots:
         row("name, _ is a plain character", "name", "a_b", {"303"});
         row("name, a quote", "name", "O'Higgins", {"305"});
         row("name, nothing", "name", "pescado", {});
-        row("name, * adds every product", "name", "*",
-            {"306", "303", "304", "301", "302", "103", "101", "306", "305", "ab7", "102", "201", "202"});
+        // "*" is every product once, also the one with "*" in its name.
+        row("name, * lists every product", "name", "*",
+            {"303", "304", "301", "302", "103", "101", "306", "305", "ab7", "102", "201", "202"});
         row("code, exact", "code", "305", {"305"});
         row("code, a part finds nothing", "code", "30", {});
         row("code, letters in another case", "code", "AB7", {"ab7"});
@@ -112,6 +113,10 @@ private slots:
                                                                : stockByCategory(shop.db, typed);
         QCOMPARE(codes(list), expected);
         QCOMPARE(list.look(), StockList::Look::Plain);
+        if (typed == QLatin1String("*")) {
+            QCOMPARE(list.investmentTotal(),
+                     shop.scalar("select total(Cantidad * PrecioCosto) from Productos").toDouble());
+        }
         for (qsizetype row = 0; row < list.size(); ++row)
             QCOMPARE(list.text(row, StockList::Item), QString::number(row + 1));
     }

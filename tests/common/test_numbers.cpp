@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+#include <cmath>
+
 using namespace tarvino;
 using namespace tarvino::test;
 
@@ -29,7 +31,17 @@ private slots:
         QTest::newRow("comma negative") << kChile << -1.25 << "-1,25";
         QTest::newRow("point half") << kC << 2.5 << "2.5";
         QTest::newRow("point third") << kC << 1.0 / 3 << "0.333333333333333";
-        QTest::newRow("point big") << kC << 1e15 << "1E+15";
+        // Written out in full whatever the size, never in exponent form, 15 significant digits.
+        QTest::newRow("point big") << kC << 1e15 << "1000000000000000";
+        QTest::newRow("comma huge") << kChile << 1e20 << "100000000000000000000";
+        QTest::newRow("comma huge, 15 digits") << kChile << 1.2345678901234567e20 << "123456789012346000000";
+        QTest::newRow("comma tiny") << kChile << 1e-20 << "0,00000000000000000001";
+        QTest::newRow("comma binary remainder") << kChile << 0.3 - 0.1 - 0.2
+                                                << "-0,0000000000000000277555756156289";
+        QTest::newRow("comma small fraction") << kChile << 0.000123 << "0,000123";
+        QTest::newRow("comma rounds up a digit") << kChile << 9.9999999999999999e-5 << "0,0001";
+        QTest::newRow("comma many digits") << kChile << 12345.375 << "12345,375";
+        QTest::newRow("point carries into a new digit") << kC << 999999999999999.9 << "1000000000000000";
     }
     void plainNumber()
     {
@@ -37,6 +49,30 @@ private slots:
         QFETCH(double, value);
         QFETCH(QString, text);
         QCOMPARE(tarvino::plainNumber(value, locale), text);
+    }
+
+    // Stock changes are kept to the quantity box's six decimals, so binary remainders vanish.
+    void roundQuantity_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("rounded");
+        QTest::newRow("sold to nothing") << 0.3 - 0.1 - 0.2 << 0.0;
+        QTest::newRow("negative zero") << -1e-12 << 0.0;
+        QTest::newRow("tenths") << 0.1 + 0.2 << 0.3;
+        QTest::newRow("six decimals kept") << 0.000001 << 0.000001;
+        QTest::newRow("half a millionth up") << 0.0000015 << 0.000002;
+        QTest::newRow("thousands and grams") << 12345.375 - 0.125 << 12345.25;
+        QTest::newRow("negative stock") << -2.0 - 0.1 - 0.2 << -2.3;
+        QTest::newRow("too large for a fraction") << 1e17 + 64 << 1e17 + 64;
+    }
+    void roundQuantity()
+    {
+        QFETCH(double, value);
+        QFETCH(double, rounded);
+        const double result = tarvino::roundQuantity(value);
+        // Exactly, to the last bit: QCOMPARE would let a tiny remainder pass for 0.
+        QVERIFY2(result == rounded, qPrintable(QString::number(result, 'g', 17)));
+        QVERIFY(!std::signbit(result) || result < 0);
     }
 
     void readNumber_data()

@@ -1,4 +1,5 @@
 // Whole sales through the real sales and payment windows, checked in the windows and in bd1.
+#include "catalogue/products.h"
 #include "sales/payment_window.h"
 #include "data/recordset.h"
 #include "support/sales_driver.h"
@@ -105,6 +106,25 @@ private slots:
         QCOMPARE(d.shop.column("select FechaInicio || '|' || efectivo || '|' || tarjeta || '|' || "
                                "CajaInicial || '|' || FechaCierre from TipoPago"),
                  (QVariantList{"2026-03-09 09:05:07|3480.5|0.0|0|2026-03-09 10:00:00"}));
+    }
+
+    // A product sold by weight down to nothing: the stock is 0 exactly, not a binary remainder,
+    // and the editor and the stock report show it as "0".
+    void weighedStockSoldToNothing()
+    {
+        SalesDriver d;
+        d.shop.addProduct({QStringLiteral("300"), QStringLiteral("Queso"), 0.3, 1000, 2000, 0});
+        d.open();
+        d.setManual(true);
+        for (const QString& kilos : {QStringLiteral("0,1"), QStringLiteral("0,2")}) {
+            d.typeCode(QStringLiteral("300"));
+            d.typeQuantity(kilos);
+            d.settleInCash();
+        }
+        QCOMPARE(d.shop.column("select count(*) from Temporal"), (QVariantList{2}));
+        const QVariant stock = d.shop.scalar("select Cantidad from Productos where CodigoProducto = '300'");
+        QVERIFY2(stock.toDouble() == 0.0, qPrintable(QString::number(stock.toDouble(), 'g', 17)));
+        QCOMPARE(findProductByCode(d.shop.db, QStringLiteral("300"))->stock, QStringLiteral("0"));
     }
 
     void amountEqualToTheTotal()

@@ -99,9 +99,9 @@ void FakeSpreadsheet::cell(int row, int column, const QVariant& value, const Cel
         afterCell(row, column);
 }
 
-void FakeSpreadsheet::setText(int row, int column, const QString& text, const CellFont& font)
+void FakeSpreadsheet::setText(int row, int column, QStringView text, const CellFont& font)
 {
-    cell(row, column, QVariant(text), font);
+    cell(row, column, QVariant(text.toString()), font);
 }
 
 void FakeSpreadsheet::setNumber(int row, int column, double value)

@@ -109,7 +109,7 @@ public:
 
     void newWorkbook(const QString& title) override;
     void setColumnWidth(int column, double characters) override;
-    void setText(int row, int column, const QString& text, const CellFont& font = {}) override;
+    void setText(int row, int column, QStringView text, const CellFont& font = {}) override;
     void setNumber(int row, int column, double value) override;
     void show() override;
     void discard() noexcept override;

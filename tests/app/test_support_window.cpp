@@ -1,0 +1,106 @@
+// The support window shows only what the shop's supplier wrote into soporte.txt beside bd1.
+#include "app/support_info.h"
+#include "app/support_window.h"
+#include "support/temp_shop.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tarvino;
+using namespace tarvino::test;
+
+namespace {
+void writeFile(const QString& path, const QByteArray& text)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+}
+} // namespace
+
+class TestSupportWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void readingTheFile_data()
+    {
+        QTest::addColumn<QByteArray>("file"); // "-" for no file at all
+        QTest::addColumn<QString>("contact"); // empty: the text that says where to write them
+        QTest::addColumn<QStringList>("services");
+        QTest::addColumn<QString>("web");
+        QTest::newRow("no file") << QByteArray("-") << "" << QStringList() << "";
+        QTest::newRow("empty file") << QByteArray("\n  \n# notas\n") << "" << QStringList() << "";
+        QTest::newRow("every channel")
+            << QByteArray("\xEF\xBB\xBF" "correo = ayuda@proveedor.cl\r\nTELEFONO=+56 2 2345 6789\n"
+                          "horario=lunes a viernes\n# no se muestra\nPregunte por Ana\n"
+                          "servicio=Instalación\nservicio=Capacitación\nweb=https://proveedor.cl/ayuda?x=1\n")
+            << "Correo: ayuda@proveedor.cl\nTeléfono: +56 2 2345 6789\nHorario: lunes a viernes\nPregunte por Ana"
+            << QStringList{"Instalación", "Capacitación"} << "https://proveedor.cl/ayuda?x=1";
+        QTest::newRow("a script is no web page")
+            << QByteArray("correo=a@b.cl\nweb=javascript:alert(1)\n") << "Correo: a@b.cl" << QStringList() << "";
+        QTest::newRow("an address without http")
+            << QByteArray("correo=a@b.cl\nweb=www.proveedor.cl\n") << "Correo: a@b.cl" << QStringList() << "";
+        QTest::newRow("a local file is no web page")
+            << QByteArray("correo=a@b.cl\nweb=file:///etc/passwd\n") << "Correo: a@b.cl" << QStringList() << "";
+        QTest::newRow("first address only")
+            << QByteArray("web=http://uno.cl\nweb=https://dos.cl\n") << "" << QStringList() << "http://uno.cl";
+    }
+    void readingTheFile()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, contact);
+        QFETCH(QStringList, services);
+        QFETCH(QString, web);
+        QTemporaryDir folder;
+        const QString bd1 = QDir(folder.path()).filePath(QStringLiteral("bd1"));
+        const QString path = supportFilePath(bd1);
+        QCOMPARE(path, QDir(folder.path()).filePath(QStringLiteral("soporte.txt")));
+        if (file != "-")
+            writeFile(path, file);
+        const SupportInfo info = readSupportInfo(path);
+        if (contact.isEmpty() && services.isEmpty() && web.isEmpty()) {
+            QVERIFY(!info.fromFile);
+            QVERIFY2(info.contact.contains(QDir::toNativeSeparators(path)), qPrintable(info.contact));
+            QVERIFY(!info.contact.contains(QLatin1Char('@')));
+        } else {
+            QVERIFY(info.fromFile);
+            QCOMPARE(info.contact, contact);
+        }
+        QCOMPARE(info.services, services);
+        QCOMPARE(info.web.toString(), web);
+    }
+
+    // The window without the file shows where to write the channels and offers no link; with it,
+    // what the file says, the link opening only that address.
+    void theWindow()
+    {
+        TempShop shop;
+        QWidget caller;
+        caller.show();
+        const QString path = supportFilePath(shop.dbPath());
+        QPointer<Form13> form = Form13::open(&caller, shop.context, QStringLiteral("0"));
+        QVERIFY(form->Label2->text().contains(QDir::toNativeSeparators(path)));
+        QVERIFY(form->Label3->text().isEmpty());
+        QVERIFY(!form->Label4->text().contains(QLatin1String("href")));
+        QVERIFY(form->Label4->isHidden());
+        form->Command1_Click();
+
+        writeFile(path, "correo=<b>ayuda</b>@proveedor.cl\nservicio=Respaldo\nweb=https://proveedor.cl/?a=1&b=\"2\"\n");
+        form = Form13::open(&caller, shop.context, QStringLiteral("0"));
+        QCOMPARE(form->Label2->text(), QStringLiteral("Correo: <b>ayuda</b>@proveedor.cl"));
+        QCOMPARE(form->Label2->textFormat(), Qt::PlainText);
+        QVERIFY(form->Label3->text().contains(QLatin1String("Respaldo")));
+        QVERIFY(!form->Label4->isHidden());
+        QVERIFY(form->Label4->openExternalLinks());
+        QVERIFY2(form->Label4->text().contains(QLatin1String("href=\"https://proveedor.cl/?a=1&amp;b=%222%22\"")),
+                 qPrintable(form->Label4->text()));
+        form->Command1_Click();
+    }
+};
+
+QTEST_MAIN(TestSupportWindow)
+#include "test_support_window.moc"
