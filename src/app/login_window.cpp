@@ -86,9 +86,10 @@ void Form4::Login()
     case LoginOutcome::Waiting:
         m_ctx.messages.inform(
             QStringLiteral("Se ingresó %1 veces seguidas una contraseña incorrecta para este usuario. "
-                           "Espere %2 segundos y vuelva a intentarlo.")
+                           "Espere %2 y vuelva a intentarlo.")
                 .arg(LoginAttempts::kFreeTries)
-                .arg(result.waitSeconds));
+                .arg(result.waitSeconds == 1 ? QStringLiteral("1 segundo")
+                                             : QStringLiteral("%1 segundos").arg(result.waitSeconds)));
         Text2->clear();
         Text2->setFocus();
         return;

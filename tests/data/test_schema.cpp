@@ -232,6 +232,53 @@ private slots:
                     .contains(QLatin1String("admin")));
     }
 
+    // A file from before rights were applied (user_version 0): users with all three columns
+    // empty keep every menu, users with anything in them keep exactly that, all or nothing, and
+    // only once; a user made afterwards with empty columns gets no right from it.
+    void rightsCarriedOverOnce_data()
+    {
+        QTest::addColumn<int>("failAt"); // the write that fails on the first try; 0 for none
+        QTest::newRow("no failure") << 0;
+        QTest::newRow("update fails") << 1;
+        QTest::newRow("mark fails") << 2;
+        QTest::newRow("commit fails") << 3;
+    }
+    void rightsCarriedOverOnce()
+    {
+        QFETCH(int, failAt);
+        TempShop shop;
+        shop.db.execute(QStringLiteral(
+            "PRAGMA user_version = 0;"
+            "update Usuarios set Nivel = NULL, permisoproductos = NULL, permisorecaudacion = NULL;"
+            "insert into Usuarios values ('ana', 'a', 0, NULL, NULL, NULL);"
+            "insert into Usuarios values ('beto', 'b', 0, '', '', '');"
+            "insert into Usuarios values ('caro', 'c', 0, 'x', NULL, 2);"
+            "insert into Usuarios values ('dani', 'd', 0, 0, 0, 0);"
+            "insert into Usuarios values ('eva', 'e', 0, NULL, 1, NULL);"));
+        const auto rights = [&] {
+            return shop.column(QStringLiteral(
+                "select NombreUsuario || ':' || quote(Nivel) || quote(permisoproductos) || "
+                "quote(permisorecaudacion) from Usuarios order by rowid"));
+        };
+        const QVariantList before = rights();
+        if (failAt) {
+            shop.db.failAtWrite(failAt);
+            QVERIFY_THROWS_EXCEPTION(DbError, prepareDatabase(shop.db));
+            QCOMPARE(rights(), before);
+            QCOMPARE(shop.scalar(QStringLiteral("PRAGMA user_version")).toInt(), 0);
+        }
+        prepareDatabase(shop.db);
+        const QVariantList after{"admin:111", "ana:111", "beto:111", "caro:'x'NULL2",
+                                 "dani:000", "eva:NULL1NULL"};
+        QCOMPARE(rights(), after);
+        QCOMPARE(shop.scalar(QStringLiteral("PRAGMA user_version")).toInt(), kRightsCarriedOver);
+
+        shop.db.execute(QStringLiteral("insert into Usuarios values ('fede', 'f', 0, NULL, NULL, NULL)"));
+        shop.db.reopen();
+        prepareDatabase(shop.db);
+        QCOMPARE(rights().last().toString(), QStringLiteral("fede:NULLNULLNULL"));
+    }
+
     void actualizarTemporal_data()
     {
         QTest::addColumn<bool>("old");
