@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev
   libsqlcipher-dev sqlcipher
   zlib1g-dev
+  libsodium-dev
   fonts-liberation
   xvfb xauth
 )

@@ -74,7 +74,7 @@ void Form4::Login()
     }
     LoginResult result;
     try {
-        result = checkLogin(m_ctx.db, Text1->text(), Text2->text());
+        result = checkLogin(m_ctx.db, Text1->text(), Text2->text(), &m_attempts, m_ctx.clock.now());
     } catch (const DbError& e) {
         m_ctx.messages.inform(QStringLiteral("No se pudo comprobar el usuario.\n\n") + e.message(),
                               kAppTitle, Messages::Icon::Critical);
@@ -82,6 +82,16 @@ void Form4::Login()
     }
     switch (result.outcome) {
     case LoginOutcome::NoUsers:
+        return;
+    case LoginOutcome::Waiting:
+        m_ctx.messages.inform(
+            QStringLiteral("Se ingresó %1 veces seguidas una contraseña incorrecta para este usuario. "
+                           "Espere %2 y vuelva a intentarlo.")
+                .arg(LoginAttempts::kFreeTries)
+                .arg(result.waitSeconds == 1 ? QStringLiteral("1 segundo")
+                                             : QStringLiteral("%1 segundos").arg(result.waitSeconds)));
+        Text2->clear();
+        Text2->setFocus();
         return;
     case LoginOutcome::WrongPassword:
         m_ctx.messages.inform(QStringLiteral("La contraseña es incorrecta"));
@@ -99,6 +109,8 @@ void Form4::Login()
     auto* sales = new Form1(m_ctx);
     sales->setAttribute(Qt::WA_DeleteOnClose);
     m_sales = sales;
+    // Before anything of the window can be reached, its own start-up questions included.
+    sales->applyRights(result.rights);
     if (!sales->Form_Load()) {
         delete sales;
         close();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/context.h"
+#include "users/users.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -33,6 +34,7 @@ public:
 private:
     Context& m_ctx;
     QPointer<Form1> m_sales;
+    LoginAttempts m_attempts;
 };
 
 } // namespace tarvino

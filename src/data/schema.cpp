@@ -3,6 +3,7 @@
 
 #include "data/database.h"
 #include "data/recordset.h"
+#include "users/passwords.h"
 
 #include <QFile>
 
@@ -83,9 +84,13 @@ void createDatabase(const QString& path, const QString& key)
                 columns << QStringLiteral("\"%1\" %2").arg(column.name, column.type);
             db.execute(QStringLiteral("CREATE TABLE \"%1\" (%2)").arg(table.name, columns.join(", ")));
         }
-        db.execute(QStringLiteral(
+        sqlite3_stmt* admin = db.statement(QStringLiteral(
             "INSERT INTO Usuarios (NombreUsuario, \"Contraseña\", PermisoCruce, Nivel, "
-            "permisoproductos, permisorecaudacion) VALUES ('admin', 'admin', 0, 1, 1, 1)"));
+            "permisoproductos, permisorecaudacion) VALUES ('admin', ?, 0, 1, 1, 1)"));
+        Database::bind(admin, 1, hashPassword(QStringLiteral("admin")));
+        db.stepWrite(admin);
+        // A new file has nothing to carry over.
+        db.execute(QStringLiteral("PRAGMA user_version = %1").arg(kRightsCarriedOver));
         tx.commit();
         db.close();
     } catch (const DbError& e) {
@@ -354,6 +359,27 @@ void prepareDatabase(Database& db)
             db.stepWrite(db.statement(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2")
                                           .arg(QLatin1String(name), QLatin1String(columns))));
     }
+    carryOverRights(db);
+}
+
+void carryOverRights(Database& db)
+{
+    if (column0(db, QStringLiteral("PRAGMA user_version")).value(0).toInt() >= kRightsCarriedOver)
+        return;
+    // Before rights were applied every user reached every menu, and the program left the three
+    // columns empty. Such a user keeps every menu; a user whose columns hold anything was given
+    // rights on purpose and keeps exactly those. The mark is in the same transaction: the
+    // carrying over happens once, whole or not at all, and users made later start with none.
+    Transaction tx(db);
+    const auto empty = [](const char* column) {
+        return QStringLiteral("(%1 IS NULL OR %1 = '')").arg(QLatin1String(column));
+    };
+    db.stepWrite(db.statement(
+        QStringLiteral("UPDATE Usuarios SET Nivel = 1, permisoproductos = 1, permisorecaudacion = 1 "
+                       "WHERE %1 AND %2 AND %3")
+            .arg(empty("Nivel"), empty("permisoproductos"), empty("permisorecaudacion"))));
+    db.stepWrite(db.statement(QStringLiteral("PRAGMA user_version = %1").arg(kRightsCarriedOver)));
+    tx.commit();
 }
 
 void actualizarTemporal(Database& db)

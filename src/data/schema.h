@@ -84,10 +84,19 @@ private:
     std::thread m_thread;
 };
 
+// The file's user_version from which the users' rights are in force: a file below it was made
+// before rights were applied, when every user reached every menu.
+constexpr int kRightsCarriedOver = 1;
+
 // Settings and indexes the program needs beyond the tables: a journal that survives a crash or
-// a power cut, and indexes on the columns that look-ups compare. Missing ones are created; a file
-// that has them all is not written to.
+// a power cut, indexes on the columns that look-ups compare, and the users' rights carried over
+// (carryOverRights). Missing ones are created; a file that has them all is not written to.
 void prepareDatabase(Database& db);
+
+// Once per file, in one transaction: every user whose Nivel, permisoproductos and
+// permisorecaudacion are all empty (NULL or empty text) gets all three, the menus the user
+// reached before; then user_version is set to kRightsCarriedOver, so it never happens again.
+void carryOverRights(Database& db);
 
 // Adds the column ValorUnitario to a Temporal table that does not have 11 columns.
 void actualizarTemporal(Database& db);

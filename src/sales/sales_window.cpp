@@ -19,6 +19,7 @@
 #include "reports/day_takings_window.h"
 #include "reports/sales_detail_window.h"
 #include "reports/history_window.h"
+#include "users/users.h"
 #include "users/users_window.h"
 
 #include <QCheckBox>
@@ -204,6 +205,17 @@ void Form1::buildMenu()
     connect(recaudaciondeldia, &QAction::triggered, this, [this] { Form6::open(*this, m_ctx); });
     connect(ventaparcial, &QAction::triggered, this, [this] { Form12::open(this, m_ctx); });
     connect(soporte, &QAction::triggered, this, [this] { Form13::open(this, m_ctx, QStringLiteral("0")); });
+}
+
+void Form1::applyRights(const UserRights& rights)
+{
+    const MenuAccess access = menuAccess(rights);
+    // The menu's own entry as well as its item: a greyed PRODUCTOS does not even open.
+    productos->menuAction()->setEnabled(access.productos);
+    edicionProductos->setEnabled(access.productos);
+    usuarios->setEnabled(access.usuarios);
+    recaudacion->setEnabled(access.recaudacion);
+    stock->setEnabled(access.stock);
 }
 
 void Form1::ConfigureSaleList()

@@ -20,6 +20,7 @@ class QTreeWidget;
 namespace tarvino {
 
 class Form5;
+struct UserRights;
 
 class Form1 final : public QMainWindow {
     Q_OBJECT
@@ -50,6 +51,10 @@ public:
     void AppendSaleLine();
     void ComputeTotal();
     void ShowTotal();
+
+    // Opens to the logged-in user only the menu items the rights allow; the others are greyed
+    // and neither the mouse nor the keyboard reaches them.
+    void applyRights(const UserRights& rights);
 
     bool deductionMode() const;
     Form5* paymentWindow() const;

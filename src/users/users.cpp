@@ -5,6 +5,7 @@
 #include "common/numbers.h"
 #include "data/database.h"
 #include "data/window_data.h"
+#include "users/passwords.h"
 
 namespace tarvino {
 
@@ -13,6 +14,39 @@ namespace {
 const QString kNombre = QStringLiteral("NombreUsuario");
 const QString kContrasena = QStringLiteral("Contraseña");
 const QString kPermisoCruce = QStringLiteral("PermisoCruce");
+const QString kNivel = QStringLiteral("Nivel");
+const QString kPermisoProductos = QStringLiteral("permisoproductos");
+const QString kPermisoRecaudacion = QStringLiteral("permisorecaudacion");
+
+// A right is granted only by the number 1 itself; a text that merely reads as 1 does not count.
+bool grants(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Double:
+        return value.toDouble() == 1;
+    default:
+        return false;
+    }
+}
+
+UserRights rightsOf(const RecordSet& rs)
+{
+    return rightsOfRow(rs.text(kNombre), rs.value(kNivel), rs.value(kPermisoProductos),
+                       rs.value(kPermisoRecaudacion));
+}
+
+// Whether a user other than name holds Nivel 1: then name may lose it.
+bool otherAdministrator(WindowData& data, const QString& name)
+{
+    data.OpenUsuarios();
+    for (RecordSet& rs = data.rs; !rs.eof(); rs.moveNext()) {
+        if (rs.text(kNombre) != name && rightsOf(rs).administrator)
+            return true;
+    }
+    return false;
+}
 
 // What the key filter of the boxes lets through: a user named otherwise could never log in.
 bool typeable(const QString& text)
@@ -41,6 +75,8 @@ UserDeletion deletionRule(WindowData& data, const QString& name, const QString& 
         return {Outcome::Administrator, userMessages::kAdministrador};
     if (!loggedIn.isEmpty() && name == loggedIn)
         return {Outcome::LoggedIn, userMessages::kSesionAbierta};
+    if (rightsOf(rs).administrator && !otherAdministrator(data, name))
+        return {Outcome::LastAdministrator, userMessages::kEliminarUltimoAdministrador};
     data.OpenUsuarios();
     for (; !rs.eof(); rs.moveNext()) {
         if (rs.text(kNombre) != name)
@@ -51,22 +87,86 @@ UserDeletion deletionRule(WindowData& data, const QString& name, const QString& 
 
 } // namespace
 
-LoginResult checkLogin(Database& db, const QString& name, const QString& password)
+UserRights rightsOfRow(const QString& name, const QVariant& nivel, const QVariant& permisoproductos,
+                       const QVariant& permisorecaudacion)
 {
+    return {name == kAdminName || grants(nivel), grants(permisoproductos), grants(permisorecaudacion)};
+}
+
+MenuAccess menuAccess(const UserRights& rights)
+{
+    if (rights.administrator)
+        return {};
+    // The stock report lists every cost price and the money tied up in stock: it goes with the
+    // product right.
+    return {rights.products, false, rights.takings, rights.products};
+}
+
+int LoginAttempts::secondsToWait(const QString& name, const QDateTime& now) const
+{
+    const auto found = m_records.constFind(name);
+    if (found == m_records.cend() || !found->until.isValid())
+        return 0;
+    const qint64 ms = now.msecsTo(found->until);
+    return ms > 0 ? int((ms + 999) / 1000) : 0;
+}
+
+void LoginAttempts::failed(const QString& name, const QDateTime& now)
+{
+    Record& record = m_records[name];
+    ++record.failures;
+    if (record.failures >= kFreeTries)
+        record.until = now.addSecs(kWaitSeconds);
+}
+
+void LoginAttempts::succeeded(const QString& name)
+{
+    m_records.remove(name);
+}
+
+LoginResult checkLogin(Database& db, const QString& name, const QString& password,
+                       LoginAttempts* attempts, const QDateTime& now)
+{
+    if (attempts) {
+        if (const int wait = attempts->secondsToWait(name, now))
+            return {LoginOutcome::Waiting, {}, {}, wait};
+    }
     WindowData data(db);
     data.OpenUsuarios();
     RecordSet& rs = data.rs;
     if (rs.eof())
-        return {LoginOutcome::NoUsers, {}};
+        return {LoginOutcome::NoUsers, {}, {}};
     for (; !rs.eof(); rs.moveNext()) {
         const QString stored = rs.text(kNombre);
         if (stored != name)
             continue;
-        if (rs.text(kContrasena) == password)
-            return {LoginOutcome::Success, stored};
-        return {LoginOutcome::WrongPassword, {}};
+        const QString kept = rs.text(kContrasena);
+        if (!passwordMatches(kept, password)) {
+            if (attempts)
+                attempts->failed(name, now);
+            return {LoginOutcome::WrongPassword, {}, {}};
+        }
+        const LoginResult result{LoginOutcome::Success, stored, rightsOf(rs)};
+        if (attempts)
+            attempts->succeeded(name);
+        // The password is known only now: one kept in clear by an earlier version (or hashed at
+        // an older cost) is replaced by its hash, in every row of that name.
+        if (needsNewHash(kept)) {
+            const QString hash = hashPassword(password);
+            Transaction tx(db);
+            data.OpenUsuariosWithName(stored);
+            for (; !rs.eof(); rs.moveNext()) {
+                if (rs.text(kContrasena) == kept) {
+                    rs.setValue(kContrasena, hash);
+                    rs.update();
+                }
+            }
+            data.CloseDatabase();
+            tx.commit();
+        }
+        return result;
     }
-    return {LoginOutcome::UnknownName, {}};
+    return {LoginOutcome::UnknownName, {}, {}};
 }
 
 double receiptSetting(Database& db, const QString& user)
@@ -121,7 +221,7 @@ UserFound lookUpUser(Database& db, const QString& name)
     if (rs.eof())
         return found;
     found.exists = true;
-    found.password = rs.text(kContrasena);
+    found.rights = rightsOf(rs);
     const double setting = rs.number(kPermisoCruce);
     found.setting = plainNumber(setting);
     found.choice = receiptChoiceOfSetting(setting);
@@ -129,10 +229,11 @@ UserFound lookUpUser(Database& db, const QString& name)
 }
 
 UserSaveResult saveUser(Database& db, const QString& name, const QString& password,
-                        const QString& setting, bool existing)
+                        const QString& setting, bool existing, const UserRights& rights)
 {
     using Outcome = UserSaveResult::Outcome;
-    if (name.isEmpty() || password.isEmpty())
+    // A stored user keeps the password when none is typed; a new one needs one.
+    if (name.isEmpty() || (password.isEmpty() && !existing))
         return {Outcome::MissingData, userMessages::kFaltanDatos};
     if (!typeable(name) || !typeable(password))
         return {Outcome::BadCharacters, userMessages::kCaracteres};
@@ -140,16 +241,32 @@ UserSaveResult saveUser(Database& db, const QString& name, const QString& passwo
     if (!value)
         return {Outcome::BadSetting,
                 QStringLiteral("La opción de impresión «%1» no es válida.").arg(setting)};
+    if (name == kAdminName && !rights.administrator)
+        return {Outcome::AdministratorKeepsLevel, userMessages::kAdministradorConservaNivel};
+    // Hashing takes a while: done before the transaction, which then only writes.
+    const QString hash = password.isEmpty() ? QString() : hashPassword(password);
 
     Transaction tx(db);
     WindowData data(db);
     RecordSet& rs = data.rs;
     data.OpenUsuariosWithName(name);
+    const auto writeRights = [&] {
+        rs.setValue(kNivel, rights.administrator ? 1 : 0);
+        rs.setValue(kPermisoProductos, rights.products ? 1 : 0);
+        rs.setValue(kPermisoRecaudacion, rights.takings ? 1 : 0);
+    };
     if (existing) {
         if (rs.eof())
             return {Outcome::Vanished, vanished(name)};
-        rs.setValue(kContrasena, password);
+        if (rightsOf(rs).administrator && !rights.administrator) {
+            if (!otherAdministrator(data, name))
+                return {Outcome::LastAdministrator, userMessages::kUltimoAdministrador};
+            data.OpenUsuariosWithName(name);
+        }
+        if (!hash.isEmpty())
+            rs.setValue(kContrasena, hash);
         rs.setValue(kPermisoCruce, *value);
+        writeRights();
         rs.update();
     } else {
         // Names are unique: the login would only ever find the first of two.
@@ -158,8 +275,9 @@ UserSaveResult saveUser(Database& db, const QString& name, const QString& passwo
         data.OpenUsuariosForAdding();
         rs.addNew();
         rs.setValue(kNombre, name);
-        rs.setValue(kContrasena, password);
+        rs.setValue(kContrasena, hash);
         rs.setValue(kPermisoCruce, *value);
+        writeRights();
         rs.update();
     }
     data.CloseDatabase();

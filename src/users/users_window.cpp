@@ -1,5 +1,5 @@
-// The user administration window: adds users, changes a user's password and receipt setting, and
-// deletes users (never the administrator).
+// The user administration window: adds users, changes a user's password, receipt setting and
+// rights, and deletes users (never the administrator).
 #include "users/users_window.h"
 
 #include "app/window_kit.h"
@@ -8,6 +8,7 @@
 #include "sales/sales_window.h"
 #include "users/users.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QKeyEvent>
@@ -20,7 +21,7 @@ namespace tarvino {
 
 namespace {
 constexpr int kWidth = 6600;
-constexpr int kHeight = 4020;
+constexpr int kHeight = 4440;
 
 void fillWindow(QWidget* widget, const QColor& colour)
 {
@@ -64,7 +65,7 @@ void Form8::buildControls()
     setBackColour(Label1, Qt::black);
     setTextColour(Label1, Qt::white);
 
-    Frame1 = place(new QFrame(this), "Frame1", 240, 840, kWidth - 480, 2940);
+    Frame1 = place(new QFrame(this), "Frame1", 240, 840, kWidth - 480, 3360);
     Frame1->setFrameShape(QFrame::Box);
     fillWindow(Frame1, QColor(224, 224, 224));
 
@@ -84,13 +85,26 @@ void Form8::buildControls()
     Combo1->setAccessibleName(QStringLiteral("Impresión de boleta"));
     Combo1->setToolTip(Combo1->accessibleName());
 
-    Command3 = place(new QPushButton(QStringLiteral("Guardar"), Frame1), "Command3", 240, 2040, 1800, 600);
+    // The rights, in one row under the receipt setting.
+    Check1 = place(new QCheckBox(QStringLiteral("Administrador"), Frame1), "Check1", 240, 1920, 2040, 390);
+    Check1->setAccessibleDescription(QStringLiteral("Todos los menús, también USUARIOS"));
+    Check2 = place(new QCheckBox(QStringLiteral("Productos"), Frame1), "Check2", 2400, 1920, 1560, 390);
+    Check2->setAccessibleDescription(QStringLiteral("EDICION DE PRODUCTOS y STOCK DE PRODUCTOS"));
+    Check3 = place(new QCheckBox(QStringLiteral("Recaudación"), Frame1), "Check3", 4080, 1920, 1800, 390);
+    Check3->setAccessibleDescription(QStringLiteral("El historial de RECAUDACIÓN"));
+    for (QCheckBox* box : {Check1, Check2, Check3}) {
+        box->setAccessibleName(box->text());
+        box->setToolTip(box->accessibleDescription());
+        keyboardButton(box);
+    }
+
+    Command3 = place(new QPushButton(QStringLiteral("Guardar"), Frame1), "Command3", 240, 2460, 1800, 600);
     Command3->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     setButtonColours(Command3, Qt::white);
-    Command4 = place(new QPushButton(QStringLiteral("Eliminar"), Frame1), "Command4", 2160, 2040, 1800, 600);
+    Command4 = place(new QPushButton(QStringLiteral("Eliminar"), Frame1), "Command4", 2160, 2460, 1800, 600);
     Command4->setIcon(style()->standardIcon(QStyle::SP_TrashIcon));
     setButtonColours(Command4, Qt::white);
-    Command5 = place(new QPushButton(QStringLiteral("Cancelar"), Frame1), "Command5", 4080, 2040, 1800, 600);
+    Command5 = place(new QPushButton(QStringLiteral("Cancelar"), Frame1), "Command5", 4080, 2460, 1800, 600);
     setButtonColours(Command5, QColor(255, 0, 0), Qt::white);
     for (QPushButton* button : {Command3, Command4, Command5})
         keyboardButton(button);
@@ -104,7 +118,10 @@ void Form8::buildControls()
 
     setTabOrder(Text1, Text2);
     setTabOrder(Text2, Combo1);
-    setTabOrder(Combo1, Command3);
+    setTabOrder(Combo1, Check1);
+    setTabOrder(Check1, Check2);
+    setTabOrder(Check2, Check3);
+    setTabOrder(Check3, Command3);
     setTabOrder(Command3, Command4);
     setTabOrder(Command4, Command5);
 }
@@ -153,11 +170,19 @@ void Form8::LookUpUser()
         // shown, rather than showing (and saving) the entry of the user looked up before.
         Text3 = found.setting;
         Combo1->setCurrentIndex(found.choice);
-        Text2->setText(found.password);
+        // The stored password is never shown: a new one typed here replaces it.
+        Text2->clear();
+        Text2->setPlaceholderText(QStringLiteral("vacía: no se cambia"));
+        showRights(found.rights);
+        // The administrator's account keeps every right.
+        if (Text1->text() == kAdminName)
+            Check1->setEnabled(false);
         m = true;
         Command4->setEnabled(true);
     } else {
         Text2->clear();
+        Text2->setPlaceholderText({});
+        showRights({});
         m = false;
         Command4->setEnabled(false);
     }
@@ -173,7 +198,10 @@ void Form8::SaveUser()
 {
     UserSaveResult result{UserSaveResult::Outcome::MissingData, {}};
     if (!guarded(m_ctx.messages, QStringLiteral("No se pudo guardar el usuario. No se guardó nada."),
-                 [&] { result = saveUser(m_ctx.db, Text1->text(), Text2->text(), Text3, m); }))
+                 [&] {
+                     result = saveUser(m_ctx.db, Text1->text(), Text2->text(), Text3, m,
+                                       {Check1->isChecked(), Check2->isChecked(), Check3->isChecked()});
+                 }))
         return;
     if (!result.saved()) {
         m_ctx.messages.inform(result.message);
@@ -224,11 +252,20 @@ void Form8::Command5_Click()
     Command4->setEnabled(false);
 }
 
+void Form8::showRights(const UserRights& rights)
+{
+    Check1->setChecked(rights.administrator);
+    Check2->setChecked(rights.products);
+    Check3->setChecked(rights.takings);
+}
+
 void Form8::NameEntryState()
 {
     Text1->setEnabled(true);
     Text2->setEnabled(false);
     Combo1->setEnabled(false);
+    for (QCheckBox* box : {Check1, Check2, Check3})
+        box->setEnabled(false);
     if (Frame1->isEnabled())
         Text1->setFocus();
 }
@@ -238,13 +275,19 @@ void Form8::PasswordEntryState()
     Text1->setEnabled(false);
     Text2->setEnabled(true);
     Combo1->setEnabled(true);
+    for (QCheckBox* box : {Check1, Check2, Check3})
+        box->setEnabled(true);
 }
 
 void Form8::ClearUserForm()
 {
     Text1->clear();
     Text2->clear();
+    Text2->setPlaceholderText({});
     Combo1->setEnabled(false);
+    showRights({});
+    for (QCheckBox* box : {Check1, Check2, Check3})
+        box->setEnabled(false);
 }
 
 } // namespace tarvino

@@ -1,5 +1,5 @@
-// The user administration window: adds users, changes a user's password and receipt setting, and
-// deletes users (never the administrator).
+// The user administration window: adds users, changes a user's password, receipt setting and
+// rights, and deletes users (never the administrator).
 #pragma once
 
 #include "app/context.h"
@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWidget>
 
+class QCheckBox;
 class QComboBox;
 class QFrame;
 class QKeyEvent;
@@ -15,6 +16,8 @@ class QLineEdit;
 class QPushButton;
 
 namespace tarvino {
+
+struct UserRights;
 
 class Form8 final : public QWidget {
     Q_OBJECT
@@ -41,6 +44,10 @@ public:
     QLabel* Label3;
     QLineEdit* Text2;
     QComboBox* Combo1;
+    // The user's rights: Nivel, permisoproductos and permisorecaudacion.
+    QCheckBox* Check1; // "Administrador": every menu, user administration included
+    QCheckBox* Check2; // "Productos": the product editor and the stock report
+    QCheckBox* Check3; // "Recaudación": the takings history
     QPushButton* Command3;
     QPushButton* Command4;
     QPushButton* Command5;
@@ -59,6 +66,7 @@ private:
     void NameEntryState();
     void PasswordEntryState();
     void ClearUserForm();
+    void showRights(const UserRights& rights);
     void buildControls();
 
     Context& m_ctx;

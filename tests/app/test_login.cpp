@@ -2,9 +2,14 @@
 #include "app/login_window.h"
 #include "sales/sales_window.h"
 #include "support/temp_shop.h"
+#include "users/passwords.h"
+#include "users/users.h"
+#include "users/users_window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QStyle>
 #include <QTest>
 
@@ -128,6 +133,114 @@ private slots:
         QCOMPARE(sales->Text4, QStringLiteral("ana"));
         QCOMPARE(sales->Text3, QStringLiteral("07/12/2026 8:03:04"));
         QVERIFY(l.shop.messages.boxes.isEmpty());
+    }
+
+    // The logged-in user's row decides which menu items open; a greyed one cannot be triggered.
+    void menusFollowTheRights_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("rights"); // Nivel, permisoproductos, permisorecaudacion
+        // PRODUCTOS, its editor, USUARIOS, day's takings, RECAUDACIÓN, STOCK, detail, SOPORTE
+        QTest::addColumn<QString>("open");
+        QTest::newRow("cashier") << "ana" << "0, 0, 0" << "00010011";
+        QTest::newRow("products") << "ana" << "0, 1, 0" << "11010111";
+        QTest::newRow("takings") << "ana" << "0, 0, 1" << "00011011";
+        QTest::newRow("both") << "ana" << "2, 1, 1" << "11011111";
+        QTest::newRow("administrator") << "ana" << "1, 0, 0" << "11111111";
+        QTest::newRow("odd values") << "ana" << "'x', NULL, 2" << "00010011";
+        QTest::newRow("admin whatever its row") << "admin" << "'x', NULL, 2" << "11111111";
+    }
+    void menusFollowTheRights()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, rights);
+        QFETCH(QString, open);
+        Login l;
+        l.shop.db.execute(QStringLiteral("update Usuarios set (Nivel, permisoproductos, permisorecaudacion) = "
+                                         "(%1) where NombreUsuario = '%2'")
+                              .arg(rights, user));
+        l.type(l.window.Text1, user, false);
+        l.type(l.window.Text2, user == "admin" ? QStringLiteral("admin") : QStringLiteral("clave1"));
+        Form1* sales = l.window.salesWindow();
+        QVERIFY(sales);
+        QString found;
+        for (const QAction* item : {sales->productos->menuAction(), sales->edicionProductos, sales->usuarios,
+                                    sales->recaudaciondeldia, sales->recaudacion, sales->stock,
+                                    sales->ventaparcial, sales->soporte})
+            found += item->isEnabled() ? '1' : '0';
+        QCOMPARE(found, open);
+
+        // The keyboard in INFORMES lands first on the first item open to the user.
+        sales->informes->popup(sales->mapToGlobal(QPoint(0, 0)));
+        QVERIFY(QTest::qWaitForWindowExposed(sales->informes));
+        QTest::keyClick(sales->informes, Qt::Key_Down);
+        QAction* first = open[4] == '1' ? sales->recaudacion : open[5] == '1' ? sales->stock : sales->ventaparcial;
+        QCOMPARE(sales->informes->activeAction(), first);
+        sales->informes->hide();
+
+        // Even from program code a greyed USUARIOS opens nothing.
+        sales->usuarios->trigger();
+        bool usersOpen = false;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            usersOpen = usersOpen || (qobject_cast<Form8*>(w) && w->isVisible());
+        QCOMPARE(usersOpen, open[2] == '1');
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<Form8*>(w))
+                w->close();
+        flushClosedWindows();
+    }
+
+    // A password an earlier version kept in clear logs in once more and is then kept hashed.
+    void clearPasswordIsHashedAtLogin()
+    {
+        Login l;
+        l.type(l.window.Text1, QStringLiteral("ana"), false);
+        l.type(l.window.Text2, QStringLiteral("clave1"));
+        QVERIFY(l.window.salesWindow());
+        const QString stored =
+            l.shop.scalar(QStringLiteral("select \"Contraseña\" from Usuarios where NombreUsuario = 'ana'")).toString();
+        QVERIFY(isPasswordHash(stored));
+        QVERIFY(passwordMatches(stored, QStringLiteral("clave1")));
+        QCOMPARE(checkLogin(l.shop.db, QStringLiteral("ana"), QStringLiteral("clave1")).outcome, LoginOutcome::Success);
+        QCOMPARE(checkLogin(l.shop.db, QStringLiteral("ana"), QStringLiteral("clave2")).outcome,
+                 LoginOutcome::WrongPassword);
+        // The hash is not made again at each login.
+        QCOMPARE(l.shop.scalar(QStringLiteral("select \"Contraseña\" from Usuarios where NombreUsuario = 'ana'"))
+                     .toString(),
+                 stored);
+    }
+
+    // Five wrong passwords in a row for a name: its next try is refused, even with the right
+    // password, until the wait is over; another name is not held up.
+    void waitAfterFiveWrongPasswords()
+    {
+        Login l;
+        l.type(l.window.Text1, QStringLiteral("ana"), false);
+        for (int i = 0; i < 5; ++i)
+            l.type(l.window.Text2, QStringLiteral("mala"));
+        QCOMPARE(l.shop.messages.texts(), QStringList(5, "La contraseña es incorrecta"));
+        l.shop.messages.clear();
+        l.shop.clock.advance(4);
+        l.type(l.window.Text2, QStringLiteral("clave1"));
+        QVERIFY(!l.window.salesWindow());
+        QCOMPARE(l.shop.messages.boxes.size(), 1);
+        QVERIFY2(l.shop.messages.boxes[0].text.contains(QStringLiteral("Espere 1 segundo ")),
+                 qPrintable(l.shop.messages.boxes[0].text));
+        QVERIFY(l.window.Text2->text().isEmpty());
+        QCOMPARE(checkLogin(l.shop.db, QStringLiteral("admin"), QStringLiteral("admin")).outcome,
+                 LoginOutcome::Success);
+
+        // Past the wait one more wrong password means another wait.
+        l.shop.clock.advance(1);
+        l.shop.messages.clear();
+        l.type(l.window.Text2, QStringLiteral("mala"));
+        l.type(l.window.Text2, QStringLiteral("clave1"));
+        QCOMPARE(l.shop.messages.boxes.size(), 2);
+        QVERIFY(l.shop.messages.boxes[1].text.contains(QStringLiteral("Espere 5 segundos")));
+        QVERIFY(!l.window.salesWindow());
+        l.shop.clock.advance(5);
+        l.type(l.window.Text2, QStringLiteral("clave1"));
+        QVERIFY(l.window.salesWindow());
     }
 
     void loginTimeIsWrittenAfterTheSalesWindowLoads()

@@ -7,6 +7,7 @@
 #include "sales/recording.h"
 #include "sales/sales_day.h"
 #include "support/temp_shop.h"
+#include "users/passwords.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -94,8 +95,11 @@ QString quotedDump(Database& db)
     QString all;
     for (const TableSpec& table : tableSpecs()) {
         QStringList quoted;
+        // A password is hashed with a salt of its own in each file: only its presence compares.
         for (const ColumnSpec& c : table.columns)
-            quoted << QStringLiteral("quote(\"%1\")").arg(c.name);
+            quoted << (c.name == QStringLiteral("Contraseña") ? QStringLiteral("(\"%1\" <> '')")
+                                                              : QStringLiteral("quote(\"%1\")"))
+                          .arg(c.name);
         sqlite3_stmt* stmt = db.statement(QStringLiteral("select %1 from \"%2\" order by rowid")
                                               .arg(quoted.join(QStringLiteral(" || '|' || ")), table.name));
         all += table.name + QLatin1Char('\n');
@@ -171,9 +175,12 @@ private slots:
         QCOMPARE(shop.column(QStringLiteral(
                      "select name from sqlite_master where type='table' order by name")),
                  expectedTables);
-        QCOMPARE(shop.column(QStringLiteral(
-                     "select NombreUsuario || '/' || \"Contraseña\" from Usuarios")),
-                 QVariantList({"admin/admin"}));
+        QCOMPARE(shop.column(QStringLiteral("select NombreUsuario || Nivel || permisoproductos || "
+                                            "permisorecaudacion from Usuarios")),
+                 QVariantList({"admin111"}));
+        // Its first password is kept as a hash, never in clear.
+        const QString password = shop.scalar(QStringLiteral("select \"Contraseña\" from Usuarios")).toString();
+        QVERIFY(isPasswordHash(password) && passwordMatches(password, QStringLiteral("admin")));
         QVERIFY(!QFile::exists(shop.dbPath() + QStringLiteral(".nuevo")));
     }
 
@@ -223,6 +230,53 @@ private slots:
         db.close();
         QVERIFY(runShell(path, kShellKey + QStringLiteral("select NombreUsuario from Usuarios;\n"))
                     .contains(QLatin1String("admin")));
+    }
+
+    // A file from before rights were applied (user_version 0): users with all three columns
+    // empty keep every menu, users with anything in them keep exactly that, all or nothing, and
+    // only once; a user made afterwards with empty columns gets no right from it.
+    void rightsCarriedOverOnce_data()
+    {
+        QTest::addColumn<int>("failAt"); // the write that fails on the first try; 0 for none
+        QTest::newRow("no failure") << 0;
+        QTest::newRow("update fails") << 1;
+        QTest::newRow("mark fails") << 2;
+        QTest::newRow("commit fails") << 3;
+    }
+    void rightsCarriedOverOnce()
+    {
+        QFETCH(int, failAt);
+        TempShop shop;
+        shop.db.execute(QStringLiteral(
+            "PRAGMA user_version = 0;"
+            "update Usuarios set Nivel = NULL, permisoproductos = NULL, permisorecaudacion = NULL;"
+            "insert into Usuarios values ('ana', 'a', 0, NULL, NULL, NULL);"
+            "insert into Usuarios values ('beto', 'b', 0, '', '', '');"
+            "insert into Usuarios values ('caro', 'c', 0, 'x', NULL, 2);"
+            "insert into Usuarios values ('dani', 'd', 0, 0, 0, 0);"
+            "insert into Usuarios values ('eva', 'e', 0, NULL, 1, NULL);"));
+        const auto rights = [&] {
+            return shop.column(QStringLiteral(
+                "select NombreUsuario || ':' || quote(Nivel) || quote(permisoproductos) || "
+                "quote(permisorecaudacion) from Usuarios order by rowid"));
+        };
+        const QVariantList before = rights();
+        if (failAt) {
+            shop.db.failAtWrite(failAt);
+            QVERIFY_THROWS_EXCEPTION(DbError, prepareDatabase(shop.db));
+            QCOMPARE(rights(), before);
+            QCOMPARE(shop.scalar(QStringLiteral("PRAGMA user_version")).toInt(), 0);
+        }
+        prepareDatabase(shop.db);
+        const QVariantList after{"admin:111", "ana:111", "beto:111", "caro:'x'NULL2",
+                                 "dani:000", "eva:NULL1NULL"};
+        QCOMPARE(rights(), after);
+        QCOMPARE(shop.scalar(QStringLiteral("PRAGMA user_version")).toInt(), kRightsCarriedOver);
+
+        shop.db.execute(QStringLiteral("insert into Usuarios values ('fede', 'f', 0, NULL, NULL, NULL)"));
+        shop.db.reopen();
+        prepareDatabase(shop.db);
+        QCOMPARE(rights().last().toString(), QStringLiteral("fede:NULLNULLNULL"));
     }
 
     void actualizarTemporal_data()
