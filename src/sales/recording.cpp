@@ -176,7 +176,8 @@ RecordedSale recordSale(Database& db, const Clock& clock, const SaleToRecord& sa
             lookFailure = again.message();
         }
         if (planted != testing::PlantedVerdict::None && lookFailure.isEmpty())
-            found = planted == testing::PlantedVerdict::AlwaysStored ? InFile::Whole : InFile::Nothing;
+            found = planted == testing::PlantedVerdict::AlwaysStored ? InFile::Whole
+                                                                     : InFile::Nothing;
         switch (found) {
         case InFile::Whole:
             // The sale was read back, but the disk has not yet confirmed keeping it: folding the
@@ -184,8 +185,8 @@ RecordedSale recordSale(Database& db, const Clock& clock, const SaleToRecord& sa
             // told as stored.
             if (db.foldJournal())
                 return {attempt.stamp, failure.message()};
-            lookFailure = QStringLiteral("La venta está en la base de datos, pero el disco no confirmó "
-                                         "haberla guardado.");
+            lookFailure = QStringLiteral(
+                "La venta está en la base de datos, pero el disco no confirmó haberla guardado.");
             break;
         case InFile::Nothing:
             throw;

@@ -320,7 +320,8 @@ private slots:
         QCOMPARE(linesAfterACrash(d.shop, damagedAt), 3);
         Database after;
         after.open(QDir(d.shop.folder()).filePath(QStringLiteral("crash/bd1")));
-        sqlite3_stmt* day = after.statement(QStringLiteral("select efectivo, tarjeta from TipoPago"));
+        sqlite3_stmt* day =
+            after.statement(QStringLiteral("select efectivo, tarjeta from TipoPago"));
         QCOMPARE(sqlite3_step(day), SQLITE_ROW);
         QCOMPARE(sqlite3_column_double(day, 0), 3480.5);
         QCOMPARE(sqlite3_column_double(day, 1), 1500.5);

@@ -94,8 +94,8 @@ struct Tally {
                   .arg(ledger.salesReported())
                   .arg(ledger.closingsReported())
                   .arg(ledger.productOpsReported()));
-        print(QStringLiteral("  ventas con falla al guardar: %1 informadas como guardadas pese a la falla, "
-                             "%2 como no guardadas, %3 sin saber")
+        print(QStringLiteral("  ventas con falla al guardar: %1 informadas como guardadas pese a la "
+                             "falla, %2 como no guardadas, %3 sin saber")
                   .arg(ledger.salesToldStoredDespiteFailure())
                   .arg(ledger.salesToldNotStored())
                   .arg(ledger.salesOutcomeUnknown()));
@@ -311,7 +311,8 @@ int runCuts(const Options& options, const QString& folder)
                                     line.startsWith(QLatin1Char('W'))))
                 print(QStringLiteral("corte %1, la caja dijo: %2").arg(n).arg(line));
             ledger.hear(line);
-            if (!cutArmed && !failSync && !vfs.isDead() && QStringLiteral("RWNU").contains(line.at(0))) {
+            const bool saleAnswered = QStringLiteral("RWNU").contains(line.at(0));
+            if (!cutArmed && !failSync && !vfs.isDead() && saleAnswered) {
                 vfs.armCut(cutAt, keepChance, seed);
                 cutArmed = true;
             }
@@ -340,7 +341,8 @@ int runCuts(const Options& options, const QString& folder)
                  double(elapsed.elapsed()) / 1000, ledger);
     QStringList provoked;
     for (std::size_t k = 0; k < std::size(kinds); ++k)
-        provoked << QStringLiteral("%1 con %2").arg(syncFailures[k]).arg(QString::fromUtf8(kinds[k].name));
+        provoked << QStringLiteral("%1 con %2").arg(syncFailures[k]).arg(
+            QString::fromUtf8(kinds[k].name));
     print(QStringLiteral("  sincronizaciones fallidas provocadas en una venta: ") +
           provoked.join(QStringLiteral(", ")));
     if (options.verbose)
