@@ -415,6 +415,14 @@ bool Database::foldJournal()
 {
     if (!m_db)
         return false;
+    // Folding writes into bd1: a damaged file is left as it is.
+    if (m_writeGuard) {
+        try {
+            m_writeGuard();
+        } catch (const DbError&) {
+            return false;
+        }
+    }
     int frames = -1;
     int copied = -1;
     sqlite3_busy_timeout(m_db, 0);
