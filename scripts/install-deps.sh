@@ -10,7 +10,11 @@ packages=(
   libsodium-dev
   fonts-liberation
   xvfb xauth
+  unzip locales
 )
+
+# The locales the tests read and write numbers in, besides the C library's own.
+wanted_locales=(es_CL.UTF-8 en_US.UTF-8)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -19,14 +23,36 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
+missing_locales=()
+for l in "${wanted_locales[@]}"; do
+  # locale -a names them in lower case without the hyphen: es_CL.utf8.
+  if ! locale -a 2>/dev/null | grep -qix "${l%%.*}.utf8"; then
+    missing_locales+=("$l")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ] && [ ${#missing_locales[@]} -eq 0 ]; then
   exit 0
 fi
 
-echo "Instalando: ${missing[*]}"
 as_root=()
 if [ "$(id -u)" -ne 0 ]; then
   as_root=(sudo)
 fi
-"${as_root[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Instalando: ${missing[*]}"
+  "${as_root[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+if [ ${#missing_locales[@]} -gt 0 ]; then
+  echo "Generando los locales: ${missing_locales[*]}"
+  for l in "${missing_locales[@]}"; do
+    line="$l UTF-8"
+    if grep -q "^# *$line" /etc/locale.gen; then
+      "${as_root[@]}" sed -i "s/^# *$line/$line/" /etc/locale.gen
+    elif ! grep -q "^$line" /etc/locale.gen; then
+      echo "$line" | "${as_root[@]}" tee -a /etc/locale.gen >/dev/null
+    fi
+  done
+  "${as_root[@]}" locale-gen
+fi

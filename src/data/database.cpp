@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <sqlite3.h>
 
@@ -16,6 +17,9 @@
 namespace tarvino {
 
 namespace {
+
+// How long a statement waits for another connection to let go of the file.
+constexpr int kBusyTimeoutMs = 2000;
 
 QString fileMessage(const QString& path, const QString& cause)
 {
@@ -174,6 +178,7 @@ QString Database::causeText(int code, int systemError)
 void Database::open(const QString& path, const QString& key)
 {
     close();
+    m_closedUntilRestart.clear();
     DbError::Cause kind = DbError::Cause::Other;
     if (const QString cause = unusableFileCause(path, kind); !cause.isEmpty())
         throw DbError(fileMessage(path, cause), kind);
@@ -210,7 +215,7 @@ void Database::openKeyed(const QString& path, const QString& key, int flags)
         sqlite3_close(db);
         throw DbError(fileMessage(path, causeText(rc, systemError)), causeOfCode(rc));
     }
-    sqlite3_busy_timeout(db, 2000);
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
     m_db = db;
     m_path = path;
     m_key = key;
@@ -220,7 +225,20 @@ void Database::reopen()
 {
     const QString path = m_path;
     const QString key = m_key;
-    close();
+    if (m_db) {
+        for (sqlite3_stmt* stmt : std::as_const(m_statements))
+            sqlite3_finalize(stmt);
+        m_statements.clear();
+        rollback();
+        // Closing the last connection folds into the file only what this connection knows to be
+        // committed and then deletes the journal: a commit that failed after its frames reached
+        // the journal would go with it. Kept, the journal is read again from its beginning by the
+        // new connection, as by the next start of the program.
+        int keepJournal = 1;
+        sqlite3_file_control(m_db, "main", SQLITE_FCNTL_PERSIST_WAL, &keepJournal);
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
     open(path, key);
 }
 
@@ -268,8 +286,34 @@ void Database::raise(int code) const
     throw DbError(message + QLatin1Char('.'), causeOfCode(code));
 }
 
+void Database::closeUntilRestart(const QString& instruction)
+{
+    for (sqlite3_stmt* stmt : std::as_const(m_statements))
+        sqlite3_finalize(stmt);
+    m_statements.clear();
+    if (m_db) {
+        rollback();
+        // What the journal holds stays there for the next start to read; nothing is folded.
+        int keepJournal = 1;
+        sqlite3_file_control(m_db, "main", SQLITE_FCNTL_PERSIST_WAL, &keepJournal);
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+    m_closedUntilRestart = instruction;
+}
+
+void Database::requireOpen() const
+{
+    if (m_db)
+        return;
+    if (!m_closedUntilRestart.isEmpty())
+        throw DatabaseClosedUntilRestart(m_closedUntilRestart);
+    throw DbError(QStringLiteral("La base de datos no está abierta."));
+}
+
 void Database::execute(const QString& sql)
 {
+    requireOpen();
     const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         raise(rc);
@@ -277,8 +321,7 @@ void Database::execute(const QString& sql)
 
 sqlite3_stmt* Database::statement(const QString& sql)
 {
-    if (!m_db)
-        throw DbError(QStringLiteral("La base de datos no está abierta."));
+    requireOpen();
     auto it = m_statements.find(sql);
     if (it != m_statements.end()) {
         sqlite3_reset(*it);
@@ -322,6 +365,7 @@ void Database::bind(sqlite3_stmt* stmt, int index, const QVariant& value)
 
 void Database::countWrite()
 {
+    requireOpen();
     if (m_writeGuard)
         m_writeGuard();
     if (m_failAt > 0 && ++m_writes == m_failAt) {
@@ -343,7 +387,11 @@ int Database::stepWrite(sqlite3_stmt* stmt)
     if (rc != SQLITE_DONE && rc != SQLITE_ROW)
         raise(rc);
     failIfDone();
-    return sqlite3_changes(m_db);
+    const int changed = sqlite3_changes(m_db);
+    // A change outside a transaction was committed by itself, and is folded as commit() does.
+    if (!inTransaction())
+        foldWhenIdle();
+    return changed;
 }
 
 qint64 Database::lastInsertRowid() const
@@ -361,6 +409,41 @@ void Database::commit()
     countWrite();
     execute(QStringLiteral("COMMIT"));
     failIfDone();
+    foldWhenIdle();
+}
+
+void Database::foldWhenIdle()
+{
+    if (m_foldRequested)
+        return;
+    m_foldRequested = true;
+    // A fold that cannot be done takes nothing away: the change stays committed in the journal,
+    // and the next fold or the closing moves it.
+    QTimer::singleShot(0, &m_idleFolds, [this] {
+        m_foldRequested = false;
+        foldJournal();
+    });
+}
+
+bool Database::foldJournal()
+{
+    if (!m_db)
+        return false;
+    // Folding writes into bd1: a damaged file is left as it is.
+    if (m_writeGuard) {
+        try {
+            m_writeGuard();
+        } catch (const DbError&) {
+            return false;
+        }
+    }
+    int frames = -1;
+    int copied = -1;
+    sqlite3_busy_timeout(m_db, 0);
+    const int rc =
+        sqlite3_wal_checkpoint_v2(m_db, "main", SQLITE_CHECKPOINT_TRUNCATE, &frames, &copied);
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    return rc == SQLITE_OK && frames <= 0;
 }
 
 void Database::rollback()

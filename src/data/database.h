@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QHash>
+#include <QObject>
 #include <QString>
 #include <QVariant>
 
@@ -40,6 +41,13 @@ private:
     Cause m_cause;
 };
 
+// Every use of a connection that was closed until the program starts again: message() is the
+// instruction for the cashier given when it was closed, and says all there is to say.
+class DatabaseClosedUntilRestart : public DbError {
+public:
+    using DbError::DbError;
+};
+
 class Database final {
 public:
     Database() = default;
@@ -57,9 +65,14 @@ public:
     // so that bd1 alone, copied after the program ends, holds every sale.
     void close();
     // Closes the connection and opens the same file again with the same key: a fresh look at
-    // what the file holds, as the next start of the program would see it. Throws DbError.
+    // what the file holds, as the next start of the program would see it. The journal is left as
+    // it is, so that changes whose commit failed although they reached it are seen too. Throws
+    // DbError.
     void reopen();
     bool isOpen() const { return m_db != nullptr; }
+    // Closes the connection without writing anything more, and refuses every later use of it,
+    // until open() or the next start of the program, with DatabaseClosedUntilRestart(instruction).
+    void closeUntilRestart(const QString& instruction);
     QString path() const { return m_path; }
     sqlite3* handle() const { return m_db; }
 
@@ -74,9 +87,21 @@ public:
     qint64 lastInsertRowid() const;
 
     void begin();
+    // Commits; the journal is folded into the file as soon as the program is idle (see
+    // foldJournal).
     void commit();
     void rollback();
     bool inTransaction() const;
+    // Moves every committed change from the journal bd1-wal into bd1 itself and empties the
+    // journal. Waits for nobody: while another connection reads, part of the work is left for a
+    // later fold. Returns true when the journal is empty afterwards.
+    //
+    // Until it is folded, a committed change is kept only in the journal, and a journal damaged
+    // on the disk takes it away unseen at the next start: the engine reads a journal up to its
+    // first damaged frame and drops the rest. So every commit, and every change made outside a
+    // transaction, asks for a fold the moment the event loop is idle, once the cashier has the
+    // answer on screen.
+    bool foldJournal();
 
     // Runs before every write and commit, and before the journal is folded into the file at
     // close; a guard that throws DbError keeps the write from happening (a damaged file).
@@ -98,9 +123,13 @@ public:
 
 private:
     void countWrite();
+    // Folds the journal once the event loop is idle; several requests make one fold.
+    void foldWhenIdle();
     // Throws the failure of a write armed to fail once it is done.
     void failIfDone();
     void openKeyed(const QString& path, const QString& key, int flags);
+    // Throws when there is no connection to use.
+    void requireOpen() const;
 
     sqlite3* m_db = nullptr;
     QString m_path;
@@ -110,6 +139,9 @@ private:
     bool m_failAfterWriting = false;
     bool m_failDone = false;
     QString m_key;
+    QString m_closedUntilRestart; // the instruction, while closed until restart
+    bool m_foldRequested = false;
+    QObject m_idleFolds; // pending folds go with the connection
     std::function<void()> m_writeGuard;
 };
 

@@ -148,6 +148,8 @@ void Form5::settle(const QString& kind, const QString& flag, bool cash)
         imprimirTicket(m_ctx.db, m_ctx.printer, m_sales.Text4, receipt);
     } catch (const PrinterError& e) {
         printFailure = e.message();
+    } catch (const DatabaseClosedUntilRestart&) {
+        // The recording below refuses too, and tells the cashier what to do.
     } catch (const DbError& e) {
         printFailure = e.message();
     }

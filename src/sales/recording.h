@@ -39,6 +39,9 @@ public:
     using DbError::DbError;
 };
 
+// What the cashier is told of every use of the file once a sale's outcome could not be known.
+QString outcomeUnknownInstruction();
+
 // Reduces the stock of each product sold (the first product in name order with the line's code),
 // writes one Temporal row per line, and adds the total to the cash or card takings of the day row
 // in TipoPago (creating the row at the day's first sale), all in one transaction.
@@ -48,7 +51,15 @@ public:
 // failed to confirm it); the connection is then opened afresh and the file asked for the very lines
 // and takings the sale wrote. Found whole: returns, with commitFailure set. Found not at all:
 // throws DbError, and charging the sale again stores it once. Neither, or the file cannot be read
-// again: throws SaleOutcomeUnknown.
+// again, or the sale found cannot be folded into bd1: throws SaleOutcomeUnknown, and the
+// connection is closed until restart with outcomeUnknownInstruction().
 RecordedSale recordSale(Database& db, const Clock& clock, const SaleToRecord& sale);
+
+namespace testing {
+// A wrong verdict after a failed commit, planted by the stress program to show that its checks
+// catch one. The program never plants any.
+enum class PlantedVerdict { None, AlwaysStored, AlwaysNotStored };
+void plantVerdict(PlantedVerdict verdict);
+} // namespace testing
 
 } // namespace tarvino

@@ -7,6 +7,7 @@
 #include "stress/fault_vfs.h"
 #include "support/sales_driver.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -23,7 +24,9 @@ using namespace tarvino::test;
 namespace {
 // What a till killed at this instant would find at its next start: a copy of bd1 and its journal as
 // they are, opened by a new connection. Returns the number of Temporal lines there.
-int linesAfterACrash(TempShop& shop)
+// With damagedAt, the journal's copy gets four bytes flipped at that offset first, when it is that
+// long, as a disk that spoiled them would leave it.
+int linesAfterACrash(TempShop& shop, qint64 damagedAt = -1)
 {
     const QString image = QDir(shop.folder()).filePath(QStringLiteral("crash"));
     QDir(image).removeRecursively();
@@ -31,6 +34,16 @@ int linesAfterACrash(TempShop& shop)
     const QString target = QDir(image).filePath(kDatabaseFileName);
     QFile::copy(shop.dbPath(), target);
     QFile::copy(shop.dbPath() + QStringLiteral("-wal"), target + QStringLiteral("-wal"));
+    QFile journal(target + QStringLiteral("-wal"));
+    if (damagedAt >= 0 && journal.size() >= damagedAt + 4 && journal.open(QIODevice::ReadWrite)) {
+        journal.seek(damagedAt);
+        QByteArray bytes = journal.read(4);
+        for (char& b : bytes)
+            b = char(~b);
+        journal.seek(damagedAt);
+        journal.write(bytes);
+        journal.close();
+    }
     Database after;
     after.open(target);
     sqlite3_stmt* count = after.statement(QStringLiteral("select count(*) from Temporal"));
@@ -257,13 +270,61 @@ private slots:
         QCOMPARE(d.shop.messages.boxes.last().icon, Messages::Icon::Critical);
         QCOMPARE(d.saleList(), sale);
         QVERIFY(!d.shop.db.isOpen());
-        // Charging it again cannot store it a second time before the program starts again.
-        QVERIFY(!f.guardar());
+        // Charging it again cannot store it a second time before the program starts again, and
+        // every use of the file says only what to do.
+        d.shop.messages.clear();
+        d.settleInCash();
+        d.typeCode(QStringLiteral("100"));
+        QCOMPARE(d.shop.messages.boxes.size(), 2);
+        for (const FakeMessages::Box& box : d.shop.messages.boxes) {
+            QCOMPARE(box.text, outcomeUnknownInstruction());
+            QCOMPARE(box.icon, Messages::Icon::Critical);
+        }
+        QCOMPARE(d.saleList(), sale);
         QVERIFY(!d.shop.db.isOpen());
-        // The sale's pages never reached the disk: the next start finds the first sale only.
+        // The sale's pages never reached the disk: the next start finds the first sale only, and
+        // the sale charged then is stored once.
         d.shop.db.open(d.shop.dbPath());
         QCOMPARE(d.shop.count("Temporal"), 1);
         QCOMPARE(d.shop.scalar("select efectivo from TipoPago").toDouble(), 1500.5);
+        d.shop.messages.clear();
+        f.Command2_Click();
+        ringUpTheSale(d);
+        d.settleInCash();
+        QVERIFY(d.shop.messages.boxes.isEmpty());
+        QCOMPARE(d.shop.count("Temporal"), 3);
+        QCOMPARE(d.shop.scalar("select efectivo from TipoPago").toDouble(), 1500.5 + 3480.5);
+    }
+
+    // Sales recorded, the till idle for a moment and then stopped, its journal spoiled on the
+    // disk: the engine reads a journal only up to its first damaged frame, so no sale may be kept
+    // in it alone once the till is idle.
+    void damagedJournalAfterSales_data()
+    {
+        QTest::addColumn<qint64>("damagedAt");
+        // The journal starts with a header of 32 bytes; each frame has a header of 24 bytes.
+        QTest::newRow("first frame's header") << qint64(32 + 8);
+        QTest::newRow("first frame's page") << qint64(32 + 24 + 100);
+    }
+    void damagedJournalAfterSales()
+    {
+        QFETCH(qint64, damagedAt);
+        SalesDriver d;
+        d.open();
+        QVERIFY(d.sell(QStringLiteral("200"), QStringLiteral("TARJETA")));
+        ringUpTheSale(d);
+        d.settleInCash();
+        QVERIFY(d.shop.messages.boxes.isEmpty());
+        QCoreApplication::processEvents();
+
+        QCOMPARE(linesAfterACrash(d.shop, damagedAt), 3);
+        Database after;
+        after.open(QDir(d.shop.folder()).filePath(QStringLiteral("crash/bd1")));
+        sqlite3_stmt* day =
+            after.statement(QStringLiteral("select efectivo, tarjeta from TipoPago"));
+        QCOMPARE(sqlite3_step(day), SQLITE_ROW);
+        QCOMPARE(sqlite3_column_double(day, 0), 3480.5);
+        QCOMPARE(sqlite3_column_double(day, 1), 1500.5);
     }
 
     // In the recording itself: a commit that fails after writing returns the sale as stored with
@@ -309,10 +370,9 @@ private slots:
         }
         QCOMPARE(threw, !stored);
         QVERIFY(shop.db.isOpen());
-        // Only a failed commit is worth a fresh look at the file; closing the connection for it
-        // folds the journal into the file, so the journal still holding the first sale shows that
-        // the file was not opened again.
-        QCOMPARE(QFileInfo(shop.dbPath() + QStringLiteral("-wal")).size() > 0, fromCommit != 0);
+        // Only a failed commit is worth a fresh look at the file. A connection counts the rows it
+        // changed since it was opened, so one that changed none after two recordings is new.
+        QCOMPARE(sqlite3_total_changes(shop.db.handle()) == 0, fromCommit == 0);
         const int sales = stored ? 2 : 1;
         QCOMPARE(shop.count("Temporal"), sales);
         QCOMPARE(shop.scalar("select tarjeta from TipoPago").toDouble(), sales * 1980.0);

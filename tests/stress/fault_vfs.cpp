@@ -1,6 +1,6 @@
 // A file system layer under the database engine that plays disk faults: a power cut, which loses
-// every write the disk was not yet told to keep, and a sync that fails after its writes reached
-// the file.
+// every write the disk was not yet told to keep, and a sync that fails, its writes kept, lost or
+// left in the system's cache.
 #include "stress/fault_vfs.h"
 
 #include <sqlite3.h>
@@ -42,6 +42,7 @@ struct Layer {
     bool dead = false;
     std::string failSyncSuffix;
     bool failSyncPending = false;
+    FaultVfs::SyncFault failSyncKind = FaultVfs::SyncFault::InCache;
     bool cutAfterFailedSync = false;
     std::string watched;
 };
@@ -82,6 +83,16 @@ void writeAll(int fd, const std::vector<char>& bytes, sqlite3_int64 offset)
     }
 }
 
+// Gives a file back the state of its last sync.
+void undo(int fd, const std::vector<Change>& changes)
+{
+    for (auto it = changes.rbegin(); it != changes.rend(); ++it) {
+        if (::ftruncate(fd, off_t(it->sizeBefore)) != 0)
+            break;
+        writeAll(fd, it->before, it->offset);
+    }
+}
+
 // The power goes: every file gets back the state of its last sync, and then each unsynced change
 // reaches the disk or not, at random, in the order it was made.
 void cut(double keepChance)
@@ -94,11 +105,7 @@ void cut(double keepChance)
         const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
         if (fd < 0)
             continue;
-        for (auto it = changes.rbegin(); it != changes.rend(); ++it) {
-            if (::ftruncate(fd, off_t(it->sizeBefore)) != 0)
-                break;
-            writeAll(fd, it->before, it->offset);
-        }
+        undo(fd, changes);
         for (const Change& c : changes) {
             if (keepChance <= 0 || draw(l.random) >= keepChance)
                 continue;
@@ -198,14 +205,37 @@ int shimTruncate(sqlite3_file* f, sqlite3_int64 size)
     return shim->real->pMethods->xTruncate(shim->real, size);
 }
 
+// Whether any of the changes reaches past the start of the file, where a journal keeps its header.
+bool beyondItsStart(const std::vector<Change>& changes)
+{
+    return std::any_of(changes.begin(), changes.end(),
+                       [](const Change& c) { return !c.truncation && c.offset > 0; });
+}
+
 int shimSync(sqlite3_file* f, int flags)
 {
     if (powerGone())
         return SQLITE_IOERR_FSYNC;
     auto* shim = reinterpret_cast<ShimFile*>(f);
     Layer& l = layer();
-    if (l.failSyncPending && shim->path && endsWith(*shim->path, l.failSyncSuffix)) {
+    if (l.failSyncPending && shim->path && endsWith(*shim->path, l.failSyncSuffix) &&
+        beyondItsStart(l.unsynced[*shim->path])) {
         l.failSyncPending = false;
+        switch (l.failSyncKind) {
+        case FaultVfs::SyncFault::InCache:
+            break;
+        case FaultVfs::SyncFault::Kept:
+            if (shim->real->pMethods->xSync(shim->real, flags) == SQLITE_OK)
+                l.unsynced.erase(*shim->path);
+            break;
+        case FaultVfs::SyncFault::Lost:
+            if (const int fd = ::open(shim->path->c_str(), O_RDWR | O_CLOEXEC); fd >= 0) {
+                undo(fd, l.unsynced[*shim->path]);
+                ::close(fd);
+            }
+            l.unsynced.erase(*shim->path);
+            break;
+        }
         if (l.cutAfterFailedSync)
             cut(0.0);
         errno = EIO; // what the system says of a disk that cannot flush
@@ -435,12 +465,13 @@ void FaultVfs::revive()
     l.cutAfterFailedSync = false;
 }
 
-void FaultVfs::failNextSync(const std::string& suffix, bool cutAfter)
+void FaultVfs::failNextSync(const std::string& suffix, bool cutAfter, SyncFault what)
 {
     Layer& l = layer();
     l.failSyncSuffix = suffix;
     l.failSyncPending = true;
     l.cutAfterFailedSync = cutAfter;
+    l.failSyncKind = what;
 }
 
 void FaultVfs::watch(const std::string& prefix)

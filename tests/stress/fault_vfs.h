@@ -32,9 +32,18 @@ public:
     // The power is back: the files stay as the cut left them and calls go through again.
     void revive();
 
-    // The next sync of a file whose name ends with suffix fails with an I/O error, its writes
-    // already in the file; with cutAfter the power goes right after that failure.
-    void failNextSync(const std::string& suffix, bool cutAfter = false);
+    // What became of the writes of a sync that reported failure.
+    enum class SyncFault {
+        InCache, // in the file as the system shows it, not yet on the disk: a cut loses them
+        Kept,    // on the disk all the same: only the answer was wrong
+        Lost,    // gone: the file holds what it held at its last sync
+    };
+    // The next sync of a file whose name ends with suffix fails with an I/O error, with its
+    // writes as what says; with cutAfter the power goes right after that failure. A sync of a
+    // file whose only unsynced write is at its start (a journal's header) is passed over, so
+    // that the fault falls on the sync of a commit.
+    void failNextSync(const std::string& suffix, bool cutAfter = false,
+                      SyncFault what = SyncFault::InCache);
     bool syncFailurePending() const;
 
     // Only files whose path starts with prefix are remembered (all of them when it is empty).

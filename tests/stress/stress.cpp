@@ -10,7 +10,15 @@
 // Cuts: the till runs in this process on a file system layer that, at a random write, sync or
 // truncation, throws away every write not yet synced (or, in every other cut, a random share of
 // them), as a power cut does; in every third cut the disk also fails to sync one sale's commit.
-// Cuts prove that what the till reported as stored survives.
+// Cuts prove that what the till reported as stored survives. The failed sync of a sale in every
+// third cut takes turns: its writes left in the system's cache, kept on the disk all the same,
+// lost, or left in the cache with the power going at once; so the till meets each answer it can
+// give after a failed commit: stored although the disk reported a failure, not stored, unknown.
+//
+// --plant stored | not-stored makes the recording answer so after every failed commit, whatever
+// the file holds: a wrong answer planted to show that the checks catch it. The run then succeeds
+// only when faults are found.
+#include "sales/recording.h"
 #include "stress/fault_vfs.h"
 #include "stress/ledger.h"
 #include "stress/till.h"
@@ -28,6 +36,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <random>
 
 using namespace tarvino;
@@ -42,6 +51,7 @@ struct Options {
     QString child = QStringLiteral(TARVINO_CRASH_CHILD);
     bool keep = false;
     bool verbose = false;
+    testing::PlantedVerdict planted = testing::PlantedVerdict::None;
 };
 
 void print(const QString& text)
@@ -84,12 +94,11 @@ struct Tally {
                   .arg(ledger.salesReported())
                   .arg(ledger.closingsReported())
                   .arg(ledger.productOpsReported()));
-        if (ledger.salesToldStoredDespiteFailure() + ledger.salesToldNotStored() + ledger.salesOutcomeUnknown() > 0)
-            print(QStringLiteral("  ventas con falla al guardar: %1 informadas como guardadas, %2 como no "
-                                 "guardadas, %3 sin saber")
-                      .arg(ledger.salesToldStoredDespiteFailure())
-                      .arg(ledger.salesToldNotStored())
-                      .arg(ledger.salesOutcomeUnknown()));
+        print(QStringLiteral("  ventas con falla al guardar: %1 informadas como guardadas pese a la "
+                             "falla, %2 como no guardadas, %3 sin saber")
+                  .arg(ledger.salesToldStoredDespiteFailure())
+                  .arg(ledger.salesToldNotStored())
+                  .arg(ledger.salesOutcomeUnknown()));
         print(QStringLiteral("  faltas encontradas: %1, después de %2 de las %3 paradas")
                   .arg(faults.size())
                   .arg(stopsWithFaults)
@@ -260,14 +269,34 @@ int runCuts(const Options& options, const QString& folder)
     }
 
     int deadLines = 0;
-    int syncFailures = 0;
+    using SyncFault = FaultVfs::SyncFault;
+    struct SyncFaultKind {
+        SyncFault what;
+        bool cutAfter;
+        const char* name;
+    };
+    const SyncFaultKind kinds[] = {
+        {SyncFault::InCache, false, "escrituras en la memoria del sistema"},
+        {SyncFault::Kept, false, "escrituras en el disco"},
+        {SyncFault::Lost, false, "escrituras perdidas"},
+        {SyncFault::InCache, true, "corte de luz enseguida"},
+    };
+    int syncFailures[std::size(kinds)] = {};
     for (int n = 1; n <= options.cuts; ++n) {
         ledger.beginRun();
         const double keepChance = n % 2 == 0 ? 0.5 : 0.0;
         const int steps = 1 + int(random() % 8);
         const auto span = std::max<std::int64_t>(1, std::int64_t(startUpEvents + steps * perStep));
         const quint64 seed = random();
-        vfs.armCut(1 + std::int64_t(random() % quint64(span)), keepChance, seed);
+        const std::int64_t cutAt = 1 + std::int64_t(random() % quint64(span));
+        // In every third run the disk also fails to sync the first sale's commit, in turns. The
+        // power then goes only once the till has said what became of that sale, so that each
+        // answer is met as often as the other.
+        bool failSync = n % 3 == 0;
+        const std::size_t kind = std::size_t(n / 3) % std::size(kinds);
+        bool cutArmed = !failSync;
+        if (cutArmed)
+            vfs.armCut(cutAt, keepChance, seed);
         // What the till was doing when the power went, read before it says how that ended.
         QString phase;
         Till till(folder, random(), ledger.nextClock(), [&](const QString& line) {
@@ -282,13 +311,16 @@ int runCuts(const Options& options, const QString& folder)
                                     line.startsWith(QLatin1Char('W'))))
                 print(QStringLiteral("corte %1, la caja dijo: %2").arg(n).arg(line));
             ledger.hear(line);
+            const bool saleAnswered = QStringLiteral("RWNU").contains(line.at(0));
+            if (!cutArmed && !failSync && !vfs.isDead() && saleAnswered) {
+                vfs.armCut(cutAt, keepChance, seed);
+                cutArmed = true;
+            }
         });
-        // In every third run the disk also fails to sync the first sale's commit.
-        bool failSync = n % 3 == 0;
         till.beforeSale = [&] {
             if (failSync && !vfs.isDead()) {
-                vfs.failNextSync("-wal");
-                ++syncFailures;
+                vfs.failNextSync("-wal", kinds[kind].cutAfter, kinds[kind].what);
+                ++syncFailures[kind];
             }
             failSync = false;
         };
@@ -307,7 +339,12 @@ int runCuts(const Options& options, const QString& folder)
     }
     tally.report(QStringLiteral("Cortes de luz (escrituras sin sincronizar perdidas)"),
                  double(elapsed.elapsed()) / 1000, ledger);
-    print(QStringLiteral("  sincronizaciones fallidas provocadas en una venta: %1").arg(syncFailures));
+    QStringList provoked;
+    for (std::size_t k = 0; k < std::size(kinds); ++k)
+        provoked << QStringLiteral("%1 con %2").arg(syncFailures[k]).arg(
+            QString::fromUtf8(kinds[k].name));
+    print(QStringLiteral("  sincronizaciones fallidas provocadas en una venta: ") +
+          provoked.join(QStringLiteral(", ")));
     if (options.verbose)
         print(QStringLiteral("  operaciones fallidas por falta de luz: %1").arg(deadLines));
     return int(tally.faults.size());
@@ -337,12 +374,17 @@ int main(int argc, char** argv)
             options.keep = true;
         else if (a == QLatin1String("--verbose"))
             options.verbose = true;
+        else if (a == QLatin1String("--plant") && value == QLatin1String("stored"))
+            options.planted = testing::PlantedVerdict::AlwaysStored, ++i;
+        else if (a == QLatin1String("--plant") && value == QLatin1String("not-stored"))
+            options.planted = testing::PlantedVerdict::AlwaysNotStored, ++i;
         else {
             print(QStringLiteral("Uso: tarvino_stress [--kills N] [--cuts N] [--seed S] [--child RUTA] "
-                                 "[--keep] [--verbose]"));
+                                 "[--keep] [--verbose] [--plant stored|not-stored]"));
             return 2;
         }
     }
+    testing::plantVerdict(options.planted);
     QTemporaryDir dir;
     dir.setAutoRemove(!options.keep);
     print(QStringLiteral("Semilla %1, carpeta %2").arg(options.seed).arg(dir.path()));
@@ -358,5 +400,10 @@ int main(int argc, char** argv)
         faults += runCuts(options, folder);
     }
     print(faults == 0 ? QStringLiteral("Sin faltas.") : QStringLiteral("%1 faltas.").arg(faults));
+    if (options.planted != testing::PlantedVerdict::None) {
+        print(faults > 0 ? QStringLiteral("La respuesta equivocada plantada fue detectada.")
+                         : QStringLiteral("La respuesta equivocada plantada NO fue detectada."));
+        return faults > 0 ? 0 : 1;
+    }
     return faults == 0 ? 0 : 1;
 }
