@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Tarvino needs to build, test and run; does nothing when all are present.
+# Installs the Debian packages Tarvino needs to build, test and run, and any named as arguments;
+# does nothing when all are present.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,8 @@ packages=(
   fonts-liberation
   xvfb xauth
 )
+# A caller may ask for more (the package's tools).
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -4,6 +4,7 @@
 #include "app/single_copy.h"
 #include "common/services.h"
 #include "data/backup.h"
+#include "data/cipher_format.h"
 #include "data/database.h"
 #include "data/schema.h"
 
@@ -154,6 +155,7 @@ bool openShopDatabase(Database& db, const QString& folder, Messages& messages,
                 return false;
             createDatabase(path, kDatabaseKey);
         }
+        const FormatConversion conversion = convertOldFormat(path, kDatabaseKey);
         db.open(path, kDatabaseKey);
         checkSchema(db);
         // Reading every page takes about a second on a large file: the check runs beside the
@@ -162,6 +164,15 @@ bool openShopDatabase(Database& db, const QString& folder, Messages& messages,
         auto watch = std::make_shared<FileWatch>(db, messages, std::move(endProgram));
         db.setWriteGuard([watch] { watch->guard(); });
         prepareDatabase(db);
+        if (conversion.converted)
+            messages.inform(
+                QStringLiteral("La base de datos «%1» se convirtió al cifrado de SQLCipher %2, el de "
+                               "este sistema. El archivo tal como estaba quedó guardado en «%3»; "
+                               "las versiones del programa que usan SQLCipher 3 ya no pueden abrir "
+                               "«%1».")
+                    .arg(QDir::toNativeSeparators(path), cipherVersion(),
+                         QDir::toNativeSeparators(conversion.keptCopy)),
+                kAppTitle, Messages::Icon::Information);
         return true;
     } catch (const DamagedFileError& e) {
         db.close();
@@ -175,6 +186,8 @@ bool openShopDatabase(Database& db, const QString& folder, Messages& messages,
         // A damaged first page or list of tables is met on opening, before any check.
         if (text.contains(QStringLiteral("dañad")))
             text += QStringLiteral("\n\n") + backupAdvice(path);
+        if (const QString advice = newerFormatAdvice(path); !advice.isEmpty())
+            text += QStringLiteral("\n\n") + advice;
         messages.inform(text + QStringLiteral("\n\nEl programa se cerrará."), kAppTitle,
                         Messages::Icon::Critical);
         return false;
