@@ -6,6 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" dpkg-dev file librsvg2-bin lintian desktop-file-utils
 
 # Debian's own compiler and linker flags (hardening) for a program that is installed.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 eval "$(dpkg-buildflags --export=sh)"
 export CXXFLAGS="$CXXFLAGS $CPPFLAGS"
 
