@@ -8,10 +8,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # Debian's own compiler and linker flags (hardening) for a program that is installed.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 eval "$(dpkg-buildflags --export=sh)"
-export CXXFLAGS="$CXXFLAGS $CPPFLAGS"
 
 build="$root/build-package"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVINO_PACKAGE=ON \
+  -DCMAKE_CXX_FLAGS="$CXXFLAGS $CPPFLAGS" -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" \
   -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" --target tarvino package_files
 desktop-file-validate "$root/packaging/tarvino.desktop"

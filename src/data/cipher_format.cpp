@@ -79,14 +79,14 @@ const QString kOldSettings = QStringLiteral("PRAGMA cipher_compatibility = 3;");
 bool madeWithOldSettings(const QString& path, const QString& key)
 {
     Connection current;
-    if (current.open(path, SQLITE_OPEN_READWRITE) != SQLITE_OK)
+    if (current.open(path, SQLITE_OPEN_READONLY) != SQLITE_OK)
         return false;
     const int rc = current.unlock(key, {});
     current.close();
     if (rc != SQLITE_NOTADB)
         return false;
     Connection old;
-    return old.open(path, SQLITE_OPEN_READWRITE) == SQLITE_OK &&
+    return old.open(path, SQLITE_OPEN_READONLY) == SQLITE_OK &&
            old.unlock(key, kOldSettings) == SQLITE_OK;
 }
 
@@ -115,7 +115,8 @@ QString cipherVersion()
     Connection memory;
     if (memory.open(QStringLiteral(":memory:"), SQLITE_OPEN_READWRITE) != SQLITE_OK)
         return {};
-    return memory.value(QStringLiteral("PRAGMA cipher_version;"));
+    // Builds may add a word after the number ("4.5.5 community").
+    return memory.value(QStringLiteral("PRAGMA cipher_version;")).section(QLatin1Char(' '), 0, 0);
 }
 
 bool cipherDefaultsAreNewer()
@@ -133,7 +134,8 @@ FormatConversion convertOldFormat(const QString& path, const QString& key)
     QFile::remove(fresh); // what a conversion cut short left
     {
         Connection old;
-        int rc = old.open(path, SQLITE_OPEN_READWRITE);
+        // Files attached to a connection are opened with its flags: the new one must be made.
+        int rc = old.open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         if (rc == SQLITE_OK)
             rc = old.unlock(key, kOldSettings);
         // The new file is attached with the key and SQLCipher's current settings, and filled
@@ -186,6 +188,18 @@ FormatConversion convertOldFormat(const QString& path, const QString& key)
         throw DbError(failure(path, QStringLiteral("el archivo convertido no se pudo comprobar")));
     }
 
+    // The old file's journal was folded into it when its last connection closed. One left over
+    // (the fold failed) would be read as the journal of the new file, so nothing is renamed.
+    for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        const QFileInfo journal(path + suffix);
+        if (journal.exists() && suffix == QLatin1String("-wal") && journal.size() > 0) {
+            QFile::remove(fresh);
+            throw DbError(failure(path, QStringLiteral("no se pudieron guardar en él los cambios "
+                                                       "pendientes de «%1»")
+                                            .arg(journal.fileName())));
+        }
+        QFile::remove(journal.filePath());
+    }
     const QString kept = freeCopyName(path);
     const QByteArray pathName = QFile::encodeName(path);
     if (std::rename(pathName.constData(), QFile::encodeName(kept).constData()) != 0) {

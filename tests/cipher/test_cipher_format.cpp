@@ -46,11 +46,19 @@ void makeOldFile(TempShop& shop, const QString& path)
     shop.addProduct({QStringLiteral("100"), QStringLiteral("Leche")});
     shop.addUser(QStringLiteral("ana"), QStringLiteral("clave"), 58);
     shop.db.execute(QStringLiteral("PRAGMA user_version = 7"));
-    shop.db.execute(QStringLiteral("ATTACH DATABASE '%1' AS viejo KEY '%2'").arg(path, kDatabaseKey));
-    shop.db.execute(QStringLiteral("PRAGMA viejo.cipher_compatibility = 3"));
-    shop.db.execute(QStringLiteral("SELECT sqlcipher_export('viejo')"));
-    shop.db.execute(QStringLiteral("PRAGMA viejo.user_version = 7"));
-    shop.db.execute(QStringLiteral("DETACH DATABASE viejo"));
+    sqlite3* export_ = nullptr;
+    QCOMPARE(sqlite3_open_v2(shop.dbPath().toUtf8().constData(), &export_,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
+             SQLITE_OK);
+    QCOMPARE(run(export_, QStringLiteral("PRAGMA key = '%1';"
+                                         "ATTACH DATABASE '%2' AS viejo KEY '%1';"
+                                         "PRAGMA viejo.cipher_compatibility = 3;"
+                                         "SELECT sqlcipher_export('viejo');"
+                                         "PRAGMA viejo.user_version = 7;"
+                                         "DETACH DATABASE viejo;")
+                              .arg(kDatabaseKey, path)),
+             SQLITE_OK);
+    sqlite3_close(export_);
 
     sqlite3* db = nullptr;
     QCOMPARE(sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
@@ -108,12 +116,13 @@ private slots:
         const FormatConversion conversion = convertOldFormat(path, kDatabaseKey);
         QVERIFY(conversion.converted);
         QCOMPARE(conversion.keptCopy, path + QStringLiteral("-sqlcipher3"));
+        // Nothing of the old file's journal is left to be taken for the new file's.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{QStringLiteral("bd1"), QStringLiteral("bd1-sqlcipher3")}));
         QCOMPARE(opensWith(path, false), SQLITE_OK);
         QCOMPARE(opensWith(conversion.keptCopy, false), SQLITE_NOTADB);
         QCOMPARE(opensWith(conversion.keptCopy, true), SQLITE_OK);
         QCOMPARE(dumpOf(shop, path), expected);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
-                 (QStringList{QStringLiteral("bd1"), QStringLiteral("bd1-sqlcipher3")}));
 
         const QByteArray converted = fileHash(path);
         QVERIFY(!convertOldFormat(path, kDatabaseKey).converted);
