@@ -62,6 +62,9 @@ set -e
 test "$status" -eq 1
 expect "convirtió" "$work/3"
 expect "bd1-sqlcipher3" "$work/3"
+if grep -q "copia de respaldo más reciente" "$work/3"; then
+  echo "Se ofreció una copia que SQLCipher 3 no puede leer." >&2; exit 1
+fi
 
 step "4. SQLCipher 3: sigue con el archivo guardado antes de la conversión"
 old="$work/anterior"

@@ -184,10 +184,12 @@ bool openShopDatabase(Database& db, const QString& folder, Messages& messages,
         db.setWriteGuard({});
         QString text = e.message();
         // A damaged first page or list of tables is met on opening, before any check.
-        if (text.contains(QStringLiteral("dañad")))
+        // A file converted by a program on a newer SQLCipher is not damaged, and its newest
+        // copies are in the newer settings too: the copy from before the conversion is the way.
+        if (const QString newer = newerFormatAdvice(path); !newer.isEmpty())
+            text += QStringLiteral("\n\n") + newer;
+        else if (text.contains(QStringLiteral("dañad")))
             text += QStringLiteral("\n\n") + backupAdvice(path);
-        if (const QString advice = newerFormatAdvice(path); !advice.isEmpty())
-            text += QStringLiteral("\n\n") + advice;
         messages.inform(text + QStringLiteral("\n\nEl programa se cerrará."), kAppTitle,
                         Messages::Icon::Critical);
         return false;
