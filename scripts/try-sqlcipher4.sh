@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds Tarvino against SQLCipher 4.5.5 (the SQLCipher the next Debian ships; its sources come
 # from the npm package @commapp/sqlcipher-amalgamation) in build-sqlcipher4/, runs the conversion
-# tests there, and hands one shop folder back and forth between that build and the normal one
-# (build/, against this system's SQLCipher 3):
+# tests there with those of start-up and record sets, and hands one shop folder back and forth
+# between that build and the normal one (build/, against this system's SQLCipher 3):
 #   1. the normal build makes bd1 and records and closes a day;
 #   2. the SQLCipher 4 build converts it once (keeping bd1-sqlcipher3), records and closes a day,
 #      and its bd1 and copy open with the key alone; a second day converts nothing;
@@ -22,10 +22,11 @@ if [ ! -f "$sources/sqlite3.c" ]; then
     tar xzf commapp-sqlcipher-amalgamation-4.5.5.tgz --strip-components=2 package/src/sqlite3.c package/src/sqlite3.h)
 fi
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVINO_SQLCIPHER_SOURCE="$sources" >/dev/null
-cmake --build "$build" -j"$(nproc)" --target tarvino tarvino_shop_file test_cipher_format
+cmake --build "$build" -j"$(nproc)" --target tarvino tarvino_shop_file test_cipher_format test_startup test_recordset
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" >/dev/null
 cmake --build "$root/build" -j"$(nproc)" --target tarvino_shop_file
-(cd "$build" && QT_QPA_PLATFORM=offscreen ctest -R test_cipher_format --output-on-failure)
+# The conversion, and opening, refusing and reading files, on SQLCipher 4.
+(cd "$build" && QT_QPA_PLATFORM=offscreen ctest -R '^(test_cipher_format|test_startup|test_recordset)$' --output-on-failure -j"$(nproc)")
 
 three="$root/build/bin/tarvino_shop_file"
 four="$build/bin/tarvino_shop_file"
