@@ -139,7 +139,8 @@ FormatConversion convertOldFormat(const QString& path, const QString& key)
         if (rc == SQLITE_OK)
             rc = old.unlock(key, kOldSettings);
         // The new file is attached with the key and SQLCipher's current settings, and filled
-        // with everything the old one holds (its journal included) in one transaction.
+        // with everything the old one holds, its journal included; a failure leaves only the new
+        // file, which goes.
         sqlite3_stmt* attach = nullptr;
         if (rc == SQLITE_OK)
             rc = sqlite3_prepare_v2(old.handle(), "ATTACH DATABASE ?1 AS nuevo KEY ?2;", -1,
@@ -200,16 +201,23 @@ FormatConversion convertOldFormat(const QString& path, const QString& key)
         }
         QFile::remove(journal.filePath());
     }
+    // The old file takes its second name first and the new one replaces bd1 in one step, so that
+    // at every instant, a power cut included, bd1 is one whole file, old or new.
     const QString kept = freeCopyName(path);
     const QByteArray pathName = QFile::encodeName(path);
-    if (std::rename(pathName.constData(), QFile::encodeName(kept).constData()) != 0) {
-        const int error = errno;
-        QFile::remove(fresh);
-        throw DbError(failure(path, systemErrorText(error)));
+    const QByteArray keptName = QFile::encodeName(kept);
+    if (::link(pathName.constData(), keptName.constData()) != 0) {
+        // A disk without hard links (a memory stick) gets a copy of the bytes instead.
+        if (!QFile::copy(path, kept) || !syncPath(kept, O_RDONLY)) {
+            QFile::remove(kept);
+            QFile::remove(fresh);
+            throw DbError(failure(path, QStringLiteral("no se pudo guardar el archivo anterior como «%1»")
+                                            .arg(QDir::toNativeSeparators(kept))));
+        }
     }
     if (std::rename(QFile::encodeName(fresh).constData(), pathName.constData()) != 0) {
         const int error = errno;
-        std::rename(QFile::encodeName(kept).constData(), pathName.constData());
+        QFile::remove(kept);
         QFile::remove(fresh);
         throw DbError(failure(path, systemErrorText(error)));
     }
