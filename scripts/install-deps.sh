@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Tarvino needs to build, test and run; does nothing when all are present.
+# Installs the Debian packages Tarvino needs to build, test and run, and any named as arguments;
+# does nothing when all are present.
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,8 @@ packages=(
   xvfb xauth
   unzip locales
 )
+# A caller may ask for more (the package's tools).
+packages+=("$@")
 
 # The locales the tests read and write numbers in, besides the C library's own.
 wanted_locales=(es_CL.UTF-8 en_US.UTF-8)

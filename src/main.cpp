@@ -1,6 +1,7 @@
 // Tarvino: builds the real services and shows the login window.
 #include "app/application.h"
 #include "app/context.h"
+#include "app/data_folder.h"
 #include "app/login_window.h"
 #include "app/placement.h"
 #include "app/single_copy.h"
@@ -12,10 +13,41 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QStandardPaths>
 #include <QTranslator>
+
+#include <cstdio>
+
+namespace {
+
+QStringList argumentsAfterName(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+void say(std::FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    // --help and --version answer before anything needs a display.
+    const tarvino::CommandLine early = tarvino::readCommandLine(argumentsAfterName(argc, argv));
+    if (early.action == tarvino::CommandLine::Action::Help) {
+        say(stdout, tarvino::helpText());
+        return 0;
+    }
+    if (early.action == tarvino::CommandLine::Action::Version) {
+        say(stdout, tarvino::versionText());
+        return 0;
+    }
+
     tarvino::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvino"));
     QApplication::setFont(QFont(QStringLiteral("Arial"), 10));
@@ -32,7 +64,22 @@ int main(int argc, char* argv[])
     tarvino::SystemClock clock;
     tarvino::QtPrinter printer;
     tarvino::XlsxSpreadsheet spreadsheet(tarvino::openWithDesktop, clock);
-    const QString folder = QApplication::applicationDirPath();
+    // The windowing system has taken its own options out of argv by now: what is left is ours.
+    const tarvino::CommandLine line = tarvino::readCommandLine(argumentsAfterName(argc, argv));
+    if (line.action == tarvino::CommandLine::Action::Error) {
+        say(stderr, line.error + QLatin1Char('\n'));
+        messages.inform(line.error, tarvino::kAppTitle, tarvino::Messages::Icon::Critical);
+        return 2;
+    }
+    // The program folder: where bd1, its copies and the lock live.
+    const QString folder = tarvino::chooseDataFolder(
+        line.dataFolder, QApplication::applicationDirPath(), QStringLiteral(TARVINO_BUILD_FOLDER),
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    if (const QString problem = tarvino::prepareDataFolder(folder); !problem.isEmpty()) {
+        say(stderr, problem + QLatin1Char('\n'));
+        messages.inform(problem, tarvino::kAppTitle, tarvino::Messages::Icon::Critical);
+        return 1;
+    }
 
     tarvino::SingleCopy lock(folder);
     if (!tarvino::singleCopyCheck(lock, messages))

@@ -5,6 +5,7 @@
 #include "common/services.h"
 #include "common/timestamps.h"
 #include "data/backup.h"
+#include "data/cipher_format.h"
 #include "data/database.h"
 #include "data/schema.h"
 
@@ -222,6 +223,7 @@ std::optional<DbError> openOnce(Database& db, const QString& path, Messages& mes
                                 const std::function<void()>& endProgram)
 {
     try {
+        const FormatConversion conversion = convertOldFormat(path, kDatabaseKey);
         db.open(path, kDatabaseKey);
         checkSchema(db);
         // Reading every page takes about a second on a large file: the check runs beside the
@@ -230,6 +232,15 @@ std::optional<DbError> openOnce(Database& db, const QString& path, Messages& mes
         auto watch = std::make_shared<FileWatch>(db, messages, endProgram);
         db.setWriteGuard([watch] { watch->guard(); });
         prepareDatabase(db);
+        if (conversion.converted)
+            messages.inform(
+                QStringLiteral("La base de datos «%1» se convirtió al cifrado de SQLCipher %2, el de "
+                               "este sistema. El archivo tal como estaba quedó guardado en «%3»; "
+                               "las versiones del programa que usan SQLCipher 3 ya no pueden abrir "
+                               "«%1».")
+                    .arg(QDir::toNativeSeparators(path), cipherVersion(),
+                         QDir::toNativeSeparators(conversion.keptCopy)),
+                kAppTitle, Messages::Icon::Information);
         return std::nullopt;
     } catch (const DamagedFileError&) {
         db.close();
@@ -301,8 +312,16 @@ bool openShopDatabase(Database& db, const QString& folder, Messages& messages,
         const std::optional<DbError> refusal = openOnce(db, path, messages, endProgram);
         if (!refusal)
             return true;
-        const bool contents = refusal->cause() == DbError::Cause::Contents;
         QString problem = refusal->message();
+        // A file converted by a program on a newer SQLCipher is not damaged, and its newest
+        // copies are in the newer settings too: the copy from before the conversion is the way.
+        if (const QString newer = newerFormatAdvice(path); !newer.isEmpty()) {
+            messages.inform(problem + QStringLiteral("\n\n") + newer +
+                                QStringLiteral("\n\nEl programa se cerrará."),
+                            kAppTitle, Messages::Icon::Critical);
+            return false;
+        }
+        const bool contents = refusal->cause() == DbError::Cause::Contents;
         // When the file itself is at fault, a copy can take its place.
         if (contents) {
             switch (offerCopies(path, problem, false, tried, messages)) {

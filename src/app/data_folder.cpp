@@ -1,0 +1,167 @@
+// Where the shop's data lives (bd1, its copies, the lock) and what the command line asks for.
+#include "app/data_folder.h"
+
+#include "data/database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#ifndef TARVINO_VERSION
+#define TARVINO_VERSION "1.0"
+#endif
+
+namespace tarvino {
+
+namespace {
+
+const QString kDataOption = QStringLiteral("--datos");
+
+QString refused(const QString& folder, const QString& cause)
+{
+    return QStringLiteral("No se puede usar la carpeta de datos «%1»: %2.\n\nEl programa se cerrará.")
+        .arg(QDir::toNativeSeparators(folder), cause);
+}
+
+// Why a folder could not be made or written into.
+QString folderCause(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("porque esta cuenta no tiene permiso");
+    case EROFS:
+        return QStringLiteral("porque está en un disco de solo lectura");
+    case ENOTDIR:
+    case EEXIST:
+        return QStringLiteral("porque una parte de la ruta es un archivo, no una carpeta");
+    default:
+        return QStringLiteral("porque %1").arg(systemErrorText(error));
+    }
+}
+
+// The same folder, however it was written (symbolic links, "..", a trailing slash).
+QString canonical(const QString& folder)
+{
+    const QString found = QFileInfo(folder).canonicalFilePath();
+    return found.isEmpty() ? QDir::cleanPath(QDir(folder).absolutePath()) : found;
+}
+
+} // namespace
+
+CommandLine readCommandLine(const QStringList& arguments)
+{
+    CommandLine line;
+    for (const QString& argument : arguments) {
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            line.action = CommandLine::Action::Help;
+            return line;
+        }
+    }
+    if (arguments.contains(QStringLiteral("--version"))) {
+        line.action = CommandLine::Action::Version;
+        return line;
+    }
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        QString folder;
+        if (argument == kDataOption) {
+            if (i + 1 >= arguments.size()) {
+                line.error = QStringLiteral("Falta la carpeta después de «--datos».");
+                break;
+            }
+            folder = arguments.at(++i);
+        } else if (argument.startsWith(kDataOption + QLatin1Char('='))) {
+            folder = argument.mid(kDataOption.size() + 1);
+        } else {
+            line.error = argument.startsWith(QLatin1Char('-'))
+                             ? QStringLiteral("La opción «%1» no existe.").arg(argument)
+                             : QStringLiteral("No se esperaba «%1».").arg(argument);
+            break;
+        }
+        if (folder.isEmpty()) {
+            line.error = QStringLiteral("La carpeta indicada con «--datos» está vacía.");
+            break;
+        }
+        if (!line.dataFolder.isEmpty() && line.dataFolder != folder) {
+            line.error = QStringLiteral("Se indicó más de una carpeta con «--datos».");
+            break;
+        }
+        line.dataFolder = folder;
+    }
+    if (!line.error.isEmpty()) {
+        line.action = CommandLine::Action::Error;
+        line.dataFolder.clear();
+        line.error += QStringLiteral(" Use «tarvino --help» para ver las opciones.");
+    }
+    return line;
+}
+
+QString helpText()
+{
+    return QStringLiteral(
+        "Uso: tarvino [--datos CARPETA]\n"
+        "\n"
+        "Tarvino, punto de venta para un comercio pequeño.\n"
+        "\n"
+        "Los datos del comercio (la base de datos bd1, las copias de respaldo de la carpeta\n"
+        "«respaldos» y el archivo que impide abrir el programa dos veces) se guardan en la\n"
+        "carpeta de datos del usuario, ~/.local/share/tarvino (o $XDG_DATA_HOME/tarvino).\n"
+        "\n"
+        "Opciones:\n"
+        "  --datos CARPETA  usa CARPETA como carpeta de datos (por ejemplo, una carpeta que\n"
+        "                   comparten las cuentas de todos los cajeros); se crea si no existe\n"
+        "  --version        muestra la versión del programa y termina\n"
+        "  -h, --help       muestra esta ayuda y termina\n");
+}
+
+QString versionText()
+{
+    return QStringLiteral("Tarvino %1\n").arg(QStringLiteral(TARVINO_VERSION));
+}
+
+QString chooseDataFolder(const QString& asked, const QString& programFolder,
+                         const QString& buildFolder, const QString& userDataHome)
+{
+    if (!asked.isEmpty())
+        return QDir::cleanPath(QDir::current().absoluteFilePath(asked));
+    if (!buildFolder.isEmpty() && canonical(programFolder) == canonical(buildFolder))
+        return programFolder;
+    return QDir(userDataHome).filePath(kDataFolderName);
+}
+
+QString prepareDataFolder(const QString& folder)
+{
+    const QFileInfo info(folder);
+    if (info.exists() && !info.isDir())
+        return refused(folder, QStringLiteral("con ese nombre hay un archivo, no una carpeta"));
+    if (!info.exists() && !QDir().mkpath(folder)) {
+        // mkpath does not say why; making the first missing folder of the path again does.
+        QString missing = QDir::cleanPath(QDir(folder).absolutePath());
+        while (!QFileInfo::exists(QFileInfo(missing).absolutePath()))
+            missing = QFileInfo(missing).absolutePath();
+        const int error = ::mkdir(QFile::encodeName(missing).constData(), 0755) == 0 ? 0 : errno;
+        if (error == 0 && QDir().mkpath(folder))
+            return {};
+        return refused(folder, QStringLiteral("no se pudo crear, %1").arg(folderCause(error)));
+    }
+    // Permission bits do not tell everything (a read-only disk, the administrator's rights): a
+    // file made and removed does.
+    const QByteArray probe = QFile::encodeName(QDir(folder).filePath(QStringLiteral(".tarvino-prueba")));
+    const int fd = ::open(probe.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int error = fd < 0 ? errno : 0;
+    if (fd < 0)
+        return refused(folder, QStringLiteral("no se pueden guardar archivos en ella, %1")
+                                   .arg(folderCause(error)));
+    ::close(fd);
+    ::unlink(probe.constData());
+    return {};
+}
+
+} // namespace tarvino
