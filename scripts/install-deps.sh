@@ -12,6 +12,8 @@ packages=(
   fonts-liberation
   xvfb xauth
   unzip locales
+  # Only the stock benchmark uses it: its reference export is written with libxlsxwriter.
+  libxlsxwriter-dev
 )
 # A caller may ask for more (the package's tools).
 packages+=("$@")

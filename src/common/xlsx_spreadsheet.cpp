@@ -3,8 +3,8 @@
 // desktop's spreadsheet program.
 //
 // The workbook is the plain package a spreadsheet needs (content types, relations, workbook,
-// styles and one sheet) in a zip file whose parts are stored, not compressed: writing 100,000
-// rows then costs little more than the bytes themselves, where compressing them cost the most.
+// styles and one sheet) in a zip file, the sheet compressed as its rows are written: nothing of it
+// is held whole in memory or in a second file.
 #include "common/xlsx_spreadsheet.h"
 
 #include "data/database.h"
@@ -183,38 +183,54 @@ const char kSheetStart[] =
     "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
     "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">";
 
-// A zip file written part by part, each part stored as it is. A part's header is written with
-// room for its checksum and size, which are put in once the part is complete.
-class StoredZip final {
+// A zip file written part by part, each part compressed with deflate as its data arrives. A
+// part's header is written first with room for its checksum and sizes, which are put in once the
+// part is complete: the file is this program's own, so it can go back to them.
+class DeflatedZip final {
 public:
-    explicit StoredZip(int fd) : m_fd(fd) {}
+    explicit DeflatedZip(int fd) : m_fd(fd)
+    {
+        // Raw deflate (no zlib wrapper), as a zip holds it.
+        if (deflateInit2(&m_stream, kLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+            throw std::runtime_error("no hay memoria suficiente para comprimir el libro");
+        m_ready = true;
+        m_out.resize(kOutput);
+    }
+    ~DeflatedZip()
+    {
+        if (m_ready)
+            deflateEnd(&m_stream);
+    }
+    DeflatedZip(const DeflatedZip&) = delete;
+    DeflatedZip& operator=(const DeflatedZip&) = delete;
 
     void begin(const char* name)
     {
-        flush();
         Entry entry;
         entry.name = name;
         entry.offset = m_offset;
         m_entries.push_back(entry);
         QByteArray header;
         localHeader(header, m_entries.back());
-        put(header);
+        put(header.constData(), header.size());
+        if (deflateReset(&m_stream) != Z_OK)
+            throw std::runtime_error("no se pudo comprimir el libro");
     }
 
-    // Part data; buffered, written out in large pieces.
+    // Part data; buffered, compressed in large pieces.
     QByteArray& buffer() { return m_buffer; }
     void spill()
     {
         if (m_buffer.size() >= kSpill)
-            flush();
+            compress(Z_NO_FLUSH);
     }
 
     void end()
     {
-        flush();
+        compress(Z_FINISH);
         Entry& entry = m_entries.back();
-        entry.size = m_offset - entry.offset - 30 - qint64(std::strlen(entry.name));
-        if (entry.size > 0xFFFFFFFEll)
+        entry.compressed = m_offset - entry.offset - 30 - qint64(std::strlen(entry.name));
+        if (entry.size > 0xFFFFFFFEll || entry.compressed > 0xFFFFFFFEll || m_offset > 0xFFFFFFFEll)
             throw std::runtime_error("el libro pasa de 4 GB");
         QByteArray header;
         localHeader(header, entry);
@@ -231,18 +247,17 @@ public:
 
     void finish()
     {
-        flush();
         QByteArray directory;
         for (const Entry& entry : m_entries) {
             append32(directory, 0x02014b50);
             append16(directory, 20); // made by: version 2.0
             append16(directory, 20); // needed to extract
             append16(directory, 0x0800); // names in UTF-8
-            append16(directory, 0);      // stored
+            append16(directory, 8);      // deflated
             append16(directory, 0);      // time
             append16(directory, 0x21);   // date: 1 January 1980
             append32(directory, entry.crc);
-            append32(directory, quint32(entry.size));
+            append32(directory, quint32(entry.compressed));
             append32(directory, quint32(entry.size));
             append16(directory, quint16(std::strlen(entry.name)));
             append16(directory, 0);
@@ -262,18 +277,23 @@ public:
         append32(directory, quint32(directory.size() - 12));
         append32(directory, quint32(start));
         append16(directory, 0);
-        put(directory);
+        put(directory.constData(), directory.size());
     }
 
 private:
     struct Entry {
         const char* name = nullptr;
         qint64 offset = 0;
-        qint64 size = 0;
+        qint64 size = 0;       // as written by the caller
+        qint64 compressed = 0; // as it lies in the file
         quint32 crc = 0;
     };
 
+    // The fastest level: the rows repeat their markup, so it already brings the sheet under a
+    // fifth of its size; the higher levels take longer for little more.
+    static constexpr int kLevel = Z_BEST_SPEED;
     static constexpr qsizetype kSpill = 1 << 20;
+    static constexpr qsizetype kOutput = 1 << 18;
 
     static void append16(QByteArray& out, quint16 value)
     {
@@ -291,50 +311,61 @@ private:
         append32(out, 0x04034b50);
         append16(out, 20);
         append16(out, 0x0800);
-        append16(out, 0);
+        append16(out, 8);
         append16(out, 0);
         append16(out, 0x21);
         append32(out, entry.crc);
-        append32(out, quint32(entry.size));
+        append32(out, quint32(entry.compressed));
         append32(out, quint32(entry.size));
         append16(out, quint16(std::strlen(entry.name)));
         append16(out, 0);
         out += entry.name;
     }
 
-    void flush()
+    // Compresses the buffered data into the file; Z_FINISH ends the part's stream.
+    void compress(int flush)
     {
-        if (m_buffer.isEmpty())
-            return;
-        if (!m_entries.empty()) {
-            Entry& entry = m_entries.back();
-            entry.crc = quint32(crc32_z(entry.crc, reinterpret_cast<const Bytef*>(m_buffer.constData()),
-                                        size_t(m_buffer.size())));
+        Entry& entry = m_entries.back();
+        entry.crc = quint32(crc32_z(entry.crc, reinterpret_cast<const Bytef*>(m_buffer.constData()),
+                                    size_t(m_buffer.size())));
+        entry.size += m_buffer.size();
+        m_stream.next_in = reinterpret_cast<Bytef*>(m_buffer.data());
+        m_stream.avail_in = uInt(m_buffer.size());
+        for (;;) {
+            m_stream.next_out = reinterpret_cast<Bytef*>(m_out.data());
+            m_stream.avail_out = uInt(m_out.size());
+            const int result = deflate(&m_stream, flush);
+            if (result == Z_STREAM_ERROR)
+                throw std::runtime_error("no se pudo comprimir el libro");
+            put(m_out.constData(), m_out.size() - qsizetype(m_stream.avail_out));
+            if (flush == Z_FINISH ? result == Z_STREAM_END : m_stream.avail_out != 0)
+                break;
         }
-        put(m_buffer);
+        m_stream.next_in = nullptr;
         m_buffer.clear(); // keeps its room for the next piece
     }
 
-    void put(const QByteArray& bytes)
+    void put(const char* data, qsizetype size)
     {
-        const char* data = bytes.constData();
-        qsizetype left = bytes.size();
-        while (left > 0) {
-            const ssize_t written = ::write(m_fd, data, size_t(left));
+        m_offset += size;
+        while (size > 0) {
+            const ssize_t written = ::write(m_fd, data, size_t(size));
             if (written < 0) {
                 if (errno == EINTR)
                     continue;
                 throw std::system_error(errno, std::generic_category());
             }
             data += written;
-            left -= written;
+            size -= written;
         }
-        m_offset += bytes.size();
     }
 
     int m_fd;
+    z_stream m_stream{};
+    bool m_ready = false;
     qint64 m_offset = 0;
     QByteArray m_buffer;
+    QByteArray m_out;
     std::vector<Entry> m_entries;
 };
 
@@ -377,7 +408,7 @@ QString createOwnFile(const QString& folder, const QString& title, const QDateTi
 
 struct XlsxSpreadsheet::Workbook {
     int fd = -1;
-    std::unique_ptr<StoredZip> zip;
+    std::unique_ptr<DeflatedZip> zip;
     QList<double> widths; // by column, 0 for the default
     QList<CellFont> fonts; // the fonts of the styles after the default one
     int lastRow = 0;      // the row being filled, 0 before the first
@@ -542,7 +573,7 @@ void XlsxSpreadsheet::newWorkbook(const QString& title)
         throw failure(QStringLiteral("abrir el archivo «%1»").arg(QDir::toNativeSeparators(m_path)),
                       systemErrorText(error));
     }
-    book->zip = std::make_unique<StoredZip>(book->fd);
+    book->zip = std::make_unique<DeflatedZip>(book->fd);
     m_book = std::move(book);
     // The parts that do not depend on the cells go first.
     write("crear el libro de la planilla", [this] {

@@ -250,6 +250,52 @@ private slots:
                               "xl/worksheets/sheet1.xml", "xl/styles.xml"}));
     }
 
+    // A sheet of megabytes, compressed in many pieces: texts that hardly repeat keep the compressed
+    // data large too, and every cell reads back whole and in its place.
+    void workbookLarge()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty())
+            QSKIP("unzip is not installed");
+        QTemporaryDir folder;
+        FakeClock clock;
+        QStringList opened;
+        XlsxSpreadsheet sheet([&](const QString& path) { opened << path; }, clock, folder.path());
+        constexpr int kRows = 40'000;
+        quint64 seed = 0x9E3779B97F4A7C15ull;
+        const auto text = [&] {
+            QString made;
+            for (int i = 0; i < 6; ++i) {
+                seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+                made += QString::number(seed >> 20, 36);
+            }
+            return made;
+        };
+        QStringList written;
+        sheet.newWorkbook(QStringLiteral("Stock"));
+        for (int row = 1; row <= kRows; ++row) {
+            written << text();
+            sheet.setText(row, 1, written.last());
+            sheet.setNumber(row, 2, row * 0.25);
+        }
+        sheet.show();
+        QCOMPARE(opened.size(), 1);
+
+        QProcess test;
+        test.start(QStringLiteral("unzip"), {QStringLiteral("-tq"), opened[0]});
+        QVERIFY(test.waitForFinished());
+        QCOMPARE(test.exitCode(), 0);
+        const QByteArray xml = unzipped(opened[0], QStringLiteral("xl/worksheets/sheet1.xml"));
+        QVERIFY2(xml.size() > 4 * 1024 * 1024, QByteArray::number(xml.size()).constData());
+        QVERIFY(xml.endsWith("</worksheet>"));
+        const QMap<QString, QString> cells = sheetCells(xml);
+        QCOMPARE(cells.size(), 2 * kRows);
+        for (int row = 1; row <= kRows; ++row) {
+            const QString r = QString::number(row);
+            QCOMPARE(cells.value(QStringLiteral("A") + r), QStringLiteral("s:") + written[row - 1]);
+            QCOMPARE(cells.value(QStringLiteral("B") + r), QStringLiteral("n:") + QString::number(row * 0.25));
+        }
+    }
+
     // A disk that refuses the workbook half-way: told, and nothing half-written is left.
     void workbookDiskFull()
     {
