@@ -243,7 +243,7 @@ private slots:
             QVERIFY(detail->Form_Load());
             shown = detail;
         } else if (window == QLatin1String("Form11"))
-            shown = Form11::open(sales, d.shop.context);
+            shown = sales.openSearch();
         if (shown != &sales)
             owned.reset(shown);
         shown->showNormal();
@@ -254,7 +254,7 @@ private slots:
         const auto wholeIn = [](const QFont& font, const char* text, int width) {
             return QFontMetrics(font).horizontalAdvance(QString::fromUtf8(text)) + 6 <= width;
         };
-        if (auto* search = qobject_cast<Form11*>(shown)) {
+        if (auto* search = qobject_cast<ProductSearch*>(shown)) {
             const int room = search->List1->viewport()->width() - search->List1->verticalScrollBar()->sizeHint().width();
             QVERIFY(wholeIn(search->List1->font(), kWidestName, room));
             return;
