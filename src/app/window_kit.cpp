@@ -667,13 +667,13 @@ protected:
 };
 } // namespace
 
-void fixedWindow(QWidget* window, const char* name, QSize pixels)
+void fixedWindow(QWidget* window, const char* name, QSize pixels, EscKey esc)
 {
     named(window, name);
     window->setWindowTitle(kWindowCaption);
-    window->setAttribute(Qt::WA_DeleteOnClose);
     window->setFixedSize(pixels);
-    new EscCloses(window);
+    if (esc == EscKey::Closes)
+        new EscCloses(window);
 }
 
 void centreWindow(QWidget* window, const QWidget* over)
@@ -690,17 +690,22 @@ void centreWindow(QWidget* window, const QWidget* over)
 
 void openFixed(QWidget* caller, QWidget* window, CallerState how, CentreOn where, std::function<void()> afterClose)
 {
+    window->setAttribute(Qt::WA_DeleteOnClose);
     centreWindow(window, where == CentreOn::Caller ? caller : nullptr);
     openChild(caller, window, how, std::move(afterClose));
+}
+
+void fillScreen(QWidget* window)
+{
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window->setGeometry(screen->availableGeometry());
+    window->setWindowState(window->windowState() | Qt::WindowMaximized);
 }
 
 void openInPlaceOf(QWidget* caller, QWidget* window)
 {
     window->setAttribute(Qt::WA_DeleteOnClose);
-    // Filled to the screen even where no window manager maximises it.
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        window->setGeometry(screen->availableGeometry());
-    window->setWindowState(Qt::WindowMaximized);
+    fillScreen(window);
     // Esc leaves it, as it leaves every other window of the program.
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), window);
     QObject::connect(esc, &QShortcut::activated, window, &QWidget::close);

@@ -201,9 +201,12 @@ enum class PanelFace { LightBlue, Plain };
 QWidget* maximisedWindow(QMainWindow* window, const char* name, const QFont& font,
                          PanelFace face = PanelFace::LightBlue);
 
-// The skeleton of a window of fixed size: its name, caption and size in pixels; deleted when it
-// closes, and closed by an Esc that no control of it takes, as by its frame button.
-void fixedWindow(QWidget* window, const char* name, QSize pixels);
+// The skeleton of a window of fixed size, in two parts. fixedWindow, in its constructor: its name,
+// caption and size in pixels, and an Esc that no control of it takes closes it, as its frame
+// button does (unless esc says it is left alone). openFixed, in its static open: deleted when it
+// closes, centred, shown.
+enum class EscKey { Closes, Ignored };
+void fixedWindow(QWidget* window, const char* name, QSize pixels, EscKey esc = EscKey::Closes);
 
 // Where a window of fixed size opens: centred over the window that opens it, or on the screen.
 enum class CentreOn { Caller, Screen };
@@ -211,9 +214,13 @@ enum class CentreOn { Caller, Screen };
 // Puts window in the middle of over, or of the screen's free area where over is null.
 void centreWindow(QWidget* window, const QWidget* over);
 
-// Opens a window of fixed size: centred as where says, then shown as openChild shows it.
+// Opens a window of fixed size, to be deleted when it closes: centred as where says, then shown as
+// openChild shows it.
 void openFixed(QWidget* caller, QWidget* window, CallerState how, CentreOn where,
                std::function<void()> afterClose = {});
+
+// Maximises window, filling the screen even where no window manager maximises it.
+void fillScreen(QWidget* window);
 
 // Opens a main window of the program maximised in place of caller, which is hidden until the
 // window closes; Esc closes it as its frame button does. The window is deleted when it closes.

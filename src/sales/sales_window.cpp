@@ -191,7 +191,7 @@ void Form1::buildMenu()
     soporte = named(bar->addAction(QStringLiteral("SOPORTE")), "soporte");
     connect(edicionProductos, &QAction::triggered, this, [this] { Form2::open(this, m_ctx); });
     connect(stock, &QAction::triggered, this, [this] { Form9::open(this, m_ctx); });
-    connect(usuarios, &QAction::triggered, this, [this] { Form8::open(this, m_ctx); });
+    connect(usuarios, &QAction::triggered, this, [this] { Form8::open(this, m_ctx, Text4); });
     connect(recaudacion, &QAction::triggered, this, [this] { Form7::open(this, m_ctx); });
     connect(recaudaciondeldia, &QAction::triggered, this, [this] { Form6::open(*this, m_ctx); });
     connect(ventaparcial, &QAction::triggered, this, [this] { Form12::open(this, m_ctx); });
@@ -541,7 +541,7 @@ void Form1::Command1_Click()
     }
     auto* payment = new Form5(*this, m_ctx);
     m_payment = payment;
-    openChild(this, payment, CallerState::Disabled, [this] { Frame2->setEnabled(true); });
+    openFixed(this, payment, CallerState::Disabled, CentreOn::Caller, [this] { Frame2->setEnabled(true); });
     Frame2->setEnabled(false);
 }
 
