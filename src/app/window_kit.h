@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <utility>
 
 class QAbstractButton;
 class QAbstractItemView;
@@ -225,6 +226,17 @@ void fillScreen(QWidget* window);
 // Opens a main window of the program maximised in place of caller, which is hidden until the
 // window closes; Esc closes it as its frame button does. The window is deleted when it closes.
 void openInPlaceOf(QWidget* caller, QWidget* window);
+
+// The static open of a maximised window W: made from args, loaded (Form_Load) and opened in place
+// of caller.
+template <typename W, typename... Args>
+W* openMaximised(QWidget* caller, Args&&... args)
+{
+    auto* window = new W(std::forward<Args>(args)...);
+    window->Form_Load();
+    openInPlaceOf(caller, window);
+    return window;
+}
 
 // The content of a main window: the fixed panel Picture1 inside a scroll area. The panel is placed
 // where CentreContainer's rule puts it for the display size, moved in only as far as needed to lie

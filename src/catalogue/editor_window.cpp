@@ -119,9 +119,7 @@ Form2::Form2(Context& context, QWidget* parent)
 
 Form2* Form2::open(QWidget* caller, Context& context)
 {
-    auto* editor = new Form2(context);
-    editor->Form_Load();
-    openInPlaceOf(caller, editor);
+    Form2* editor = openMaximised<Form2>(caller, context);
     editor->Text1->setFocus();
     return editor;
 }

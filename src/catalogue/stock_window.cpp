@@ -91,9 +91,7 @@ Form9::Form9(Context& context, QWidget* parent)
 
 Form9* Form9::open(QWidget* caller, Context& context)
 {
-    auto* stock = new Form9(context);
-    stock->Form_Load();
-    openInPlaceOf(caller, stock);
+    Form9* stock = openMaximised<Form9>(caller, context);
     if (stock->Text1->isEnabled())
         stock->Text1->setFocus();
     return stock;

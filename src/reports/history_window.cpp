@@ -70,9 +70,7 @@ Form7::Form7(Context& context, QWidget* parent)
 
 Form7* Form7::open(QWidget* caller, Context& context)
 {
-    auto* history = new Form7(context);
-    history->Form_Load();
-    openInPlaceOf(caller, history);
+    Form7* history = openMaximised<Form7>(caller, context);
     history->Combo1->setFocus();
     return history;
 }
