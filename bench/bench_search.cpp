@@ -62,7 +62,7 @@ void benchWindow(TempShop& shop)
 {
     Form1 sales(shop.context);
     sales.show();
-    ProductSearch* search = Form11::open(sales, shop.context);
+    ProductSearch* search = sales.openSearch();
     (void)QTest::qWaitForWindowActive(search);
 
     int resets = 0;

@@ -8,9 +8,8 @@
 #include "sales/sales_window.h"
 #include "users/users.h"
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QLabel>
-#include <QScreen>
 #include <QLineEdit>
 #include <QProxyStyle>
 
@@ -32,9 +31,8 @@ public:
 
 Form4::Form4(Context& context, QWidget* parent) : QWidget(parent), m_ctx(context)
 {
-    setObjectName(QStringLiteral("Form4"));
-    setWindowTitle(kWindowCaption);
-    setFixedSize(330, 150);
+    // The first window of the program: Esc does not leave it.
+    fixedWindow(this, "Form4", QSize(330, 150), EscKey::Ignored);
 
     setFont(arial(10));
     Label1 = place(new QLabel(QStringLiteral("NOMBRE USUARIO"), this), "Label1", 300, 450, 1950, 360);
@@ -51,8 +49,7 @@ Form4::Form4(Context& context, QWidget* parent) : QWidget(parent), m_ctx(context
     installKeys(Text1, KeyClass::UserName, [this] { Login(); });
     installKeys(Text2, KeyClass::UserName, [this] { Login(); });
     Text1->setFocus();
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreWindow(this, nullptr);
 }
 
 Form1* Form4::salesWindow() const
@@ -117,10 +114,8 @@ void Form4::Login()
         QCoreApplication::exit(1);
         return;
     }
-    // Filled to the screen even where no window manager maximises it.
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        sales->setGeometry(screen->availableGeometry());
-    sales->showMaximized();
+    fillScreen(sales);
+    sales->show();
     sales->Text4 = result.userName;
     sales->Text3 = stampText(m_ctx.clock.now());
     close();

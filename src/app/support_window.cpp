@@ -6,7 +6,6 @@
 #include "common/services.h"
 #include "data/database.h"
 
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -21,10 +20,7 @@ constexpr int kMargin = 240;
 
 Form13::Form13() : QWidget(nullptr)
 {
-    setObjectName(QStringLiteral("Form13"));
-    setWindowTitle(kWindowCaption);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(px(kWidth), px(kHeight));
+    fixedWindow(this, "Form13", QSize(px(kWidth), px(kHeight)));
     setFont(arial(10));
 
     const int inner = kWidth - 2 * kMargin;
@@ -89,23 +85,13 @@ Form13* Form13::open(QWidget* caller, Context& context, const QString& text1)
     auto* form = new Form13;
     form->Text1 = text1;
     form->showSupport(readSupportInfo(supportFilePath(context.db.path())));
-    form->move(caller->geometry().center() - form->rect().center());
-    openChild(caller, form, CallerState::Hidden);
+    openFixed(caller, form, CallerState::Hidden, CentreOn::Caller);
     return form;
 }
 
 void Form13::Command1_Click()
 {
     close();
-}
-
-void Form13::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Escape) {
-        close();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }
 
 } // namespace tarvino

@@ -6,7 +6,6 @@
 #include <QString>
 #include <QWidget>
 
-class QKeyEvent;
 class QLabel;
 class QPushButton;
 
@@ -33,9 +32,6 @@ public:
 
     // Hidden working field: "0" opened from the sales window, "1" from the product editor.
     QString Text1;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     Form13();

@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPointer>
@@ -615,13 +616,96 @@ void setEntryBox(QWidget* window, std::function<QWidget*()> box)
     new EntryBox(window, std::move(box));
 }
 
+void listColours(QAbstractItemView* list, const QColor& back, const QColor& text)
+{
+    QPalette palette = list->palette();
+    palette.setColor(QPalette::Base, back);
+    palette.setColor(QPalette::Text, text);
+    list->setPalette(palette);
+}
+
+QLabel* banner(QWidget* parent, const char* name, const QString& text, int widthTwips, int heightTwips,
+               const QFont& font)
+{
+    auto* label = place(new QLabel(text, parent), name, 0, 0, widthTwips, heightTwips);
+    label->setAlignment(Qt::AlignCenter);
+    label->setFont(font);
+    setBackColour(label, Qt::black);
+    setTextColour(label, Qt::white);
+    return label;
+}
+
+QWidget* maximisedWindow(QMainWindow* window, const char* name, const QFont& font, PanelFace face)
+{
+    named(window, name);
+    window->setWindowTitle(kWindowCaption);
+    auto* host = new PanelHost(window, kPanelWidthTwips, kPanelHeightTwips);
+    window->setCentralWidget(host);
+    if (face == PanelFace::LightBlue) {
+        setBackColour(host->viewport(), QColor(40, 40, 40));
+        setBackColour(host->panel(), QColor(0x00, 0xBB, 0xFF));
+    }
+    window->setFont(font);
+    return host->panel();
+}
+
+namespace {
+// Closes a window on an Esc that reached it: one that none of its controls took.
+class EscCloses final : public QObject {
+public:
+    explicit EscCloses(QWidget* window) : QObject(window) { window->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            static_cast<QWidget*>(watched)->close();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+} // namespace
+
+void fixedWindow(QWidget* window, const char* name, QSize pixels, EscKey esc)
+{
+    named(window, name);
+    window->setWindowTitle(kWindowCaption);
+    window->setFixedSize(pixels);
+    if (esc == EscKey::Closes)
+        new EscCloses(window);
+}
+
+void centreWindow(QWidget* window, const QWidget* over)
+{
+    QRect area;
+    if (over)
+        area = over->geometry();
+    else if (const QScreen* screen = QGuiApplication::primaryScreen())
+        area = screen->availableGeometry();
+    else
+        return;
+    window->move(area.center() - window->rect().center());
+}
+
+void openFixed(QWidget* caller, QWidget* window, CallerState how, CentreOn where, std::function<void()> afterClose)
+{
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    centreWindow(window, where == CentreOn::Caller ? caller : nullptr);
+    openChild(caller, window, how, std::move(afterClose));
+}
+
+void fillScreen(QWidget* window)
+{
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window->setGeometry(screen->availableGeometry());
+    window->setWindowState(window->windowState() | Qt::WindowMaximized);
+}
+
 void openInPlaceOf(QWidget* caller, QWidget* window)
 {
     window->setAttribute(Qt::WA_DeleteOnClose);
-    // Filled to the screen even where no window manager maximises it.
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        window->setGeometry(screen->availableGeometry());
-    window->setWindowState(Qt::WindowMaximized);
+    fillScreen(window);
     // Esc leaves it, as it leaves every other window of the program.
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), window);
     QObject::connect(esc, &QShortcut::activated, window, &QWidget::close);
@@ -705,15 +789,6 @@ void PanelHost::layoutPanel()
     }
     m_panel->setGeometry(at.x() - shift, at.y(), width, m_nominal.height());
     m_canvas->resize(std::max(view.width(), width), std::max(view.height(), m_nominal.height()));
-}
-
-QWidget* lightBluePanel(QMainWindow* window, int panelWidthTwips, int panelHeightTwips)
-{
-    auto* host = new PanelHost(window, panelWidthTwips, panelHeightTwips);
-    window->setCentralWidget(host);
-    setBackColour(host->viewport(), QColor(40, 40, 40));
-    setBackColour(host->panel(), QColor(0x00, 0xBB, 0xFF));
-    return host->panel();
 }
 
 QPoint panelPosition(const QSize& screen, const QSize& viewport, const QSize& panel)

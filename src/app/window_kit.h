@@ -13,10 +13,13 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <span>
+#include <utility>
 
 class QAbstractButton;
 class QAbstractItemView;
+class QLabel;
 class QLineEdit;
 class QMainWindow;
 class QPushButton;
@@ -109,7 +112,17 @@ public:
 
     ListModel(std::span<const ListColumn> columns, QObject* parent);
     // Shows rows rows whose cells come from cell; text (and, when given, background) colours per row.
+    // Whatever cell reads must live as long as the model shows it: see showRows.
     void setRows(qsizetype rows, Cell cell, Colour text = {}, Colour back = {});
+    // Shows count rows read by cell from rows, which the model shares with whoever else holds them
+    // (read only) for as long as it shows them: the view never reads from a window going away.
+    template <typename Rows, typename CellOf>
+    void showRows(std::shared_ptr<const Rows> rows, qsizetype count, CellOf cell)
+    {
+        setRows(count, [rows = std::move(rows), cell = std::move(cell)](qsizetype row, int column) {
+            return QString(cell(*rows, row, column));
+        });
+    }
     void clear();
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -172,9 +185,58 @@ void openChild(QWidget* caller, QWidget* child, CallerState how,
 // cursor where it was.
 void setEntryBox(QWidget* window, std::function<QWidget*()> box);
 
+// The pale yellow behind most lists of the program.
+inline const QColor kListYellow(0xFF, 0xFF, 0x80);
+
+// The colours of a list: text on back.
+void listColours(QAbstractItemView* list, const QColor& back = kListYellow, const QColor& text = Qt::black);
+
+// A window's banner: white text centred on black across the top of parent, width by height twips.
+QLabel* banner(QWidget* parent, const char* name, const QString& text, int widthTwips, int heightTwips,
+               const QFont& font);
+
+// The skeleton of a maximised window: its name and caption, its font, and its content, the panel
+// Picture1 of the program's panel size inside a PanelHost, light blue on dark grey or in the plain
+// colours. Returns the panel. It opens with openInPlaceOf.
+enum class PanelFace { LightBlue, Plain };
+QWidget* maximisedWindow(QMainWindow* window, const char* name, const QFont& font,
+                         PanelFace face = PanelFace::LightBlue);
+
+// The skeleton of a window of fixed size, in two parts. fixedWindow, in its constructor: its name,
+// caption and size in pixels, and an Esc that no control of it takes closes it, as its frame
+// button does (unless esc says it is left alone). openFixed, in its static open: deleted when it
+// closes, centred, shown.
+enum class EscKey { Closes, Ignored };
+void fixedWindow(QWidget* window, const char* name, QSize pixels, EscKey esc = EscKey::Closes);
+
+// Where a window of fixed size opens: centred over the window that opens it, or on the screen.
+enum class CentreOn { Caller, Screen };
+
+// Puts window in the middle of over, or of the screen's free area where over is null.
+void centreWindow(QWidget* window, const QWidget* over);
+
+// Opens a window of fixed size, to be deleted when it closes: centred as where says, then shown as
+// openChild shows it.
+void openFixed(QWidget* caller, QWidget* window, CallerState how, CentreOn where,
+               std::function<void()> afterClose = {});
+
+// Maximises window, filling the screen even where no window manager maximises it.
+void fillScreen(QWidget* window);
+
 // Opens a main window of the program maximised in place of caller, which is hidden until the
 // window closes; Esc closes it as its frame button does. The window is deleted when it closes.
 void openInPlaceOf(QWidget* caller, QWidget* window);
+
+// The static open of a maximised window W: made from args, loaded (Form_Load) and opened in place
+// of caller.
+template <typename W, typename... Args>
+W* openMaximised(QWidget* caller, Args&&... args)
+{
+    auto* window = new W(std::forward<Args>(args)...);
+    window->Form_Load();
+    openInPlaceOf(caller, window);
+    return window;
+}
 
 // The content of a main window: the fixed panel Picture1 inside a scroll area. The panel is placed
 // where CentreContainer's rule puts it for the display size, moved in only as far as needed to lie
@@ -207,10 +269,6 @@ private:
 // Lets control, on the panel of a main window, run across the whole width the window has (see
 // PanelHost::stretchAcross); on a panel of another kind it keeps its size.
 void stretchAcrossWindow(QWidget* control);
-
-// Makes a PanelHost the content of window, on the dark grey of the program's main windows, and
-// returns its light blue panel Picture1.
-QWidget* lightBluePanel(QMainWindow* window, int panelWidthTwips, int panelHeightTwips);
 
 // Where the panel goes in a content area of viewport pixels: the rule's place for the display,
 // moved in to fit, never left of or above the corner.

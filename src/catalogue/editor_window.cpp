@@ -19,6 +19,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 #include <QTreeView>
@@ -110,38 +111,24 @@ void limitTyping(QLineEdit* box, int limit)
 
 } // namespace
 
-Form2::Form2(Context& context, QWidget* parent) : QMainWindow(parent), m_ctx(context)
+Form2::Form2(Context& context, QWidget* parent)
+    : QMainWindow(parent), m_ctx(context), m_rows(std::make_shared<const ProductList>())
 {
-    setObjectName(QStringLiteral("Form2"));
-    setWindowTitle(kWindowCaption);
     buildControls();
-}
-
-Form2::~Form2()
-{
-    // The list's cells live in this window; the view must not ask for them while it goes away.
-    m_model->clear();
 }
 
 Form2* Form2::open(QWidget* caller, Context& context)
 {
-    auto* editor = new Form2(context);
-    editor->Form_Load();
-    openInPlaceOf(caller, editor);
+    Form2* editor = openMaximised<Form2>(caller, context);
     editor->Text1->setFocus();
     return editor;
 }
 
 void Form2::buildControls()
 {
-    Picture1 = lightBluePanel(this, kPanelWidthTwips, kPanelHeightTwips);
-    setFont(arial(11.25, true));
-
-    Label1 = place(new QLabel(QStringLiteral("EDICIÓN DE PRODUCTOS"), Picture1), "Label1", 0, 0, 15135, 615);
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setFont(arialNarrow(20.25, true));
-    setBackColour(Label1, Qt::black);
-    setTextColour(Label1, Qt::white);
+    Picture1 = maximisedWindow(this, "Form2", arial(11.25, true));
+    Label1 = banner(Picture1, "Label1", QStringLiteral("EDICIÓN DE PRODUCTOS"), 15135, 615,
+                    arialNarrow(20.25, true));
 
     ListView1 = place(new QTreeView(Picture1), "ListView1", 0, 600, 15135, 6015);
     m_model = new ListModel(kProductColumns, this);
@@ -150,10 +137,7 @@ void Form2::buildControls()
     ListView1->setFont(arial(13, true));
     ListView1->header()->setFont(arial(10, true));
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
-    QPalette palette = ListView1->palette();
-    palette.setColor(QPalette::Base, QColor(255, 255, 128));
-    palette.setColor(QPalette::Text, Qt::black);
-    ListView1->setPalette(palette);
+    listColours(ListView1);
     connect(ListView1, &QTreeView::clicked, this, &Form2::ListView1_Click);
     stretchAcrossWindow(Label1);
     stretchAcrossWindow(ListView1);
@@ -264,7 +248,7 @@ void Form2::buildControls()
 
 const ProductList& Form2::productRows() const
 {
-    return m_rows;
+    return *m_rows;
 }
 
 void Form2::Form_Load()
@@ -283,8 +267,9 @@ void Form2::Form_Load()
 void Form2::ReloadProductList(ProductOrder order)
 {
     guarded(m_ctx.messages, QStringLiteral("No se pudo leer la lista de productos."),
-            [&] { m_rows = productList(m_ctx.db, order); });
-    m_model->setRows(m_rows.size(), [this](qsizetype row, int column) { return m_rows.text(row, column); });
+            [&] { m_rows = std::make_shared<const ProductList>(productList(m_ctx.db, order)); });
+    m_model->showRows(m_rows, m_rows->size(),
+                      [](const ProductList& rows, qsizetype row, int column) { return rows.text(row, column); });
 }
 
 void Form2::LoadCategoryChoices()
@@ -337,9 +322,9 @@ void Form2::Command6_Click()
 void Form2::ListView1_Click()
 {
     const QModelIndex current = ListView1->currentIndex();
-    if (m_rows.isEmpty() || !current.isValid())
+    if (m_rows->isEmpty() || !current.isValid())
         return;
-    Text1->setText(m_rows.text(current.row(), 1));
+    Text1->setText(m_rows->text(current.row(), 1));
     LookUpProductCode(false);
 }
 
@@ -409,7 +394,18 @@ void Form2::Combo1_Click()
 
 void Form2::Command7_Click()
 {
-    Form10::open(*this, m_ctx);
+    openSearch();
+}
+
+ProductSearch* Form2::openSearch()
+{
+    // The chosen product is loaded as if its code had been typed.
+    return ProductSearch::open(this, m_ctx, "Form10", [editor = QPointer<Form2>(this)](const QString& code) {
+        if (!editor)
+            return;
+        editor->Text1->setText(code);
+        editor->Command6_Click();
+    });
 }
 
 void Form2::Command1_Click()

@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 
+#include <memory>
 #include <optional>
 
 class QComboBox;
@@ -18,6 +19,7 @@ class QTreeView;
 namespace tarvino {
 
 class ListModel;
+class ProductSearch;
 
 class Form2 final : public QMainWindow {
     Q_OBJECT
@@ -25,7 +27,6 @@ class Form2 final : public QMainWindow {
 
 public:
     explicit Form2(Context& context, QWidget* parent = nullptr);
-    ~Form2() override;
 
     // Opens the editor in place of caller (hidden while the editor is open).
     static Form2* open(QWidget* caller, Context& context);
@@ -37,6 +38,8 @@ public:
     void Command4_Click(); // Eliminar
     void Command5_Click(); // cancelar
     void Command7_Click(); // Buscar
+    // Opens the search by name over the editor; the product chosen there is loaded here.
+    ProductSearch* openSearch();
     void Command1_Click(); // SOPORTE Y ASISTENCIA
     void Combo1_Click();   // a sort order chosen
 
@@ -89,7 +92,7 @@ private:
 
     Context& m_ctx;
     ListModel* m_model;
-    ProductList m_rows;
+    std::shared_ptr<const ProductList> m_rows; // shared with the list's model
     // The product as the last look-up found it: Guardar leaves a number it only showed as stored.
     std::optional<Product> m_loaded;
 };

@@ -43,7 +43,6 @@ const ListColumn kStockColumns[] = {
     {"Venta Total", 1600, Qt::AlignRight},
 };
 
-const QColor kLightYellow(0xFF, 0xFF, 0x80);
 const QColor kCriticalRed(0xFF, 0x00, 0x00);
 const QColor kButtonGrey(0xC0, 0xC0, 0xC0);
 const QColor kLightRed(0xFF, 0x80, 0x80);
@@ -84,24 +83,15 @@ private:
 
 } // namespace
 
-Form9::Form9(Context& context, QWidget* parent) : QMainWindow(parent), m_ctx(context)
+Form9::Form9(Context& context, QWidget* parent)
+    : QMainWindow(parent), m_ctx(context), m_rows(std::make_shared<const StockList>())
 {
-    setObjectName(QStringLiteral("Form9"));
-    setWindowTitle(kWindowCaption);
     buildControls();
-}
-
-Form9::~Form9()
-{
-    // The list's cells live in this window; the view must not ask for them while it goes away.
-    m_model->clear();
 }
 
 Form9* Form9::open(QWidget* caller, Context& context)
 {
-    auto* stock = new Form9(context);
-    stock->Form_Load();
-    openInPlaceOf(caller, stock);
+    Form9* stock = openMaximised<Form9>(caller, context);
     if (stock->Text1->isEnabled())
         stock->Text1->setFocus();
     return stock;
@@ -109,14 +99,9 @@ Form9* Form9::open(QWidget* caller, Context& context)
 
 void Form9::buildControls()
 {
-    Picture1 = lightBluePanel(this, kPanelWidthTwips, kPanelHeightTwips);
-    setFont(arial(11.25, true));
-
-    Label1 = place(new QLabel(QStringLiteral("STOCK COMPLETO"), Picture1), "Label1", 0, 0, 15135, 495);
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setFont(arialNarrow(20.25, true));
-    setBackColour(Label1, Qt::black);
-    setTextColour(Label1, Qt::white);
+    Picture1 = maximisedWindow(this, "Form9", arial(11.25, true));
+    Label1 = banner(Picture1, "Label1", QStringLiteral("STOCK COMPLETO"), 15135, 495,
+                    arialNarrow(20.25, true));
 
     ListView1 = place(new QTreeView(Picture1), "ListView1", 60, 480, 15015, 6495);
     m_model = new ListModel(kStockColumns, this);
@@ -127,9 +112,9 @@ void Form9::buildControls()
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
-    for (QWidget* across : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(ListView1),
-                            static_cast<QWidget*>(ProgressBar1)})
-        stretchAcrossWindow(across);
+    stretchAcrossWindow(Label1);
+    stretchAcrossWindow(ListView1);
+    stretchAcrossWindow(ProgressBar1);
 
     // The ruled box with the searches on the left and the total and the buttons on the right.
     Shape1 = place(new QFrame(Picture1), "Shape1", 60, 7320, 15015, 2760);
@@ -212,21 +197,17 @@ void Form9::SetUpStockList()
 
 void Form9::setListLook(StockList::Look look)
 {
-    QPalette palette = ListView1->palette();
-    if (look == StockList::Look::Critical) {
-        palette.setColor(QPalette::Base, QApplication::palette().color(QPalette::Base));
-        palette.setColor(QPalette::Text, kCriticalRed);
-    } else {
-        palette.setColor(QPalette::Base, kLightYellow);
-        palette.setColor(QPalette::Text, Qt::black);
-    }
-    ListView1->setPalette(palette);
+    if (look == StockList::Look::Critical)
+        listColours(ListView1, QApplication::palette().color(QPalette::Base), kCriticalRed);
+    else
+        listColours(ListView1);
 }
 
 void Form9::showRows(StockList rows)
 {
-    m_rows = std::move(rows);
-    m_model->setRows(m_rows.size(), [this](qsizetype row, int column) { return m_rows.text(row, column); });
+    m_rows = std::make_shared<const StockList>(std::move(rows));
+    m_model->showRows(m_rows, m_rows->size(),
+                      [](const StockList& list, qsizetype row, int column) { return list.text(row, column); });
     // Each listing starts at its first column, where the codes and names are.
     ListView1->horizontalScrollBar()->setValue(0);
 }
@@ -327,7 +308,7 @@ void Form9::SearchStockByName()
         return;
     }
     showRows(std::move(rows));
-    if (!m_rows.isEmpty()) {
+    if (!m_rows->isEmpty()) {
         Command1->setEnabled(true);
         return;
     }
@@ -352,7 +333,7 @@ void Form9::SearchStockByCode()
                               [&] { rows = stockByCode(m_ctx.db, Text2->text()); });
     Text2->clear();
     showRows(std::move(rows));
-    if (!m_rows.isEmpty()) {
+    if (!m_rows->isEmpty()) {
         Command1->setEnabled(true);
     } else {
         if (read)
@@ -389,7 +370,7 @@ void Form9::SearchStockByCategory()
         return;
     }
     showRows(std::move(rows));
-    if (!m_rows.isEmpty()) {
+    if (!m_rows->isEmpty()) {
         Command1->setEnabled(true);
         return;
     }
@@ -416,7 +397,7 @@ void Form9::ListCriticalStock()
     if (!rows.isEmpty())
         setListLook(StockList::Look::Critical);
     showRows(std::move(rows));
-    if (!m_rows.isEmpty()) {
+    if (!m_rows->isEmpty()) {
         Command1->setEnabled(true);
     } else {
         if (read)
@@ -433,21 +414,21 @@ void Form9::ListCriticalStock()
 
 void Form9::ShowInvestmentTotal()
 {
-    Label2->setText(investmentCaption(m_rows.investmentTotal()));
+    Label2->setText(investmentCaption(m_rows->investmentTotal()));
 }
 
 void Form9::Command1_Click()
 {
-    if (m_rows.isEmpty()) {
+    if (m_rows->isEmpty()) {
         m_ctx.messages.inform(stockMessages::kNadaQueExportar);
         return;
     }
-    // The export repaints the window as it goes; it works on its own copy of the rows and on
-    // nothing else of the window, which may be closed meanwhile.
-    const StockList rows = m_rows;
+    // The export repaints the window as it goes; it holds the rows it writes (they are never
+    // changed, only replaced) and nothing else of the window, which may be closed meanwhile.
+    const std::shared_ptr<const StockList> rows = m_rows;
     Context& context = m_ctx;
     BarProgress progress(ProgressBar1);
-    Exportar_Excel(context.spreadsheet, context.messages, rows, &progress);
+    Exportar_Excel(context.spreadsheet, context.messages, *rows, &progress);
 }
 
 } // namespace tarvino

@@ -7,6 +7,8 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -26,7 +28,6 @@ class Form9 final : public QMainWindow {
 
 public:
     explicit Form9(Context& context, QWidget* parent = nullptr);
-    ~Form9() override;
 
     // Opens the stock window in place of caller (hidden while the stock window is open).
     static Form9* open(QWidget* caller, Context& context);
@@ -62,7 +63,7 @@ public:
     QString screenHeight;
 
     // The list's rows, as shown.
-    const StockList& stockRows() const { return m_rows; }
+    const StockList& stockRows() const { return *m_rows; }
 
 private:
     void SetUpStockList();
@@ -78,7 +79,7 @@ private:
 
     Context& m_ctx;
     ListModel* m_model;
-    StockList m_rows;
+    std::shared_ptr<const StockList> m_rows; // shared with the list's model
 };
 
 } // namespace tarvino

@@ -8,10 +8,7 @@
 #include "sales/sales_window.h"
 
 #include <QFrame>
-#include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QScreen>
 
 namespace tarvino {
 
@@ -47,9 +44,7 @@ void setFitted(QLabel* label, const QString& text)
 
 Form6::Form6(Form1& sales, Context& context) : QWidget(nullptr), m_sales(sales), m_ctx(context)
 {
-    setObjectName(QStringLiteral("Form6"));
-    setWindowTitle(kWindowCaption);
-    setFixedSize(px(kWidth), px(kHeight));
+    fixedWindow(this, "Form6", QSize(px(kWidth), px(kHeight)));
     setFont(arial(10));
 
     Label2 = place(new QLabel(QStringLiteral("RECAUDACIÓN PARCIAL CON FECHA"), this), "Label2", kMargin, 240, kInner, 435);
@@ -77,14 +72,11 @@ Form6::Form6(Form1& sales, Context& context) : QWidget(nullptr), m_sales(sales),
 Form6* Form6::open(Form1& sales, Context& context)
 {
     auto* form = new Form6(sales, context);
-    form->setAttribute(Qt::WA_DeleteOnClose);
     if (!form->Form_Load()) {
         delete form;
         return nullptr;
     }
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        form->move(screen->availableGeometry().center() - form->rect().center());
-    openChild(&sales, form, CallerState::Hidden);
+    openFixed(&sales, form, CallerState::Hidden, CentreOn::Screen);
     return form;
 }
 
@@ -102,15 +94,6 @@ bool Form6::Form_Load()
     setFitted(Label4, captions.Label4);
     setFitted(Label5, captions.Label5);
     return true;
-}
-
-void Form6::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Escape) {
-        close();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }
 
 } // namespace tarvino

@@ -7,7 +7,6 @@
 #include <QWidget>
 
 class QFrame;
-class QKeyEvent;
 class QLabel;
 
 namespace tarvino {
@@ -35,9 +34,6 @@ public:
     QLabel* Label4; // cash
     QLabel* Label5; // card
     QFrame* Line2;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     Form1& m_sales;

@@ -62,38 +62,23 @@ QPushButton* searchButton(QWidget* parent, const char* name)
 
 } // namespace
 
-Form7::Form7(Context& context, QWidget* parent) : QMainWindow(parent), m_ctx(context)
+Form7::Form7(Context& context, QWidget* parent)
+    : QMainWindow(parent), m_ctx(context), m_result(std::make_shared<const HistoryResult>())
 {
-    setObjectName(QStringLiteral("Form7"));
-    setWindowTitle(kWindowCaption);
     buildControls();
-}
-
-Form7::~Form7()
-{
-    // The list's cells live in this window; the view must not ask for them while it goes away.
-    m_model->clear();
 }
 
 Form7* Form7::open(QWidget* caller, Context& context)
 {
-    auto* history = new Form7(context);
-    history->Form_Load();
-    openInPlaceOf(caller, history);
+    Form7* history = openMaximised<Form7>(caller, context);
     history->Combo1->setFocus();
     return history;
 }
 
 void Form7::buildControls()
 {
-    Picture1 = lightBluePanel(this, kPanelWidthTwips, kPanelHeightTwips);
-    setFont(arial(11.25, true));
-
-    Label2 = place(new QLabel(historyTexts::kTitulo, Picture1), "Label2", 0, 0, 15135, 615);
-    Label2->setAlignment(Qt::AlignCenter);
-    Label2->setFont(arialNarrow(20.25, true));
-    setBackColour(Label2, Qt::black);
-    setTextColour(Label2, Qt::white);
+    Picture1 = maximisedWindow(this, "Form7", arial(11.25, true));
+    Label2 = banner(Picture1, "Label2", historyTexts::kTitulo, 15135, 615, arialNarrow(20.25, true));
 
     // The daily search on the left, the monthly search on the right.
     Picture3 = place(new QFrame(Picture1), "Picture3", 120, 735, 7380, 1395);
@@ -184,10 +169,7 @@ void Form7::SetUpHistoryList()
     ListView1->setFont(arial(13, true));
     ListView1->header()->setFont(arial(10, true));
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
-    QPalette palette = ListView1->palette();
-    palette.setColor(QPalette::Base, QColor(255, 255, 128));
-    palette.setColor(QPalette::Text, Qt::black);
-    ListView1->setPalette(palette);
+    listColours(ListView1);
 }
 
 void Form7::FillMonths()
@@ -210,7 +192,7 @@ void Form7::FillCategoryLists(const QStringList& categories)
 void Form7::ClearHistory()
 {
     m_model->clear();
-    m_result = {};
+    m_result = std::make_shared<const HistoryResult>();
     for (QLabel* label : {Label4, Label6, Label7, Label8, Label9, Label11})
         label->clear();
 }
@@ -267,7 +249,7 @@ void Form7::DailySearch()
     HistoryResult found;
     if (guarded(m_ctx.messages, QStringLiteral("No se pudo consultar la recaudación del día."),
                 [&] { found = dailySearch(m_ctx.db, Combo1->currentText(), chosenCategory(Combo2)); })) {
-        m_result = std::move(found);
+        m_result = std::make_shared<const HistoryResult>(std::move(found));
         showResult();
     }
     endSearch();
@@ -280,7 +262,7 @@ void Form7::MonthlySearch()
             found = monthlySearch(m_ctx.db, Combo4->currentText(), Combo5->currentText(),
                                   chosenCategory(Combo6));
         })) {
-        m_result = std::move(found);
+        m_result = std::make_shared<const HistoryResult>(std::move(found));
         showResult();
     }
     endSearch();
@@ -288,14 +270,14 @@ void Form7::MonthlySearch()
 
 void Form7::showResult()
 {
-    m_model->setRows(qsizetype(m_result.lines.size()),
-                     [this](qsizetype row, int column) { return m_result.cell(row, column); });
-    Label4->setText(m_result.label4);
-    Label6->setText(m_result.label6);
-    Label7->setText(m_result.label7);
-    Label8->setText(m_result.label8);
-    Label9->setText(m_result.label9);
-    Label11->setText(m_result.label11);
+    m_model->showRows(m_result, qsizetype(m_result->lines.size()),
+                      [](const HistoryResult& result, qsizetype row, int column) { return result.cell(row, column); });
+    Label4->setText(m_result->label4);
+    Label6->setText(m_result->label6);
+    Label7->setText(m_result->label7);
+    Label8->setText(m_result->label8);
+    Label9->setText(m_result->label9);
+    Label11->setText(m_result->label11);
 }
 
 void Form7::endSearch()

@@ -6,6 +6,8 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -23,7 +25,6 @@ class Form7 final : public QMainWindow {
 
 public:
     explicit Form7(Context& context, QWidget* parent = nullptr);
-    ~Form7() override;
 
     // Opens the history in place of caller (hidden while the history is open).
     static Form7* open(QWidget* caller, Context& context);
@@ -68,7 +69,7 @@ public:
     QString Text1;
 
     // The rows and captions of the last search, as the list shows them.
-    const HistoryResult& result() const { return m_result; }
+    const HistoryResult& result() const { return *m_result; }
 
 private:
     void buildControls();
@@ -79,7 +80,7 @@ private:
 
     Context& m_ctx;
     ListModel* m_model;
-    HistoryResult m_result;
+    std::shared_ptr<const HistoryResult> m_result; // shared with the list's model
     QString m_screenWidth;
     QString m_screenHeight;
 };

@@ -5,12 +5,9 @@
 #include "app/window_kit.h"
 #include "common/services.h"
 
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QScreen>
 #include <QTreeView>
 
 namespace tarvino {
@@ -51,26 +48,18 @@ QLabel* yellowLabel(QWidget* parent, const char* name, int left, int top, int wi
 
 Form12::Form12(Context& context) : QWidget(nullptr), m_ctx(context)
 {
-    setObjectName(QStringLiteral("Form12"));
-    setWindowTitle(kWindowCaption);
-    setFixedSize(px(kPanelWidth + 2 * kPanelMargin), px(kPanelHeight + 2 * kPanelMargin));
+    fixedWindow(this, "Form12", QSize(px(kPanelWidth + 2 * kPanelMargin), px(kPanelHeight + 2 * kPanelMargin)));
     setFont(arial(10));
 
     Picture1 = place(new QWidget(this), "Picture1", kPanelMargin, kPanelMargin, kPanelWidth, kPanelHeight);
 
-    Label3 = place(new QLabel(QStringLiteral("DETALLE DE VENTA PARCIAL DEL DÍA"), Picture1), "Label3", 0, 0, kPanelWidth, 495);
-    Label3->setFont(arial(18, true));
-    Label3->setAlignment(Qt::AlignCenter);
-    setBackColour(Label3, Qt::black);
-    setTextColour(Label3, Qt::white);
+    Label3 = banner(Picture1, "Label3", QStringLiteral("DETALLE DE VENTA PARCIAL DEL DÍA"), kPanelWidth, 495,
+                    arial(18, true));
 
     ListView2 = place(new QTreeView(Picture1), "ListView2", 120, 720, 3495, 6135);
     m_salesModel = new ListModel(kSalesColumns, this);
     ListView2->setModel(m_salesModel);
-    QPalette palette = ListView2->palette();
-    palette.setColor(QPalette::Base, QColor(255, 255, 192));
-    palette.setColor(QPalette::Text, Qt::black);
-    ListView2->setPalette(palette);
+    listColours(ListView2, QColor(255, 255, 192));
 
     ListView1 = place(new QTreeView(Picture1), "ListView1", 3840, 720, 10575 + kWider, 4935);
     m_linesModel = new ListModel(kLineColumns, this);
@@ -94,24 +83,14 @@ Form12::Form12(Context& context) : QWidget(nullptr), m_ctx(context)
     setTabOrder(ListView2, ListView1);
 }
 
-Form12::~Form12()
-{
-    // The lists' cells live in this window; the views must not ask for them while it goes away.
-    m_salesModel->clear();
-    m_linesModel->clear();
-}
-
 Form12* Form12::open(QWidget* caller, Context& context)
 {
     auto* form = new Form12(context);
-    form->setAttribute(Qt::WA_DeleteOnClose);
     if (!form->Form_Load()) {
         delete form;
         return nullptr;
     }
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        form->move(screen->availableGeometry().center() - form->rect().center());
-    openChild(caller, form, CallerState::Hidden);
+    openFixed(caller, form, CallerState::Hidden, CentreOn::Screen);
     form->ListView2->setFocus();
     return form;
 }
@@ -121,10 +100,10 @@ bool Form12::Form_Load()
     configureList(ListView2, kSalesColumns);
     configureList(ListView1, kLineColumns);
     if (!guarded(m_ctx.messages, QStringLiteral("No se pudo leer las ventas del día."),
-                 [&] { m_sales = readDaySales(m_ctx.db); }))
+                 [&] { m_sales = std::make_shared<const DaySales>(readDaySales(m_ctx.db)); }))
         return false;
-    m_salesModel->setRows(m_sales.size(), [this](qsizetype row, int column) {
-        return column == 0 ? m_sales.stamp(row) : m_sales.marker(row);
+    m_salesModel->showRows(m_sales, m_sales->size(), [](const DaySales& sales, qsizetype row, int column) {
+        return column == 0 ? sales.stamp(row) : sales.marker(row);
     });
     clearSale();
     return true;
@@ -133,12 +112,12 @@ bool Form12::Form_Load()
 void Form12::ListView2_Click()
 {
     const QModelIndexList chosen = ListView2->selectionModel()->selectedRows();
-    if (m_sales.isEmpty() || chosen.isEmpty())
+    if (m_sales->isEmpty() || chosen.isEmpty())
         return;
     const int row = chosen.first().row();
     // The stamp as stored finds the lines, so a sale at midnight is found like any other.
-    Text1 = m_sales.stamp(row);
-    m_chosen = m_sales.stored(row);
+    Text1 = m_sales->stamp(row);
+    m_chosen = m_sales->stored(row);
     Command1_Click();
 }
 
@@ -152,31 +131,22 @@ void Form12::Command1_Click()
     // A sale whose lines are gone shows nothing rather than the figures of another.
     if (detail.rows.isEmpty())
         return;
-    m_detail = std::move(detail);
-    m_linesModel->setRows(m_detail.rows.size(), [this](qsizetype row, int column) {
-        return m_detail.rows[row][column];
+    m_detail = std::make_shared<const SaleDetail>(std::move(detail));
+    m_linesModel->showRows(m_detail, m_detail->rows.size(), [](const SaleDetail& sale, qsizetype row, int column) {
+        return sale.rows[row][column];
     });
-    Label1->setText(m_detail.Label1);
-    Label2->setText(m_detail.Label2);
-    Label4->setText(m_detail.Label4);
+    Label1->setText(m_detail->Label1);
+    Label2->setText(m_detail->Label2);
+    Label4->setText(m_detail->Label4);
 }
 
 void Form12::clearSale()
 {
     m_linesModel->clear();
-    m_detail = {};
+    m_detail = std::make_shared<const SaleDetail>();
     Label1->clear();
     Label2->clear();
     Label4->clear();
-}
-
-void Form12::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Escape) {
-        close();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }
 
 } // namespace tarvino

@@ -8,7 +8,8 @@
 #include <QVariant>
 #include <QWidget>
 
-class QKeyEvent;
+#include <memory>
+
 class QLabel;
 class QTreeView;
 
@@ -22,7 +23,6 @@ class Form12 final : public QWidget {
 
 public:
     explicit Form12(Context& context);
-    ~Form12() override;
 
     // Opens the window in place of caller, which is hidden until it closes. Nothing opens (after
     // a message) when the day's sales cannot be read.
@@ -47,11 +47,8 @@ public:
     QString Text1;
 
     // The lists' rows, as shown.
-    const DaySales& saleRows() const { return m_sales; }
-    const SaleDetail& lineRows() const { return m_detail; }
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
+    const DaySales& saleRows() const { return *m_sales; }
+    const SaleDetail& lineRows() const { return *m_detail; }
 
 private:
     void clearSale();
@@ -59,8 +56,9 @@ private:
     Context& m_ctx;
     ListModel* m_salesModel;
     ListModel* m_linesModel;
-    DaySales m_sales;
-    SaleDetail m_detail;
+    // Shared with the lists' models.
+    std::shared_ptr<const DaySales> m_sales = std::make_shared<const DaySales>();
+    std::shared_ptr<const SaleDetail> m_detail = std::make_shared<const SaleDetail>();
     QVariant m_chosen; // the chosen sale's FechaVenta as the file holds it
 };
 

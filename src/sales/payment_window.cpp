@@ -20,10 +20,7 @@ namespace tarvino {
 
 Form5::Form5(Form1& sales, Context& context) : QDialog(nullptr), m_sales(sales), m_ctx(context)
 {
-    setObjectName(QStringLiteral("Form5"));
-    setWindowTitle(kWindowCaption);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(px(4500), px(4350));
+    fixedWindow(this, "Form5", QSize(px(4500), px(4350)));
     setFont(arial(10, true));
 
     Label1 = place(new QLabel(QStringLiteral("Total a pagar"), this), "Label1", 120, 120, 1935, 375);
@@ -57,7 +54,6 @@ Form5::Form5(Form1& sales, Context& context) : QDialog(nullptr), m_sales(sales),
 
     Label2->setText(m_sales.Label8->text());
     Text1->setFocus();
-    move(m_sales.geometry().center() - rect().center());
 }
 
 void Form5::Text1_Enter()

@@ -29,6 +29,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
@@ -69,8 +70,6 @@ const QString kQuestionExit =
 
 Form1::Form1(Context& context, QWidget* parent) : QMainWindow(parent), m_ctx(context)
 {
-    setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(kWindowCaption);
     buildControls();
     buildMenu();
 
@@ -91,16 +90,8 @@ Form1::~Form1()
 
 void Form1::buildControls()
 {
-    auto* host = new PanelHost(this, kPanelWidthTwips, kPanelHeightTwips);
-    setCentralWidget(host);
-    Picture1 = host->panel();
-    setFont(arial(10));
-
-    Label13 = place(new QLabel(QStringLiteral("LISTA DE PRODUCTOS A VENDER"), Picture1), "Label13", 0, 0, 15135, 480);
-    Label13->setAlignment(Qt::AlignCenter);
-    Label13->setFont(arial(14, true));
-    setBackColour(Label13, Qt::black);
-    setTextColour(Label13, Qt::white);
+    Picture1 = maximisedWindow(this, "Form1", arial(10), PanelFace::Plain);
+    Label13 = banner(Picture1, "Label13", QStringLiteral("LISTA DE PRODUCTOS A VENDER"), 15135, 480, arial(14, true));
 
     ListView1 = place(new QTreeWidget(Picture1), "ListView1", 0, 480, 15135, 6000);
     stretchAcrossWindow(Label13);
@@ -200,7 +191,7 @@ void Form1::buildMenu()
     soporte = named(bar->addAction(QStringLiteral("SOPORTE")), "soporte");
     connect(edicionProductos, &QAction::triggered, this, [this] { Form2::open(this, m_ctx); });
     connect(stock, &QAction::triggered, this, [this] { Form9::open(this, m_ctx); });
-    connect(usuarios, &QAction::triggered, this, [this] { Form8::open(this, m_ctx); });
+    connect(usuarios, &QAction::triggered, this, [this] { Form8::open(this, m_ctx, Text4); });
     connect(recaudacion, &QAction::triggered, this, [this] { Form7::open(this, m_ctx); });
     connect(recaudaciondeldia, &QAction::triggered, this, [this] { Form6::open(*this, m_ctx); });
     connect(ventaparcial, &QAction::triggered, this, [this] { Form12::open(this, m_ctx); });
@@ -225,10 +216,7 @@ void Form1::ConfigureSaleList()
     // The column titles in the list's own font, so that they stand over their figures.
     ListView1->setFont(arial(18, true));
     ListView1->header()->setFont(arial(18, true));
-    QPalette palette = ListView1->palette();
-    palette.setColor(QPalette::Base, QColor(255, 255, 128));
-    palette.setColor(QPalette::Text, Qt::black);
-    ListView1->setPalette(palette);
+    listColours(ListView1);
 }
 
 bool Form1::Form_Load()
@@ -506,7 +494,36 @@ void Form1::Command2_Click()
 
 void Form1::Command3_Click()
 {
-    Form11::open(*this, m_ctx);
+    openSearch();
+}
+
+ProductSearch* Form1::openSearch()
+{
+    const QPointer<Form1> sales(this);
+    // The chosen product arrives in the code box, ready for a quantity.
+    const auto handOver = [sales](const QString& code) {
+        if (!sales)
+            return;
+        sales->Text7->setText(code);
+        sales->Text7->setEnabled(false);
+        sales->Text8->setEnabled(true);
+        sales->Text8->clear();
+        sales->setEnabled(true);
+        sales->Text8->setFocus();
+        // Ticking it from unticked runs Check1_Click, which ends deduction mode; already ticked,
+        // nothing runs and a deduction under way goes on.
+        sales->Check1->setChecked(true);
+        sales->Check1->setEnabled(false);
+    };
+    // Closed without a choice, the cursor goes back to an empty code box.
+    const auto afterClose = [sales] {
+        if (!sales)
+            return;
+        sales->setEnabled(true);
+        if (sales->Text7->text().isEmpty())
+            sales->Text7->setFocus();
+    };
+    return ProductSearch::open(this, m_ctx, "Form11", handOver, afterClose);
 }
 
 void Form1::Check1_Click()
@@ -524,7 +541,7 @@ void Form1::Command1_Click()
     }
     auto* payment = new Form5(*this, m_ctx);
     m_payment = payment;
-    openChild(this, payment, CallerState::Disabled, [this] { Frame2->setEnabled(true); });
+    openFixed(this, payment, CallerState::Disabled, CentreOn::Caller, [this] { Frame2->setEnabled(true); });
     Frame2->setEnabled(false);
 }
 

@@ -20,6 +20,7 @@ class QTreeWidget;
 namespace tarvino {
 
 class Form5;
+class ProductSearch;
 struct UserRights;
 
 class Form1 final : public QMainWindow {
@@ -40,6 +41,8 @@ public:
     void Command2_Click(); // CANCELAR: throws the sale away
     void Command1_Click(); // PAGAR: opens the payment window
     void Command3_Click(); // the product search beside the code box
+    // Opens the search by name over the sales window; the product chosen there lands in the code box.
+    ProductSearch* openSearch();
     bool cierreDelDia();   // closes the sales day; false when it could not
 
     // Routines of the sale.

@@ -2,10 +2,8 @@
 #include "sales/search_window.h"
 
 #include "app/window_kit.h"
-#include "catalogue/editor_window.h"
 #include "common/key_filter.h"
 #include "common/services.h"
-#include "sales/sales_window.h"
 
 #include <QCheckBox>
 #include <QItemSelectionModel>
@@ -31,18 +29,16 @@ bool isDigitOrLetter(int keyAscii)
 }
 } // namespace
 
-ProductSearch::ProductSearch(Context& context, const char* name)
-    : QWidget(nullptr), m_ctx(context), m_names(new QStringListModel(this)), m_refresh(new QTimer(this))
+ProductSearch::ProductSearch(Context& context, const char* name, HandOver handOver)
+    : QWidget(nullptr), m_ctx(context), m_handOver(std::move(handOver)), m_names(new QStringListModel(this)),
+      m_refresh(new QTimer(this))
 {
-    setObjectName(QString::fromLatin1(name));
-    setWindowTitle(kWindowCaption);
-    setAttribute(Qt::WA_DeleteOnClose);
     setFont(arial(12));
     // Wide enough for a whole 40-character name beside the list's frame, margins and scroll bar.
     const int inner = std::max(kWindowTwips - 2 * kMargin,
                                (QFontMetrics(font()).horizontalAdvance(QLatin1String(kWidestName)) + 40) *
                                    kTwipsPerPixel);
-    setFixedSize(px(inner + 2 * kMargin), px(kWindowTwips));
+    fixedWindow(this, name, QSize(px(inner + 2 * kMargin), px(kWindowTwips)));
 
     Text1 = place(new QLineEdit(this), "Text1", kMargin, kMargin, inner, kBoxHeight);
     Text1->setAccessibleName(QStringLiteral("Nombre del producto a buscar"));
@@ -70,19 +66,21 @@ ProductSearch::ProductSearch(Context& context, const char* name)
     Text1->setFocus();
 }
 
-void ProductSearch::centreOver(const QWidget& caller)
+ProductSearch* ProductSearch::open(QWidget* caller, Context& context, const char* name, HandOver handOver,
+                                   std::function<void()> afterClose)
 {
-    move(caller.geometry().center() - rect().center());
+    auto* form = new ProductSearch(context, name, std::move(handOver));
+    // The search has no use without the window it serves.
+    connect(caller, &QObject::destroyed, form, &QObject::deleteLater);
+    openFixed(caller, form, CallerState::Disabled, CentreOn::Caller, std::move(afterClose));
+    return form;
 }
 
 void ProductSearch::Text1_KeyUp(int key)
 {
-    if (!m_pressSeen)
+    // The press of Esc has closed the window: its release asks for nothing.
+    if (!m_pressSeen || key == Qt::Key_Escape)
         return;
-    if (key == Qt::Key_Escape) {
-        close();
-        return;
-    }
     m_refresh->start();
 }
 
@@ -126,62 +124,8 @@ void ProductSearch::List1_Enter()
     // A product deleted or renamed since the list was filled is no choice: the window stays.
     if (!code)
         return;
-    handOver(*code);
+    m_handOver(*code);
     close();
-}
-
-Form11::Form11(Form1& sales, Context& context) : ProductSearch(context, "Form11"), m_sales(&sales) {}
-
-Form11* Form11::open(Form1& sales, Context& context)
-{
-    auto* form = new Form11(sales, context);
-    form->centreOver(sales);
-    // The search has no use without its sales window.
-    connect(&sales, &QObject::destroyed, form, &QObject::deleteLater);
-    openChild(&sales, form, CallerState::Disabled, [caller = QPointer<Form1>(&sales)] {
-        if (!caller)
-            return;
-        caller->setEnabled(true);
-        if (caller->Text7->text().isEmpty())
-            caller->Text7->setFocus();
-    });
-    return form;
-}
-
-void Form11::handOver(const QString& code)
-{
-    if (!m_sales)
-        return;
-    Form1& sales = *m_sales;
-    sales.Text7->setText(code);
-    sales.Text7->setEnabled(false);
-    sales.Text8->setEnabled(true);
-    sales.Text8->clear();
-    sales.setEnabled(true);
-    sales.Text8->setFocus();
-    // Ticking it from unticked runs Check1_Click, which ends deduction mode; already ticked, nothing
-    // runs and a deduction under way goes on.
-    sales.Check1->setChecked(true);
-    sales.Check1->setEnabled(false);
-}
-
-Form10::Form10(Form2& editor, Context& context) : ProductSearch(context, "Form10"), m_editor(&editor) {}
-
-Form10* Form10::open(Form2& editor, Context& context)
-{
-    auto* form = new Form10(editor, context);
-    form->centreOver(editor);
-    connect(&editor, &QObject::destroyed, form, &QObject::deleteLater);
-    openChild(&editor, form, CallerState::Disabled);
-    return form;
-}
-
-void Form10::handOver(const QString& code)
-{
-    if (!m_editor)
-        return;
-    m_editor->Text1->setText(code);
-    m_editor->Command6_Click();
 }
 
 } // namespace tarvino

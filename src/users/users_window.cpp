@@ -5,13 +5,11 @@
 #include "app/window_kit.h"
 #include "common/services.h"
 #include "data/database.h"
-#include "sales/sales_window.h"
 #include "users/users.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -35,20 +33,15 @@ void fillWindow(QWidget* widget, const QColor& colour)
 Form8::Form8(Context& context, const QString& loggedIn, QWidget* parent)
     : QWidget(parent), m_ctx(context), m_loggedIn(loggedIn)
 {
-    setObjectName(QStringLiteral("Form8"));
-    setWindowTitle(kWindowCaption);
-    setFixedSize(px(kWidth), px(kHeight));
+    fixedWindow(this, "Form8", QSize(px(kWidth), px(kHeight)));
     buildControls();
 }
 
-Form8* Form8::open(QWidget* caller, Context& context)
+Form8* Form8::open(QWidget* caller, Context& context, const QString& loggedIn)
 {
-    const auto* sales = qobject_cast<Form1*>(caller);
-    auto* form = new Form8(context, sales ? sales->Text4 : QString());
-    form->setAttribute(Qt::WA_DeleteOnClose);
+    auto* form = new Form8(context, loggedIn);
     form->Form_Load();
-    form->move(caller->geometry().center() - form->rect().center());
-    openChild(caller, form, CallerState::Hidden);
+    openFixed(caller, form, CallerState::Hidden, CentreOn::Caller);
     form->Text1->setFocus();
     return form;
 }
@@ -59,11 +52,7 @@ void Form8::buildControls()
     fillWindow(this, QColor(0x00, 0xBB, 0xFF));
     setFont(arial(10, true));
 
-    Label1 = place(new QLabel(QStringLiteral("CAMBIAR CONTRASEÑA"), this), "Label1", 0, 0, kWidth, 600);
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setFont(arial(14, true));
-    setBackColour(Label1, Qt::black);
-    setTextColour(Label1, Qt::white);
+    Label1 = banner(this, "Label1", QStringLiteral("CAMBIAR CONTRASEÑA"), kWidth, 600, arial(14, true));
 
     Frame1 = place(new QFrame(this), "Frame1", 240, 840, kWidth - 480, 3360);
     Frame1->setFrameShape(QFrame::Box);
@@ -136,15 +125,6 @@ void Form8::Form_Load()
     Text2->clear();
     NameEntryState();
     Command4->setEnabled(false);
-}
-
-void Form8::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Escape) {
-        close();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }
 
 void Form8::Combo1_Click()

@@ -10,7 +10,6 @@
 class QCheckBox;
 class QComboBox;
 class QFrame;
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -27,9 +26,9 @@ public:
     // loggedIn is the user at the till, whose account cannot be deleted from here.
     explicit Form8(Context& context, const QString& loggedIn = {}, QWidget* parent = nullptr);
 
-    // Opens the window in place of caller (hidden while the window is open); when caller is the
-    // sales window, its logged-in user is the one whose account is kept.
-    static Form8* open(QWidget* caller, Context& context);
+    // Opens the window in place of caller (hidden while the window is open); loggedIn is the user
+    // at the till, whose account is kept.
+    static Form8* open(QWidget* caller, Context& context, const QString& loggedIn);
 
     void Form_Load();
     void Combo1_Click();
@@ -55,9 +54,6 @@ public:
     // Hidden working fields.
     QString Text3;  // the receipt setting to be saved: "0", "58" or "80" ("1" until one is chosen)
     bool m = false; // the name in Text1 belongs to a stored user
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void LookUpUser();

@@ -168,7 +168,7 @@ private slots:
         }
         f.Check1->setFocus(); // where a click on "Cantidad Manual" leaves it
         QWidget* opened = window == QLatin1String("Form5") ? static_cast<QWidget*>(&d.pay())
-                                                            : Form11::open(f, d.shop.context);
+                                                            : f.openSearch();
         QVERIFY(!f.isEnabled());
         strayActivation(&f);
         closeBy(opened, way);
@@ -195,13 +195,13 @@ private slots:
         if (window == QLatin1String("Form5")) {
             opened = &d.pay();
         } else if (window == QLatin1String("Form11")) {
-            opened = Form11::open(f, d.shop.context);
+            opened = f.openSearch();
         } else {
             f.edicionProductos->trigger();
             auto* editor = qobject_cast<Form2*>(shownWindow("tarvino::Form2"));
             QVERIFY(editor);
             caller = editor;
-            opened = Form10::open(*editor, d.shop.context);
+            opened = editor->openSearch();
         }
         QVERIFY(!caller->isEnabled());
         QVERIFY(opened->isEnabled());
@@ -246,7 +246,7 @@ private slots:
         QPushButton* button = nullptr;
         if (child == QLatin1String("Form10")) {
             QTest::mouseClick(editor->Command7, Qt::LeftButton);
-            opened = shownWindow("tarvino::Form10");
+            opened = shownWindow("tarvino::ProductSearch");
             QVERIFY(opened && !editor->isEnabled());
         } else {
             QTest::mouseClick(editor->Command1, Qt::LeftButton);

@@ -14,18 +14,24 @@
 #include <QDialog>
 #include <QFrame>
 #include <QGraphicsEffect>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTest>
 #include <QTreeView>
 #include <QTreeWidget>
+
+#include <cstdlib>
+#include <memory>
 
 using namespace tarvino;
 using namespace tarvino::test;
@@ -243,7 +249,7 @@ private slots:
             QVERIFY(detail->Form_Load());
             shown = detail;
         } else if (window == QLatin1String("Form11"))
-            shown = Form11::open(sales, d.shop.context);
+            shown = sales.openSearch();
         if (shown != &sales)
             owned.reset(shown);
         shown->showNormal();
@@ -254,7 +260,7 @@ private slots:
         const auto wholeIn = [](const QFont& font, const char* text, int width) {
             return QFontMetrics(font).horizontalAdvance(QString::fromUtf8(text)) + 6 <= width;
         };
-        if (auto* search = qobject_cast<Form11*>(shown)) {
+        if (auto* search = qobject_cast<ProductSearch*>(shown)) {
             const int room = search->List1->viewport()->width() - search->List1->verticalScrollBar()->sizeHint().width();
             QVERIFY(wholeIn(search->List1->font(), kWidestName, room));
             return;
@@ -315,6 +321,64 @@ private slots:
         QTest::keyClick(&list, Qt::Key(key));
         const QModelIndexList chosen = list.selectionModel()->selectedRows();
         QCOMPARE(chosen.isEmpty() ? -1 : chosen.first().row(), chosenAfter);
+    }
+
+    void listModelHoldsTheRowsItShows()
+    {
+        static const ListColumn columns[] = {{"Nombre", 3000, Qt::AlignLeft}};
+        ListModel model(columns, nullptr);
+        auto rows = std::make_shared<const QStringList>(QStringList{QStringLiteral("Leche"), QStringLiteral("Pan")});
+        const std::weak_ptr<const QStringList> held = rows;
+        model.showRows(rows, rows->size(), [](const QStringList& names, qsizetype row, int) { return names[row]; });
+        // The window that read the rows lets go of them (it is closing, or reads others): the list
+        // still shows them.
+        rows.reset();
+        QCOMPARE(model.rowCount(), 2);
+        QCOMPARE(model.data(model.index(1, 0), Qt::DisplayRole).toString(), QStringLiteral("Pan"));
+        // Once it shows nothing, it holds nothing.
+        model.clear();
+        QVERIFY(held.expired());
+    }
+
+    void fixedWindowOpensCentredAndGoesWithEsc_data()
+    {
+        QTest::addColumn<bool>("overCaller");
+        QTest::addColumn<bool>("escCloses");
+        QTest::newRow("over its caller") << true << true;
+        QTest::newRow("on the screen") << false << true;
+        QTest::newRow("Esc left alone") << true << false;
+    }
+
+    void fixedWindowOpensCentredAndGoesWithEsc()
+    {
+        QFETCH(bool, overCaller);
+        QFETCH(bool, escCloses);
+        QWidget caller;
+        caller.setGeometry(90, 70, 640, 420);
+        caller.show();
+        const QRect area = overCaller ? caller.geometry() : QGuiApplication::primaryScreen()->availableGeometry();
+        auto* window = new QWidget;
+        fixedWindow(window, "Fixed", QSize(210, 110), escCloses ? EscKey::Closes : EscKey::Ignored);
+        auto* box = new QLineEdit(window);
+        const QPointer<QWidget> alive(window);
+        openFixed(&caller, window, CallerState::Hidden, overCaller ? CentreOn::Caller : CentreOn::Screen);
+        QCOMPARE(window->size(), QSize(210, 110));
+        // Its middle on the middle of the area, but for the frame's border.
+        const QPoint off = window->geometry().center() - area.center();
+        QVERIFY2(std::abs(off.x()) <= 4 && std::abs(off.y()) <= 4, qPrintable(QStringLiteral("off by %1, %2").arg(off.x()).arg(off.y())));
+        QVERIFY(caller.isHidden());
+
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Escape); // the box does not take Esc: it reaches the window
+        flushClosedWindows();
+        QCOMPARE(alive.isNull(), escCloses);
+        QCOMPARE(caller.isVisible(), escCloses);
+        if (alive) {
+            alive->close(); // the frame button: deleted all the same
+            flushClosedWindows();
+            QVERIFY(alive.isNull());
+            QVERIFY(caller.isVisible());
+        }
     }
 
     void childWindowGivesItsCallerBack_data()

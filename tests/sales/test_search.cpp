@@ -42,9 +42,9 @@ struct Session {
     ProductSearch& open()
     {
         if (editor)
-            search = Form10::open(*editor, d.shop.context);
+            search = editor->openSearch();
         else
-            search = Form11::open(*d.form, d.shop.context);
+            search = d.form->openSearch();
         (void)QTest::qWaitForWindowActive(search);
         return *search;
     }
