@@ -12,7 +12,8 @@
 #include <cmath>
 #include <cstring>
 
-namespace tarvino {
+namespace tarvino
+{
 
 QString storedText(const QVariant& value, const QLocale& locale)
 {
@@ -31,7 +32,8 @@ double storedNumber(const QVariant& value, const QString& column, const QLocale&
         return value.toDouble();
     if (auto n = readNumber(value.toString(), locale))
         return *n;
-    throw DbError(QStringLiteral("El valor «%1» de la columna %2 no es un número.").arg(value.toString(), column));
+    throw DbError(QStringLiteral("El valor «%1» de la columna %2 no es un número.")
+                      .arg(value.toString(), column));
 }
 
 QString stampOfStored(const QString& value)
@@ -172,8 +174,9 @@ QString Query::columnName(int column) const
 
 CellTexts::CellTexts(QString& buffer, std::vector<qsizetype>& ends) : m_buffer(buffer), m_ends(ends)
 {
-    m_wholeDigits = plainNumber(-123456789012345.0, m_locale) == QLatin1String("-123456789012345") &&
-                    plainNumber(67890.0, m_locale) == QLatin1String("67890");
+    m_wholeDigits =
+        plainNumber(-123456789012345.0, m_locale) == QLatin1String("-123456789012345") &&
+        plainNumber(67890.0, m_locale) == QLatin1String("67890");
 }
 
 void CellTexts::append(const Cell& cell)

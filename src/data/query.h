@@ -16,14 +16,16 @@
 struct sqlite3_stmt;
 typedef struct Mem sqlite3_value; // as the engine's header declares it
 
-namespace tarvino {
+namespace tarvino
+{
 
 class Database;
 class Query;
 
 // One cell of the row a Query stands on. It reads the cell once, without going back to the
 // statement for each question, and is valid until the query steps or restarts.
-class Cell final {
+class Cell final
+{
 public:
     enum class Kind { Null, Integer, Real, Text, Blob };
 
@@ -67,7 +69,8 @@ private:
 // This is the only place that knows the engine's statement; feature code states its query text
 // with "?" placeholders and reads cells through Cell. Walking a row allocates nothing beyond the
 // texts asked for, so the long lists (a catalogue of 100,000 products, a month of history) use it.
-class Query final {
+class Query final
+{
 public:
     Query(Database& db, const QString& sql, std::initializer_list<QVariant> values = {});
     ~Query();
@@ -81,8 +84,14 @@ public:
     void restart();
 
     Cell cell(int column) const { return Cell(*this, column); }
-    QString text(int column, const QLocale& locale = QLocale()) const { return cell(column).text(locale); }
-    double number(int column, const QLocale& locale = QLocale()) const { return cell(column).number(locale); }
+    QString text(int column, const QLocale& locale = QLocale()) const
+    {
+        return cell(column).text(locale);
+    }
+    double number(int column, const QLocale& locale = QLocale()) const
+    {
+        return cell(column).number(locale);
+    }
     QString stamp(int column) const { return cell(column).stamp(); }
     qint64 integer(int column) const;
     bool isNull(int column) const { return cell(column).isNull(); }
@@ -99,14 +108,17 @@ private:
 QString storedText(const QVariant& value, const QLocale& locale = QLocale());
 // A stored value as a number: NULL as 0, text read in the locale; DbError naming the column when
 // the text is no number.
-double storedNumber(const QVariant& value, const QString& column, const QLocale& locale = QLocale());
-// A stored DATETIME text in its screen form "dd/mm/yyyy h:mm:ss"; a text that is no timestamp as it is.
+double storedNumber(const QVariant& value, const QString& column,
+                    const QLocale& locale = QLocale());
+// A stored DATETIME text in its screen form "dd/mm/yyyy h:mm:ss"; a text that is no timestamp as it
+// is.
 QString stampOfStored(const QString& value);
 
 // The texts of many cells one after another in one buffer, each cell's end in ends, as a record
 // set reads them. For lists of many thousand rows: it reuses the text of a number already written
 // and widens ASCII byte by byte, so a row costs no allocation of its own.
-class CellTexts final {
+class CellTexts final
+{
 public:
     CellTexts(QString& buffer, std::vector<qsizetype>& ends);
     ~CellTexts() { m_buffer.resize(m_used); }
@@ -132,8 +144,8 @@ private:
     bool m_wholeDigits = false;
     QHash<quint64, QString> m_numbers; // the text of each number already written
     // Each cell on its own, and a leading byte-order mark kept as a character, as fromUtf8 does.
-    QStringDecoder m_decoder{QStringConverter::Utf8,
-                             QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom};
+    QStringDecoder m_decoder{QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                         QStringConverter::Flag::ConvertInitialBom};
 };
 
 } // namespace tarvino

@@ -10,9 +10,11 @@
 using namespace tarvino;
 using namespace tarvino::test;
 
-namespace {
+namespace
+{
 
-class LocaleGuard {
+class LocaleGuard
+{
 public:
     explicit LocaleGuard(const QLocale& locale) { QLocale::setDefault(locale); }
     ~LocaleGuard() { QLocale::setDefault(m_previous); }
@@ -24,13 +26,16 @@ private:
 // Stores one Temporal row with the given cells as they are, past the record set's conversions.
 void storeRaw(Database& db, const QString& code, const QString& cells)
 {
-    db.execute(QStringLiteral("insert into Temporal (CodigoProducto, Cantidad, TotalVenta, FechaVenta) "
-                              "values ('%1', %2)").arg(code, cells));
+    db.execute(
+        QStringLiteral("insert into Temporal (CodigoProducto, Cantidad, TotalVenta, FechaVenta) "
+                       "values ('%1', %2)")
+            .arg(code, cells));
 }
 
 } // namespace
 
-class TestQuery : public QObject {
+class TestQuery : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -64,7 +69,8 @@ private slots:
         RecordSet rs;
         rs.open(shop.db, QStringLiteral("select * from Temporal"));
         QVERIFY(!rs.eof());
-        Query query(shop.db, QStringLiteral("select Cantidad, TotalVenta, FechaVenta from Temporal"));
+        Query query(shop.db,
+                    QStringLiteral("select Cantidad, TotalVenta, FechaVenta from Temporal"));
         QVERIFY(query.next());
 
         const QStringList columns = {QStringLiteral("Cantidad"), QStringLiteral("TotalVenta")};
@@ -102,7 +108,8 @@ private slots:
             query.number(0);
             QFAIL("a text that is no number was read as one");
         } catch (const DbError& error) {
-            QVERIFY2(error.message().contains(QLatin1String("Cantidad")), qPrintable(error.message()));
+            QVERIFY2(error.message().contains(QLatin1String("Cantidad")),
+                     qPrintable(error.message()));
             QVERIFY(error.message().contains(QLatin1String("mucho")));
         }
         QCOMPARE(query.cell(0).real(), 0.0);
@@ -131,9 +138,10 @@ private slots:
         QCOMPARE(stored[2].typeId(), QMetaType::QString);
         QVERIFY(stored[3].isNull());
 
-        const QStringList codes = {QStringLiteral("real"), QStringLiteral("int"), QStringLiteral("text"),
-                                   QStringLiteral("null")};
-        Query one(shop.db, QStringLiteral("select CodigoProducto from Temporal where FechaVenta is ?"));
+        const QStringList codes = {QStringLiteral("real"), QStringLiteral("int"),
+                                   QStringLiteral("text"), QStringLiteral("null")};
+        Query one(shop.db,
+                  QStringLiteral("select CodigoProducto from Temporal where FechaVenta is ?"));
         for (int i = 0; i < stored.size(); ++i) {
             one.restart();
             one.bind(1, stored[i]);
@@ -157,8 +165,8 @@ private slots:
         std::vector<qsizetype> ends;
         {
             CellTexts cells(buffer, ends);
-            Query query(shop.db, QStringLiteral(
-                "select CodigoProducto, NombreProducto, Cantidad, TotalVenta from Temporal order by rowid"));
+            Query query(shop.db, QStringLiteral("select CodigoProducto, NombreProducto, Cantidad, "
+                                                "TotalVenta from Temporal order by rowid"));
             while (query.next()) {
                 for (int i = 0; i < 3; ++i)
                     cells.append(query.cell(i));
@@ -178,7 +186,8 @@ private slots:
             for (const char* column : {"CodigoProducto", "NombreProducto", "Cantidad"})
                 expected << rs.text(QString::fromLatin1(column));
             const QVariant total = rs.value(QStringLiteral("TotalVenta"));
-            const bool zero = total.typeId() != QMetaType::QString && rs.number(QStringLiteral("TotalVenta")) == 0;
+            const bool zero = total.typeId() != QMetaType::QString &&
+                              rs.number(QStringLiteral("TotalVenta")) == 0;
             expected << (zero ? QStringLiteral("$ 0") : rs.text(QStringLiteral("TotalVenta")));
         }
         QCOMPARE(texts, expected);
