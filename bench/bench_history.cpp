@@ -8,7 +8,6 @@
 #include "common/numbers.h"
 #include "common/timestamps.h"
 #include "data/database.h"
-#include "data/queries.h"
 #include "data/recordset.h"
 #include "reports/history.h"
 #include "support/temp_shop.h"
@@ -28,6 +27,12 @@
 using namespace tarvino;
 using namespace tarvino::bench;
 using tarvino::test::TempShop;
+
+// The record sets this file opens, by their query texts.
+namespace q {
+const QString kRecaudacion = QStringLiteral("select * from Recaudacion order by FechaInicio");
+const QString kTipoPago = QStringLiteral("select * from TipoPago order by FechaInicio");
+} // namespace q
 
 namespace {
 
@@ -166,7 +171,7 @@ Shown literalSearch(Database& db, const std::optional<QString>& day, const QStri
     double cardOfLines = 0;
     s.labels = QStringList(6);
     RecordSet rs;
-    rs.open(db, queries::kRecaudacion);
+    rs.open(db, q::kRecaudacion);
     const bool any = !rs.eof();
     for (; !rs.eof(); rs.moveNext()) {
         if (!inSearch(rs.text(QStringLiteral("FechaInicio"))))
@@ -192,7 +197,7 @@ Shown literalSearch(Database& db, const std::optional<QString>& day, const QStri
         s.labels[0] = QStringLiteral("Ventas realizadas en ") + monthName + QStringLiteral(" del ") + year;
     double e = 0;
     double t = 0;
-    rs.open(db, queries::kTipoPago);
+    rs.open(db, q::kTipoPago);
     for (; !rs.eof(); rs.moveNext()) {
         const QString stamp = rs.text(QStringLiteral("FechaInicio"));
         if (!inSearch(stamp))

@@ -8,7 +8,6 @@
 #include "bench_support.h"
 
 #include "data/database.h"
-#include "data/queries.h"
 #include "data/recordset.h"
 #include "catalogue/products.h"
 #include "sales/recording.h"
@@ -37,6 +36,15 @@
 using namespace tarvino;
 using namespace tarvino::bench;
 using tarvino::test::TempShop;
+
+// The record sets this file opens, by their query texts.
+namespace q {
+const QString kProductoPorCodigo = QStringLiteral("select * from Productos where CodigoProducto = ? order by NombreProducto");
+const QString kProductos = QStringLiteral("select * from Productos order by NombreProducto");
+const QString kRecaudacion = QStringLiteral("select * from Recaudacion order by FechaInicio");
+const QString kTemporal = QStringLiteral("select * from Temporal");
+const QString kTipoPago = QStringLiteral("select * from TipoPago order by FechaInicio");
+} // namespace q
 
 namespace {
 
@@ -97,7 +105,7 @@ void recordSaleLiterally(Database& db, const Clock& clock, const SaleLines& line
     using namespace detail;
     RecordSet rs;
     for (const SaleLine& line : lines) {
-        rs.open(db, queries::kProductos);
+        rs.open(db, q::kProductos);
         if (scanForCode(rs, line[Code])) {
             rs.setValue(QStringLiteral("Cantidad"),
                         rs.number(QStringLiteral("Cantidad")) - cellNumber(line[Quantity]));
@@ -105,7 +113,7 @@ void recordSaleLiterally(Database& db, const Clock& clock, const SaleLines& line
         }
     }
     const QStringList columns = kDayColumns + QStringList{QStringLiteral("ValorUnitario")};
-    rs.open(db, queries::kTemporal);
+    rs.open(db, q::kTemporal);
     for (const SaleLine& line : lines) {
         const QStringList values{line[Code],      line[Name],      line[Quantity],
                                  line[TotalCost], line[TotalSale], QStringLiteral("EFECTIVO"),
@@ -117,7 +125,7 @@ void recordSaleLiterally(Database& db, const Clock& clock, const SaleLines& line
         rs.update();
     }
     // The day row exists: the sales timed before this one made it.
-    rs.open(db, queries::kTipoPago);
+    rs.open(db, q::kTipoPago);
     while (!rs.eof() && rs.text(QStringLiteral("FechaInicio")) != kStamp)
         rs.moveNext();
     rs.setValue(QStringLiteral("efectivo"), rs.number(QStringLiteral("efectivo")) + total);
@@ -130,8 +138,8 @@ int closeDayLiterally(Database& db, const Clock& clock)
 {
     RecordSet temporal;
     RecordSet history;
-    temporal.open(db, queries::kTemporal);
-    history.open(db, queries::kRecaudacion);
+    temporal.open(db, q::kTemporal);
+    history.open(db, q::kRecaudacion);
     int copied = 0;
     for (; !temporal.eof(); temporal.moveNext(), ++copied) {
         history.addNew();
@@ -140,7 +148,7 @@ int closeDayLiterally(Database& db, const Clock& clock)
         history.update();
     }
     RecordSet day;
-    day.open(db, queries::kTipoPago);
+    day.open(db, q::kTipoPago);
     while (!day.eof() && day.text(QStringLiteral("FechaInicio")) != kStamp)
         day.moveNext();
     day.setValue(QStringLiteral("FechaCierre"), stampText(clock.now()));
@@ -183,7 +191,7 @@ void benchLookups(TempShop& shop)
         report("2. look-up by code, RecordSet scan in name order", 1, measure(1, 10, nullptr, [&] {
                const QString code = productCode(randomProduct());
                RecordSet rs;
-               rs.open(shop.db, queries::kProductos);
+               rs.open(shop.db, q::kProductos);
                const auto name = scanForCode(rs, code);
                check(name == findProductByCode(shop.db, code)->name, "the scan finds the product");
            }));
@@ -368,7 +376,7 @@ int main(int argc, char** argv)
     std::printf("  database: %s; journal %s; synchronous %s (2 = FULL)\n",
                 qPrintable(shop.dbPath()), qPrintable(pragmaText(shop.db, QString::fromUtf8("PRAGMA journal_mode"))),
                 qPrintable(pragmaText(shop.db, QString::fromUtf8("PRAGMA synchronous"))));
-    const QByteArray plan = ("EXPLAIN QUERY PLAN " + queries::kProductoPorCodigo).toUtf8();
+    const QByteArray plan = ("EXPLAIN QUERY PLAN " + q::kProductoPorCodigo).toUtf8();
     std::printf("  plan of the code look-up: %s\n",
                 qPrintable(pragmaText(shop.db, QString::fromUtf8(plan.constData()))));
 

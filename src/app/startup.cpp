@@ -58,7 +58,7 @@ private:
         // connection runs it, once.
         if (found.outcome == StructureVerdict::Outcome::NotChecked) {
             if (!m_checkedHere)
-                m_checkedHere = checkStructure(m_db.handle());
+                m_checkedHere = checkStructure(m_db);
             found = *m_checkedHere;
         }
         return found;

@@ -4,19 +4,13 @@
 
 #include "common/numbers.h"
 #include "data/database.h"
-#include "data/statement_walk.h"
+#include "data/query.h"
 #include "data/window_data.h"
 
-#include <QHash>
 #include <QLocale>
-#include <QStringDecoder>
-
-#include <sqlite3.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 namespace tarvino {
@@ -58,116 +52,6 @@ QString numberText(const RecordSet& rs, const QString& column)
     return text.isEmpty() ? QStringLiteral("0") : text;
 }
 
-// Appends cells of a statement to one buffer as a record set reads them: plain number text for a
-// real, NULL as empty. Each cell is read through one sqlite3_value, since every sqlite3_column_*
-// call takes the connection's lock; reading the value without the lock is sound because the
-// connection is only ever used from the one user-interface thread.
-class CellWriter final {
-public:
-    CellWriter(QString& buffer, std::vector<qsizetype>& ends);
-    ~CellWriter() { m_buffer.resize(m_used); }
-    CellWriter(const CellWriter&) = delete;
-    CellWriter& operator=(const CellWriter&) = delete;
-
-    void text(sqlite3_value* value)
-    {
-        switch (sqlite3_value_type(value)) {
-        case SQLITE_NULL:
-            break;
-        case SQLITE_FLOAT:
-            number(sqlite3_value_double(value));
-            break;
-        case SQLITE_INTEGER:
-            append(QString::number(sqlite3_value_int64(value)));
-            break;
-        default:
-            appendUtf8(value);
-        }
-        m_ends.push_back(m_used);
-    }
-
-    // A price cell: "$ 0" for a price equal to 0.
-    void price(sqlite3_value* value)
-    {
-        const int type = sqlite3_value_type(value);
-        if ((type == SQLITE_FLOAT || type == SQLITE_INTEGER) && sqlite3_value_double(value) == 0.0) {
-            append(kPesoCero);
-            m_ends.push_back(m_used);
-        } else {
-            text(value);
-        }
-    }
-
-private:
-    void reserve(qsizetype more)
-    {
-        if (m_used + more > m_buffer.size())
-            m_buffer.resize(std::max(m_used + more, 2 * m_buffer.size() + 4096));
-    }
-
-    void append(QStringView text)
-    {
-        reserve(text.size());
-        std::copy(text.begin(), text.end(), m_buffer.data() + m_used);
-        m_used += text.size();
-    }
-
-    void appendUtf8(sqlite3_value* value)
-    {
-        const auto* bytes = sqlite3_value_text(value);
-        const qsizetype size = sqlite3_value_bytes(value);
-        reserve(size); // UTF-8 never takes fewer bytes than UTF-16 takes code units
-        QChar* out = m_buffer.data() + m_used;
-        // Codes, numbers and most names are ASCII, which widens byte by byte.
-        qsizetype i = 0;
-        while (i < size && bytes[i] < 0x80) {
-            out[i] = QChar(bytes[i]);
-            ++i;
-        }
-        if (i == size) {
-            m_used += size;
-            return;
-        }
-        m_used += m_decoder.appendToBuffer(out, QByteArrayView(bytes, size)) - out;
-    }
-
-    void number(double value)
-    {
-        // A whole number below 10^15 is written as its digits; the locale's digits and minus sign
-        // were checked against plainNumber when the writer was made.
-        if (m_wholeDigits && value == std::trunc(value) && std::fabs(value) < 1e15) {
-            char digits[24];
-            const auto end = std::to_chars(digits, digits + sizeof digits, qint64(value)).ptr;
-            reserve(end - digits);
-            for (const char* c = digits; c != end; ++c)
-                m_buffer.data()[m_used++] = QChar(uchar(*c));
-            return;
-        }
-        quint64 bits = 0;
-        std::memcpy(&bits, &value, sizeof bits);
-        auto it = m_numbers.constFind(bits);
-        if (it == m_numbers.constEnd())
-            it = m_numbers.insert(bits, plainNumber(value, m_locale));
-        append(*it);
-    }
-
-    QString& m_buffer;
-    std::vector<qsizetype>& m_ends;
-    qsizetype m_used = 0;
-    // Each cell on its own, and a leading byte-order mark kept as a character, as fromUtf8 does.
-    QStringDecoder m_decoder{QStringConverter::Utf8,
-                             QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom};
-    QLocale m_locale;
-    bool m_wholeDigits = false;
-    QHash<quint64, QString> m_numbers;
-};
-
-CellWriter::CellWriter(QString& buffer, std::vector<qsizetype>& ends) : m_buffer(buffer), m_ends(ends)
-{
-    m_wholeDigits = plainNumber(-123456789012345.0, m_locale) == QLatin1String("-123456789012345") &&
-                    plainNumber(67890.0, m_locale) == QLatin1String("67890");
-}
-
 // A column value ordered as the engine orders one column: NULL first, then numbers by value,
 // then text and blobs by their bytes.
 struct SortKey {
@@ -185,21 +69,17 @@ struct SortKey {
     }
 };
 
-SortKey sortKey(sqlite3_value* value)
+SortKey sortKey(const Cell& cell)
 {
-    switch (sqlite3_value_type(value)) {
-    case SQLITE_NULL:
+    switch (cell.kind()) {
+    case Cell::Kind::Null:
         return {};
-    case SQLITE_INTEGER:
-    case SQLITE_FLOAT:
-        return {1, sqlite3_value_double(value), {}};
-    case SQLITE_TEXT: {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-        return {2, 0, QByteArray(text, sqlite3_value_bytes(value))};
-    }
+    case Cell::Kind::Integer:
+    case Cell::Kind::Real:
+        return {1, cell.real(), {}};
     default: {
-        const auto* blob = static_cast<const char*>(sqlite3_value_blob(value));
-        return {3, 0, QByteArray(blob, sqlite3_value_bytes(value))};
+        const QUtf8StringView bytes = cell.utf8();
+        return {cell.kind() == Cell::Kind::Text ? 2 : 3, 0, QByteArray(bytes.data(), bytes.size())};
     }
     }
 }
@@ -400,18 +280,18 @@ ProductList productList(Database& db, ProductOrder order)
     std::vector<qint64> rowids;
     std::vector<SortKey> quantities;
     {
-        StatementWalk walk(db, kFilas);
-        sqlite3_stmt* stmt = walk.stmt();
-        CellWriter cells(list.m_cells, list.m_ends);
+        Query walk(db, kFilas);
+        CellTexts cells(list.m_cells, list.m_ends);
         while (walk.next()) {
-            rowids.push_back(sqlite3_column_int64(stmt, 0));
-            cells.text(sqlite3_column_value(stmt, 1));
-            cells.text(sqlite3_column_value(stmt, 2));
-            sqlite3_value* quantity = sqlite3_column_value(stmt, 3);
-            cells.text(quantity);
-            cells.price(sqlite3_column_value(stmt, 4));
-            cells.price(sqlite3_column_value(stmt, 5));
-            cells.text(sqlite3_column_value(stmt, 6));
+            rowids.push_back(walk.integer(0));
+            cells.append(walk.cell(1));
+            cells.append(walk.cell(2));
+            const Cell quantity = walk.cell(3);
+            cells.append(quantity);
+            // A price equal to 0 shows as "$ 0".
+            cells.append(walk.cell(4), kPesoCero);
+            cells.append(walk.cell(5), kPesoCero);
+            cells.append(walk.cell(6));
             if (order == ProductOrder::ByQuantity)
                 quantities.push_back(sortKey(quantity));
         }
@@ -437,9 +317,9 @@ ProductList productList(Database& db, ProductOrder order)
         for (size_t i = 0; i < rowids.size(); ++i)
             positionOf[size_t(rowids[i] - first)] = qsizetype(i);
     }
-    StatementWalk walk(db, order == ProductOrder::ByCode ? kFilasPorCodigo : kFilasPorNombre);
+    Query walk(db, order == ProductOrder::ByCode ? kFilasPorCodigo : kFilasPorNombre);
     while (walk.next()) {
-        const qint64 rowid = sqlite3_column_int64(walk.stmt(), 0);
+        const qint64 rowid = walk.integer(0);
         if (!positionOf.empty()) {
             if (rowid >= first && rowid - first < span && positionOf[size_t(rowid - first)] >= 0)
                 shown.push_back(positionOf[size_t(rowid - first)]);
@@ -531,14 +411,13 @@ ProductMatches findProductsByName(Database& db, const QString& typed)
     bool refine = false;
     const QString pattern = containsPattern(typed, refine);
     ProductMatches matches;
-    StatementWalk walk(db, kNombresComo, {pattern});
-    sqlite3_stmt* stmt = walk.stmt();
+    Query walk(db, kNombresComo, {pattern});
     while (walk.next()) {
-        QString name = walk.text(1);
+        QString name = walk.cell(1).utf8().toString();
         if (refine && !name.contains(typed, Qt::CaseInsensitive))
             continue;
         matches.names << std::move(name);
-        matches.rows << sqlite3_column_int64(stmt, 0);
+        matches.rows << walk.integer(0);
     }
     return matches;
 }
@@ -547,11 +426,11 @@ std::optional<QString> chosenProductCode(Database& db, const ProductMatches& mat
 {
     if (index < 0 || index >= matches.rows.size() || index >= matches.names.size())
         return std::nullopt;
-    StatementWalk walk(db, kProductoDeFila, {matches.rows[index]});
+    Query walk(db, kProductoDeFila, {matches.rows[index]});
     // A row number can be given again to a product added after a deletion; the exact name tells.
-    if (!walk.next() || walk.text(1) != matches.names[index])
+    if (!walk.next() || walk.cell(1).utf8().toString() != matches.names[index])
         return std::nullopt;
-    return walk.text(0);
+    return walk.cell(0).utf8().toString();
 }
 
 } // namespace tarvino

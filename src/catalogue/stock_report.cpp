@@ -6,10 +6,9 @@
 #include "common/numbers.h"
 #include "common/services.h"
 #include "data/database.h"
+#include "data/query.h"
 
 #include <QHash>
-
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <charconv>
@@ -128,40 +127,14 @@ const QString kHayProductos = QStringLiteral("select 1 from Productos limit 1");
 // of one read of the whole table.
 constexpr size_t kReadsByRow = 16384;
 
-// Steps a cached statement and resets it however the walk ends, so no read stays open on the file.
-class Walk final {
-public:
-    Walk(Database& db, const QString& sql) : m_db(db), m_stmt(db.statement(sql)) {}
-    ~Walk() { sqlite3_reset(m_stmt); }
-    Walk(const Walk&) = delete;
-    Walk& operator=(const Walk&) = delete;
-
-    sqlite3_stmt* stmt() const { return m_stmt; }
-    bool next()
-    {
-        const int rc = sqlite3_step(m_stmt);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc != SQLITE_DONE)
-            m_db.raise(rc);
-        return false;
+// Appends a text cell as a record set reads it; ASCII, the common case, without a decoder.
+void appendText(QString& buffer, const Cell& cell)
+{
+    if (cell.kind() == Cell::Kind::Real) {
+        buffer += cell.text();
+        return;
     }
-    void restart() { sqlite3_reset(m_stmt); }
-
-private:
-    Database& m_db;
-    sqlite3_stmt* m_stmt;
-};
-
-QUtf8StringView utf8(sqlite3_value* value)
-{
-    const auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(value));
-    return bytes ? QUtf8StringView(bytes, sqlite3_value_bytes(value)) : QUtf8StringView();
-}
-
-void appendText(QString& buffer, sqlite3_value* value)
-{
-    const QUtf8StringView text = utf8(value);
+    const QUtf8StringView text = cell.utf8();
     qsizetype i = 0;
     while (i < text.size() && uchar(text.data()[i]) < 0x80)
         ++i;
@@ -172,26 +145,22 @@ void appendText(QString& buffer, sqlite3_value* value)
 }
 
 // Appends the product on the current row of a statement of kProducto's columns.
-void appendProduct(StockProducts& p, sqlite3_stmt* stmt)
+void appendProduct(StockProducts& p, const Query& row)
 {
-    p.rowids.push_back(sqlite3_column_int64(stmt, 0));
+    p.rowids.push_back(row.integer(0));
     for (const int column : {1, 2, 7}) {
-        sqlite3_value* value = sqlite3_column_value(stmt, column);
-        if (sqlite3_value_type(value) == SQLITE_FLOAT)
-            p.texts += plainNumber(sqlite3_value_double(value));
-        else
-            appendText(p.texts, value);
+        appendText(p.texts, row.cell(column));
         p.ends.push_back(p.texts.size());
     }
     for (int column = 3; column <= 6; ++column) {
-        sqlite3_value* value = sqlite3_column_value(stmt, column);
-        switch (sqlite3_value_type(value)) {
-        case SQLITE_INTEGER:
-        case SQLITE_FLOAT:
+        const Cell value = row.cell(column);
+        switch (value.kind()) {
+        case Cell::Kind::Integer:
+        case Cell::Kind::Real:
             p.kinds.push_back(StockProducts::Number);
-            p.values.push_back(sqlite3_value_double(value));
+            p.values.push_back(value.real());
             break;
-        case SQLITE_NULL:
+        case Cell::Kind::Null:
             p.kinds.push_back(StockProducts::Null);
             p.values.push_back(0);
             break;
@@ -218,22 +187,22 @@ std::shared_ptr<StockProducts> readProducts(Database& db, const std::vector<qint
     p.values.reserve(wanted.size() * StockProducts::kNumbers);
     p.kinds.reserve(wanted.size() * StockProducts::kNumbers);
     if (wanted.size() <= kReadsByRow) {
-        Walk walk(db, kProducto);
+        Query walk(db, kProducto);
         for (const qint64 rowid : wanted) {
             walk.restart();
-            Database::bind(walk.stmt(), 1, rowid);
+            walk.bind(1, rowid);
             if (walk.next())
-                appendProduct(p, walk.stmt());
+                appendProduct(p, walk);
         }
         return products;
     }
-    Walk walk(db, kProductos);
+    Query walk(db, kProductos);
     auto next = wanted.begin();
     while (next != wanted.end() && walk.next()) {
-        const qint64 rowid = sqlite3_column_int64(walk.stmt(), 0);
+        const qint64 rowid = walk.integer(0);
         next = std::lower_bound(next, wanted.end(), rowid);
         if (next != wanted.end() && *next == rowid)
-            appendProduct(p, walk.stmt());
+            appendProduct(p, walk);
     }
     return products;
 }
@@ -268,11 +237,11 @@ std::vector<qint64> ascendingOnce(std::vector<qint64> rowids)
 std::vector<qint64> rowidsOf(Database& db, const QString& sql, const QVariant& parameter = {})
 {
     std::vector<qint64> rowids;
-    Walk walk(db, sql);
+    Query walk(db, sql);
     if (parameter.isValid())
-        Database::bind(walk.stmt(), 1, parameter);
+        walk.bind(1, parameter);
     while (walk.next())
-        rowids.push_back(sqlite3_column_int64(walk.stmt(), 0));
+        rowids.push_back(walk.integer(0));
     return rowids;
 }
 
@@ -284,9 +253,9 @@ std::vector<qint64> inNameOrder(Database& db, const std::vector<qint64>& rowids)
         return ordered;
     ordered.reserve(rowids.size());
     const RowIndex wanted(rowids);
-    Walk walk(db, kFilasPorNombre);
+    Query walk(db, kFilasPorNombre);
     while (walk.next()) {
-        const qint64 rowid = sqlite3_column_int64(walk.stmt(), 0);
+        const qint64 rowid = walk.integer(0);
         if (wanted.positionOf(rowid) >= 0)
             ordered.push_back(rowid);
     }
@@ -298,10 +267,10 @@ std::vector<qint64> keptInNameOrder(Database& db, const QString& sql, const std:
 {
     std::vector<qint64> kept;
     {
-        Walk walk(db, sql);
+        Query walk(db, sql);
         while (walk.next()) {
-            if (keep(utf8(sqlite3_column_value(walk.stmt(), 1))))
-                kept.push_back(sqlite3_column_int64(walk.stmt(), 0));
+            if (keep(walk.cell(1).utf8()))
+                kept.push_back(walk.integer(0));
         }
     }
     return inNameOrder(db, ascendingOnce(std::move(kept)));
@@ -417,7 +386,7 @@ double StockList::investmentTotal() const
 
 bool catalogueIsEmpty(Database& db)
 {
-    Walk walk(db, kHayProductos);
+    Query walk(db, kHayProductos);
     return !walk.next();
 }
 

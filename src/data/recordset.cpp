@@ -4,6 +4,7 @@
 #include "common/numbers.h"
 #include "common/timestamps.h"
 #include "data/database.h"
+#include "data/query.h"
 
 #include <QRegularExpression>
 
@@ -176,25 +177,12 @@ QVariant RecordSet::value(const QString& column) const
 
 QString RecordSet::text(const QString& column) const
 {
-    const QVariant v = value(column);
-    if (!v.isValid() || v.isNull())
-        return {};
-    if (v.typeId() == QMetaType::Double)
-        return plainNumber(v.toDouble());
-    return v.toString();
+    return storedText(value(column));
 }
 
 double RecordSet::number(const QString& column) const
 {
-    const QVariant v = value(column);
-    if (!v.isValid() || v.isNull())
-        return 0.0;
-    if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::LongLong)
-        return v.toDouble();
-    if (auto n = readNumber(v.toString()))
-        return *n;
-    throw DbError(QStringLiteral("El valor «%1» de la columna %2 no es un número.")
-                      .arg(v.toString(), column));
+    return storedNumber(value(column), column);
 }
 
 QVariant RecordSet::convertForColumn(int index, const QVariant& value) const

@@ -218,6 +218,11 @@ void checkSchema(Database& db)
                       DbError::Cause::Contents);
 }
 
+StructureVerdict checkStructure(Database& db)
+{
+    return checkStructure(db.handle());
+}
+
 StructureVerdict checkStructure(sqlite3* connection)
 {
     using Outcome = StructureVerdict::Outcome;

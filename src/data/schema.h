@@ -53,6 +53,8 @@ struct StructureVerdict {
 // bytes changed also fails its checksum). Writes nothing. Takes about a second at 100,000
 // products and 1,000,000 history lines.
 StructureVerdict checkStructure(sqlite3* connection);
+// The same over the program's connection.
+StructureVerdict checkStructure(Database& db);
 
 // checkStructure run on a thread of its own, over a read-only connection of its own, so that the
 // start of the program does not wait for it. finished runs on that thread once the verdict is

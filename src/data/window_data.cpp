@@ -4,11 +4,22 @@
 
 #include "common/timestamps.h"
 #include "data/database.h"
-#include "data/queries.h"
 
 namespace tarvino {
 
 namespace {
+const QString kProductos = QStringLiteral("select * from Productos order by NombreProducto");
+// The first product in name order whose code equals the typed code, found through the index.
+const QString kProductoPorCodigo =
+    QStringLiteral("select * from Productos where CodigoProducto = ? order by NombreProducto");
+// The first line of the open day only, and no line at all (for adding lines): the day can be long.
+const QString kTemporalPrimera = QStringLiteral("select * from Temporal limit 1");
+const QString kTemporalNuevas = QStringLiteral("select * from Temporal limit 0");
+// The day row of one opening stamp (bound in its stored form).
+const QString kTipoPagoDelDia =
+    QStringLiteral("select * from TipoPago where FechaInicio = ? order by FechaInicio");
+const QString kUsuariosPorNombre = QStringLiteral("select * from Usuarios order by NombreUsuario");
+const QString kUsuarios = QStringLiteral("select * from Usuarios");
 const QString kProductosPorCodigo = QStringLiteral("select * from Productos order by CodigoProducto");
 const QString kProductosPorCantidad = QStringLiteral("select * from Productos order by Cantidad");
 const QString kProductosDeNombre = QStringLiteral("select * from Productos where NombreProducto = ?");
@@ -21,7 +32,7 @@ const QString kUsuariosNuevos = QStringLiteral("select * from Usuarios limit 0")
 
 void WindowData::OpenProductos()
 {
-    rs.open(m_db, queries::kProductos);
+    rs.open(m_db, kProductos);
 }
 
 void WindowData::OpenProductosByCode()
@@ -36,7 +47,7 @@ void WindowData::OpenProductosByQuantity()
 
 void WindowData::OpenProductosWithCode(const QString& code)
 {
-    rs.open(m_db, queries::kProductoPorCodigo, {code});
+    rs.open(m_db, kProductoPorCodigo, {code});
 }
 
 void WindowData::OpenProductosWithName(const QString& name)
@@ -56,12 +67,12 @@ void WindowData::OpenCategorias()
 
 void WindowData::OpenTemporalFirstRow()
 {
-    rs.open(m_db, queries::kTemporalPrimera);
+    rs.open(m_db, kTemporalPrimera);
 }
 
 void WindowData::OpenTemporalForAdding()
 {
-    rs.open(m_db, queries::kTemporalNuevas);
+    rs.open(m_db, kTemporalNuevas);
 }
 
 void WindowData::OpenTipoPagoOfDay(const QString& openingStamp)
@@ -69,17 +80,17 @@ void WindowData::OpenTipoPagoOfDay(const QString& openingStamp)
     const auto iso = stampToIso(openingStamp);
     if (!iso)
         throw DbError(QStringLiteral("La fecha de inicio de ventas «%1» no es válida.").arg(openingStamp));
-    rs.open(m_db, queries::kTipoPagoDelDia, {*iso});
+    rs.open(m_db, kTipoPagoDelDia, {*iso});
 }
 
 void WindowData::OpenUsuarios()
 {
-    rs.open(m_db, queries::kUsuariosPorNombre);
+    rs.open(m_db, kUsuariosPorNombre);
 }
 
 void WindowData::OpenUsuariosUnordered()
 {
-    rs.open(m_db, queries::kUsuarios);
+    rs.open(m_db, kUsuarios);
 }
 
 void WindowData::OpenUsuariosWithName(const QString& name)

@@ -6,11 +6,9 @@
 #include "common/numbers.h"
 #include "common/timestamps.h"
 #include "data/database.h"
-#include "data/statement_walk.h"
+#include "data/query.h"
 
 #include <QHash>
-
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <charconv>
@@ -44,44 +42,6 @@ const QByteArray kTarjeta = QByteArrayLiteral("TARJETA");
 
 enum LineColumn { kCodigo, kNombre, kCantidad, kTotalCosto, kTotalVenta, kCategoria, kTipoPago };
 
-// A column as a record set reads it: numbers as plain number text, NULL as empty.
-QString cellText(const StatementWalk& row, int column, const QLocale& locale)
-{
-    switch (sqlite3_column_type(row.stmt(), column)) {
-    case SQLITE_FLOAT:
-        return plainNumber(row.number(column), locale);
-    case SQLITE_INTEGER:
-        return QString::number(sqlite3_column_int64(row.stmt(), column));
-    default:
-        return row.text(column);
-    }
-}
-
-// A column as a number: NULL is 0; a text must read as a number in the locale.
-double cellNumber(const StatementWalk& row, int column, const QLocale& locale)
-{
-    switch (sqlite3_column_type(row.stmt(), column)) {
-    case SQLITE_NULL:
-        return 0;
-    case SQLITE_FLOAT:
-    case SQLITE_INTEGER:
-        return row.number(column);
-    default:
-        if (const auto n = readNumber(row.text(column), locale))
-            return *n;
-        throw DbError(QStringLiteral("El valor «%1» de la columna %2 no es un número.")
-                          .arg(row.text(column), QString::fromUtf8(sqlite3_column_name(row.stmt(), column))));
-    }
-}
-
-// A timestamp column in its screen form "dd/mm/yyyy h:mm:ss"; a stored text that is no timestamp
-// comes back as it is.
-QString stampOf(const StatementWalk& row, int column)
-{
-    const QString stored = row.text(column);
-    return isoToStamp(stored).value_or(stored);
-}
-
 // The stored form of a stamp chosen from the list; a stored text that is no timestamp was listed as
 // it is and is looked for as it is.
 QString storedStamp(const QString& stamp)
@@ -106,27 +66,27 @@ class HistoryRows final {
 public:
     explicit HistoryRows(std::vector<HistoryLine>& lines) : m_lines(lines) {}
 
-    void MergeHistoryLine(const StatementWalk& line, const QLocale& locale)
+    void MergeHistoryLine(const Query& line, const QLocale& locale)
     {
-        const QString code = cellText(line, kCodigo, locale);
+        const QString code = line.text(kCodigo, locale);
         const auto found = m_rowOfCode.constFind(code);
         if (found == m_rowOfCode.constEnd()) {
             AppendHistoryLine(line, code, locale);
             return;
         }
         HistoryLine& row = m_lines[size_t(*found)];
-        row.quantity = asListed(row.quantity + cellNumber(line, kCantidad, locale));
-        row.cost = asListed(row.cost + cellNumber(line, kTotalCosto, locale));
-        row.sale = asListed(row.sale + cellNumber(line, kTotalVenta, locale));
+        row.quantity = asListed(row.quantity + line.number(kCantidad, locale));
+        row.cost = asListed(row.cost + line.number(kTotalCosto, locale));
+        row.sale = asListed(row.sale + line.number(kTotalVenta, locale));
     }
 
 private:
-    void AppendHistoryLine(const StatementWalk& line, const QString& code, const QLocale& locale)
+    void AppendHistoryLine(const Query& line, const QString& code, const QLocale& locale)
     {
         m_rowOfCode.insert(code, qsizetype(m_lines.size()));
-        m_lines.push_back({code, cellText(line, kNombre, locale), asListed(cellNumber(line, kCantidad, locale)),
-                           asListed(cellNumber(line, kTotalCosto, locale)),
-                           asListed(cellNumber(line, kTotalVenta, locale)), cellText(line, kCategoria, locale)});
+        m_lines.push_back({code, line.text(kNombre, locale), asListed(line.number(kCantidad, locale)),
+                           asListed(line.number(kTotalCosto, locale)),
+                           asListed(line.number(kTotalVenta, locale)), line.text(kCategoria, locale)});
     }
 
     std::vector<HistoryLine>& m_lines;
@@ -147,16 +107,16 @@ struct Totals {
 
 // Whether a text column holds exactly these UTF-8 bytes (NULL counts as empty). Compared as stored,
 // so that a month's lines are not each turned into a string just to be passed over.
-bool holds(const StatementWalk& row, int column, const QByteArray& utf8)
+bool holds(const Query& row, int column, const QByteArray& utf8)
 {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row.stmt(), column));
-    const int size = text ? sqlite3_column_bytes(row.stmt(), column) : 0;
-    return size == utf8.size() && (size == 0 || std::memcmp(text, utf8.constData(), size_t(size)) == 0);
+    const QUtf8StringView text = row.cell(column).utf8();
+    return text.size() == utf8.size() &&
+           (text.empty() || std::memcmp(text.data(), utf8.constData(), size_t(text.size())) == 0);
 }
 
 // Walks the lines of a search, keeping those of the category, into rows and totals. Only with one
 // category are the lines' payment kinds counted: for every category the day rows tell.
-Totals collectLines(StatementWalk& lines, const CategoryFilter& category, const QLocale& locale,
+Totals collectLines(Query& lines, const CategoryFilter& category, const QLocale& locale,
                     std::vector<HistoryLine>& rows)
 {
     const QByteArray wanted = category ? category->toUtf8() : QByteArray();
@@ -166,8 +126,8 @@ Totals collectLines(StatementWalk& lines, const CategoryFilter& category, const 
         if (category && !holds(lines, kCategoria, wanted))
             continue;
         merged.MergeHistoryLine(lines, locale);
-        const double sale = cellNumber(lines, kTotalVenta, locale);
-        totals.cost += cellNumber(lines, kTotalCosto, locale);
+        const double sale = lines.number(kTotalVenta, locale);
+        totals.cost += lines.number(kTotalCosto, locale);
         totals.sale += sale;
         if (!category)
             continue;
@@ -239,9 +199,9 @@ HistoryChoices historyChoices(Database& db, const QDate& today)
 {
     HistoryChoices choices;
     {
-        StatementWalk days(db, kDias);
+        Query days(db, kDias);
         while (days.next()) {
-            const QString day = stampOf(days, 0);
+            const QString day = days.stamp(0);
             if (!day.isEmpty())
                 choices.days << day;
         }
@@ -284,7 +244,7 @@ HistoryResult dailySearch(Database& db, const QString& day, const CategoryFilter
     const QString stored = storedStamp(day);
     Totals totals;
     {
-        StatementWalk lines(db, kLineasDelDia, {stored});
+        Query lines(db, kLineasDelDia, {stored});
         totals = collectLines(lines, category, locale, result.lines);
     }
     setAmountLabels(result, totals, locale);
@@ -292,13 +252,13 @@ HistoryResult dailySearch(Database& db, const QString& day, const CategoryFilter
     double cash = 0;
     double card = 0;
     {
-        StatementWalk row(db, kDiaRow, {stored});
+        Query row(db, kDiaRow, {stored});
         if (row.next()) {
-            cash = cellNumber(row, 0, locale);
-            card = cellNumber(row, 1, locale);
+            cash = row.number(0, locale);
+            card = row.number(1, locale);
             // A day row always carries its closing (or last sale) time; one made by another tool
             // without it shows the opening alone.
-            const QString closing = whenText(stampOf(row, 2));
+            const QString closing = whenText(row.stamp(2));
             result.label4 = QStringLiteral("APERTURA:  ") + whenText(day);
             if (!closing.isEmpty())
                 result.label4 += QStringLiteral(" CIERRE:  ") + closing;
@@ -324,13 +284,13 @@ HistoryResult monthlySearch(Database& db, const QString& monthName, const QStrin
 
     bool anyLines = false;
     {
-        StatementWalk exists(db, kHayLineas);
+        Query exists(db, kHayLineas);
         anyLines = exists.next() && exists.number(0) != 0;
     }
     Totals totals;
     if (anyLines) {
         if (anyMonth) {
-            StatementWalk lines(db, kLineasEntre, {from, until});
+            Query lines(db, kLineasEntre, {from, until});
             totals = collectLines(lines, category, locale, result.lines);
         }
         setAmountLabels(result, totals, locale);
@@ -343,10 +303,10 @@ HistoryResult monthlySearch(Database& db, const QString& monthName, const QStrin
         cash = totals.cash;
         card = totals.card;
     } else if (anyMonth) {
-        StatementWalk days(db, kDiasEntre, {from, until});
+        Query days(db, kDiasEntre, {from, until});
         while (days.next()) {
-            cash += cellNumber(days, 0, locale);
-            card += cellNumber(days, 1, locale);
+            cash += days.number(0, locale);
+            card += days.number(1, locale);
         }
     }
     setPaymentLabels(result, cash, card, locale);

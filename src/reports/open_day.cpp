@@ -5,12 +5,10 @@
 #include "common/numbers.h"
 #include "common/timestamps.h"
 #include "data/database.h"
-#include "data/statement_walk.h"
+#include "data/query.h"
 
 #include <QByteArray>
 #include <QList>
-
-#include <sqlite3.h>
 
 #include <optional>
 
@@ -27,27 +25,6 @@ const QString kFilaDelDia = QStringLiteral(
 const QString kPesoCero = QStringLiteral("$ 0");
 const QString kConPeso = QStringLiteral("$ ###,###,###.##");
 const QString kSinPeso = QStringLiteral("###,###,###.##");
-
-// A cell read as a number the way a record set reads it: nullopt for NULL, a DbError for text that
-// is no number.
-std::optional<double> cellNumber(sqlite3_stmt* stmt, int i, const char* column)
-{
-    switch (sqlite3_column_type(stmt, i)) {
-    case SQLITE_NULL:
-        return std::nullopt;
-    case SQLITE_INTEGER:
-    case SQLITE_FLOAT:
-        return sqlite3_column_double(stmt, i);
-    default: {
-        const QString text = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
-                                               sqlite3_column_bytes(stmt, i));
-        if (auto n = readNumber(text))
-            return n;
-        throw DbError(QStringLiteral("El valor «%1» de la columna %2 no es un número.")
-                          .arg(text, QString::fromLatin1(column)));
-    }
-    }
-}
 
 void add(std::optional<double>& sum, std::optional<double> value)
 {
@@ -70,14 +47,14 @@ DayTakings readDayTakings(Database& db, const QString& openingStamp, const QLoca
     double total = 0;
     QList<QByteArray> days; // the stored stamps of the days with lines here, in order of appearance
     {
-        StatementWalk lines(db, kLineas);
-        sqlite3_stmt* stmt = lines.stmt();
+        Query lines(db, kLineas);
         while (lines.next()) {
-            total += cellNumber(stmt, 0, "TotalVenta").value_or(0.0);
-            const auto* stamp = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1));
-            if (!stamp)
+            // Read as a record set reads it: a text that is no number is refused.
+            total += lines.number(0);
+            const QUtf8StringView stamp = lines.cell(1).utf8();
+            if (stamp.isNull())
                 continue;
-            const QByteArray stored(stamp, sqlite3_column_bytes(stmt, 1));
+            const QByteArray stored(stamp.data(), stamp.size());
             // The lines of a day come one after another: compare with the last day first.
             if (days.isEmpty() || (days.last() != stored && !days.contains(stored)))
                 days << stored;
@@ -92,10 +69,10 @@ DayTakings readDayTakings(Database& db, const QString& openingStamp, const QLoca
     std::optional<double> cash;
     std::optional<double> card;
     for (const QByteArray& day : std::as_const(days)) {
-        StatementWalk row(db, kFilaDelDia, {QString::fromUtf8(day)});
+        Query row(db, kFilaDelDia, {QString::fromUtf8(day)});
         if (row.next()) {
-            add(cash, cellNumber(row.stmt(), 0, "efectivo"));
-            add(card, cellNumber(row.stmt(), 1, "tarjeta"));
+            add(cash, row.cell(0).optionalNumber());
+            add(card, row.cell(1).optionalNumber());
         }
     }
 

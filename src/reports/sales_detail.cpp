@@ -5,9 +5,7 @@
 #include "common/numbers.h"
 #include "common/timestamps.h"
 #include "data/database.h"
-#include "data/statement_walk.h"
-
-#include <sqlite3.h>
+#include "data/query.h"
 
 namespace tarvino {
 
@@ -23,42 +21,6 @@ const QString kLineasDeVenta = QStringLiteral(
     "select CodigoProducto, NombreProducto, Cantidad, ValorUnitario, TotalVenta, TipoPago "
     "from Temporal where FechaVenta is ? order by rowid");
 
-QString rawText(sqlite3_stmt* stmt, int i)
-{
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-    return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt, i)) : QString();
-}
-
-// A cell as a record set shows it: plain number text for a number, empty for NULL.
-QString cellText(sqlite3_stmt* stmt, int i, const QLocale& locale)
-{
-    switch (sqlite3_column_type(stmt, i)) {
-    case SQLITE_NULL:
-        return {};
-    case SQLITE_INTEGER:
-        return QString::number(sqlite3_column_int64(stmt, i));
-    case SQLITE_FLOAT:
-        return plainNumber(sqlite3_column_double(stmt, i), locale);
-    default:
-        return rawText(stmt, i);
-    }
-}
-
-// The cell exactly as stored, to be bound again when the sale's lines are looked for.
-QVariant storedValue(sqlite3_stmt* stmt, int i)
-{
-    switch (sqlite3_column_type(stmt, i)) {
-    case SQLITE_NULL:
-        return {};
-    case SQLITE_INTEGER:
-        return QVariant(qint64(sqlite3_column_int64(stmt, i)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(stmt, i));
-    default:
-        return QVariant(rawText(stmt, i));
-    }
-}
-
 QString paymentMarker(QStringView kind)
 {
     if (kind == QLatin1String("EFECTIVO"))
@@ -73,15 +35,13 @@ QString paymentMarker(QStringView kind)
 DaySales readDaySales(Database& db)
 {
     DaySales sales;
-    StatementWalk rows(db, kVentas);
-    sqlite3_stmt* stmt = rows.stmt();
+    Query rows(db, kVentas);
     while (rows.next()) {
         DaySales::Sale sale;
-        sale.stored = storedValue(stmt, 0);
-        const QString stored = rawText(stmt, 0);
-        // A DATETIME cell reads as "dd/mm/yyyy h:mm:ss"; anything else as it stands.
-        sale.stamp = isoToStamp(stored).value_or(stored);
-        sale.marker = paymentMarker(rawText(stmt, 1));
+        // Kept as stored, to be bound again when the sale's lines are looked for.
+        sale.stored = rows.cell(0).stored();
+        sale.stamp = rows.stamp(0);
+        sale.marker = paymentMarker(rows.cell(1).utf8().toString());
         sales.m_sales.push_back(std::move(sale));
     }
     return sales;
@@ -92,14 +52,13 @@ SaleDetail readSaleDetail(Database& db, const QVariant& stored, const QString& s
     SaleDetail detail;
     double sum = 0;
     {
-        StatementWalk lines(db, kLineasDeVenta, {stored});
-        sqlite3_stmt* stmt = lines.stmt();
+        Query lines(db, kLineasDeVenta, {stored});
         while (lines.next()) {
             QStringList row{QString::number(detail.rows.size() + 1)};
             for (int i = 0; i < 5; ++i)
-                row << cellText(stmt, i, locale);
+                row << lines.text(i, locale);
             sum += readNumber(row.last(), locale).value_or(0.0);
-            detail.Label4 = rawText(stmt, 5);
+            detail.Label4 = lines.cell(5).utf8().toString();
             detail.rows << row;
         }
     }

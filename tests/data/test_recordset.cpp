@@ -1,7 +1,6 @@
 // The record set over a real bd1: walking, reading, converting on assignment, adding, changing and
 // deleting rows, and the write failures a test can provoke.
 #include "data/database.h"
-#include "data/queries.h"
 #include "data/recordset.h"
 #include "support/temp_shop.h"
 
@@ -9,6 +8,16 @@
 
 using namespace tarvino;
 using namespace tarvino::test;
+
+// The record sets this file opens, by their query texts.
+namespace q {
+const QString kProductoPorCodigo = QStringLiteral("select * from Productos where CodigoProducto = ? order by NombreProducto");
+const QString kProductos = QStringLiteral("select * from Productos order by NombreProducto");
+const QString kTemporal = QStringLiteral("select * from Temporal");
+const QString kTemporalNuevas = QStringLiteral("select * from Temporal limit 0");
+const QString kTipoPago = QStringLiteral("select * from TipoPago order by FechaInicio");
+const QString kTipoPagoDelDia = QStringLiteral("select * from TipoPago where FechaInicio = ? order by FechaInicio");
+} // namespace q
 
 namespace {
 
@@ -25,7 +34,7 @@ private:
 void addDay(Database& db, const QString& stamp)
 {
     RecordSet rs;
-    rs.open(db, queries::kTipoPago);
+    rs.open(db, q::kTipoPago);
     rs.addNew();
     rs.setValue(QStringLiteral("FechaInicio"), stamp);
     rs.update();
@@ -34,7 +43,7 @@ void addDay(Database& db, const QString& stamp)
 void addTemporal(Database& db, const QString& code)
 {
     RecordSet rs;
-    rs.open(db, queries::kTemporalNuevas);
+    rs.open(db, q::kTemporalNuevas);
     rs.addNew();
     rs.setValue(QStringLiteral("CodigoProducto"), code);
     rs.update();
@@ -59,17 +68,17 @@ private slots:
     {
         TempShop shop;
         RecordSet rs;
-        rs.open(shop.db, queries::kTemporal);
+        rs.open(shop.db, q::kTemporal);
         QVERIFY(rs.eof());
 
         shop.addProduct({QStringLiteral("3"), QStringLiteral("Cebolla"), 4, 100, 150, 3});
         shop.addProduct({QStringLiteral("1"), QStringLiteral("Arroz")});
         shop.addProduct({QStringLiteral("2"), QStringLiteral("Bebida")});
-        QCOMPARE(walk(shop.db, queries::kProductos, QStringLiteral("NombreProducto")),
+        QCOMPARE(walk(shop.db, q::kProductos, QStringLiteral("NombreProducto")),
                  QStringList({"Arroz", "Bebida", "Cebolla"}));
 
         // After a full walk the set can go back to either end, as the look-ups rely on.
-        rs.open(shop.db, queries::kProductos);
+        rs.open(shop.db, q::kProductos);
         while (!rs.eof())
             rs.moveNext();
         rs.moveFirst();
@@ -100,7 +109,7 @@ private slots:
         QCOMPARE(shop.scalar(QStringLiteral("select FechaInicio from TipoPago")).toString(), iso);
 
         RecordSet rs;
-        rs.open(shop.db, queries::kTipoPagoDelDia, {iso});
+        rs.open(shop.db, q::kTipoPagoDelDia, {iso});
         QVERIFY(!rs.eof());
         QCOMPARE(rs.text(QStringLiteral("FechaInicio")), stamp);
         QCOMPARE(rs.text(QStringLiteral("FechaCierre")), QString());
@@ -115,7 +124,7 @@ private slots:
                                    "31/12/2025 23:59:59", "10/01/2026 9:30:00"};
         for (const QString& stamp : shuffled)
             addDay(shop.db, stamp);
-        QCOMPARE(walk(shop.db, queries::kTipoPago, QStringLiteral("FechaInicio")),
+        QCOMPARE(walk(shop.db, q::kTipoPago, QStringLiteral("FechaInicio")),
                  QStringList({"02/12/2025 9:00:00", "31/12/2025 23:59:59", "10/01/2026 9:30:00",
                               "10/01/2026 10:00:00", "15/01/2026 10:00:00", "01/02/2026 8:00:00"}));
     }
@@ -129,7 +138,7 @@ private slots:
         QCOMPARE(shop.scalar(QStringLiteral("select tarjeta from TipoPago")), QVariant(0.0));
 
         RecordSet rs;
-        rs.open(shop.db, queries::kProductos);
+        rs.open(shop.db, q::kProductos);
         rs.addNew();
         rs.setValue(QStringLiteral("CodigoProducto"), QStringLiteral("77"));
         rs.setValue(QStringLiteral("NombreProducto"), QStringLiteral("Harina"));
@@ -138,7 +147,7 @@ private slots:
                  QVariant(qint64(0)));
 
         addTemporal(shop.db, QStringLiteral("77"));
-        rs.open(shop.db, queries::kTemporal);
+        rs.open(shop.db, q::kTemporal);
         QCOMPARE(rs.text(QStringLiteral("CodigoProducto")), QStringLiteral("77"));
         QCOMPARE(rs.text(QStringLiteral("ValorUnitario")), QString());
     }
@@ -149,7 +158,7 @@ private slots:
         for (const char* name : {"Arroz", "Bebida", "Cebolla"})
             shop.addProduct({QString::number(shop.count(QStringLiteral("Productos")) + 1), name});
         RecordSet rs;
-        rs.open(shop.db, queries::kProductos);
+        rs.open(shop.db, q::kProductos);
         rs.moveNext();
         rs.setValue(QStringLiteral("Cantidad"), 5.5);
         rs.setValue(QStringLiteral("Categoria"), QStringLiteral("Bebidas"));
@@ -167,7 +176,7 @@ private slots:
         for (const char* code : {"1", "2", "1", "3", "1"})
             addTemporal(shop.db, QString::fromLatin1(code));
         RecordSet rs;
-        for (rs.open(shop.db, queries::kTemporal); !rs.eof(); rs.moveNext())
+        for (rs.open(shop.db, q::kTemporal); !rs.eof(); rs.moveNext())
             if (rs.text(QStringLiteral("CodigoProducto")) == QLatin1String("1"))
                 rs.deleteCurrent();
         QCOMPARE(shop.column(QStringLiteral("select CodigoProducto from Temporal")),
@@ -217,7 +226,7 @@ private slots:
         const QVariant before = shop.scalar(read);
 
         RecordSet rs;
-        rs.open(shop.db, queries::kProductos);
+        rs.open(shop.db, q::kProductos);
         if (!ok) {
             QVERIFY_THROWS_EXCEPTION(DbError, rs.setValue(column, typed));
             rs.update();
@@ -227,7 +236,7 @@ private slots:
         rs.setValue(column, typed);
         rs.update();
         QCOMPARE(shop.scalar(read).toDouble(), stored);
-        rs.open(shop.db, queries::kProductos);
+        rs.open(shop.db, q::kProductos);
         QCOMPARE(rs.text(column), readBack);
     }
 
@@ -245,7 +254,7 @@ private slots:
         TempShop shop;
         addDay(shop.db, QStringLiteral("09/03/2026 9:05:07"));
         RecordSet rs;
-        rs.open(shop.db, queries::kTipoPago);
+        rs.open(shop.db, q::kTipoPago);
         QVERIFY_THROWS_EXCEPTION(DbError, rs.setValue(QStringLiteral("FechaCierre"), typed));
         rs.update();
         QVERIFY(shop.scalar(QStringLiteral("select FechaCierre from TipoPago")).isNull());
@@ -256,7 +265,7 @@ private slots:
         TempShop shop;
         const QString name = QStringLiteral("Vino O'Higgins 100% \"reserva\"");
         RecordSet rs;
-        rs.open(shop.db, queries::kProductos);
+        rs.open(shop.db, q::kProductos);
         rs.addNew();
         rs.setValue(QStringLiteral("CodigoProducto"), QStringLiteral("12"));
         rs.setValue(QStringLiteral("NombreProducto"), name);
@@ -264,12 +273,12 @@ private slots:
         QCOMPARE(shop.scalar(QStringLiteral("select NombreProducto from Productos")).toString(),
                  name);
 
-        rs.open(shop.db, queries::kProductoPorCodigo, {QStringLiteral("12")});
+        rs.open(shop.db, q::kProductoPorCodigo, {QStringLiteral("12")});
         QVERIFY(!rs.eof());
         QCOMPARE(rs.text(QStringLiteral("NombreProducto")), name);
-        rs.open(shop.db, queries::kProductoPorCodigo, {QStringLiteral("1%")});
+        rs.open(shop.db, q::kProductoPorCodigo, {QStringLiteral("1%")});
         QVERIFY(rs.eof());
-        rs.open(shop.db, queries::kProductoPorCodigo, {QStringLiteral("12' or '1'='1")});
+        rs.open(shop.db, q::kProductoPorCodigo, {QStringLiteral("12' or '1'='1")});
         QVERIFY(rs.eof());
     }
 
@@ -278,17 +287,17 @@ private slots:
         TempShop shop;
         shop.addProduct({QStringLiteral("7"), QStringLiteral("Siete")});
         RecordSet rs;
-        rs.open(shop.db, queries::kProductoPorCodigo, {QStringLiteral("007")});
+        rs.open(shop.db, q::kProductoPorCodigo, {QStringLiteral("007")});
         QVERIFY(rs.eof());
-        rs.open(shop.db, queries::kProductoPorCodigo, {QStringLiteral("7.0")});
+        rs.open(shop.db, q::kProductoPorCodigo, {QStringLiteral("7.0")});
         QVERIFY(rs.eof());
 
         shop.addProduct({QStringLiteral("007"), QStringLiteral("Agente")});
-        rs.open(shop.db, queries::kProductoPorCodigo, {QStringLiteral("007")});
+        rs.open(shop.db, q::kProductoPorCodigo, {QStringLiteral("007")});
         QCOMPARE(rs.text(QStringLiteral("NombreProducto")), QStringLiteral("Agente"));
         rs.moveNext();
         QVERIFY(rs.eof());
-        rs.open(shop.db, queries::kProductoPorCodigo, {QStringLiteral("7")});
+        rs.open(shop.db, q::kProductoPorCodigo, {QStringLiteral("7")});
         QCOMPARE(rs.text(QStringLiteral("NombreProducto")), QStringLiteral("Siete"));
     }
 

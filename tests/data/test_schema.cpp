@@ -1,7 +1,6 @@
 // The tables of bd1: a new file, a file made by the sqlcipher shell, the Temporal upgrade, and
 // files that cannot be used, which must be refused with a clear message and left untouched.
 #include "data/database.h"
-#include "data/queries.h"
 #include "data/recordset.h"
 #include "data/schema.h"
 #include "sales/recording.h"
@@ -26,6 +25,12 @@
 
 using namespace tarvino;
 using namespace tarvino::test;
+
+// The record sets this file opens, by their query texts.
+namespace q {
+const QString kProductos = QStringLiteral("select * from Productos order by NombreProducto");
+const QString kTemporal = QStringLiteral("select * from Temporal");
+} // namespace q
 
 namespace {
 
@@ -301,7 +306,7 @@ private slots:
         QCOMPARE(before.size(), old ? 10 : 11);
         // A record set opened before the upgrade must not leave the old column list behind.
         RecordSet rs;
-        rs.open(shop.db, queries::kTemporal);
+        rs.open(shop.db, q::kTemporal);
         rs.close();
 
         tarvino::actualizarTemporal(shop.db);
@@ -309,7 +314,7 @@ private slots:
         QCOMPARE(tableColumns(shop.db, QStringLiteral("Temporal")),
                  old ? before + QStringList{QStringLiteral("ValorUnitario")} : before);
 
-        rs.open(shop.db, queries::kTemporal);
+        rs.open(shop.db, q::kTemporal);
         QCOMPARE(rs.columns(), tableColumns(shop.db, QStringLiteral("Temporal")));
         rs.addNew();
         rs.setValue(QStringLiteral("ValorUnitario"), 1500.0);
@@ -491,7 +496,7 @@ private slots:
         Database db;
         db.open(copy);
         RecordSet rs;
-        rs.open(db, queries::kProductos);
+        rs.open(db, q::kProductos);
         int rows = 0;
         for (; !rs.eof(); rs.moveNext())
             ++rows;

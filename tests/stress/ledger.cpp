@@ -4,7 +4,7 @@
 #include "common/timestamps.h"
 #include "data/database.h"
 #include "data/schema.h"
-#include "data/statement_walk.h"
+#include "data/query.h"
 #include "sales/sales_day.h"
 #include "stress/till.h"
 
@@ -156,7 +156,7 @@ QStringList Ledger::check(const QString& folder)
     }
     try {
         {
-            StatementWalk integrity(db, QStringLiteral("PRAGMA integrity_check"));
+            Query integrity(db, QStringLiteral("PRAGMA integrity_check"));
             while (integrity.next()) {
                 if (integrity.text(0) != QLatin1String("ok"))
                     faults << QStringLiteral("integrity_check: ") + integrity.text(0);
@@ -185,7 +185,7 @@ QStringList Ledger::check(const QString& folder)
         std::map<QString, double> taken; // units sold per product code
         QString earliestOpenSale;
         for (const bool history : {false, true}) {
-            StatementWalk rows(db, history ? QStringLiteral("select CodigoProducto, Cantidad, TotalVenta, TipoPago, "
+            Query rows(db, history ? QStringLiteral("select CodigoProducto, Cantidad, TotalVenta, TipoPago, "
                                                             "FechaInicio, FechaVenta from Recaudacion order by rowid")
                                            : QStringLiteral("select CodigoProducto, Cantidad, TotalVenta, TipoPago, "
                                                             "FechaInicio, FechaVenta from Temporal order by rowid"));
@@ -249,7 +249,7 @@ QStringList Ledger::check(const QString& folder)
         // Stock: each product sold is down by exactly the units of the stored lines.
         std::map<QString, int> soldRows;
         {
-            StatementWalk products(db, QStringLiteral("select CodigoProducto, Cantidad, NombreProducto from Productos"));
+            Query products(db, QStringLiteral("select CodigoProducto, Cantidad, NombreProducto from Productos"));
             while (products.next()) {
                 for (const SoldProduct& p : soldProducts()) {
                     if (products.text(0) != p.code)
@@ -271,7 +271,7 @@ QStringList Ledger::check(const QString& folder)
         // open (closing stamp = its last sale) or wholly closed (closing stamp = a closing's).
         std::map<QString, int> dayRows;
         {
-            StatementWalk rows(db, QStringLiteral("select FechaInicio, efectivo, tarjeta, CajaInicial, FechaCierre "
+            Query rows(db, QStringLiteral("select FechaInicio, efectivo, tarjeta, CajaInicial, FechaCierre "
                                                   "from TipoPago"));
             while (rows.next()) {
                 const QString day = rows.text(0);
@@ -315,7 +315,7 @@ QStringList Ledger::check(const QString& folder)
         // in progress left it; never a mix of two saves.
         std::map<QString, std::vector<Version>> found;
         {
-            StatementWalk rows(db, QStringLiteral("select CodigoProducto, NombreProducto, Cantidad, PrecioCosto, "
+            Query rows(db, QStringLiteral("select CodigoProducto, NombreProducto, Cantidad, PrecioCosto, "
                                                   "PrecioVenta, StockCritico, Categoria from Productos "
                                                   "where CodigoProducto like '9%'"));
             while (rows.next()) {
