@@ -145,7 +145,7 @@ void Form5::settle(const QString& kind, const QString& flag, bool cash)
     // A printer fault never costs the sale: it is recorded all the same and the cashier told.
     QString printFailure;
     try {
-        imprimirTicket(m_ctx.db, m_ctx.printer, m_sales.Text4, receipt);
+        imprimirTicket(m_ctx.db, m_ctx.printer, m_sales.day().user(), receipt);
     } catch (const PrinterError& e) {
         printFailure = e.message();
     } catch (const DatabaseClosedUntilRestart&) {

@@ -44,7 +44,7 @@ Form8::Form8(Context& context, const QString& loggedIn, QWidget* parent)
 Form8* Form8::open(QWidget* caller, Context& context)
 {
     const auto* sales = qobject_cast<Form1*>(caller);
-    auto* form = new Form8(context, sales ? sales->Text4 : QString());
+    auto* form = new Form8(context, sales ? sales->day().user() : QString());
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->Form_Load();
     form->move(caller->geometry().center() - form->rect().center());
