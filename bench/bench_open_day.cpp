@@ -202,11 +202,11 @@ void benchDayTakings(TempShop& shop, Form1& sales)
     report("day's takings: open Form6 until painted", 50, std::move(open));
 
     report("day's takings: readDayTakings alone", 0,
-           measure(2, 21, [&] { (void)readDayTakings(shop.db, sales.Text3); }));
+           measure(2, 21, [&] { (void)readDayTakings(shop.db, sales.day().openingStamp()); }));
 
     QString literal;
     report("record sets: sum, reload stamp, walk TipoPago", 0,
-           measure(1, 5, [&] { literal = literalDayTakings(shop.db, sales.Text3); }));
+           measure(1, 5, [&] { literal = literalDayTakings(shop.db, sales.day().openingStamp()); }));
     check(literal == shown, "the record-set way shows the same figures");
 }
 
@@ -286,7 +286,7 @@ int main(int argc, char** argv)
                 sqlite3_libversion());
 
     Form1 sales(shop.context);
-    sales.Text3 = stampText(kOpening);
+    sales.day().begin(QStringLiteral("admin"), stampText(kOpening));
     sales.show();
     QCoreApplication::processEvents();
 

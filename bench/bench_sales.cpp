@@ -216,8 +216,7 @@ void benchEnter(TempShop& shop)
 {
     Form1 form(shop.context);
     form.Form_Load();
-    form.Text4 = kUser;
-    form.Text3 = kStamp;
+    form.day().begin(kUser, kStamp);
     // Shown as the login shows it, filling the screen, so that the total lies inside the window.
     form.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     form.showMaximized();

@@ -3,7 +3,6 @@
 
 #include "app/window_kit.h"
 #include "common/services.h"
-#include "common/timestamps.h"
 #include "data/database.h"
 #include "sales/sales_window.h"
 #include "users/users.h"
@@ -116,8 +115,7 @@ void Form4::Login()
     }
     fillScreen(sales);
     sales->show();
-    sales->Text4 = result.userName;
-    sales->Text3 = stampText(m_ctx.clock.now());
+    sales->day().begin(result.userName);
     close();
 }
 

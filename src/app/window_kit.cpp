@@ -483,17 +483,6 @@ void refuse(Messages& messages, QLineEdit* box, const QString& text)
     box->setFocus();
 }
 
-void reportDbError(Messages& messages, const QString& what, const DbError& error)
-{
-    // A connection closed until the program starts again refuses everything alike; what was
-    // being done, and what became of it, would only blur the one instruction that counts.
-    if (dynamic_cast<const DatabaseClosedUntilRestart*>(&error)) {
-        messages.inform(error.message(), kAppTitle, Messages::Icon::Critical);
-        return;
-    }
-    messages.inform(what + QStringLiteral("\n\n") + error.message(), kAppTitle, Messages::Icon::Critical);
-}
-
 bool guarded(Messages& messages, const QString& what, const std::function<void()>& work)
 {
     try {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/key_filter.h"
+#include "common/services.h"
 
 #include <QAbstractTableModel>
 #include <QColor>
@@ -162,9 +163,6 @@ void refuseKey(QLineEdit* box, const QString& why);
 
 // An entry refused: the message, then the box emptied and focused.
 void refuse(Messages& messages, QLineEdit* box, const QString& text);
-
-// A database failure told to the cashier: what could not be done, then the cause.
-void reportDbError(Messages& messages, const QString& what, const DbError& error);
 
 // Runs work; a database failure is reported with what and false returned.
 bool guarded(Messages& messages, const QString& what, const std::function<void()>& work);

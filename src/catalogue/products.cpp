@@ -433,4 +433,15 @@ std::optional<QString> chosenProductCode(Database& db, const ProductMatches& mat
     return walk.cell(0).utf8().toString();
 }
 
+void reduceStock(Database& db, const QString& code, double quantity)
+{
+    WindowData data(db);
+    data.OpenProductosWithCode(code);
+    if (data.rs.eof())
+        return;
+    // Kept to a quantity's decimals: 0,3 sold as 0,1 and 0,2 leaves 0, not a remainder.
+    data.rs.setValue(QStringLiteral("Cantidad"), roundQuantity(data.rs.number(QStringLiteral("Cantidad")) - quantity));
+    data.rs.update();
+}
+
 } // namespace tarvino

@@ -121,4 +121,8 @@ ProductMatches findProductsByName(Database& db, const QString& typed);
 // product is gone or renamed since the list was filled.
 std::optional<QString> chosenProductCode(Database& db, const ProductMatches& matches, qsizetype index);
 
+// A sale takes quantity off the stock of the first product in name order with code; nothing
+// happens when there is none. No lower bound: the stock may go below zero. Throws DbError.
+void reduceStock(Database& db, const QString& code, double quantity);
+
 } // namespace tarvino

@@ -28,6 +28,11 @@ public:
     virtual bool ask(const QString& text, const QString& title) = 0;
 };
 
+class DbError;
+
+// A database failure told to the cashier: what could not be done, then the cause.
+void reportDbError(Messages& messages, const QString& what, const DbError& error);
+
 class Clock {
 public:
     virtual ~Clock() = default;

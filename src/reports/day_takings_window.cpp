@@ -86,7 +86,7 @@ bool Form6::Form_Load()
     // reloading it from the first line would put the next sales in that earlier day.
     DayTakings takings;
     if (!guarded(m_ctx.messages, QStringLiteral("No se pudo leer la recaudación del día."),
-                 [&] { takings = readDayTakings(m_ctx.db, m_sales.Text3); }))
+                 [&] { takings = readDayTakings(m_ctx.db, m_sales.day().openingStamp()); }))
         return false;
     const DayTakingsCaptions captions = dayTakingsCaptions(takings, m_ctx.clock.now());
     Label3->setText(captions.Label3);

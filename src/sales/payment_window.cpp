@@ -3,9 +3,9 @@
 
 #include "app/window_kit.h"
 #include "common/key_filter.h"
-#include "common/numbers.h"
 #include "common/services.h"
 #include "data/database.h"
+#include "sales/payment.h"
 #include "sales/receipt.h"
 #include "sales/sales_window.h"
 
@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
 
 namespace tarvino {
 
@@ -68,25 +67,12 @@ void Form5::Text1_Enter()
 
 bool Form5::amountEntered()
 {
-    const auto total = readNumber(m_sales.Text9);
-    const auto tendered = readNumber(Text1->text());
-    if (!tendered || !total) {
-        refuse(m_ctx.messages, Text1,
-               QStringLiteral("«%1» no es un monto válido. Escriba el monto con a lo sumo un "
-                              "separador decimal, por ejemplo 2000 o %2.")
-                   .arg(Text1->text(), QStringLiteral("1500") + QLocale().decimalPoint() +
-                                           QStringLiteral("50")));
+    const AmountCheck amount = checkAmount(m_sales.Text9, Text1->text());
+    if (!amount.accepted) {
+        refuse(m_ctx.messages, Text1, amount.refusal);
         return false;
     }
-    if (*total > *tendered) {
-        refuse(m_ctx.messages, Text1,
-               QStringLiteral("El valor ingresado debe ser mayor o igual al total a pagar"));
-        return false;
-    }
-    const double change = *tendered - *total;
-    const QString plain = plainNumber(change);
-    Label5->setText(leadingNumber(plain) == 0 ? plain
-                                              : formatPicture(change, QStringLiteral("###,###,###.#0")));
+    Label5->setText(amount.change);
     Text1->setReadOnly(true);
     Command1->setEnabled(true);
     Command2->setEnabled(false);
@@ -127,21 +113,13 @@ void Form5::settle(const QString& kind, const QString& flag, bool cash)
     m_sales.Frame2->setEnabled(true);
     m_sales.setEnabled(true);
 
-    Receipt receipt;
-    receipt.when = m_ctx.clock.now();
-    for (int i = 0; i < m_sales.ListView1->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = m_sales.ListView1->topLevelItem(i);
-        receipt.lines << ReceiptLine{item->text(2), item->text(3), item->text(4), item->text(5)};
-    }
-    receipt.total = Label2->text();
-    receipt.tendered = Text1->text();
-    receipt.change = Label5->text();
-    receipt.flag = Text2;
+    const Receipt receipt =
+        saleReceipt(m_sales.ListView2, m_ctx.clock.now(), Label2->text(), Text1->text(), Label5->text(), Text2);
 
     // A printer fault never costs the sale: it is recorded all the same and the cashier told.
     QString printFailure;
     try {
-        imprimirTicket(m_ctx.db, m_ctx.printer, m_sales.Text4, receipt);
+        imprimirTicket(m_ctx.db, m_ctx.printer, m_sales.day().user(), receipt);
     } catch (const PrinterError& e) {
         printFailure = e.message();
     } catch (const DatabaseClosedUntilRestart&) {

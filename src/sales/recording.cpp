@@ -1,6 +1,7 @@
 // Recording a settled sale: stock, sale lines and the day's takings, all in one transaction.
 #include "sales/recording.h"
 
+#include "catalogue/products.h"
 #include "common/numbers.h"
 #include "common/services.h"
 #include "common/timestamps.h"
@@ -46,19 +47,11 @@ void writeSale(Database& db, const Clock& clock, const SaleToRecord& sale, doubl
     const bool cash = sale.paymentKind == QLatin1String("EFECTIVO");
     Transaction tx(db);
 
-    // Stock: each line reduces the first product in name order with its code; no lower bound.
+    for (const SaleLine& line : sale.lines)
+        reduceStock(db, line[Code], cellNumber(line[Quantity]));
+
     WindowData data(db);
     RecordSet& rs = data.rs;
-    for (const SaleLine& line : sale.lines) {
-        data.OpenProductosWithCode(line[Code]);
-        if (!rs.eof()) {
-            // Kept to a quantity's decimals: 0,3 sold as 0,1 and 0,2 leaves 0, not a remainder.
-            rs.setValue(QStringLiteral("Cantidad"),
-                        roundQuantity(rs.number(QStringLiteral("Cantidad")) - cellNumber(line[Quantity])));
-            rs.update();
-        }
-        data.CloseDatabase();
-    }
 
     // A resumed day keeps its stamp even if the sale comes before the stamp was reloaded.
     attempt.stamp = sale.earlierDayUnclosed ? sale.openingStamp

@@ -1,15 +1,15 @@
-// The sales day in the file: whether one is left open, its stamp, and closing it.
+// The sales day: whether one is left open, its stamp, the sales recorded into it and closing it.
 #include "sales/sales_day.h"
 
 #include "common/services.h"
 #include "common/timestamps.h"
 #include "data/backup.h"
 #include "data/database.h"
+#include "data/schema.h"
+#include "data/statement_walk.h"
 #include "data/window_data.h"
 
 #include <QStringList>
-
-#include <sqlite3.h>
 
 namespace tarvino {
 
@@ -19,6 +19,88 @@ const QStringList kCopiedColumns = {
     QStringLiteral("TotalCosto"),     QStringLiteral("TotalVenta"),     QStringLiteral("TipoPago"),
     QStringLiteral("NombreUsuario"),  QStringLiteral("Categoria"),      QStringLiteral("FechaInicio"),
     QStringLiteral("FechaVenta")};
+} // namespace
+
+const QString kQuestionUnclosedDay = QStringLiteral(
+    "El sistema se cerró en forma inesperada, ¿continuar con el inicio de ventas anterior?. Si "
+    "presiona NO se cerrará la venta anterior y comenzará un nuevo inicio de ventas");
+const QString kClosingFailed = QStringLiteral(
+    "No se pudo cerrar el día de ventas. El día sigue abierto con todas sus ventas y se ofrecerá "
+    "cerrarlo en el próximo inicio.");
+
+SalesDay::SalesDay(Database& db, const Clock& clock) : m_db(db), m_clock(clock) {}
+
+SalesDay::Start SalesDay::load(Messages& messages)
+{
+    // Without the column check and the look for an unclosed day, a sale could land in an old day
+    // nobody was asked about: the till does not open then.
+    std::optional<QString> interrupted;
+    try {
+        actualizarTemporal(m_db);
+        interrupted = firstTemporalStamp(m_db);
+    } catch (const DbError& e) {
+        reportDbError(messages,
+                      QStringLiteral("No se pudo preparar el día de ventas, por lo que el programa se "
+                                     "cerrará sin registrar ventas. Los datos guardados no cambiaron."),
+                      e);
+        return Start::Refused;
+    }
+    if (!interrupted)
+        return Start::NewDay;
+    // Until the login the day at hand is the one left open: it is the one asked about and closed.
+    m_openingStamp = *interrupted;
+    if (messages.ask(kQuestionUnclosedDay, kConfirmTitle))
+        return Start::Resume;
+    try {
+        close();
+    } catch (const DbError& e) {
+        // That day's lines keep waiting: the sales of this run keep a day of their own, and the
+        // exit closes both days.
+        reportDbError(messages, kClosingFailed, e);
+        m_earlierDayUnclosed = true;
+    }
+    return Start::NewDay;
+}
+
+void SalesDay::begin(const QString& user)
+{
+    begin(user, stampText(m_clock.now()));
+}
+
+void SalesDay::begin(const QString& user, const QString& openingStamp)
+{
+    m_user = user;
+    m_openingStamp = openingStamp;
+}
+
+void SalesDay::reload()
+{
+    // The first lines waiting are those of an earlier day that could not be closed: this run's
+    // sales keep their own day.
+    if (m_earlierDayUnclosed)
+        return;
+    if (auto stamp = firstTemporalStamp(m_db))
+        m_openingStamp = *stamp;
+}
+
+RecordedSale SalesDay::record(const SaleLines& lines, const QString& total, const QString& paymentKind)
+{
+    RecordedSale recorded =
+        recordSale(m_db, m_clock, {lines, m_openingStamp, m_user, total, paymentKind, m_earlierDayUnclosed});
+    m_openingStamp = recorded.openingStamp;
+    return recorded;
+}
+
+int SalesDay::close()
+{
+    m_linesClosed = cierreDelDia(m_db, m_clock, m_openingStamp);
+    m_earlierDayUnclosed = false;
+    return m_linesClosed;
+}
+
+QString SalesDay::backUp() const
+{
+    return backUpClosedDay(m_db, m_clock, m_openingStamp);
 }
 
 std::optional<QString> firstTemporalStamp(Database& db)
@@ -40,17 +122,12 @@ int cierreDelDia(Database& db, const Clock& clock, const QString& openingStamp)
     if (readStamp(openingStamp))
         stamps << openingStamp;
     {
-        sqlite3_stmt* days = db.statement(QStringLiteral("select distinct FechaInicio from Temporal"));
-        int rc;
-        while ((rc = sqlite3_step(days)) == SQLITE_ROW) {
-            const auto stamp = isoToStamp(QString::fromUtf8(
-                reinterpret_cast<const char*>(sqlite3_column_text(days, 0))));
+        StatementWalk days(db, QStringLiteral("select distinct FechaInicio from Temporal"));
+        while (days.next()) {
+            const auto stamp = isoToStamp(days.text(0));
             if (stamp && !stamps.contains(*stamp))
                 stamps << *stamp;
         }
-        sqlite3_reset(days);
-        if (rc != SQLITE_DONE)
-            db.raise(rc);
     }
     const QString closedAt = stampText(clock.now());
     for (const QString& stamp : std::as_const(stamps)) {

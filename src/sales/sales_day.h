@@ -1,5 +1,8 @@
-// The sales day in the file: whether one is left open, its stamp, and closing it.
+// The sales day: its opening stamp and user, the start-up look for a day left open, the sales
+// recorded into it and its closing. No widget: the sales window owns one and shows it.
 #pragma once
+
+#include "sales/recording.h"
 
 #include <QString>
 
@@ -9,6 +12,61 @@ namespace tarvino {
 
 class Clock;
 class Database;
+class Messages;
+
+class SalesDay final {
+public:
+    SalesDay(Database& db, const Clock& clock);
+
+    // How the start-up left the day.
+    enum class Start {
+        Refused, // the file could not be prepared (told to the cashier): no sale may be taken
+        NewDay,  // nothing was left open, or what was has been closed: the login opens a new day
+        Resume,  // the cashier goes on with the day left open: its stamp is reloaded after login
+    };
+    // Brings Temporal up to date and looks for a day left open; when there is one, asks whether to
+    // go on with it and otherwise closes it. Failures are told through messages. While the
+    // question is open, openingStamp() is the stamp of the day left open.
+    Start load(Messages& messages);
+
+    // The login: a new day for user, stamped with the clock's time or with the given stamp.
+    void begin(const QString& user);
+    void begin(const QString& user, const QString& openingStamp);
+
+    // Reloads the stamp from the first Temporal line, the day a resumed run sells into. Kept as it
+    // is while an earlier day waits to be closed. Throws DbError.
+    void reload();
+
+    // Records a settled sale into the day (see recordSale) and follows the day it went to.
+    RecordedSale record(const SaleLines& lines, const QString& total, const QString& paymentKind);
+
+    // Closes the day, and with it any earlier day still waiting; returns the lines copied.
+    // Throws DbError, leaving the day open with all its lines.
+    int close();
+
+    // A copy of the file after the closing; what the cashier must be told, empty when all went well.
+    QString backUp() const;
+
+    const QString& openingStamp() const { return m_openingStamp; }
+    const QString& user() const { return m_user; }
+    // The closing of an earlier day failed at start-up: its lines still wait in Temporal.
+    bool earlierDayUnclosed() const { return m_earlierDayUnclosed; }
+    // The lines the latest closing copied into the history.
+    int linesClosed() const { return m_linesClosed; }
+
+private:
+    Database& m_db;
+    const Clock& m_clock;
+    QString m_openingStamp;
+    QString m_user;
+    bool m_earlierDayUnclosed = false;
+    int m_linesClosed = 0;
+};
+
+// The question asked at start-up when Temporal still holds the lines of a day.
+extern const QString kQuestionUnclosedDay;
+// What the cashier is told when the closing failed.
+extern const QString kClosingFailed;
 
 // The FechaInicio of the first Temporal row, when there is one.
 std::optional<QString> firstTemporalStamp(Database& db);

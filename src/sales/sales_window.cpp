@@ -11,7 +11,6 @@
 #include "common/numbers.h"
 #include "common/services.h"
 #include "data/database.h"
-#include "data/schema.h"
 #include "sales/payment_window.h"
 #include "catalogue/products.h"
 #include "sales/recording.h"
@@ -60,15 +59,12 @@ const ListColumn kSaleListColumns[] = {
     {"Categoría", 0, Qt::AlignHCenter},
 };
 
-const QString kQuestionUnclosed = QStringLiteral(
-    "El sistema se cerró en forma inesperada, ¿continuar con el inicio de ventas anterior?. Si "
-    "presiona NO se cerrará la venta anterior y comenzará un nuevo inicio de ventas");
 const QString kQuestionExit =
     QStringLiteral("¿Salir del sistema asumiendo el término de las ventas del día?");
 
 } // namespace
 
-Form1::Form1(Context& context, QWidget* parent) : QMainWindow(parent), m_ctx(context)
+Form1::Form1(Context& context, QWidget* parent) : QMainWindow(parent), m_ctx(context), m_day(context.db, context.clock)
 {
     buildControls();
     buildMenu();
@@ -191,7 +187,7 @@ void Form1::buildMenu()
     soporte = named(bar->addAction(QStringLiteral("SOPORTE")), "soporte");
     connect(edicionProductos, &QAction::triggered, this, [this] { Form2::open(this, m_ctx); });
     connect(stock, &QAction::triggered, this, [this] { Form9::open(this, m_ctx); });
-    connect(usuarios, &QAction::triggered, this, [this] { Form8::open(this, m_ctx, Text4); });
+    connect(usuarios, &QAction::triggered, this, [this] { Form8::open(this, m_ctx, m_day.user()); });
     connect(recaudacion, &QAction::triggered, this, [this] { Form7::open(this, m_ctx); });
     connect(recaudaciondeldia, &QAction::triggered, this, [this] { Form6::open(*this, m_ctx); });
     connect(ventaparcial, &QAction::triggered, this, [this] { Form12::open(this, m_ctx); });
@@ -224,26 +220,15 @@ bool Form1::Form_Load()
     ConfigureSaleList();
     ScreenSize(Text1, Text2);
     CentreContainer(Picture1, Text1, Text2);
-    // Without the column check and the look for an unclosed day, a sale could land in an old day
-    // nobody was asked about: the till does not open then.
-    std::optional<QString> interrupted;
-    if (!guarded(m_ctx.messages,
-                 QStringLiteral("No se pudo preparar el día de ventas, por lo que el programa se "
-                                "cerrará sin registrar ventas. Los datos guardados no cambiaron."),
-                 [&] {
-                     actualizarTemporal(m_ctx.db);
-                     interrupted = firstTemporalStamp(m_ctx.db);
-                 }))
+    switch (m_day.load(m_ctx.messages)) {
+    case SalesDay::Start::Refused:
         return false;
-    if (interrupted) {
-        if (m_ctx.messages.ask(kQuestionUnclosed, kConfirmTitle)) {
-            Timer2->start();
-        } else {
-            Text3 = *interrupted;
-            // A closing that fails leaves that day's lines waiting: the sales of this run keep a
-            // day of their own, and the exit closes both days.
-            m_earlierDayUnclosed = !cierreDelDia();
-        }
+    case SalesDay::Start::Resume:
+        // The login writes its own time first; the timer puts the resumed day's stamp back.
+        Timer2->start();
+        break;
+    case SalesDay::Start::NewDay:
+        break;
     }
     Text7->clear();
     Text8->clear();
@@ -552,8 +537,7 @@ bool Form1::guardar()
     // to be charged again is not in the file.
     RecordedSale recorded;
     try {
-        recorded = recordSale(m_ctx.db, m_ctx.clock,
-                              {ListView2, Text3, Text4, Text9, Text10, m_earlierDayUnclosed});
+        recorded = m_day.record(ListView2, Text9, Text10);
     } catch (const SaleOutcomeUnknown& e) {
         m_ctx.messages.inform(
             QStringLiteral("No se pudo saber si la venta quedó registrada: el disco falló al "
@@ -571,7 +555,6 @@ bool Form1::guardar()
                       e);
         return false;
     }
-    Text3 = recorded.openingStamp;
     Command2_Click();
     if (!recorded.commitFailure.isEmpty()) {
         m_ctx.messages.inform(
@@ -586,14 +569,7 @@ bool Form1::guardar()
 
 void Form1::Command4_Click()
 {
-    // The first lines waiting are those of an earlier day that could not be closed: this run's
-    // sales keep their own day.
-    if (m_earlierDayUnclosed)
-        return;
-    guarded(m_ctx.messages, QStringLiteral("No se pudo leer el inicio de ventas."), [this] {
-        if (auto stamp = firstTemporalStamp(m_ctx.db))
-            Text3 = *stamp;
-    });
+    guarded(m_ctx.messages, QStringLiteral("No se pudo leer el inicio de ventas."), [this] { m_day.reload(); });
 }
 
 void Form1::Timer2_Timer()
@@ -603,14 +579,7 @@ void Form1::Timer2_Timer()
 
 bool Form1::cierreDelDia()
 {
-    const bool closed = guarded(
-        m_ctx.messages,
-        QStringLiteral("No se pudo cerrar el día de ventas. El día sigue abierto con todas sus "
-                       "ventas y se ofrecerá cerrarlo en el próximo inicio."),
-        [this] { tarvino::cierreDelDia(m_ctx.db, m_ctx.clock, Text3); });
-    if (closed)
-        m_earlierDayUnclosed = false;
-    return closed;
+    return guarded(m_ctx.messages, kClosingFailed, [this] { m_day.close(); });
 }
 
 void Form1::closeEvent(QCloseEvent* event)
@@ -626,8 +595,7 @@ void Form1::closeEvent(QCloseEvent* event)
         return;
     }
     try {
-        tarvino::cierreDelDia(m_ctx.db, m_ctx.clock, Text3);
-        m_earlierDayUnclosed = false;
+        m_day.close();
     } catch (const DbError& e) {
         // Nothing of the closing was stored: the cashier may stay, mend the cause and leave again.
         if (m_ctx.messages.ask(exitAfterFailedClosingQuestion(e.message()), kConfirmTitle)) {
@@ -641,7 +609,7 @@ void Form1::closeEvent(QCloseEvent* event)
     // The window goes at once; the copy of the file follows, and a failure of it never keeps the
     // day open.
     hide();
-    if (const QString problem = backUpClosedDay(m_ctx.db, m_ctx.clock, Text3); !problem.isEmpty())
+    if (const QString problem = m_day.backUp(); !problem.isEmpty())
         m_ctx.messages.inform(problem, kAppTitle, Messages::Icon::Exclamation);
     event->accept();
 }

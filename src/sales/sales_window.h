@@ -3,6 +3,7 @@
 
 #include "app/context.h"
 #include "sales/sale_lines.h"
+#include "sales/sales_day.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -59,6 +60,10 @@ public:
     // and neither the mouse nor the keyboard reaches them.
     void applyRights(const UserRights& rights);
 
+    // The sales day the window sells into: its opening stamp and user are set by the login.
+    SalesDay& day() { return m_day; }
+    const SalesDay& day() const { return m_day; }
+
     bool deductionMode() const;
     Form5* paymentWindow() const;
 
@@ -96,8 +101,6 @@ public:
     // Hidden working fields.
     QString Text1;  // display width in pixels
     QString Text2;  // display height in pixels
-    QString Text3;  // opening stamp of the sales day
-    QString Text4;  // logged-in user
     QString Text9;  // total to pay, plain number text
     QString Text10; // payment kind
     QString Text11; // amount tendered
@@ -131,8 +134,7 @@ private:
 
     Context& m_ctx;
     QPointer<Form5> m_payment;
-    // The closing of an earlier day failed at start-up: its lines still wait in Temporal.
-    bool m_earlierDayUnclosed = false;
+    SalesDay m_day;
 };
 
 } // namespace tarvino

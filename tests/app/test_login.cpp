@@ -130,8 +130,8 @@ private slots:
         QVERIFY(sales);
         QVERIFY(sales->isVisible());
         QVERIFY(!l.window.isVisible());
-        QCOMPARE(sales->Text4, QStringLiteral("ana"));
-        QCOMPARE(sales->Text3, QStringLiteral("07/12/2026 8:03:04"));
+        QCOMPARE(sales->day().user(), QStringLiteral("ana"));
+        QCOMPARE(sales->day().openingStamp(), QStringLiteral("07/12/2026 8:03:04"));
         QVERIFY(l.shop.messages.boxes.isEmpty());
     }
 
@@ -256,7 +256,7 @@ private slots:
         l.type(l.window.Text2, QStringLiteral("clave1"));
         QVERIFY(l.window.salesWindow());
         QCOMPARE(l.shop.count("Recaudacion"), 1);
-        QCOMPARE(l.window.salesWindow()->Text3, QStringLiteral("07/12/2026 8:03:04"));
+        QCOMPARE(l.window.salesWindow()->day().openingStamp(), QStringLiteral("07/12/2026 8:03:04"));
     }
 };
 

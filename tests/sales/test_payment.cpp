@@ -1,5 +1,7 @@
-// Whole sales through the real sales and payment windows, checked in the windows and in bd1.
+// Payment: the amount check, the change and the receipt as rows on the settling itself, then
+// whole sales through the real sales and payment windows, checked in the windows and in bd1.
 #include "catalogue/products.h"
+#include "sales/payment.h"
 #include "sales/payment_window.h"
 #include "data/recordset.h"
 #include "support/sales_driver.h"
@@ -36,6 +38,82 @@ class TestPayment : public QObject {
 
 private slots:
     void init() { QLocale::setDefault(kChile); }
+
+    void amount_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("total");
+        QTest::addColumn<QString>("tendered");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("shown"); // the change, or the start of the refusal
+
+        const QString below = QStringLiteral("El valor ingresado debe ser mayor o igual al total a pagar");
+        QTest::newRow("change") << kChile << "3480,5" << "4000" << true << "519,50";
+        QTest::newRow("equal to the total") << kChile << "990" << "990" << true << "0";
+        QTest::newRow("equal, with decimals") << kChile << "3480,5" << "3480,5" << true << "0";
+        // Below one the change is the plain number, not the picture.
+        QTest::newRow("change below one") << kChile << "3480,5" << "3481" << true << "0,5";
+        QTest::newRow("change in thousands") << kChile << "1000" << "1001000" << true << "1.000.000,00";
+        QTest::newRow("decimal point locale") << QLocale::c() << "3480.5" << "4000.75" << true << "520.25";
+        QTest::newRow("whole change, point locale") << QLocale::c() << "3480.5" << "3500.5" << true << "20.00";
+        QTest::newRow("below the total") << kChile << "3480,5" << "3480" << false << below;
+        QTest::newRow("a cent below") << kChile << "3480,5" << "3480,49" << false << below;
+        QTest::newRow("lone comma") << kChile << "3480,5" << "," << false
+                                    << "«,» no es un monto válido. Escriba el monto con a lo sumo un "
+                                       "separador decimal, por ejemplo 2000 o 1500,50.";
+        QTest::newRow("lone point") << kChile << "3480,5" << "." << false << "«.» no es un monto válido";
+        QTest::newRow("two commas") << kChile << "3480,5" << "4,0,0" << false << "«4,0,0» no es un monto válido";
+        QTest::newRow("point locale example") << QLocale::c() << "3480.5" << "," << false
+                                              << "«,» no es un monto válido. Escriba el monto con a lo "
+                                                 "sumo un separador decimal, por ejemplo 2000 o 1500.50.";
+    }
+    void amount()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, total);
+        QFETCH(QString, tendered);
+        QFETCH(bool, accepted);
+        QFETCH(QString, shown);
+        QLocale::setDefault(locale);
+        const AmountCheck check = checkAmount(total, tendered);
+        QCOMPARE(check.accepted, accepted);
+        if (accepted) {
+            QCOMPARE(check.change, shown);
+            QVERIFY(check.refusal.isEmpty());
+        } else {
+            QVERIFY2(check.refusal.startsWith(shown), qPrintable(check.refusal));
+            QVERIFY(check.change.isEmpty());
+        }
+    }
+
+    // The receipt carries the sale's lines in order, as the sale list shows them, and what the
+    // payment window shows.
+    void receiptOfTheSale()
+    {
+        const Product leche{QStringLiteral("100"), QStringLiteral("Leche"), QStringLiteral("10"),
+                            QStringLiteral("700"), QStringLiteral("990"), QStringLiteral("5"),
+                            QStringLiteral("Lacteos")};
+        const Product pan{QStringLiteral("200"), QStringLiteral("Pan"), QStringLiteral("50"),
+                          QStringLiteral("900"), QStringLiteral("1500,5"), QStringLiteral("2"),
+                          QStringLiteral("Panaderia")};
+        SaleLines lines;
+        mergeDetailLine(lines, leche, leche.code, 1, QStringLiteral("1"));
+        mergeDetailLine(lines, pan, pan.code, 1, QStringLiteral("1"));
+        mergeDetailLine(lines, leche, leche.code, 1, QStringLiteral("1"));
+        const QDateTime when(QDate(2026, 3, 9), QTime(10, 0, 0));
+        const Receipt r = saleReceipt(lines, when, QStringLiteral("$ 3.480,5"), QStringLiteral("4000"),
+                                      QStringLiteral("519,50"), QStringLiteral("0"));
+        QCOMPARE(r.lines.size(), 2);
+        const auto text = [](const ReceiptLine& l) {
+            return QStringList{l.name, l.quantity, l.unitPrice, l.total}.join(QLatin1Char('|'));
+        };
+        QCOMPARE(text(r.lines[0]), QStringLiteral("Leche|2|990|1980"));
+        QCOMPARE(text(r.lines[1]), QStringLiteral("Pan|1|1500,5|1500,5"));
+        QCOMPARE(r.when, when);
+        QCOMPARE(QStringList({r.total, r.tendered, r.change, r.flag}),
+                 QStringList({"$ 3.480,5", "4000", "519,50", "0"}));
+        QVERIFY(saleReceipt({}, when, QString(), QString(), QString(), QStringLiteral("1")).lines.isEmpty());
+    }
 
     void openingTheWindow()
     {
@@ -127,16 +205,6 @@ private slots:
         QCOMPARE(findProductByCode(d.shop.db, QStringLiteral("300"))->stock, QStringLiteral("0"));
     }
 
-    void amountEqualToTheTotal()
-    {
-        SalesDriver d;
-        d.open();
-        d.typeCode(QStringLiteral("100"));
-        Form5& p = d.pay();
-        SalesDriver::typeAmount(p, QStringLiteral("990"));
-        QCOMPARE(p.Label5->text(), QStringLiteral("0"));
-    }
-
     void amountBelowTheTotal()
     {
         SalesDriver d;
@@ -151,31 +219,6 @@ private slots:
         QCOMPARE(p.focusWidget(), p.Text1);
         QVERIFY(p.isVisible());
         QVERIFY(!f.isEnabled());
-        QCOMPARE(d.shop.count("Temporal"), 0);
-    }
-
-    void amountThatIsNoNumber_data()
-    {
-        QTest::addColumn<QString>("amount");
-        // A second mark never reaches the box, so only a mark alone is left to refuse.
-        QTest::newRow("lone comma") << ",";
-        QTest::newRow("lone point") << ".";
-    }
-    void amountThatIsNoNumber()
-    {
-        QFETCH(QString, amount);
-        SalesDriver d;
-        Form1& f = d.open();
-        ringUp(d);
-        Form5& p = d.pay();
-        SalesDriver::typeAmount(p, amount);
-        QCOMPARE(d.shop.messages.boxes.size(), 1);
-        QVERIFY(d.shop.messages.lastText().contains(QStringLiteral("no es un monto válido")));
-        QVERIFY(p.Text1->text().isEmpty());
-        QVERIFY(p.Label5->text().isEmpty());
-        QVERIFY(p.Command2->isEnabled());
-        QVERIFY(!f.isEnabled());
-        QCOMPARE(d.saleList().size(), 2);
         QCOMPARE(d.shop.count("Temporal"), 0);
     }
 

@@ -1,4 +1,7 @@
-// The sales day on the real sales window: start-up question, resumption, closing at exit, menu.
+// The sales day: its rules on the day itself (start-up, resumption, sales, closing), and on the
+// real sales window the timer, the exit and the menu.
+#include "catalogue/products.h"
+#include "common/numbers.h"
 #include "data/schema.h"
 #include "sales/sales_day.h"
 #include "support/sales_driver.h"
@@ -33,6 +36,58 @@ void interruptedDay(TempShop& shop)
                         .arg(kOldStamp));
 }
 
+// A ten-column Temporal, made before the unit price was kept.
+void oldTemporal(TempShop& shop)
+{
+    shop.db.execute(QStringLiteral(
+        "drop table Temporal; create table Temporal (CodigoProducto TEXT, NombreProducto TEXT, "
+        "Cantidad REAL, TotalCosto REAL, TotalVenta REAL, TipoPago TEXT, NombreUsuario TEXT, "
+        "Categoria TEXT, FechaInicio DATETIME, FechaVenta DATETIME)"));
+}
+
+// A Temporal that cannot gain its unit price column: a view.
+void unpreparableTemporal(TempShop& shop)
+{
+    shop.db.execute(QStringLiteral(
+        "drop table Temporal; create view Temporal as select CodigoProducto, NombreProducto, "
+        "Cantidad, PrecioCosto as TotalCosto, PrecioVenta as TotalVenta, Categoria as TipoPago, "
+        "Categoria as NombreUsuario, Categoria, Categoria as FechaInicio, Categoria as "
+        "FechaVenta from Productos"));
+}
+
+enum Setup { EmptyFile, Interrupted, OldTemporal, Unpreparable };
+
+void prepare(SalesDriver& d, int setup)
+{
+    switch (setup) {
+    case Interrupted: interruptedDay(d.shop); break;
+    case OldTemporal: oldTemporal(d.shop); break;
+    case Unpreparable: unpreparableTemporal(d.shop); break;
+    default: break;
+    }
+}
+
+// One unit of code, as the sale detail list holds it.
+SaleLines oneUnit(Database& db, const QString& code)
+{
+    SaleLines lines;
+    const auto product = findProductByCode(db, code);
+    if (!product)
+        qFatal("no product %s", qPrintable(code));
+    mergeDetailLine(lines, *product, code, 1, QStringLiteral("1"));
+    return lines;
+}
+
+RecordedSale sellOne(SalesDay& day, Database& db, const QString& code, const QString& kind)
+{
+    const SaleLines lines = oneUnit(db, code);
+    return day.record(lines, plainNumber(computeTotal(lines)), kind);
+}
+
+const QString kLogin = QStringLiteral("09/03/2026 9:05:07");
+const QString kOld = QStringLiteral("08/03/2026 8:00:00");
+const QString kLoginIso = QStringLiteral("2026-03-09 09:05:07");
+
 const char* kRecaudacionRows =
     "select CodigoProducto || '|' || NombreProducto || '|' || Cantidad || '|' || TotalCosto || '|' "
     "|| TotalVenta || '|' || TipoPago || '|' || NombreUsuario || '|' || Categoria || '|' || "
@@ -45,71 +100,181 @@ class TestSalesDay : public QObject {
 private slots:
     void init() { QLocale::setDefault(kChile); }
 
-    void firstStartAsksNothingAndWritesNothing()
+    // The start-up on the day: what it asks, what it closes, and the stamp it leaves for the
+    // question and the login.
+    void load_data()
+    {
+        QTest::addColumn<int>("setup");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("closingFails");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("fileUnchanged");
+        QTest::addColumn<QVariantList>("history");
+        QTest::addColumn<QString>("stamp");
+        QTest::addColumn<bool>("earlierUnclosed");
+        QTest::addColumn<QString>("message");
+
+        const int newDay = int(SalesDay::Start::NewDay);
+        const QVariantList none;
+        const QVariantList both{
+            "100|Leche|2.0|1400.0|1980.0|EFECTIVO|ana|Lacteos|2026-03-08 08:00:00|2026-03-08 08:10:00",
+            "200|Pan|1.0|900.0|1500.5|TARJETA|ana|Panaderia|2026-03-08 08:00:00|2026-03-08 08:20:00"};
+        QTest::newRow("first start") << int(EmptyFile) << false << false << newDay << false << true << none
+                                     << QString() << false << QString();
+        QTest::newRow("interrupted, closed") << int(Interrupted) << false << false << newDay << true << false
+                                             << both << kOld << false << QString();
+        QTest::newRow("interrupted, resumed") << int(Interrupted) << true << false << int(SalesDay::Start::Resume)
+                                              << true << true << none << kOld << false << QString();
+        QTest::newRow("interrupted, closing fails")
+            << int(Interrupted) << false << true << newDay << true << true << none << kOld << true
+            << QStringLiteral("No se pudo cerrar el día de ventas");
+        // Its rows stay as they were; the column it gains is checked below.
+        QTest::newRow("ten-column Temporal") << int(OldTemporal) << false << false << newDay << false << true
+                                             << none << QString() << false << QString();
+        QTest::newRow("Temporal that cannot be prepared")
+            << int(Unpreparable) << false << false << int(SalesDay::Start::Refused) << false << true << none
+            << QString() << false << QStringLiteral("No se pudo preparar el día de ventas");
+    }
+
+    void load()
+    {
+        QFETCH(int, setup);
+        QFETCH(bool, answer);
+        QFETCH(bool, closingFails);
+        SalesDriver d;
+        prepare(d, setup);
+        d.shop.messages.answer(answer);
+        d.shop.clock.current = QDateTime(QDate(2026, 3, 9), QTime(7, 30, 0));
+        const QString before = d.shop.dump();
+        SalesDay day(d.shop.db, d.shop.clock);
+        if (closingFails)
+            d.shop.db.failAtWrite(1);
+        const SalesDay::Start start = day.load(d.shop.messages);
+        d.shop.db.failAtWrite(0);
+
+        QTEST(int(start), "start");
+        QFETCH(bool, asked);
+        const auto& boxes = d.shop.messages.boxes;
+        QCOMPARE(!boxes.isEmpty() && boxes[0].kind == FakeMessages::Box::Ask, asked);
+        if (asked) {
+            QCOMPARE(boxes[0].text, kUnclosed);
+            QCOMPARE(boxes[0].title, QStringLiteral("Confirmación"));
+        }
+        QFETCH(QString, message);
+        QCOMPARE(boxes.size(), int(asked) + int(!message.isEmpty()));
+        if (!message.isEmpty()) {
+            QVERIFY(d.shop.messages.lastText().startsWith(message));
+            QCOMPARE(boxes.last().icon, Messages::Icon::Critical);
+        }
+        QTEST(d.shop.dump() == before, "fileUnchanged");
+        QTEST(d.shop.column(kRecaudacionRows), "history");
+        QTEST(day.openingStamp(), "stamp");
+        QTEST(day.earlierDayUnclosed(), "earlierUnclosed");
+
+        if (setup == Interrupted && !answer && !closingFails) {
+            QCOMPARE(d.shop.count("Temporal"), 0);
+            QCOMPARE(d.shop.scalar("select FechaCierre from TipoPago").toString(),
+                     QStringLiteral("2026-03-09 07:30:00"));
+        }
+        if (start != SalesDay::Start::Refused) {
+            QCOMPARE(tableColumns(d.shop.db, QStringLiteral("Temporal")).size(), 11);
+            QCOMPARE(tableColumns(d.shop.db, QStringLiteral("Temporal")).last(), QStringLiteral("ValorUnitario"));
+            // A second start leaves the columns as they are, and the unit price is kept.
+            SalesDay again(d.shop.db, d.shop.clock);
+            d.shop.messages.answer(true);
+            QVERIFY(again.load(d.shop.messages) != SalesDay::Start::Refused);
+            QCOMPARE(tableColumns(d.shop.db, QStringLiteral("Temporal")).size(), 11);
+            again.begin(QStringLiteral("admin"), kLogin);
+            sellOne(again, d.shop.db, QStringLiteral("100"), QStringLiteral("EFECTIVO"));
+            QCOMPARE(d.shop.scalar("select ValorUnitario from Temporal order by rowid desc").toDouble(), 990.0);
+        }
+    }
+
+    // After the start and the login: which day the sales go to, with and without the reload of
+    // the stamp, and the closing at the end of the run.
+    void salesAndClosing_data()
+    {
+        QTest::addColumn<int>("setup");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("closingFails");
+        QTest::addColumn<bool>("reload");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("stamp");
+        QTest::addColumn<QVariantList>("days");
+        QTest::addColumn<QVariantList>("takings");
+        QTest::addColumn<int>("closed");
+
+        QTest::newRow("new day") << int(EmptyFile) << false << false << true << QStringLiteral("100") << QStringLiteral("EFECTIVO") << kLogin
+                                 << QVariantList{kLoginIso} << QVariantList{990.0} << 1;
+        QTest::newRow("resumed, sale after the reload")
+            << int(Interrupted) << true << false << true << QStringLiteral("100") << QStringLiteral("EFECTIVO") << kOld
+            << QVariantList{kOldStamp, kOldStamp, kOldStamp} << QVariantList{2970.0} << 3;
+        QTest::newRow("resumed, sale before the reload")
+            << int(Interrupted) << true << false << false << QStringLiteral("200") << QStringLiteral("TARJETA") << kOld
+            << QVariantList{kOldStamp, kOldStamp, kOldStamp} << QVariantList{3001.0} << 3;
+        // The run's sales keep a day of their own instead of joining the day nobody resumed, also
+        // once the stamp is reloaded; the closing closes both days.
+        QTest::newRow("earlier day unclosed")
+            << int(Interrupted) << false << true << true << QStringLiteral("100") << QStringLiteral("EFECTIVO") << kLogin
+            << QVariantList{kOldStamp, kOldStamp, kLoginIso} << QVariantList{1980.0, 990.0} << 3;
+    }
+
+    void salesAndClosing()
+    {
+        QFETCH(int, setup);
+        QFETCH(bool, answer);
+        QFETCH(bool, closingFails);
+        QFETCH(bool, reload);
+        QFETCH(QString, code);
+        QFETCH(QString, kind);
+        SalesDriver d;
+        prepare(d, setup);
+        d.shop.messages.answer(answer);
+        SalesDay day(d.shop.db, d.shop.clock);
+        if (closingFails)
+            d.shop.db.failAtWrite(1);
+        QVERIFY(day.load(d.shop.messages) != SalesDay::Start::Refused);
+        d.shop.db.failAtWrite(0);
+        day.begin(QStringLiteral("ana"), kLogin);
+        QCOMPARE(day.user(), QStringLiteral("ana"));
+        if (reload)
+            day.reload();
+
+        QTEST(sellOne(day, d.shop.db, code, kind).openingStamp, "stamp");
+        QTEST(day.openingStamp(), "stamp");
+        QTEST(d.shop.column("select FechaInicio from Temporal order by rowid"), "days");
+        const QString column = kind == QLatin1String("EFECTIVO") ? QStringLiteral("efectivo") : QStringLiteral("tarjeta");
+        QTEST(d.shop.column(QStringLiteral("select %1 from TipoPago order by FechaInicio").arg(column)), "takings");
+        QCOMPARE(d.shop.scalar("select NombreUsuario from Temporal order by rowid desc").toString(), QStringLiteral("ana"));
+
+        d.shop.clock.current = QDateTime(QDate(2026, 3, 9), QTime(21, 0, 0));
+        QTEST(day.close(), "closed");
+        QVERIFY(!day.earlierDayUnclosed());
+        QCOMPARE(d.shop.count("Temporal"), 0);
+        QTEST(d.shop.count("Recaudacion"), "closed");
+        for (const QVariant& closedAt : d.shop.column("select FechaCierre from TipoPago"))
+            QCOMPARE(closedAt.toString(), QStringLiteral("2026-03-09 21:00:00"));
+    }
+
+    // The window's part of a resumed start: the login's stamp holds until the timer reloads the
+    // interrupted day's.
+    void resumedStampComesBackWithTheTimer()
     {
         SalesDriver d;
-        const QString before = d.shop.dump();
+        interruptedDay(d.shop);
+        d.shop.messages.answer(true);
         Form1& f = d.open();
-        QVERIFY(d.shop.messages.boxes.isEmpty());
-        QCOMPARE(f.Text3, d.openingStamp);
+        QCOMPARE(d.shop.messages.boxes.size(), 1);
+        QCOMPARE(f.day().openingStamp(), d.openingStamp);
         QVERIFY(f.Timer2->isActive());
         QCOMPARE(f.Timer2->interval(), 1000);
         QVERIFY(f.Timer2->isSingleShot());
-        QCOMPARE(d.shop.dump(), before);
-    }
-
-    void interruptedDayAnsweredNoIsClosed()
-    {
-        SalesDriver d;
-        interruptedDay(d.shop);
-        d.shop.messages.answer(false);
-        d.shop.clock.current = QDateTime(QDate(2026, 3, 9), QTime(7, 30, 0));
-        Form1& f = d.open();
-        QCOMPARE(d.shop.messages.boxes.size(), 1);
-        QCOMPARE(d.shop.messages.boxes[0].kind, FakeMessages::Box::Ask);
-        QCOMPARE(d.shop.messages.boxes[0].text, kUnclosed);
-        QCOMPARE(d.shop.messages.boxes[0].title, QStringLiteral("Confirmación"));
-        QCOMPARE(d.shop.count("Temporal"), 0);
-        QCOMPARE(d.shop.column(kRecaudacionRows),
-                 (QVariantList{"100|Leche|2.0|1400.0|1980.0|EFECTIVO|ana|Lacteos|2026-03-08 "
-                               "08:00:00|2026-03-08 08:10:00",
-                               "200|Pan|1.0|900.0|1500.5|TARJETA|ana|Panaderia|2026-03-08 "
-                               "08:00:00|2026-03-08 08:20:00"}));
-        QCOMPARE(d.shop.scalar("select FechaCierre from TipoPago").toString(),
-                 QStringLiteral("2026-03-09 07:30:00"));
-        // A new day begins with the login's stamp.
-        QCOMPARE(f.Text3, d.openingStamp);
-    }
-
-    void interruptedDayAnsweredYesIsResumed()
-    {
-        SalesDriver d;
-        interruptedDay(d.shop);
-        d.shop.messages.answer(true);
-        Form1& f = d.open();
-        QCOMPARE(d.shop.messages.boxes.size(), 1);
-        QCOMPARE(d.shop.count("Temporal"), 2);
-        QCOMPARE(f.Text3, d.openingStamp); // the login's time, until the timer fires
-        QVERIFY(f.Timer2->isActive());
         QVERIFY(QMetaObject::invokeMethod(f.Timer2, "timeout"));
-        QCOMPARE(f.Text3, QStringLiteral("08/03/2026 8:00:00"));
-
+        QCOMPARE(f.day().openingStamp(), kOld);
         QVERIFY(d.sell(QStringLiteral("100")));
-        QCOMPARE(d.shop.count("TipoPago"), 1);
         QCOMPARE(d.shop.scalar("select efectivo from TipoPago").toDouble(), 2970.0);
-        QCOMPARE(d.shop.column("select distinct FechaInicio from Temporal"), QVariantList{kOldStamp});
-    }
-
-    void saleBeforeTheStampIsReloadedStaysInTheResumedDay()
-    {
-        SalesDriver d;
-        interruptedDay(d.shop);
-        d.shop.messages.answer(true);
-        Form1& f = d.open();
-        QVERIFY(d.sell(QStringLiteral("200"), QStringLiteral("TARJETA")));
-        QCOMPARE(f.Text3, QStringLiteral("08/03/2026 8:00:00"));
-        QCOMPARE(d.shop.column("select distinct FechaInicio from Temporal"), QVariantList{kOldStamp});
-        QCOMPARE(d.shop.scalar("select tarjeta from TipoPago").toDouble(), 3001.0);
     }
 
     void exitAnsweredNoKeepsTheDayAndDropsTheSale()
@@ -189,72 +354,13 @@ private slots:
         QCOMPARE(d.shop.count("Recaudacion"), 1);
     }
 
-    void oldTemporalGainsItsUnitPriceColumn()
-    {
-        SalesDriver d;
-        d.shop.db.execute(QStringLiteral(
-            "drop table Temporal; create table Temporal (CodigoProducto TEXT, NombreProducto TEXT, "
-            "Cantidad REAL, TotalCosto REAL, TotalVenta REAL, TipoPago TEXT, NombreUsuario TEXT, "
-            "Categoria TEXT, FechaInicio DATETIME, FechaVenta DATETIME)"));
-        d.open();
-        QCOMPARE(tableColumns(d.shop.db, QStringLiteral("Temporal")).size(), 11);
-        QCOMPARE(tableColumns(d.shop.db, QStringLiteral("Temporal")).last(),
-                 QStringLiteral("ValorUnitario"));
-        // And a second load leaves it as it is.
-        Form1 again(d.shop.context);
-        again.Form_Load();
-        QCOMPARE(tableColumns(d.shop.db, QStringLiteral("Temporal")).size(), 11);
-        QVERIFY(d.sell(QStringLiteral("100")));
-        QCOMPARE(d.shop.scalar("select ValorUnitario from Temporal").toDouble(), 990.0);
-    }
-
     void fileThatCannotBePreparedKeepsTheTillShut()
     {
         SalesDriver d;
-        // A Temporal that cannot gain its unit price column (a view, here) stops the start.
-        d.shop.db.execute(QStringLiteral(
-            "drop table Temporal; create view Temporal as select CodigoProducto, NombreProducto, "
-            "Cantidad, PrecioCosto as TotalCosto, PrecioVenta as TotalVenta, Categoria as TipoPago, "
-            "Categoria as NombreUsuario, Categoria, Categoria as FechaInicio, Categoria as "
-            "FechaVenta from Productos"));
-        const QString before = d.shop.dump();
+        unpreparableTemporal(d.shop);
         Form1 f(d.shop.context);
         QVERIFY(!f.Form_Load());
         QCOMPARE(d.shop.messages.boxes.size(), 1);
-        QVERIFY(d.shop.messages.lastText().startsWith(QStringLiteral("No se pudo preparar el día de ventas")));
-        QCOMPARE(d.shop.messages.boxes[0].icon, Messages::Icon::Critical);
-        QCOMPARE(d.shop.dump(), before);
-    }
-
-    void dayWhoseClosingFailedAtStartIsClosedAtExit()
-    {
-        SalesDriver d;
-        interruptedDay(d.shop);
-        d.shop.messages.answer(false);
-        d.shop.db.failAtWrite(1);
-        Form1& f = d.open();
-        d.shop.db.failAtWrite(0);
-        QCOMPARE(d.shop.messages.boxes.size(), 2);
-        QVERIFY(d.shop.messages.lastText().startsWith(QStringLiteral("No se pudo cerrar el día de ventas")));
-        QCOMPARE(d.shop.count("Temporal"), 2);
-
-        // The run's sales keep a day of their own instead of joining the day nobody resumed, also
-        // once the timer that reloads a resumed day's stamp has fired.
-        QVERIFY(QMetaObject::invokeMethod(f.Timer2, "timeout"));
-        QCOMPARE(f.Text3, d.openingStamp);
-        QVERIFY(d.sell(QStringLiteral("100")));
-        QCOMPARE(f.Text3, d.openingStamp);
-        QCOMPARE(d.shop.column("select FechaInicio from Temporal order by rowid"),
-                 (QVariantList{kOldStamp, kOldStamp, "2026-03-09 09:05:07"}));
-        QCOMPARE(d.shop.count("TipoPago"), 2);
-
-        d.shop.clock.current = QDateTime(QDate(2026, 3, 9), QTime(21, 0, 0));
-        d.shop.messages.answer(true);
-        QVERIFY(f.close());
-        QCOMPARE(d.shop.count("Temporal"), 0);
-        QCOMPARE(d.shop.count("Recaudacion"), 3);
-        QCOMPARE(d.shop.column("select FechaCierre from TipoPago order by FechaInicio"),
-                 (QVariantList{"2026-03-09 21:00:00", "2026-03-09 21:00:00"}));
     }
 
     void mainMenu()

@@ -99,31 +99,64 @@ int Till::draw(int below)
 
 bool Till::startUp()
 {
+    // The sales window's load, with a cashier who answers the unclosed-day question at random.
+    class Cashier final : public Messages {
+    public:
+        explicit Cashier(Till& till) : m_till(till) {}
+        void inform(const QString& text, const QString&, Icon) override { last = text; }
+        bool ask(const QString&, const QString&) override
+        {
+            asked = true;
+            m_till.m_say(QStringLiteral("S|") + m_till.m_day.openingStamp());
+            if (m_till.draw(2) == 0) {
+                m_till.m_say(QStringLiteral("Y"));
+                return true;
+            }
+            // No: the load closes that day right away.
+            m_till.m_clock.step();
+            closingIso = isoText(m_till.m_clock.now());
+            m_till.m_say(QStringLiteral("C|") + closingIso);
+            return false;
+        }
+        QString last;
+        QString closingIso;
+        bool asked = false;
+
+    private:
+        Till& m_till;
+    };
+
     KeptMessages messages;
     if (!openShopDatabase(m_db, m_folder, messages)) {
         m_say(QStringLiteral("F|") + oneLine(messages.last));
         return false;
     }
-    std::optional<QString> interrupted;
-    try {
-        actualizarTemporal(m_db);
-        interrupted = firstTemporalStamp(m_db);
-    } catch (const DbError& e) {
-        m_say(QStringLiteral("F|") + oneLine(e.message()));
+    Cashier cashier(*this);
+    const SalesDay::Start start = m_day.load(cashier);
+    if (start == SalesDay::Start::Refused) {
+        m_say(QStringLiteral("F|") + oneLine(cashier.last));
         return false;
     }
-    m_say(QStringLiteral("S|") + interrupted.value_or(QString()));
-    m_clock.step();
-    const QString login = stampText(m_clock.now());
-    if (interrupted && draw(2) == 0) {
-        m_say(QStringLiteral("Y"));
-        m_day = *interrupted;
-    } else {
-        if (interrupted && !closing(*interrupted))
-            return false;
-        m_day = login;
+    if (!cashier.asked)
+        m_say(QStringLiteral("S|"));
+    if (m_day.earlierDayUnclosed()) {
+        m_say(QStringLiteral("E|") + oneLine(cashier.last));
+        return false;
     }
-    m_say(QStringLiteral("L|") + m_day);
+    if (!cashier.closingIso.isEmpty())
+        m_say(QStringLiteral("c|%1|%2").arg(cashier.closingIso).arg(m_day.linesClosed()));
+    // The login, then for a resumed day the reload of its stamp.
+    m_clock.step();
+    m_day.begin(QStringLiteral("admin"));
+    if (start == SalesDay::Start::Resume) {
+        try {
+            m_day.reload();
+        } catch (const DbError& e) {
+            m_say(QStringLiteral("E|") + oneLine(e.message()));
+            return false;
+        }
+    }
+    m_say(QStringLiteral("L|") + m_day.openingStamp());
     return true;
 }
 
@@ -133,11 +166,11 @@ bool Till::step()
     if (pick < 50)
         return sale(false);
     if (pick < 62) {
-        if (!closing(m_day))
+        if (!closing())
             return false;
         m_clock.step();
-        m_day = stampText(m_clock.now());
-        m_say(QStringLiteral("L|") + m_day);
+        m_day.begin(QStringLiteral("admin"));
+        m_say(QStringLiteral("L|") + m_day.openingStamp());
         return true;
     }
     if (pick < 85)
@@ -174,8 +207,7 @@ bool Till::sale(bool retry)
     if (beforeSale)
         beforeSale();
     try {
-        const RecordedSale recorded = recordSale(m_db, m_clock, {lines, m_day, QStringLiteral("admin"), total, kind});
-        m_day = recorded.openingStamp;
+        const RecordedSale recorded = m_day.record(lines, total, kind);
         m_say(recorded.commitFailure.isEmpty()
                   ? QStringLiteral("R|") + iso
                   : QStringLiteral("W|%1|%2").arg(iso, oneLine(recorded.commitFailure)));
@@ -190,13 +222,13 @@ bool Till::sale(bool retry)
     }
 }
 
-bool Till::closing(const QString& dayStamp)
+bool Till::closing()
 {
     m_clock.step();
     const QString iso = isoText(m_clock.now());
     m_say(QStringLiteral("C|") + iso);
     try {
-        const int copied = cierreDelDia(m_db, m_clock, dayStamp);
+        const int copied = m_day.close();
         m_say(QStringLiteral("c|%1|%2").arg(iso).arg(copied));
         return true;
     } catch (const DbError& e) {

@@ -5,6 +5,7 @@
 #include "common/services.h"
 #include "data/database.h"
 #include "sales/sale_lines.h"
+#include "sales/sales_day.h"
 
 #include <QDateTime>
 #include <QString>
@@ -78,7 +79,7 @@ public:
 
 private:
     bool sale(bool retry);
-    bool closing(const QString& dayStamp);
+    bool closing();
     bool saveProduct();
     bool deleteProduct();
     int draw(int below);
@@ -88,7 +89,7 @@ private:
     SteppingClock m_clock;
     Say m_say;
     Database m_db;
-    QString m_day;
+    SalesDay m_day{m_db, m_clock};
     SaleLines m_lines; // the sale on screen, kept for charging it again
     QString m_kind;
 };

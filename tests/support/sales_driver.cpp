@@ -26,8 +26,7 @@ Form1& SalesDriver::open(const QString& user)
     form->show();
     form->activateWindow();
     (void)QTest::qWaitForWindowActive(form.get());
-    form->Text4 = user;
-    form->Text3 = openingStamp;
+    form->day().begin(user, openingStamp);
     return *form;
 }
 

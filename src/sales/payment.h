@@ -1,0 +1,28 @@
+// Settling a sale, without the window: the amount tendered checked against the total, the change
+// as shown, and the receipt of the settled sale.
+#pragma once
+
+#include "sales/receipt.h"
+#include "sales/sale_lines.h"
+
+#include <QDateTime>
+#include <QString>
+
+namespace tarvino {
+
+// What an amount tendered comes to against the total to pay.
+struct AmountCheck {
+    bool accepted = false;
+    QString change;  // the change as shown, when accepted
+    QString refusal; // what the cashier is told, when refused
+};
+
+// Both texts are read as numbers in the locale; the amount must cover the total.
+AmountCheck checkAmount(const QString& total, const QString& tendered);
+
+// The receipt of the sale as it is settled: its lines as the sale list shows them, and the total,
+// amount tendered, change and payment flag as the payment window shows them.
+Receipt saleReceipt(const SaleLines& lines, const QDateTime& when, const QString& total,
+                    const QString& tendered, const QString& change, const QString& flag);
+
+} // namespace tarvino
