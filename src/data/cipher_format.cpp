@@ -78,6 +78,10 @@ const QString kOldSettings = QStringLiteral("PRAGMA cipher_compatibility = 3;");
 // True when the file opens with SQLCipher 3's settings and not with the defaults.
 bool madeWithOldSettings(const QString& path, const QString& key)
 {
+    // An empty file has no settings to tell; opening it through the engine would also take the
+    // journal files beside it, which the refusal of an empty file keeps for a person to look at.
+    if (QFileInfo(path).size() == 0)
+        return false;
     Connection current;
     if (current.open(path, SQLITE_OPEN_READONLY) != SQLITE_OK)
         return false;
