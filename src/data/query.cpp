@@ -15,6 +15,13 @@
 namespace tarvino
 {
 
+namespace {
+sqlite3_value* valueOf(void* value)
+{
+    return static_cast<sqlite3_value*>(value);
+}
+} // namespace
+
 QString storedText(const QVariant& value, const QLocale& locale)
 {
     if (!value.isValid() || value.isNull())
@@ -51,7 +58,7 @@ Cell::Cell(const Query& query, int column)
 
 Cell::Kind Cell::kind() const
 {
-    switch (sqlite3_value_type(m_value)) {
+    switch (sqlite3_value_type(valueOf(m_value))) {
     case SQLITE_NULL:
         return Kind::Null;
     case SQLITE_INTEGER:
@@ -67,24 +74,24 @@ Cell::Kind Cell::kind() const
 
 bool Cell::isNumber() const
 {
-    const int type = sqlite3_value_type(m_value);
+    const int type = sqlite3_value_type(valueOf(m_value));
     return type == SQLITE_INTEGER || type == SQLITE_FLOAT;
 }
 
 double Cell::real() const
 {
-    return isNumber() ? sqlite3_value_double(m_value) : 0.0;
+    return isNumber() ? sqlite3_value_double(valueOf(m_value)) : 0.0;
 }
 
 qint64 Cell::integer() const
 {
-    return sqlite3_value_int64(m_value);
+    return sqlite3_value_int64(valueOf(m_value));
 }
 
 QUtf8StringView Cell::utf8() const
 {
-    const auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(m_value));
-    return bytes ? QUtf8StringView(bytes, sqlite3_value_bytes(m_value)) : QUtf8StringView();
+    const auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(valueOf(m_value)));
+    return bytes ? QUtf8StringView(bytes, sqlite3_value_bytes(valueOf(m_value))) : QUtf8StringView();
 }
 
 QVariant Cell::stored() const
@@ -93,9 +100,9 @@ QVariant Cell::stored() const
     case Kind::Null:
         return {};
     case Kind::Integer:
-        return QVariant(qint64(sqlite3_value_int64(m_value)));
+        return QVariant(qint64(sqlite3_value_int64(valueOf(m_value))));
     case Kind::Real:
-        return QVariant(sqlite3_value_double(m_value));
+        return QVariant(sqlite3_value_double(valueOf(m_value)));
     default:
         return QVariant(utf8().toString());
     }
@@ -110,7 +117,7 @@ double Cell::number(const QLocale& locale) const
 {
     // Numbers are the common case of the long walks: read without making a variant.
     if (isNumber())
-        return sqlite3_value_double(m_value);
+        return sqlite3_value_double(valueOf(m_value));
     if (isNull())
         return 0.0;
     return storedNumber(stored(), m_query.columnName(m_column), locale);
@@ -181,11 +188,11 @@ CellTexts::CellTexts(QString& buffer, std::vector<qsizetype>& ends) : m_buffer(b
 
 void CellTexts::append(const Cell& cell)
 {
-    switch (sqlite3_value_type(cell.m_value)) {
+    switch (sqlite3_value_type(valueOf(cell.m_value))) {
     case SQLITE_NULL:
         break;
     case SQLITE_FLOAT:
-        putNumber(sqlite3_value_double(cell.m_value));
+        putNumber(sqlite3_value_double(valueOf(cell.m_value)));
         break;
     default:
         // An integer's text is its digits, as a record set reads it.
@@ -196,7 +203,7 @@ void CellTexts::append(const Cell& cell)
 
 void CellTexts::append(const Cell& cell, QStringView zeroText)
 {
-    if (cell.isNumber() && sqlite3_value_double(cell.m_value) == 0.0)
+    if (cell.isNumber() && sqlite3_value_double(valueOf(cell.m_value)) == 0.0)
         appendLiteral(zeroText);
     else
         append(cell);

@@ -14,7 +14,6 @@
 #include <vector>
 
 struct sqlite3_stmt;
-typedef struct Mem sqlite3_value; // as the engine's header declares it
 
 namespace tarvino
 {
@@ -59,7 +58,8 @@ private:
 
     const Query& m_query;
     int m_column;
-    sqlite3_value* m_value;
+    // The engine's sqlite3_value, whose declaration differs between SQLCipher releases.
+    void* m_value;
 };
 
 // A query on one of the connection's cached statements. Values are bound by position from 1
