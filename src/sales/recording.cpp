@@ -6,7 +6,7 @@
 #include "common/services.h"
 #include "common/timestamps.h"
 #include "data/schema.h"
-#include "data/statement_walk.h"
+#include "data/query.h"
 #include "data/window_data.h"
 #include "sales/sales_day.h"
 
@@ -57,7 +57,7 @@ void writeSale(Database& db, const Clock& clock, const SaleToRecord& sale, doubl
     attempt.stamp = sale.earlierDayUnclosed ? sale.openingStamp
                                             : firstTemporalStamp(db).value_or(sale.openingStamp);
     {
-        StatementWalk last(db, kLastRow);
+        Query last(db, kLastRow);
         if (last.next())
             attempt.lastRowBefore = qint64(last.number(0));
     }
@@ -115,7 +115,7 @@ InFile lookForSale(Database& db, const SaleToRecord& sale, const Attempt& attemp
     qsizetype rows = 0;
     bool same = true;
     {
-        StatementWalk lines(db, kLinesAfter, {attempt.lastRowBefore});
+        Query lines(db, kLinesAfter, {attempt.lastRowBefore});
         while (lines.next()) {
             if (rows < sale.lines.size()) {
                 const SaleLine& line = sale.lines[rows];
@@ -129,7 +129,7 @@ InFile lookForSale(Database& db, const SaleToRecord& sale, const Attempt& attemp
     }
     std::optional<double> takings;
     {
-        StatementWalk day(db, kDayTakings, {dayIso});
+        Query day(db, kDayTakings, {dayIso});
         if (day.next())
             takings = day.number(attempt.takingsColumn);
     }

@@ -6,7 +6,7 @@
 #include "data/backup.h"
 #include "data/database.h"
 #include "data/schema.h"
-#include "data/statement_walk.h"
+#include "data/query.h"
 #include "data/window_data.h"
 
 #include <QStringList>
@@ -122,7 +122,7 @@ int cierreDelDia(Database& db, const Clock& clock, const QString& openingStamp)
     if (readStamp(openingStamp))
         stamps << openingStamp;
     {
-        StatementWalk days(db, QStringLiteral("select distinct FechaInicio from Temporal"));
+        Query days(db, QStringLiteral("select distinct FechaInicio from Temporal"));
         while (days.next()) {
             const auto stamp = isoToStamp(days.text(0));
             if (stamp && !stamps.contains(*stamp))
