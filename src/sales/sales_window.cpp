@@ -500,15 +500,8 @@ ProductSearch* Form1::openSearch()
         sales->Check1->setChecked(true);
         sales->Check1->setEnabled(false);
     };
-    // Closed without a choice, the cursor goes back to an empty code box.
-    const auto afterClose = [sales] {
-        if (!sales)
-            return;
-        sales->setEnabled(true);
-        if (sales->Text7->text().isEmpty())
-            sales->Text7->setFocus();
-    };
-    return ProductSearch::open(this, m_ctx, "Form11", handOver, afterClose);
+    // Closed without a choice, the kit enables this window again with the cursor in its entry box.
+    return ProductSearch::open(this, m_ctx, "Form11", handOver);
 }
 
 void Form1::Check1_Click()
