@@ -6,7 +6,7 @@
 #include "app/placement.h"
 #include "app/single_copy.h"
 #include "app/startup.h"
-#include "common/qt_services.h"
+#include "kit/qt_services.h"
 #include "common/xlsx_spreadsheet.h"
 #include "data/database.h"
 

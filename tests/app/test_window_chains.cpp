@@ -1,7 +1,7 @@
 // The windows opened from the sales window and from the editor: each gives its caller back, with
 // the cursor where the next scan or keystroke belongs, whichever way it is closed.
 #include "app/support_window.h"
-#include "app/window_kit.h"
+#include "kit/window_kit.h"
 #include "catalogue/editor_window.h"
 #include "sales/payment_window.h"
 #include "sales/search_window.h"

@@ -1,6 +1,6 @@
 // The window kit: panel placement on every screen, key classes in every locale, child windows.
 #include "app/placement.h"
-#include "app/window_kit.h"
+#include "kit/window_kit.h"
 #include "common/numbers.h"
 #include "catalogue/editor_window.h"
 #include "catalogue/stock_window.h"

@@ -1,6 +1,6 @@
 // The real receipt printer writing both layouts to PDF: page cut to the roll, font and sizes, lines
 // kept on the paper, and its failure without a printer.
-#include "common/qt_services.h"
+#include "kit/qt_services.h"
 #include "sales/receipt.h"
 #include "support/test_support.h"
 

@@ -1,0 +1,135 @@
+// The one connection of the program to the encrypted file bd1, with its cached statements.
+#pragma once
+
+#include "common/system_error.h"
+#include "data/db_error.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace tarvino {
+
+// The database password compiled into the program.
+inline const QString kDatabaseKey = QStringLiteral("QmK482");
+// The file name of the database in the program folder.
+inline const QString kDatabaseFileName = QStringLiteral("bd1");
+
+class Database final {
+public:
+    Database() = default;
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Opens an existing file and checks the key with a read of sqlite_master. Writes nothing.
+    // Throws DbError whose message names the file and the cause: missing, a folder, empty, not
+    // readable or writable, its folder not writable, an unencrypted file, a wrong key.
+    void open(const QString& path, const QString& key = kDatabaseKey);
+    // Makes a new empty file at path, keyed, and opens it. Throws DbError when path exists.
+    void create(const QString& path, const QString& key);
+    // Moves every change still in the journal into the file itself and closes the connection,
+    // so that bd1 alone, copied after the program ends, holds every sale.
+    void close();
+    // Closes the connection and opens the same file again with the same key: a fresh look at
+    // what the file holds, as the next start of the program would see it. The journal is left as
+    // it is, so that changes whose commit failed although they reached it are seen too. Throws
+    // DbError.
+    void reopen();
+    bool isOpen() const { return m_db != nullptr; }
+    // Closes the connection without writing anything more, and refuses every later use of it,
+    // until open() or the next start of the program, with DatabaseClosedUntilRestart(instruction).
+    void closeUntilRestart(const QString& instruction);
+    QString path() const { return m_path; }
+    sqlite3* handle() const { return m_db; }
+
+    // Runs statements without results (schema work, pragmas).
+    void execute(const QString& sql);
+    // A prepared statement for this text, kept for reuse; it comes back reset with no bindings.
+    sqlite3_stmt* statement(const QString& sql);
+    static void bind(sqlite3_stmt* stmt, int index, const QVariant& value);
+    // Steps a statement that changes rows. Every change and every commit of the program passes
+    // here, which is where a test can make the n-th write fail. Returns the rows changed.
+    int stepWrite(sqlite3_stmt* stmt);
+    qint64 lastInsertRowid() const;
+
+    void begin();
+    // Commits; the journal is folded into the file as soon as the program is idle (see
+    // foldJournal).
+    void commit();
+    void rollback();
+    bool inTransaction() const;
+    // Moves every committed change from the journal bd1-wal into bd1 itself and empties the
+    // journal. Waits for nobody: while another connection reads, part of the work is left for a
+    // later fold. Returns true when the journal is empty afterwards.
+    //
+    // Until it is folded, a committed change is kept only in the journal, and a journal damaged
+    // on the disk takes it away unseen at the next start: the engine reads a journal up to its
+    // first damaged frame and drops the rest. So every commit, and every change made outside a
+    // transaction, asks for a fold the moment the event loop is idle, once the cashier has the
+    // answer on screen.
+    bool foldJournal();
+
+    // Runs before every write and commit, and before the journal is folded into the file at
+    // close; a guard that throws DbError keeps the write from happening (a damaged file).
+    void setWriteGuard(std::function<void()> guard) { m_writeGuard = std::move(guard); }
+
+    // Makes the n-th write from now fail (1 = the next one); 0 turns it off.
+    void failAtWrite(int n);
+    // When the armed write fails: before it reaches the file, or once it is done, as a commit
+    // whose sync failed when the transaction was already in the file.
+    enum class FaultTiming { BeforeWriting, AfterWriting };
+    void failAtWrite(int n, FaultTiming timing);
+    int writesSinceArmed() const { return m_writes; }
+
+    // Throws DbError for the last failure of the connection, prefixed by what was being done.
+    [[noreturn]] void raise(int code) const;
+    // The cause of an engine failure; the system's error number, when the engine saw one, tells
+    // a full disk or a missing permission apart from other read and write failures.
+    static QString causeText(int code, int systemError = 0);
+
+private:
+    void countWrite();
+    // Folds the journal once the event loop is idle; several requests make one fold.
+    void foldWhenIdle();
+    // Throws the failure of a write armed to fail once it is done.
+    void failIfDone();
+    void openKeyed(const QString& path, const QString& key, int flags);
+    // Throws when there is no connection to use.
+    void requireOpen() const;
+
+    sqlite3* m_db = nullptr;
+    QString m_path;
+    QHash<QString, sqlite3_stmt*> m_statements;
+    int m_failAt = 0;
+    int m_writes = 0;
+    bool m_failAfterWriting = false;
+    bool m_failDone = false;
+    QString m_key;
+    QString m_closedUntilRestart; // the instruction, while closed until restart
+    bool m_foldRequested = false;
+    QObject m_idleFolds; // pending folds go with the connection
+    std::function<void()> m_writeGuard;
+};
+
+// A transaction that rolls back unless committed. Nothing of it is stored until commit().
+class Transaction final {
+public:
+    explicit Transaction(Database& db);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit();
+
+private:
+    Database& m_db;
+    bool m_open = true;
+};
+
+} // namespace tarvino

@@ -1,0 +1,122 @@
+// The login window: asks for a user name and password and opens the sales window.
+#include "app/login_window.h"
+
+#include "kit/window_kit.h"
+#include "common/services.h"
+#include "data/database.h"
+#include "sales/sales_window.h"
+#include "users/users.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProxyStyle>
+
+namespace tarvino {
+
+namespace {
+// Shows each character of the password as "*".
+class StarPasswordStyle final : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+} // namespace
+
+Form4::Form4(Context& context, QWidget* parent) : QWidget(parent), m_ctx(context)
+{
+    // The first window of the program: Esc does not leave it.
+    fixedWindow(this, "Form4", QSize(330, 150), EscKey::Ignored);
+
+    setFont(arial(10));
+    Label1 = place(new QLabel(QStringLiteral("NOMBRE USUARIO"), this), "Label1", 300, 450, 1950, 360);
+    Text1 = place(new QLineEdit(this), "Text1", 2400, 420, 2250, 420);
+    Label1->setBuddy(Text1);
+    Label2 = place(new QLabel(QStringLiteral("CONTRASEÑA"), this), "Label2", 300, 1200, 1950, 360);
+    Text2 = place(new QLineEdit(this), "Text2", 2400, 1170, 2250, 420);
+    Label2->setBuddy(Text2);
+    Text2->setEchoMode(QLineEdit::Password);
+    auto* style = new StarPasswordStyle;
+    style->setParent(this);
+    Text2->setStyle(style);
+
+    installKeys(Text1, KeyClass::UserName, [this] { Login(); });
+    installKeys(Text2, KeyClass::UserName, [this] { Login(); });
+    Text1->setFocus();
+    centreWindow(this, nullptr);
+}
+
+Form1* Form4::salesWindow() const
+{
+    return m_sales;
+}
+
+void Form4::Login()
+{
+    if (Text1->text().isEmpty()) {
+        m_ctx.messages.inform(QStringLiteral("Debe ingresar su nombre de usuario"));
+        Text1->setFocus();
+        return;
+    }
+    if (Text2->text().isEmpty()) {
+        m_ctx.messages.inform(QStringLiteral("Debe ingresar su contraseña"));
+        Text2->setFocus();
+        return;
+    }
+    LoginResult result;
+    try {
+        result = checkLogin(m_ctx.db, Text1->text(), Text2->text(), &m_attempts, m_ctx.clock.now());
+    } catch (const DbError& e) {
+        m_ctx.messages.inform(QStringLiteral("No se pudo comprobar el usuario.\n\n") + e.message(),
+                              kAppTitle, Messages::Icon::Critical);
+        return;
+    }
+    switch (result.outcome) {
+    case LoginOutcome::NoUsers:
+        return;
+    case LoginOutcome::Waiting:
+        m_ctx.messages.inform(
+            QStringLiteral("Se ingresó %1 veces seguidas una contraseña incorrecta para este usuario. "
+                           "Espere %2 y vuelva a intentarlo.")
+                .arg(LoginAttempts::kFreeTries)
+                .arg(result.waitSeconds == 1 ? QStringLiteral("1 segundo")
+                                             : QStringLiteral("%1 segundos").arg(result.waitSeconds)));
+        Text2->clear();
+        Text2->setFocus();
+        return;
+    case LoginOutcome::WrongPassword:
+        m_ctx.messages.inform(QStringLiteral("La contraseña es incorrecta"));
+        Text2->clear();
+        Text2->setFocus();
+        return;
+    case LoginOutcome::UnknownName:
+        m_ctx.messages.inform(QStringLiteral("El nombre de usuario ingresado no es correcto"));
+        Text1->setFocus();
+        return;
+    case LoginOutcome::Success:
+        break;
+    }
+
+    auto* sales = new Form1(m_ctx);
+    sales->setAttribute(Qt::WA_DeleteOnClose);
+    m_sales = sales;
+    // Before anything of the window can be reached, its own start-up questions included.
+    sales->applyRights(result.rights);
+    if (!sales->Form_Load()) {
+        delete sales;
+        close();
+        QCoreApplication::exit(1);
+        return;
+    }
+    fillScreen(sales);
+    sales->show();
+    sales->day().begin(result.userName);
+    close();
+}
+
+} // namespace tarvino

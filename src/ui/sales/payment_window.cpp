@@ -1,0 +1,159 @@
+// The payment window: takes the amount tendered, shows the change and settles in cash or by card.
+#include "sales/payment_window.h"
+
+#include "kit/window_kit.h"
+#include "kit/key_filter.h"
+#include "common/services.h"
+#include "data/database.h"
+#include "sales/payment.h"
+#include "sales/receipt.h"
+#include "sales/sales_window.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace tarvino {
+
+Form5::Form5(Form1& sales, Context& context) : QDialog(nullptr), m_sales(sales), m_ctx(context)
+{
+    fixedWindow(this, "Form5", QSize(px(4500), px(4350)));
+    setFont(arial(10, true));
+
+    Label1 = place(new QLabel(QStringLiteral("Total a pagar"), this), "Label1", 120, 120, 1935, 375);
+    Label2 = place(new QLabel(this), "Label2", 2160, 120, 2175, 495);
+    Label2->setFont(arial(14, true));
+    setTextColour(Label2, QColor(0, 0, 255));
+    Label3 = place(new QLabel(QStringLiteral("Paga con       $"), this), "Label3", 120, 720, 2175, 375);
+    Text1 = place(new QLineEdit(this), "Text1", 2280, 720, 1935, 375);
+    Text1->setMaxLength(8);
+    Label3->setBuddy(Text1);
+    Label4 = place(new QLabel(QStringLiteral("Su vuelto es   $"), this), "Label4", 120, 1440, 2175, 375);
+    Label5 = place(new QLabel(this), "Label5", 2280, 1380, 2175, 495);
+    Label5->setFont(arial(16, true));
+    setTextColour(Label5, QColor(255, 0, 0));
+    Command1 = place(new QPushButton(QStringLiteral("EFECTIVO"), this), "Command1", 120, 2640, 1695, 495);
+    setButtonColours(Command1, QColor(128, 255, 128));
+    Command2 = place(new QPushButton(QStringLiteral("TARJETA"), this), "Command2", 2640, 2640, 1695, 495);
+    setButtonColours(Command2, QColor(0, 255, 255));
+    Command3 = place(new QPushButton(QStringLiteral("VOLVER"), this), "Command3", 1440, 3720, 1575, 495);
+    setButtonColours(Command3, QColor(255, 255, 128));
+
+    connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form5::Command3_Click);
+    installKeys(Text1, KeyClass::Decimal, [this] { Text1_Enter(); });
+    setTabOrder(Text1, Command1);
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, Command3);
+    for (QPushButton* button : {Command1, Command2, Command3})
+        keyboardButton(button);
+
+    Label2->setText(m_sales.Label8->text());
+    Text1->setFocus();
+}
+
+void Form5::Text1_Enter()
+{
+    if (Text1->isReadOnly())
+        return;
+    if (Text1->text().isEmpty())
+        Command1_Click();
+    else
+        amountEntered();
+}
+
+bool Form5::amountEntered()
+{
+    const AmountCheck amount = checkAmount(m_sales.Text9, Text1->text());
+    if (!amount.accepted) {
+        refuse(m_ctx.messages, Text1, amount.refusal);
+        return false;
+    }
+    Label5->setText(amount.change);
+    Text1->setReadOnly(true);
+    Command1->setEnabled(true);
+    Command2->setEnabled(false);
+    Command1->setFocus();
+    return true;
+}
+
+void Form5::Command1_Click()
+{
+    // An amount typed but not confirmed with Enter is checked, and its change shown, first.
+    if (!Text1->isReadOnly() && !Text1->text().isEmpty() && !amountEntered())
+        return;
+    settle(QStringLiteral("EFECTIVO"), QStringLiteral("0"), true);
+}
+
+void Form5::Command2_Click()
+{
+    // A card payment takes no amount: one typed and not confirmed is dropped, so that the
+    // receipt shows neither an amount tendered nor change.
+    if (!Text1->isReadOnly()) {
+        Text1->clear();
+        Label5->clear();
+    }
+    settle(QStringLiteral("TARJETA"), QStringLiteral("1"), false);
+}
+
+void Form5::settle(const QString& kind, const QString& flag, bool cash)
+{
+    if (m_done)
+        return;
+    m_done = true;
+    m_sales.Text10 = kind;
+    Text2 = flag;
+    if (cash) {
+        m_sales.Text11 = Text1->text();
+        m_sales.Text12 = Label5->text();
+    }
+    m_sales.Frame2->setEnabled(true);
+    m_sales.setEnabled(true);
+
+    const Receipt receipt =
+        saleReceipt(m_sales.ListView2, m_ctx.clock.now(), Label2->text(), Text1->text(), Label5->text(), Text2);
+
+    // A printer fault never costs the sale: it is recorded all the same and the cashier told.
+    QString printFailure;
+    try {
+        imprimirTicket(m_ctx.db, m_ctx.printer, m_sales.day().user(), receipt);
+    } catch (const PrinterError& e) {
+        printFailure = e.message();
+    } catch (const DatabaseClosedUntilRestart&) {
+        // The recording below refuses too, and tells the cashier what to do.
+    } catch (const DbError& e) {
+        printFailure = e.message();
+    }
+    const bool recorded = m_sales.guardar();
+    if (!printFailure.isEmpty()) {
+        m_ctx.messages.inform(QStringLiteral("No se pudo imprimir la boleta: ") + printFailure +
+                                  (recorded ? QStringLiteral(".\n\nLa venta quedó registrada.")
+                                            : QStringLiteral(".")),
+                              kAppTitle, Messages::Icon::Exclamation);
+    }
+    close();
+}
+
+void Form5::Command3_Click()
+{
+    m_done = true;
+    close();
+}
+
+void Form5::reject()
+{
+    Command3_Click();
+}
+
+void Form5::closeEvent(QCloseEvent* event)
+{
+    // Closing by the window frame goes back to the sale, as VOLVER does: the sales window gets
+    // itself back from the routine that opened this one.
+    m_done = true;
+    event->accept();
+}
+
+} // namespace tarvino
