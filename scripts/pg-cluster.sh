@@ -109,7 +109,11 @@ start)
   ;;
 stop)
   [ -e "$dir" ] || exit 0
-  [ -f "$dir/$marker" ] || fail "«$dir» no es una carpeta de $0; no se toca."
+  if [ ! -f "$dir/$marker" ]; then
+    # An empty folder is what a start that failed early leaves.
+    rmdir -- "$dir" 2>/dev/null && exit 0
+    fail "«$dir» no es una carpeta de $0; no se toca."
+  fi
   status=0
   if pid=$(server_pid); then
     if ! pg pg_ctl stop -D "$dir/data" -m immediate -w -t 30 >/dev/null; then
