@@ -45,16 +45,18 @@ pg() { "${as_owner[@]}" "$bindir/$1" "${@:2}"; }
 
 # The server's process, when one is alive for DIR. pg_ctl status alone is not enough: a server
 # killed outright stays a zombie until its parent reaps it, and a zombie answers to kill -0.
+# Read from /proc: a minimal Debian has no ps.
 server_pid() {
-  local pid state
+  local pid stat name state
   pid=$(head -n 1 "$dir/data/postmaster.pid" 2>/dev/null) || return 1
   [[ "$pid" =~ ^[0-9]+$ ]] || return 1
-  state=$(ps -o stat=,comm= -p "$pid" 2>/dev/null) || return 1
-  case "$state" in
-    Z*) return 1 ;;
-    *postgres*) echo "$pid" ;;
-    *) return 1 ;;
-  esac
+  stat=$(cat "/proc/$pid/stat" 2>/dev/null) || return 1 # "PID (NAME) STATE ..."
+  name=${stat#*(}
+  name=${name%%)*}
+  state=${stat##*) }
+  state=${state%% *}
+  [ "$name" = postgres ] && [ "$state" != Z ] || return 1
+  echo "$pid"
 }
 running() { server_pid >/dev/null; }
 
