@@ -14,6 +14,9 @@ packages=(
   unzip locales
   # Only the stock benchmark uses it: its reference export is written with libxlsxwriter.
   libxlsxwriter-dev
+  # The database server a shop with several tills shares; the tests start a throwaway one
+  # (scripts/pg-cluster.sh).
+  postgresql libpq-dev
 )
 # A caller may ask for more (the package's tools).
 packages+=("$@")
@@ -47,6 +50,17 @@ fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Instalando: ${missing[*]}"
   "${as_root[@]}" apt-get update -qq
+  # Debian's postgresql package makes a server of its own on port 5432 and starts it. The tests
+  # never use that one, and on a machine without systemd (a container) its start may fail and
+  # with it the whole install: while installing, a policy-rc.d that refuses every start keeps
+  # services down, unless the machine already has a policy of its own.
+  policy=/usr/sbin/policy-rc.d
+  if [[ " ${missing[*]} " == *" postgresql "* ]] && [ ! -e "$policy" ]; then
+    trap '"${as_root[@]}" rm -f "$policy"' EXIT
+    printf '#!/bin/sh\n# Put by Tarvino'"'"'s install-deps.sh while it installs; removed after.\nexit 101\n' |
+      "${as_root[@]}" tee "$policy" >/dev/null
+    "${as_root[@]}" chmod 755 "$policy"
+  fi
   DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 if [ ${#missing_locales[@]} -gt 0 ]; then

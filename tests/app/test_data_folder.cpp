@@ -21,34 +21,54 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<CommandLine::Action>("action");
         QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("copyFrom");
         QTest::addColumn<QString>("errorNames");
         using A = CommandLine::Action;
-        QTest::newRow("nothing") << QStringList{} << A::Run << QString() << QString();
+        const QString none;
+        QTest::newRow("nothing") << QStringList{} << A::Run << none << none << none;
         QTest::newRow("datos and folder") << QStringList{"--datos", "/srv/caja"} << A::Run
-                                          << "/srv/caja" << QString();
+                                          << "/srv/caja" << none << none;
         QTest::newRow("datos=folder") << QStringList{"--datos=/srv/caja"} << A::Run << "/srv/caja"
-                                      << QString();
+                                      << none << none;
         QTest::newRow("help beside anything") << QStringList{"-platform", "xcb", "--help"}
-                                              << A::Help << QString() << QString();
+                                              << A::Help << none << none << none;
         QTest::newRow("version") << QStringList{"--datos", "a", "--version"} << A::Version
-                                 << QString() << QString();
-        QTest::newRow("folder missing") << QStringList{"--datos"} << A::Error << QString()
+                                 << none << none << none;
+        QTest::newRow("copy, after datos")
+            << QStringList{"--datos", "/srv/caja", "--copiar-a-servidor", "/media/usb/bd1"}
+            << A::CopyToServer << "/srv/caja" << "/media/usb/bd1" << none;
+        QTest::newRow("copy=file, before datos")
+            << QStringList{"--copiar-a-servidor=bd1", "--datos=/srv/caja"} << A::CopyToServer
+            << "/srv/caja" << "bd1" << none;
+        QTest::newRow("folder missing") << QStringList{"--datos"} << A::Error << none << none
                                         << "--datos";
         QTest::newRow("two folders") << QStringList{"--datos", "a", "--datos", "b"} << A::Error
-                                     << QString() << "--datos";
-        QTest::newRow("misspelt option") << QStringList{"--dato", "a"} << A::Error << QString()
+                                     << none << none << "--datos";
+        QTest::newRow("copy without a file") << QStringList{"--copiar-a-servidor"} << A::Error
+                                             << none << none << "--copiar-a-servidor";
+        QTest::newRow("copy of an empty name") << QStringList{"--copiar-a-servidor="} << A::Error
+                                               << none << none << "--copiar-a-servidor";
+        QTest::newRow("copy followed by datos")
+            << QStringList{"--copiar-a-servidor", "--datos", "/srv/caja"} << A::Error << none
+            << none << "--copiar-a-servidor";
+        QTest::newRow("two files to copy")
+            << QStringList{"--copiar-a-servidor", "a/bd1", "--copiar-a-servidor=b/bd1"} << A::Error
+            << none << none << "--copiar-a-servidor";
+        QTest::newRow("misspelt option") << QStringList{"--dato", "a"} << A::Error << none << none
                                          << "--dato";
-        QTest::newRow("stray word") << QStringList{"caja"} << A::Error << QString() << "caja";
+        QTest::newRow("stray word") << QStringList{"caja"} << A::Error << none << none << "caja";
     }
     void commandLine()
     {
         QFETCH(QStringList, arguments);
         QFETCH(CommandLine::Action, action);
         QFETCH(QString, folder);
+        QFETCH(QString, copyFrom);
         QFETCH(QString, errorNames);
         const CommandLine line = readCommandLine(arguments);
         QCOMPARE(line.action, action);
         QCOMPARE(line.dataFolder, folder);
+        QCOMPARE(line.copyFrom, copyFrom);
         if (errorNames.isEmpty())
             QVERIFY(line.error.isEmpty());
         else
@@ -143,6 +163,7 @@ private slots:
         QTest::addColumn<QString>("answer");
         QTest::newRow("version") << QStringList{"--version"} << "Tarvino " TARVINO_VERSION "\n";
         QTest::newRow("help") << QStringList{"--help"} << "--datos CARPETA";
+        QTest::newRow("help on the copy") << QStringList{"--help"} << "--copiar-a-servidor RUTA";
     }
     void answersWithoutDisplay()
     {

@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,6 +24,7 @@ namespace tarvino {
 namespace {
 
 const QString kDataOption = QStringLiteral("--datos");
+const QString kCopyOption = QStringLiteral("--copiar-a-servidor");
 
 QString refused(const QString& folder, const QString& cause)
 {
@@ -68,36 +71,61 @@ CommandLine readCommandLine(const QStringList& arguments)
         line.action = CommandLine::Action::Version;
         return line;
     }
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
+    // Each of our options takes one value, as "--datos CARPETA" or "--datos=CARPETA".
+    const struct Option {
+        const QString& name;
+        QString CommandLine::*value;
+        const char* missing; // the messages, with the option's name for %1
+        const char* empty;
+        const char* twice;
+    } options[] = {
+        {kDataOption, &CommandLine::dataFolder, "Falta la carpeta después de «%1».",
+         "La carpeta indicada con «%1» está vacía.", "Se indicó más de una carpeta con «%1»."},
+        {kCopyOption, &CommandLine::copyFrom, "Falta el archivo después de «%1».",
+         "El archivo indicado con «%1» está vacío.", "Se indicó más de un archivo con «%1»."},
+    };
+    const auto given = [](const Option& option, const QString& argument) {
+        return argument == option.name || argument.startsWith(option.name + QLatin1Char('='));
+    };
+    const auto ours = [&](const QString& argument) {
+        return std::any_of(std::begin(options), std::end(options),
+                           [&](const Option& option) { return given(option, argument); });
+    };
+    for (qsizetype i = 0; i < arguments.size() && line.error.isEmpty(); ++i) {
         const QString& argument = arguments.at(i);
-        QString folder;
-        if (argument == kDataOption) {
-            if (i + 1 >= arguments.size()) {
-                line.error = QStringLiteral("Falta la carpeta después de «--datos».");
-                break;
-            }
-            folder = arguments.at(++i);
-        } else if (argument.startsWith(kDataOption + QLatin1Char('='))) {
-            folder = argument.mid(kDataOption.size() + 1);
-        } else {
+        const auto option = std::find_if(std::begin(options), std::end(options),
+                                         [&](const Option& o) { return given(o, argument); });
+        if (option == std::end(options)) {
             line.error = argument.startsWith(QLatin1Char('-'))
                              ? QStringLiteral("La opción «%1» no existe.").arg(argument)
                              : QStringLiteral("No se esperaba «%1».").arg(argument);
             break;
         }
-        if (folder.isEmpty()) {
-            line.error = QStringLiteral("La carpeta indicada con «--datos» está vacía.");
-            break;
+        QString value;
+        if (argument == option->name) {
+            // "--copiar-a-servidor --datos X" lacks the file; it does not copy a file named --datos.
+            if (i + 1 >= arguments.size() || ours(arguments.at(i + 1))) {
+                line.error = QString::fromUtf8(option->missing).arg(option->name);
+                break;
+            }
+            value = arguments.at(++i);
+        } else {
+            value = argument.mid(option->name.size() + 1);
         }
-        if (!line.dataFolder.isEmpty() && line.dataFolder != folder) {
-            line.error = QStringLiteral("Se indicó más de una carpeta con «--datos».");
-            break;
-        }
-        line.dataFolder = folder;
+        QString& kept = line.*(option->value);
+        if (value.isEmpty())
+            line.error = QString::fromUtf8(option->empty).arg(option->name);
+        else if (!kept.isEmpty() && kept != value)
+            line.error = QString::fromUtf8(option->twice).arg(option->name);
+        else
+            kept = value;
     }
+    if (line.error.isEmpty() && !line.copyFrom.isEmpty())
+        line.action = CommandLine::Action::CopyToServer;
     if (!line.error.isEmpty()) {
         line.action = CommandLine::Action::Error;
         line.dataFolder.clear();
+        line.copyFrom.clear();
         line.error += QStringLiteral(" Use «tarvino --help» para ver las opciones.");
     }
     return line;
@@ -106,7 +134,7 @@ CommandLine readCommandLine(const QStringList& arguments)
 QString helpText()
 {
     return QStringLiteral(
-        "Uso: tarvino [--datos CARPETA]\n"
+        "Uso: tarvino [--datos CARPETA] [--copiar-a-servidor RUTA]\n"
         "\n"
         "Tarvino, punto de venta para un comercio pequeño.\n"
         "\n"
@@ -117,6 +145,9 @@ QString helpText()
         "Opciones:\n"
         "  --datos CARPETA  usa CARPETA como carpeta de datos (por ejemplo, una carpeta que\n"
         "                   comparten las cuentas de todos los cajeros); se crea si no existe\n"
+        "  --copiar-a-servidor RUTA\n"
+        "                   copia los datos del archivo bd1 de RUTA al servidor que indica\n"
+        "                   tarvino.conf en la carpeta de datos, y termina\n"
         "  --version        muestra la versión del programa y termina\n"
         "  -h, --help       muestra esta ayuda y termina\n");
 }

@@ -10,10 +10,14 @@ namespace tarvino {
 inline const QString kDataFolderName = QStringLiteral("tarvino");
 
 struct CommandLine {
-    enum class Action { Run, Help, Version, Error };
+    // CopyToServer: copy the bd1 file given with --copiar-a-servidor into the server that the
+    // data folder's tarvino.conf names, instead of opening the windows.
+    enum class Action { Run, Help, Version, CopyToServer, Error };
     Action action = Action::Run;
     // The folder given with --datos, as typed; empty when none was given.
     QString dataFolder;
+    // The bd1 file given with --copiar-a-servidor, as typed; empty when none was given.
+    QString copyFrom;
     // What was wrong with the command line, in words for the person who typed it.
     QString error;
 };
