@@ -108,17 +108,6 @@ QStringList makeCopies(const QString& path)
     return made;
 }
 
-// The message of the DbError that f throws, or an empty text when it throws none.
-template <typename F> QString errorOf(F&& f)
-{
-    try {
-        f();
-    } catch (const DbError& e) {
-        return e.message();
-    }
-    return {};
-}
-
 // The holder of a lock in another process: this same test program, started with the folder in
 // TARVINO_HOLD_LOCK_IN (see main), holds the lock until its input closes.
 class LockHolder {
