@@ -88,6 +88,92 @@ void damagePage(const QString& path, int page)
     file.write(QByteArray(64, '\x5a'));
 }
 
+// What a test leaves at bd1's place for the start to refuse.
+enum class BadFile {
+    WrongKey,       // a database under another key
+    Garbage,        // 4 KB of bytes that are no database
+    Empty,          // a file of no bytes
+    NoUsersTable,   // the program's key, but Usuarios dropped
+    TextDateColumn, // TipoPago's FechaCierre declared TEXT
+    Unencrypted,    // a plain SQLite database
+    Folder,         // a folder named bd1
+    Damaged,        // a large file with a page of its history overwritten
+    Sound,          // a good file: refused only for the rights taken from it (see Rights)
+};
+
+// The rights a test takes away before the start, as an ordinary user would lack them.
+enum class Rights { All, NoReadingTheFile, NoWritingTheFile, NoWritingInTheFolder };
+
+} // namespace
+
+Q_DECLARE_METATYPE(BadFile)
+Q_DECLARE_METATYPE(Rights)
+
+namespace {
+
+void makeBadFile(const QString& path, BadFile kind)
+{
+    switch (kind) {
+    case BadFile::WrongKey:
+        createDatabase(path, QStringLiteral("QmK428"));
+        return;
+    case BadFile::NoUsersTable:
+    case BadFile::TextDateColumn: {
+        createDatabase(path, kDatabaseKey);
+        Database db;
+        db.open(path);
+        db.execute(kind == BadFile::NoUsersTable
+                       ? QStringLiteral("DROP TABLE Usuarios")
+                       : QStringLiteral("DROP TABLE TipoPago; CREATE TABLE TipoPago (FechaInicio DATETIME,"
+                                        " efectivo REAL, tarjeta REAL, CajaInicial INTEGER, FechaCierre TEXT)"));
+        return;
+    }
+    case BadFile::Unencrypted: {
+        sqlite3* raw = nullptr;
+        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(raw, "CREATE TABLE Usuarios (NombreUsuario TEXT)", nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(raw);
+        return;
+    }
+    case BadFile::Folder:
+        QVERIFY(QDir().mkdir(path));
+        return;
+    case BadFile::Damaged:
+        damagePage(path, makeShopFile(path, false)[QStringLiteral("Recaudacion")]);
+        return;
+    case BadFile::Sound:
+        createDatabase(path, kDatabaseKey);
+        return;
+    case BadFile::Garbage:
+    case BadFile::Empty: {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        if (kind == BadFile::Garbage)
+            file.write(QByteArray(4096, '\x5a'));
+        return;
+    }
+    }
+}
+
+// Takes away from path, or from folder, the rights that rights names.
+void takeAway(Rights rights, const QString& path, const QString& folder)
+{
+    switch (rights) {
+    case Rights::All:
+        return;
+    case Rights::NoReadingTheFile:
+        QFile::setPermissions(path, QFileDevice::WriteOwner);
+        return;
+    case Rights::NoWritingTheFile:
+        QFile::setPermissions(path, QFileDevice::ReadOwner);
+        return;
+    case Rights::NoWritingInTheFolder:
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        return;
+    }
+}
+
 // Two copies of a shop's file at path, made as its closings make them: the older knows the user
 // "ana", the newest also "beto". Returns their paths, newest first; path itself is removed.
 QStringList makeCopies(const QString& path)
@@ -195,49 +281,31 @@ private slots:
     // and the start goes on with it, bd1 and its journal set aside whole; no changes nothing.
     void refusedFileOffersTheNewestCopy_data()
     {
-        QTest::addColumn<QString>("kind");
+        QTest::addColumn<BadFile>("made");
         QTest::addColumn<QString>("cause");
         QTest::addColumn<bool>("yes");
         QTest::addColumn<bool>("journal"); // a journal beside bd1 (refused before the engine reads it)
-        QTest::newRow("empty, put back") << "empty" << "el archivo está vacío" << true << true;
-        QTest::newRow("empty, declined") << "empty" << "el archivo está vacío" << false << true;
+        QTest::newRow("empty, put back") << BadFile::Empty << "el archivo está vacío" << true << true;
+        QTest::newRow("empty, declined") << BadFile::Empty << "el archivo está vacío" << false << true;
         QTest::newRow("unencrypted, put back")
-            << "plain" << "base de datos sin contraseña" << true << true;
+            << BadFile::Unencrypted << "base de datos sin contraseña" << true << true;
         QTest::newRow("another key, put back")
-            << "key" << "la contraseña no corresponde" << true << false;
+            << BadFile::WrongKey << "la contraseña no corresponde" << true << false;
         QTest::newRow("damaged, found while preparing it")
-            << "damaged" << "está dañada" << true << false;
+            << BadFile::Damaged << "está dañada" << true << false;
         QTest::newRow("missing table, declined")
-            << "table" << "falta la tabla Usuarios" << false << false;
+            << BadFile::NoUsersTable << "falta la tabla Usuarios" << false << false;
     }
     void refusedFileOffersTheNewestCopy()
     {
-        QFETCH(QString, kind);
+        QFETCH(BadFile, made);
         QFETCH(QString, cause);
         QFETCH(bool, yes);
         QFETCH(bool, journal);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("bd1"));
         const QStringList copies = makeCopies(path);
-        if (kind == QLatin1String("key")) {
-            createDatabase(path, QStringLiteral("QmK428"));
-        } else if (kind == QLatin1String("table")) {
-            createDatabase(path, kDatabaseKey);
-            Database db;
-            db.open(path);
-            db.execute(QStringLiteral("DROP TABLE Usuarios"));
-        } else if (kind == QLatin1String("damaged")) {
-            damagePage(path, makeShopFile(path, false)[QStringLiteral("Recaudacion")]);
-        } else if (kind == QLatin1String("plain")) {
-            sqlite3* raw = nullptr;
-            QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
-            QCOMPARE(sqlite3_exec(raw, "CREATE TABLE Usuarios (NombreUsuario TEXT)", nullptr, nullptr,
-                                  nullptr),
-                     SQLITE_OK);
-            sqlite3_close(raw);
-        } else {
-            QVERIFY(QFile(path).open(QIODevice::WriteOnly));
-        }
+        makeBadFile(path, made);
         const QString journalPath = path + QStringLiteral("-wal");
         if (journal) {
             QFile file(journalPath);
@@ -381,67 +449,37 @@ private slots:
 
     void unusableFileIsReportedOnce_data()
     {
-        QTest::addColumn<QString>("kind");
+        QTest::addColumn<BadFile>("made");
+        QTest::addColumn<Rights>("rights");
         QTest::addColumn<QString>("cause");
-        QTest::newRow("wrong key") << "key" << "la contraseña no corresponde";
-        QTest::newRow("garbage") << "garbage" << "no es una base de datos del programa";
-        QTest::newRow("missing table") << "table" << "falta la tabla Usuarios";
-        QTest::newRow("empty file") << "empty" << "el archivo está vacío";
-        QTest::newRow("folder") << "folder" << "hay una carpeta, no un archivo";
-        QTest::newRow("unencrypted") << "plain" << "base de datos sin contraseña";
+        QTest::newRow("wrong key") << BadFile::WrongKey << Rights::All << "la contraseña no corresponde";
+        QTest::newRow("garbage") << BadFile::Garbage << Rights::All << "no es una base de datos del programa";
+        QTest::newRow("missing table") << BadFile::NoUsersTable << Rights::All << "falta la tabla Usuarios";
+        QTest::newRow("empty file") << BadFile::Empty << Rights::All << "el archivo está vacío";
+        QTest::newRow("folder") << BadFile::Folder << Rights::All << "hay una carpeta, no un archivo";
+        QTest::newRow("unencrypted") << BadFile::Unencrypted << Rights::All << "base de datos sin contraseña";
         QTest::newRow("date column of type TEXT")
-            << "type" << "la columna FechaCierre es de tipo TEXT y debe ser de tipo DATETIME";
-        QTest::newRow("file not readable") << "unreadable" << "no hay permiso para leer el archivo";
+            << BadFile::TextDateColumn << Rights::All
+            << "la columna FechaCierre es de tipo TEXT y debe ser de tipo DATETIME";
+        QTest::newRow("file not readable")
+            << BadFile::Sound << Rights::NoReadingTheFile << "no hay permiso para leer el archivo";
         QTest::newRow("file not writable")
-            << "unwritable" << "no hay permiso para escribir en el archivo";
+            << BadFile::Sound << Rights::NoWritingTheFile << "no hay permiso para escribir en el archivo";
         QTest::newRow("folder not writable")
-            << "folder unwritable" << "no hay permiso para escribir en la carpeta";
+            << BadFile::Sound << Rights::NoWritingInTheFolder << "no hay permiso para escribir en la carpeta";
     }
     void unusableFileIsReportedOnce()
     {
-        QFETCH(QString, kind);
+        QFETCH(BadFile, made);
+        QFETCH(Rights, rights);
         QFETCH(QString, cause);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("bd1"));
-        if (kind == QLatin1String("key")) {
-            createDatabase(path, QStringLiteral("QmK428"));
-        } else if (kind == QLatin1String("table")) {
-            createDatabase(path, kDatabaseKey);
-            Database db;
-            db.open(path);
-            db.execute(QStringLiteral("DROP TABLE Usuarios"));
-        } else if (kind == QLatin1String("type")) {
-            createDatabase(path, kDatabaseKey);
-            Database db;
-            db.open(path);
-            db.execute(QStringLiteral("DROP TABLE TipoPago; CREATE TABLE TipoPago (FechaInicio DATETIME,"
-                                      " efectivo REAL, tarjeta REAL, CajaInicial INTEGER, FechaCierre TEXT)"));
-        } else if (kind == QLatin1String("folder")) {
-            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bd1")));
-        } else if (kind == QLatin1String("plain")) {
-            sqlite3* raw = nullptr;
-            QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
-            QCOMPARE(sqlite3_exec(raw, "CREATE TABLE Usuarios (NombreUsuario TEXT)", nullptr, nullptr,
-                                  nullptr),
-                     SQLITE_OK);
-            sqlite3_close(raw);
-        } else if (kind.startsWith(QLatin1String("un")) || kind == QLatin1String("folder unwritable")) {
-            createDatabase(path, kDatabaseKey);
-        } else {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            if (kind == QLatin1String("garbage"))
-                file.write(QByteArray(4096, '\x5a'));
-        }
+        makeBadFile(path, made);
         const QByteArray before = fileHash(path);
         std::unique_ptr<WithoutOverrideRights> ordinaryUser;
-        if (kind == QLatin1String("unreadable") || kind.contains(QLatin1String("unwritable"))) {
-            if (kind == QLatin1String("unreadable"))
-                QFile::setPermissions(path, QFileDevice::WriteOwner);
-            else if (kind == QLatin1String("unwritable"))
-                QFile::setPermissions(path, QFileDevice::ReadOwner);
-            else
-                QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        if (rights != Rights::All) {
+            takeAway(rights, path, dir.path());
             ordinaryUser = std::make_unique<WithoutOverrideRights>();
             if (!ordinaryUser->active()) {
                 ordinaryUser.reset();
@@ -468,7 +506,7 @@ private slots:
         QVERIFY2(box.text.contains(cause), qPrintable(box.text));
         QCOMPARE(fileHash(path), before);
         QCOMPARE(folderEntries(dir.path()),
-                 kind == QLatin1String("folder") ? QStringList() : QStringList{QStringLiteral("bd1")});
+                 made == BadFile::Folder ? QStringList() : QStringList{QStringLiteral("bd1")});
     }
 
     // A damaged file is refused whatever part is damaged, with the newest copy named, and nothing
