@@ -25,6 +25,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include <fcntl.h>
@@ -104,10 +105,18 @@ enum class BadFile {
 // The rights a test takes away before the start, as an ordinary user would lack them.
 enum class Rights { All, NoReadingTheFile, NoWritingTheFile, NoWritingInTheFolder };
 
+// What a test leaves at the lock's place: lockPath, and a process it may start meanwhile.
+using LeaveAtLock = std::function<void(const QString& lockPath, QProcess& started)>;
+
+// Puts at linkPath what leads to target (see lockThatIsALinkIsRefused).
+using LinkMaker = int (*)(const QString& target, const QString& linkPath);
+
 } // namespace
 
 Q_DECLARE_METATYPE(BadFile)
 Q_DECLARE_METATYPE(Rights)
+Q_DECLARE_METATYPE(LeaveAtLock)
+Q_DECLARE_METATYPE(LinkMaker)
 
 namespace {
 
@@ -172,6 +181,38 @@ void takeAway(Rights rights, const QString& path, const QString& folder)
         QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         return;
     }
+}
+
+// A note at the lock's place as an earlier run would have left it, written an hour ago.
+void leaveOldNote(const QString& lockPath, const QByteArray& note)
+{
+    QFile file(lockPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(note);
+    const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+    QVERIFY(file.setFileTime(hourAgo, QFileDevice::FileModificationTime));
+}
+
+// The note a copy of the program writes into its lock: its process, name and machine.
+QByteArray noteOf(qint64 pid, const QByteArray& program = QCoreApplication::applicationName().toUtf8(),
+                  const QByteArray& host = QSysInfo::machineHostName().toUtf8())
+{
+    return QByteArray::number(pid) + '\n' + program + '\n' + host + '\n';
+}
+
+int symbolicLink(const QString& target, const QString& linkPath)
+{
+    return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(linkPath).constData());
+}
+
+int hardLink(const QString& target, const QString& linkPath)
+{
+    return ::link(QFile::encodeName(target).constData(), QFile::encodeName(linkPath).constData());
+}
+
+int pipeInstead(const QString&, const QString& linkPath)
+{
+    return ::mkfifo(QFile::encodeName(linkPath).constData(), 0644);
 }
 
 // Two copies of a shop's file at path, made as its closings make them: the older knows the user
@@ -716,50 +757,43 @@ private slots:
     // Whatever lies at the lock's place, if no running copy holds it, a start goes on.
     void lockNobodyHoldsIsTakenOver_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("empty file an hour old") << "empty";
-        QTest::newRow("garbage") << "garbage";
-        QTest::newRow("note of a process that ended") << "ended";
-        QTest::newRow("note of a running process that is not the program") << "running";
-        QTest::newRow("note naming this very process") << "self";
-        QTest::newRow("note from another machine") << "machine";
-        QTest::newRow("empty folder") << "folder";
+        QTest::addColumn<LeaveAtLock>("leave");
+        QTest::newRow("empty file an hour old")
+            << LeaveAtLock([](const QString& lock, QProcess&) { leaveOldNote(lock, {}); });
+        QTest::newRow("garbage") << LeaveAtLock([](const QString& lock, QProcess&) {
+            leaveOldNote(lock, QByteArray("\x01\xff\x00 basura sin sentido\n").repeated(50));
+        });
+        QTest::newRow("note of a process that ended") << LeaveAtLock([](const QString& lock, QProcess&) {
+            QProcess done;
+            done.start(QStringLiteral("/bin/true"), {});
+            QVERIFY(done.waitForFinished());
+            leaveOldNote(lock, noteOf(done.processId()));
+        });
+        QTest::newRow("note of a running process that is not the program")
+            << LeaveAtLock([](const QString& lock, QProcess& started) {
+                   started.start(QStringLiteral("/bin/sleep"), {QStringLiteral("30")});
+                   QVERIFY(started.waitForStarted());
+                   leaveOldNote(lock, noteOf(started.processId(), "sleep"));
+               });
+        QTest::newRow("note naming this very process") << LeaveAtLock([](const QString& lock, QProcess&) {
+            leaveOldNote(lock, noteOf(QCoreApplication::applicationPid()));
+        });
+        QTest::newRow("note from another machine") << LeaveAtLock([](const QString& lock, QProcess&) {
+            leaveOldNote(lock, "4242\ntarvino\notra-caja\n");
+        });
+        QTest::newRow("empty folder") << LeaveAtLock([](const QString& lock, QProcess&) {
+            QVERIFY(QDir().mkdir(lock));
+        });
     }
     void lockNobodyHoldsIsTakenOver()
     {
-        QFETCH(QString, kind);
+        QFETCH(LeaveAtLock, leave);
         QTemporaryDir dir;
         const QString lockPath = dir.filePath(QStringLiteral("bd1.lock"));
         QProcess sleeper;
-        if (kind == QLatin1String("folder")) {
-            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bd1.lock")));
-        } else {
-            QByteArray note;
-            const QByteArray host = QSysInfo::machineHostName().toUtf8();
-            const QByteArray app = QCoreApplication::applicationName().toUtf8();
-            if (kind == QLatin1String("garbage")) {
-                note = QByteArray("\x01\xff\x00 basura sin sentido\n").repeated(50);
-            } else if (kind == QLatin1String("ended")) {
-                QProcess done;
-                done.start(QStringLiteral("/bin/true"), {});
-                QVERIFY(done.waitForFinished());
-                note = QByteArray::number(done.processId()) + '\n' + app + '\n' + host + '\n';
-            } else if (kind == QLatin1String("running")) {
-                sleeper.start(QStringLiteral("/bin/sleep"), {QStringLiteral("30")});
-                QVERIFY(sleeper.waitForStarted());
-                note = QByteArray::number(sleeper.processId()) + "\nsleep\n" + host + '\n';
-            } else if (kind == QLatin1String("self")) {
-                note = QByteArray::number(QCoreApplication::applicationPid()) + '\n' + app + '\n' +
-                       host + '\n';
-            } else if (kind == QLatin1String("machine")) {
-                note = "4242\ntarvino\notra-caja\n";
-            }
-            QFile file(lockPath);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(note);
-            const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
-            QVERIFY(file.setFileTime(hourAgo, QFileDevice::FileModificationTime));
-        }
+        leave(lockPath, sleeper);
+        if (QTest::currentTestFailed())
+            return;
 
         FakeMessages messages;
         {
@@ -768,10 +802,7 @@ private slots:
             QVERIFY2(messages.boxes.isEmpty(), qPrintable(messages.lastText()));
             QFile note(lockPath);
             QVERIFY(note.open(QIODevice::ReadOnly));
-            QCOMPARE(note.readAll(),
-                     QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
-                         QCoreApplication::applicationName().toUtf8() + '\n' +
-                         QSysInfo::machineHostName().toUtf8() + '\n');
+            QCOMPARE(note.readAll(), noteOf(QCoreApplication::applicationPid()));
             // Taken over, the lock keeps out a second copy like any other.
             SingleCopy second(dir.path());
             QVERIFY(!singleCopyCheck(second, messages));
@@ -810,17 +841,19 @@ private slots:
     // the lock would otherwise overwrite the beginning of whatever it leads to, bd1 included.
     void lockThatIsALinkIsRefused_data()
     {
-        QTest::addColumn<QString>("kind");
+        QTest::addColumn<LinkMaker>("make");
+        QTest::addColumn<QString>("target"); // "bd1" beside the lock; any other name in another folder
         QTest::addColumn<QString>("cause");
-        QTest::newRow("symbolic link to bd1") << "symbolic bd1" << "es un enlace";
-        QTest::newRow("symbolic link to another file") << "symbolic" << "es un enlace";
-        QTest::newRow("symbolic link to nothing") << "dangling" << "es un enlace";
-        QTest::newRow("second name of bd1") << "hard" << "tiene también otro nombre";
-        QTest::newRow("pipe") << "pipe" << "no es un archivo común";
+        QTest::newRow("symbolic link to bd1") << &symbolicLink << "bd1" << "es un enlace";
+        QTest::newRow("symbolic link to another file") << &symbolicLink << "notas.txt" << "es un enlace";
+        QTest::newRow("symbolic link to nothing") << &symbolicLink << "nada" << "es un enlace";
+        QTest::newRow("second name of bd1") << &hardLink << "bd1" << "tiene también otro nombre";
+        QTest::newRow("pipe") << &pipeInstead << "bd1" << "no es un archivo común";
     }
     void lockThatIsALinkIsRefused()
     {
-        QFETCH(QString, kind);
+        QFETCH(LinkMaker, make);
+        QFETCH(QString, target);
         QFETCH(QString, cause);
         QTemporaryDir dir;
         QTemporaryDir elsewhere;
@@ -832,18 +865,7 @@ private slots:
         QVERIFY(otherFile.open(QIODevice::WriteOnly));
         otherFile.write("no tocar: datos de otra cosa\n");
         otherFile.close();
-        const QString target = kind == QLatin1String("symbolic") ? other : bd1;
-        if (kind == QLatin1String("dangling"))
-            QCOMPARE(::symlink(QFile::encodeName(elsewhere.filePath(QStringLiteral("nada"))).constData(),
-                               QFile::encodeName(lockPath).constData()),
-                     0);
-        else if (kind == QLatin1String("hard"))
-            QCOMPARE(::link(QFile::encodeName(bd1).constData(), QFile::encodeName(lockPath).constData()), 0);
-        else if (kind == QLatin1String("pipe"))
-            QCOMPARE(::mkfifo(QFile::encodeName(lockPath).constData(), 0644), 0);
-        else
-            QCOMPARE(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(lockPath).constData()),
-                     0);
+        QCOMPARE(make(target == QLatin1String("bd1") ? bd1 : elsewhere.filePath(target), lockPath), 0);
         const QByteArray bd1Before = fileHash(bd1);
         const QByteArray otherBefore = fileHash(other);
 
