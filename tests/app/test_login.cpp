@@ -180,10 +180,7 @@ private slots:
 
         // Even from program code a greyed USUARIOS opens nothing.
         sales->usuarios->trigger();
-        bool usersOpen = false;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            usersOpen = usersOpen || (qobject_cast<Form8*>(w) && w->isVisible());
-        QCOMPARE(usersOpen, open[2] == '1');
+        QCOMPARE(visibleWindow<Form8>() != nullptr, open[2] == '1');
         for (QWidget* w : QApplication::topLevelWidgets())
             if (qobject_cast<Form8*>(w))
                 w->close();

@@ -25,6 +25,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include <fcntl.h>
@@ -88,6 +89,132 @@ void damagePage(const QString& path, int page)
     file.write(QByteArray(64, '\x5a'));
 }
 
+// What a test leaves at bd1's place for the start to refuse.
+enum class BadFile {
+    WrongKey,       // a database under another key
+    Garbage,        // 4 KB of bytes that are no database
+    Empty,          // a file of no bytes
+    NoUsersTable,   // the program's key, but Usuarios dropped
+    TextDateColumn, // TipoPago's FechaCierre declared TEXT
+    Unencrypted,    // a plain SQLite database
+    Folder,         // a folder named bd1
+    Damaged,        // a large file with a page of its history overwritten
+    Sound,          // a good file: refused only for the rights taken from it (see Rights)
+};
+
+// The rights a test takes away before the start, as an ordinary user would lack them.
+enum class Rights { All, NoReadingTheFile, NoWritingTheFile, NoWritingInTheFolder };
+
+// What a test leaves at the lock's place: lockPath, and a process it may start meanwhile.
+using LeaveAtLock = std::function<void(const QString& lockPath, QProcess& started)>;
+
+// Puts at linkPath what leads to target (see lockThatIsALinkIsRefused).
+using LinkMaker = int (*)(const QString& target, const QString& linkPath);
+
+} // namespace
+
+Q_DECLARE_METATYPE(BadFile)
+Q_DECLARE_METATYPE(Rights)
+Q_DECLARE_METATYPE(LeaveAtLock)
+Q_DECLARE_METATYPE(LinkMaker)
+
+namespace {
+
+void makeBadFile(const QString& path, BadFile kind)
+{
+    switch (kind) {
+    case BadFile::WrongKey:
+        createDatabase(path, QStringLiteral("QmK428"));
+        return;
+    case BadFile::NoUsersTable:
+    case BadFile::TextDateColumn: {
+        createDatabase(path, kDatabaseKey);
+        Database db;
+        db.open(path);
+        db.execute(kind == BadFile::NoUsersTable
+                       ? QStringLiteral("DROP TABLE Usuarios")
+                       : QStringLiteral("DROP TABLE TipoPago; CREATE TABLE TipoPago (FechaInicio DATETIME,"
+                                        " efectivo REAL, tarjeta REAL, CajaInicial INTEGER, FechaCierre TEXT)"));
+        return;
+    }
+    case BadFile::Unencrypted: {
+        sqlite3* raw = nullptr;
+        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(raw, "CREATE TABLE Usuarios (NombreUsuario TEXT)", nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(raw);
+        return;
+    }
+    case BadFile::Folder:
+        QVERIFY(QDir().mkdir(path));
+        return;
+    case BadFile::Damaged:
+        damagePage(path, makeShopFile(path, false)[QStringLiteral("Recaudacion")]);
+        return;
+    case BadFile::Sound:
+        createDatabase(path, kDatabaseKey);
+        return;
+    case BadFile::Garbage:
+    case BadFile::Empty: {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        if (kind == BadFile::Garbage)
+            file.write(QByteArray(4096, '\x5a'));
+        return;
+    }
+    }
+}
+
+// Takes away from path, or from folder, the rights that rights names.
+void takeAway(Rights rights, const QString& path, const QString& folder)
+{
+    switch (rights) {
+    case Rights::All:
+        return;
+    case Rights::NoReadingTheFile:
+        QFile::setPermissions(path, QFileDevice::WriteOwner);
+        return;
+    case Rights::NoWritingTheFile:
+        QFile::setPermissions(path, QFileDevice::ReadOwner);
+        return;
+    case Rights::NoWritingInTheFolder:
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        return;
+    }
+}
+
+// A note at the lock's place as an earlier run would have left it, written an hour ago.
+void leaveOldNote(const QString& lockPath, const QByteArray& note)
+{
+    QFile file(lockPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(note);
+    const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+    QVERIFY(file.setFileTime(hourAgo, QFileDevice::FileModificationTime));
+}
+
+// The note a copy of the program writes into its lock: its process, name and machine.
+QByteArray noteOf(qint64 pid, const QByteArray& program = QCoreApplication::applicationName().toUtf8(),
+                  const QByteArray& host = QSysInfo::machineHostName().toUtf8())
+{
+    return QByteArray::number(pid) + '\n' + program + '\n' + host + '\n';
+}
+
+int symbolicLink(const QString& target, const QString& linkPath)
+{
+    return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(linkPath).constData());
+}
+
+int hardLink(const QString& target, const QString& linkPath)
+{
+    return ::link(QFile::encodeName(target).constData(), QFile::encodeName(linkPath).constData());
+}
+
+int pipeInstead(const QString&, const QString& linkPath)
+{
+    return ::mkfifo(QFile::encodeName(linkPath).constData(), 0644);
+}
+
 // Two copies of a shop's file at path, made as its closings make them: the older knows the user
 // "ana", the newest also "beto". Returns their paths, newest first; path itself is removed.
 QStringList makeCopies(const QString& path)
@@ -106,17 +233,6 @@ QStringList makeCopies(const QString& path)
     db.close();
     QFile::remove(path);
     return made;
-}
-
-// The message of the DbError that f throws, or an empty text when it throws none.
-template <typename F> QString errorOf(F&& f)
-{
-    try {
-        f();
-    } catch (const DbError& e) {
-        return e.message();
-    }
-    return {};
 }
 
 // The holder of a lock in another process: this same test program, started with the folder in
@@ -206,49 +322,31 @@ private slots:
     // and the start goes on with it, bd1 and its journal set aside whole; no changes nothing.
     void refusedFileOffersTheNewestCopy_data()
     {
-        QTest::addColumn<QString>("kind");
+        QTest::addColumn<BadFile>("made");
         QTest::addColumn<QString>("cause");
         QTest::addColumn<bool>("yes");
         QTest::addColumn<bool>("journal"); // a journal beside bd1 (refused before the engine reads it)
-        QTest::newRow("empty, put back") << "empty" << "el archivo está vacío" << true << true;
-        QTest::newRow("empty, declined") << "empty" << "el archivo está vacío" << false << true;
+        QTest::newRow("empty, put back") << BadFile::Empty << "el archivo está vacío" << true << true;
+        QTest::newRow("empty, declined") << BadFile::Empty << "el archivo está vacío" << false << true;
         QTest::newRow("unencrypted, put back")
-            << "plain" << "base de datos sin contraseña" << true << true;
+            << BadFile::Unencrypted << "base de datos sin contraseña" << true << true;
         QTest::newRow("another key, put back")
-            << "key" << "la contraseña no corresponde" << true << false;
+            << BadFile::WrongKey << "la contraseña no corresponde" << true << false;
         QTest::newRow("damaged, found while preparing it")
-            << "damaged" << "está dañada" << true << false;
+            << BadFile::Damaged << "está dañada" << true << false;
         QTest::newRow("missing table, declined")
-            << "table" << "falta la tabla Usuarios" << false << false;
+            << BadFile::NoUsersTable << "falta la tabla Usuarios" << false << false;
     }
     void refusedFileOffersTheNewestCopy()
     {
-        QFETCH(QString, kind);
+        QFETCH(BadFile, made);
         QFETCH(QString, cause);
         QFETCH(bool, yes);
         QFETCH(bool, journal);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("bd1"));
         const QStringList copies = makeCopies(path);
-        if (kind == QLatin1String("key")) {
-            createDatabase(path, QStringLiteral("QmK428"));
-        } else if (kind == QLatin1String("table")) {
-            createDatabase(path, kDatabaseKey);
-            Database db;
-            db.open(path);
-            db.execute(QStringLiteral("DROP TABLE Usuarios"));
-        } else if (kind == QLatin1String("damaged")) {
-            damagePage(path, makeShopFile(path, false)[QStringLiteral("Recaudacion")]);
-        } else if (kind == QLatin1String("plain")) {
-            sqlite3* raw = nullptr;
-            QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
-            QCOMPARE(sqlite3_exec(raw, "CREATE TABLE Usuarios (NombreUsuario TEXT)", nullptr, nullptr,
-                                  nullptr),
-                     SQLITE_OK);
-            sqlite3_close(raw);
-        } else {
-            QVERIFY(QFile(path).open(QIODevice::WriteOnly));
-        }
+        makeBadFile(path, made);
         const QString journalPath = path + QStringLiteral("-wal");
         if (journal) {
             QFile file(journalPath);
@@ -392,67 +490,37 @@ private slots:
 
     void unusableFileIsReportedOnce_data()
     {
-        QTest::addColumn<QString>("kind");
+        QTest::addColumn<BadFile>("made");
+        QTest::addColumn<Rights>("rights");
         QTest::addColumn<QString>("cause");
-        QTest::newRow("wrong key") << "key" << "la contraseña no corresponde";
-        QTest::newRow("garbage") << "garbage" << "no es una base de datos del programa";
-        QTest::newRow("missing table") << "table" << "falta la tabla Usuarios";
-        QTest::newRow("empty file") << "empty" << "el archivo está vacío";
-        QTest::newRow("folder") << "folder" << "hay una carpeta, no un archivo";
-        QTest::newRow("unencrypted") << "plain" << "base de datos sin contraseña";
+        QTest::newRow("wrong key") << BadFile::WrongKey << Rights::All << "la contraseña no corresponde";
+        QTest::newRow("garbage") << BadFile::Garbage << Rights::All << "no es una base de datos del programa";
+        QTest::newRow("missing table") << BadFile::NoUsersTable << Rights::All << "falta la tabla Usuarios";
+        QTest::newRow("empty file") << BadFile::Empty << Rights::All << "el archivo está vacío";
+        QTest::newRow("folder") << BadFile::Folder << Rights::All << "hay una carpeta, no un archivo";
+        QTest::newRow("unencrypted") << BadFile::Unencrypted << Rights::All << "base de datos sin contraseña";
         QTest::newRow("date column of type TEXT")
-            << "type" << "la columna FechaCierre es de tipo TEXT y debe ser de tipo DATETIME";
-        QTest::newRow("file not readable") << "unreadable" << "no hay permiso para leer el archivo";
+            << BadFile::TextDateColumn << Rights::All
+            << "la columna FechaCierre es de tipo TEXT y debe ser de tipo DATETIME";
+        QTest::newRow("file not readable")
+            << BadFile::Sound << Rights::NoReadingTheFile << "no hay permiso para leer el archivo";
         QTest::newRow("file not writable")
-            << "unwritable" << "no hay permiso para escribir en el archivo";
+            << BadFile::Sound << Rights::NoWritingTheFile << "no hay permiso para escribir en el archivo";
         QTest::newRow("folder not writable")
-            << "folder unwritable" << "no hay permiso para escribir en la carpeta";
+            << BadFile::Sound << Rights::NoWritingInTheFolder << "no hay permiso para escribir en la carpeta";
     }
     void unusableFileIsReportedOnce()
     {
-        QFETCH(QString, kind);
+        QFETCH(BadFile, made);
+        QFETCH(Rights, rights);
         QFETCH(QString, cause);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("bd1"));
-        if (kind == QLatin1String("key")) {
-            createDatabase(path, QStringLiteral("QmK428"));
-        } else if (kind == QLatin1String("table")) {
-            createDatabase(path, kDatabaseKey);
-            Database db;
-            db.open(path);
-            db.execute(QStringLiteral("DROP TABLE Usuarios"));
-        } else if (kind == QLatin1String("type")) {
-            createDatabase(path, kDatabaseKey);
-            Database db;
-            db.open(path);
-            db.execute(QStringLiteral("DROP TABLE TipoPago; CREATE TABLE TipoPago (FechaInicio DATETIME,"
-                                      " efectivo REAL, tarjeta REAL, CajaInicial INTEGER, FechaCierre TEXT)"));
-        } else if (kind == QLatin1String("folder")) {
-            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bd1")));
-        } else if (kind == QLatin1String("plain")) {
-            sqlite3* raw = nullptr;
-            QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
-            QCOMPARE(sqlite3_exec(raw, "CREATE TABLE Usuarios (NombreUsuario TEXT)", nullptr, nullptr,
-                                  nullptr),
-                     SQLITE_OK);
-            sqlite3_close(raw);
-        } else if (kind.startsWith(QLatin1String("un")) || kind == QLatin1String("folder unwritable")) {
-            createDatabase(path, kDatabaseKey);
-        } else {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            if (kind == QLatin1String("garbage"))
-                file.write(QByteArray(4096, '\x5a'));
-        }
+        makeBadFile(path, made);
         const QByteArray before = fileHash(path);
         std::unique_ptr<WithoutOverrideRights> ordinaryUser;
-        if (kind == QLatin1String("unreadable") || kind.contains(QLatin1String("unwritable"))) {
-            if (kind == QLatin1String("unreadable"))
-                QFile::setPermissions(path, QFileDevice::WriteOwner);
-            else if (kind == QLatin1String("unwritable"))
-                QFile::setPermissions(path, QFileDevice::ReadOwner);
-            else
-                QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        if (rights != Rights::All) {
+            takeAway(rights, path, dir.path());
             ordinaryUser = std::make_unique<WithoutOverrideRights>();
             if (!ordinaryUser->active()) {
                 ordinaryUser.reset();
@@ -479,7 +547,7 @@ private slots:
         QVERIFY2(box.text.contains(cause), qPrintable(box.text));
         QCOMPARE(fileHash(path), before);
         QCOMPARE(folderEntries(dir.path()),
-                 kind == QLatin1String("folder") ? QStringList() : QStringList{QStringLiteral("bd1")});
+                 made == BadFile::Folder ? QStringList() : QStringList{QStringLiteral("bd1")});
     }
 
     // A damaged file is refused whatever part is damaged, with the newest copy named, and nothing
@@ -689,50 +757,43 @@ private slots:
     // Whatever lies at the lock's place, if no running copy holds it, a start goes on.
     void lockNobodyHoldsIsTakenOver_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("empty file an hour old") << "empty";
-        QTest::newRow("garbage") << "garbage";
-        QTest::newRow("note of a process that ended") << "ended";
-        QTest::newRow("note of a running process that is not the program") << "running";
-        QTest::newRow("note naming this very process") << "self";
-        QTest::newRow("note from another machine") << "machine";
-        QTest::newRow("empty folder") << "folder";
+        QTest::addColumn<LeaveAtLock>("leave");
+        QTest::newRow("empty file an hour old")
+            << LeaveAtLock([](const QString& lock, QProcess&) { leaveOldNote(lock, {}); });
+        QTest::newRow("garbage") << LeaveAtLock([](const QString& lock, QProcess&) {
+            leaveOldNote(lock, QByteArray("\x01\xff\x00 basura sin sentido\n").repeated(50));
+        });
+        QTest::newRow("note of a process that ended") << LeaveAtLock([](const QString& lock, QProcess&) {
+            QProcess done;
+            done.start(QStringLiteral("/bin/true"), {});
+            QVERIFY(done.waitForFinished());
+            leaveOldNote(lock, noteOf(done.processId()));
+        });
+        QTest::newRow("note of a running process that is not the program")
+            << LeaveAtLock([](const QString& lock, QProcess& started) {
+                   started.start(QStringLiteral("/bin/sleep"), {QStringLiteral("30")});
+                   QVERIFY(started.waitForStarted());
+                   leaveOldNote(lock, noteOf(started.processId(), "sleep"));
+               });
+        QTest::newRow("note naming this very process") << LeaveAtLock([](const QString& lock, QProcess&) {
+            leaveOldNote(lock, noteOf(QCoreApplication::applicationPid()));
+        });
+        QTest::newRow("note from another machine") << LeaveAtLock([](const QString& lock, QProcess&) {
+            leaveOldNote(lock, "4242\ntarvino\notra-caja\n");
+        });
+        QTest::newRow("empty folder") << LeaveAtLock([](const QString& lock, QProcess&) {
+            QVERIFY(QDir().mkdir(lock));
+        });
     }
     void lockNobodyHoldsIsTakenOver()
     {
-        QFETCH(QString, kind);
+        QFETCH(LeaveAtLock, leave);
         QTemporaryDir dir;
         const QString lockPath = dir.filePath(QStringLiteral("bd1.lock"));
         QProcess sleeper;
-        if (kind == QLatin1String("folder")) {
-            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bd1.lock")));
-        } else {
-            QByteArray note;
-            const QByteArray host = QSysInfo::machineHostName().toUtf8();
-            const QByteArray app = QCoreApplication::applicationName().toUtf8();
-            if (kind == QLatin1String("garbage")) {
-                note = QByteArray("\x01\xff\x00 basura sin sentido\n").repeated(50);
-            } else if (kind == QLatin1String("ended")) {
-                QProcess done;
-                done.start(QStringLiteral("/bin/true"), {});
-                QVERIFY(done.waitForFinished());
-                note = QByteArray::number(done.processId()) + '\n' + app + '\n' + host + '\n';
-            } else if (kind == QLatin1String("running")) {
-                sleeper.start(QStringLiteral("/bin/sleep"), {QStringLiteral("30")});
-                QVERIFY(sleeper.waitForStarted());
-                note = QByteArray::number(sleeper.processId()) + "\nsleep\n" + host + '\n';
-            } else if (kind == QLatin1String("self")) {
-                note = QByteArray::number(QCoreApplication::applicationPid()) + '\n' + app + '\n' +
-                       host + '\n';
-            } else if (kind == QLatin1String("machine")) {
-                note = "4242\ntarvino\notra-caja\n";
-            }
-            QFile file(lockPath);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(note);
-            const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
-            QVERIFY(file.setFileTime(hourAgo, QFileDevice::FileModificationTime));
-        }
+        leave(lockPath, sleeper);
+        if (QTest::currentTestFailed())
+            return;
 
         FakeMessages messages;
         {
@@ -741,10 +802,7 @@ private slots:
             QVERIFY2(messages.boxes.isEmpty(), qPrintable(messages.lastText()));
             QFile note(lockPath);
             QVERIFY(note.open(QIODevice::ReadOnly));
-            QCOMPARE(note.readAll(),
-                     QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
-                         QCoreApplication::applicationName().toUtf8() + '\n' +
-                         QSysInfo::machineHostName().toUtf8() + '\n');
+            QCOMPARE(note.readAll(), noteOf(QCoreApplication::applicationPid()));
             // Taken over, the lock keeps out a second copy like any other.
             SingleCopy second(dir.path());
             QVERIFY(!singleCopyCheck(second, messages));
@@ -783,17 +841,19 @@ private slots:
     // the lock would otherwise overwrite the beginning of whatever it leads to, bd1 included.
     void lockThatIsALinkIsRefused_data()
     {
-        QTest::addColumn<QString>("kind");
+        QTest::addColumn<LinkMaker>("make");
+        QTest::addColumn<QString>("target"); // "bd1" beside the lock; any other name in another folder
         QTest::addColumn<QString>("cause");
-        QTest::newRow("symbolic link to bd1") << "symbolic bd1" << "es un enlace";
-        QTest::newRow("symbolic link to another file") << "symbolic" << "es un enlace";
-        QTest::newRow("symbolic link to nothing") << "dangling" << "es un enlace";
-        QTest::newRow("second name of bd1") << "hard" << "tiene también otro nombre";
-        QTest::newRow("pipe") << "pipe" << "no es un archivo común";
+        QTest::newRow("symbolic link to bd1") << &symbolicLink << "bd1" << "es un enlace";
+        QTest::newRow("symbolic link to another file") << &symbolicLink << "notas.txt" << "es un enlace";
+        QTest::newRow("symbolic link to nothing") << &symbolicLink << "nada" << "es un enlace";
+        QTest::newRow("second name of bd1") << &hardLink << "bd1" << "tiene también otro nombre";
+        QTest::newRow("pipe") << &pipeInstead << "bd1" << "no es un archivo común";
     }
     void lockThatIsALinkIsRefused()
     {
-        QFETCH(QString, kind);
+        QFETCH(LinkMaker, make);
+        QFETCH(QString, target);
         QFETCH(QString, cause);
         QTemporaryDir dir;
         QTemporaryDir elsewhere;
@@ -805,18 +865,7 @@ private slots:
         QVERIFY(otherFile.open(QIODevice::WriteOnly));
         otherFile.write("no tocar: datos de otra cosa\n");
         otherFile.close();
-        const QString target = kind == QLatin1String("symbolic") ? other : bd1;
-        if (kind == QLatin1String("dangling"))
-            QCOMPARE(::symlink(QFile::encodeName(elsewhere.filePath(QStringLiteral("nada"))).constData(),
-                               QFile::encodeName(lockPath).constData()),
-                     0);
-        else if (kind == QLatin1String("hard"))
-            QCOMPARE(::link(QFile::encodeName(bd1).constData(), QFile::encodeName(lockPath).constData()), 0);
-        else if (kind == QLatin1String("pipe"))
-            QCOMPARE(::mkfifo(QFile::encodeName(lockPath).constData(), 0644), 0);
-        else
-            QCOMPARE(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(lockPath).constData()),
-                     0);
+        QCOMPARE(make(target == QLatin1String("bd1") ? bd1 : elsewhere.filePath(target), lockPath), 0);
         const QByteArray bd1Before = fileHash(bd1);
         const QByteArray otherBefore = fileHash(other);
 

@@ -422,10 +422,7 @@ private slots:
         SalesDriver d;
         Form1& sales = d.open();
         sales.edicionProductos->trigger();
-        Form2* opened = nullptr;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* f = qobject_cast<Form2*>(w); f && f->isVisible())
-                opened = f;
+        Form2* opened = visibleWindow<Form2>();
         QVERIFY(opened);
         QVERIFY(sales.isHidden());
         QCOMPARE(opened->productRows().size(), 2);

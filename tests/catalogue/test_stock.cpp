@@ -59,14 +59,6 @@ QStringList cells(const StockList& list, qsizetype row)
     return all;
 }
 
-Form9* findStockWindow()
-{
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* f = qobject_cast<Form9*>(w); f && f->isVisible())
-            return f;
-    return nullptr;
-}
-
 } // namespace
 
 class TestStock : public QObject {
@@ -324,14 +316,14 @@ private slots:
         SalesDriver d;
         Form1& sales = d.open();
         sales.stock->trigger();
-        Form9* opened = findStockWindow();
+        Form9* opened = visibleWindow<Form9>();
         QVERIFY(opened);
         QVERIFY(sales.isHidden());
         QTRY_COMPARE(QApplication::focusWidget(), opened->Text1);
         opened->close();
         flushClosedWindows();
         QVERIFY(sales.isVisible());
-        QVERIFY(!findStockWindow());
+        QVERIFY(!visibleWindow<Form9>());
     }
 };
 

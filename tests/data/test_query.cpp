@@ -13,16 +13,6 @@ using namespace tarvino::test;
 namespace
 {
 
-class LocaleGuard
-{
-public:
-    explicit LocaleGuard(const QLocale& locale) { QLocale::setDefault(locale); }
-    ~LocaleGuard() { QLocale::setDefault(m_previous); }
-
-private:
-    QLocale m_previous;
-};
-
 // Stores one Temporal row with the given cells as they are, past the record set's conversions.
 void storeRaw(Database& db, const QString& code, const QString& cells)
 {

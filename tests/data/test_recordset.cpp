@@ -21,16 +21,6 @@ const QString kTipoPagoDelDia = QStringLiteral("select * from TipoPago where Fec
 
 namespace {
 
-// Sets the default locale for one test and puts the previous one back.
-class LocaleGuard {
-public:
-    explicit LocaleGuard(const QLocale& locale) { QLocale::setDefault(locale); }
-    ~LocaleGuard() { QLocale::setDefault(m_previous); }
-
-private:
-    QLocale m_previous;
-};
-
 void addDay(Database& db, const QString& stamp)
 {
     RecordSet rs;

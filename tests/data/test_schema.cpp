@@ -138,18 +138,6 @@ void runADay(TempShop& shop)
     cierreDelDia(shop.db, shop.clock, stamp);
 }
 
-// The message of the DbError that f throws, or an empty text when it throws none.
-template <typename F>
-QString errorOf(F&& f)
-{
-    try {
-        f();
-    } catch (const DbError& e) {
-        return e.message();
-    }
-    return {};
-}
-
 } // namespace
 
 class TestSchema : public QObject {

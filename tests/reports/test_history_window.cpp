@@ -26,20 +26,6 @@ QStringList itemsOf(const QComboBox* list)
     return items;
 }
 
-// The list as shown, one "n|code|name|quantity|cost|sale|category" per row.
-QStringList shownRows(const Form7& f)
-{
-    const QAbstractItemModel* model = f.ListView1->model();
-    QStringList rows;
-    for (int r = 0; r < model->rowCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < model->columnCount(); ++c)
-            cells << model->index(r, c).data().toString();
-        rows << cells.join(QLatin1Char('|'));
-    }
-    return rows;
-}
-
 QStringList shownLabels(const Form7& f)
 {
     return {f.Label4->text(), f.Label6->text(), f.Label7->text(), f.Label8->text(), f.Label9->text(),
@@ -61,14 +47,6 @@ void ringUpAndClose(SalesDriver& d)
     QVERIFY(d.sell(QStringLiteral("200")));
     d.shop.clock.advance(8 * 3600);
     QVERIFY(sales.cierreDelDia());
-}
-
-Form7* openedHistory()
-{
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* f = qobject_cast<Form7*>(w); f && f->isVisible())
-            return f;
-    return nullptr;
 }
 
 } // namespace
@@ -107,7 +85,7 @@ private slots:
             QCOMPARE(list->currentIndex(), -1);
         QCOMPARE(f.Timer1->interval(), 1);
         QVERIFY(idle(f));
-        QVERIFY(shownRows(f).isEmpty());
+        QVERIFY(shownRows(f.ListView1->model()).isEmpty());
         QCOMPARE(shownLabels(f), QStringList(6));
     }
 
@@ -147,7 +125,7 @@ private slots:
         ringUpAndClose(d);
         Form1& sales = *d.form;
         sales.recaudacion->trigger();
-        Form7* f = openedHistory();
+        Form7* f = visibleWindow<Form7>();
         QVERIFY(f);
         QVERIFY(sales.isHidden());
 
@@ -158,9 +136,9 @@ private slots:
         QVERIFY(f->Label12->isVisible());
         QCOMPARE(f->Text1, QStringLiteral("1"));
         QVERIFY(f->Timer1->isActive());
-        QVERIFY(shownRows(*f).isEmpty());
+        QVERIFY(shownRows(f->ListView1->model()).isEmpty());
         QTRY_VERIFY(idle(*f));
-        QCOMPARE(shownRows(*f), (QStringList{"1|100|Leche|2|1400|1980|General", "2|200|Pan|1|900|1500,5|General"}));
+        QCOMPARE(shownRows(f->ListView1->model()), (QStringList{"1|100|Leche|2|1400|1980|General", "2|200|Pan|1|900|1500,5|General"}));
         QCOMPARE(shownLabels(*f),
                  (QStringList{"APERTURA:  09/03/2026 a las 09:05 hrs.  CIERRE:  09/03/2026 a las 17:05 hrs. ",
                               "Costo Total $ 2.300,", "Venta Total $ 3.480,5", "Utilidad $ 1.180,5",
@@ -170,7 +148,7 @@ private slots:
         // Another choice in any list clears the result.
         QTest::keyClick(f->Combo2, Qt::Key_Up);
         QCOMPARE(f->Combo2->currentText(), QStringLiteral("General"));
-        QVERIFY(shownRows(*f).isEmpty());
+        QVERIFY(shownRows(f->ListView1->model()).isEmpty());
         QCOMPARE(shownLabels(*f), QStringList(6));
 
         // The month of the day, one category: its lines' own cash and card.
@@ -183,7 +161,7 @@ private slots:
         QTest::keyClick(f->Command3, Qt::Key_Return);
         QCOMPARE(f->Text1, QStringLiteral("2"));
         QTRY_VERIFY(idle(*f));
-        QCOMPARE(shownRows(*f).size(), 2);
+        QCOMPARE(shownRows(f->ListView1->model()).size(), 2);
         QCOMPARE(shownLabels(*f),
                  (QStringList{"Ventas realizadas en Marzo del 2026", "Costo Total $ 2.300,",
                               "Venta Total $ 3.480,5", "Utilidad $ 1.180,5", "Efectivo $ 2.490,5",
@@ -211,7 +189,7 @@ private slots:
         QCOMPARE(d.shop.messages.boxes.size(), 1);
         QCOMPARE(d.shop.messages.boxes.first().icon, Messages::Icon::Critical);
         QVERIFY(d.shop.messages.lastText().startsWith(QStringLiteral("No se pudo consultar la recaudación del día.")));
-        QVERIFY(shownRows(f).isEmpty());
+        QVERIFY(shownRows(f.ListView1->model()).isEmpty());
     }
 };
 

@@ -14,29 +14,6 @@ using namespace tarvino;
 using namespace tarvino::test;
 
 namespace {
-template <typename W>
-W* openWindow()
-{
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* found = qobject_cast<W*>(w); found && found->isVisible())
-            return found;
-    }
-    return nullptr;
-}
-
-QStringList cells(QTreeView* list, int from)
-{
-    QStringList rows;
-    const QAbstractItemModel* model = list->model();
-    for (int r = 0; r < model->rowCount(); ++r) {
-        QStringList row;
-        for (int c = from; c < model->columnCount(); ++c)
-            row << model->index(r, c).data().toString();
-        rows << row.join(QLatin1Char('|'));
-    }
-    return rows;
-}
-
 void clickRow(QTreeView* list, int row)
 {
     const QRect rect = list->visualRect(list->model()->index(row, 0));
@@ -86,7 +63,7 @@ private slots:
         }
         d.shop.clock.current = QDateTime(QDate(2026, 3, 10), QTime(0, 15, 0));
         sales1.recaudaciondeldia->trigger();
-        Form6* form = openWindow<Form6>();
+        Form6* form = visibleWindow<Form6>();
         QVERIFY(form);
         QVERIFY(sales1.isHidden());
         QCOMPARE(form->windowTitle(), QStringLiteral("TARVINO 1.0"));
@@ -111,25 +88,25 @@ private slots:
         QVERIFY(d.sell(QStringLiteral("100"), QStringLiteral("EFECTIVO")));
 
         sales1.ventaparcial->trigger();
-        Form12* form = openWindow<Form12>();
+        Form12* form = visibleWindow<Form12>();
         QVERIFY(form);
         QVERIFY(sales1.isHidden());
         QCOMPARE(form->Label3->text(), QStringLiteral("DETALLE DE VENTA PARCIAL DEL DÍA"));
-        QCOMPARE(cells(form->ListView2, 0),
+        QCOMPARE(shownRows(form->ListView2->model(), 0),
                  (QStringList{"10/03/2026 1:00:00|E", "10/03/2026 0:00:00|T", "09/03/2026 23:59:59|E"}));
-        QVERIFY(cells(form->ListView1, 0).isEmpty());
+        QVERIFY(shownRows(form->ListView1->model(), 0).isEmpty());
         QVERIFY(form->Label1->text().isEmpty() && form->Label2->text().isEmpty() && form->Label4->text().isEmpty());
 
         clickRow(form->ListView2, 2);
         QCOMPARE(form->Text1, QStringLiteral("09/03/2026 23:59:59"));
-        QCOMPARE(cells(form->ListView1, 0), (QStringList{"1|100|Leche|1|990|990", "2|200|Pan|1|1500,5|1500,5"}));
+        QCOMPARE(shownRows(form->ListView1->model(), 0), (QStringList{"1|100|Leche|1|990|990", "2|200|Pan|1|1500,5|1500,5"}));
         QCOMPARE(form->Label1->text(), QStringLiteral("Venta realizada el 09/03/2026 a las 23:59:59 hrs."));
         QCOMPARE(form->Label2->text(), QStringLiteral("Valor Final $ 2.490,5"));
         QCOMPARE(form->Label4->text(), QStringLiteral("EFECTIVO"));
 
         // The keyboard moves to the sale at midnight.
         QTest::keyClick(form->ListView2, Qt::Key_Up);
-        QCOMPARE(cells(form->ListView1, 2), QStringList{"Pan|1|1500,5|1500,5"});
+        QCOMPARE(shownRows(form->ListView1->model(), 2), QStringList{"Pan|1|1500,5|1500,5"});
         QCOMPARE(form->Label1->text(), QStringLiteral("Venta realizada el 10/03/2026 a las 0:00:00 hrs."));
         QCOMPARE(form->Label4->text(), QStringLiteral("TARJETA"));
 
@@ -142,7 +119,7 @@ private slots:
         SalesDriver d;
         Form1& sales1 = d.open();
         sales1.ventaparcial->trigger();
-        Form12* form = openWindow<Form12>();
+        Form12* form = visibleWindow<Form12>();
         QVERIFY(form);
         QCOMPARE(form->ListView2->model()->rowCount(), 0);
         QTest::mouseClick(form->ListView2->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
@@ -164,7 +141,7 @@ private slots:
         Form1& sales1 = d.open();
         d.shop.db.execute(QStringLiteral("alter table Temporal rename to Otra"));
         (detail ? sales1.ventaparcial : sales1.recaudaciondeldia)->trigger();
-        QVERIFY(!openWindow<Form6>() && !openWindow<Form12>());
+        QVERIFY(!visibleWindow<Form6>() && !visibleWindow<Form12>());
         QVERIFY(sales1.isVisible());
         QCOMPARE(d.shop.messages.boxes.size(), 1);
         QCOMPARE(d.shop.messages.boxes[0].icon, Messages::Icon::Critical);

@@ -1,10 +1,14 @@
-// What many tests need: the locales they run under, closed windows let go, a file's fingerprint.
+// What many tests need: the locales they run under, closed windows let go, a file's fingerprint,
+// the window a test opened, what a list shows and the message of a refusal.
 #include "support/test_support.h"
 
+#include <QAbstractItemModel>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QEvent>
 #include <QFile>
+#include <QWidget>
 
 namespace tarvino::test {
 
@@ -20,6 +24,27 @@ QByteArray fileHash(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+QWidget* visibleTopLevel(const QMetaObject& type)
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && type.cast(window))
+            return window;
+    }
+    return nullptr;
+}
+
+QStringList shownRows(const QAbstractItemModel* model, int fromColumn)
+{
+    QStringList rows;
+    for (int r = 0; r < model->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = fromColumn; c < model->columnCount(); ++c)
+            cells << model->index(r, c).data().toString();
+        rows << cells.join(QLatin1Char('|'));
+    }
+    return rows;
 }
 
 } // namespace tarvino::test

@@ -78,15 +78,6 @@ void choose(Form8& f, int entry)
     for (int i = 0; i < entry; ++i)
         QTest::keyClick(f.Combo1, Qt::Key_Down);
 }
-
-// The user window the menu opened.
-Form8* openUsersWindow()
-{
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* form = qobject_cast<Form8*>(w); form && form->isVisible())
-            return form;
-    return nullptr;
-}
 } // namespace
 
 class TestUsers : public QObject {
@@ -371,7 +362,7 @@ private slots:
         addUsers(d.shop);
         Form1& sales = d.open("ana");
         sales.usuarios->trigger();
-        Form8* f = openUsersWindow();
+        Form8* f = visibleWindow<Form8>();
         QVERIFY(f);
         QVERIFY(!sales.isVisible());
         for (const QString name : {"admin", "ana"}) {
@@ -416,7 +407,7 @@ private slots:
         d.shop.addUser("caja", "uno", stored);
         Form1& sales = d.open("caja");
         sales.usuarios->trigger();
-        Form8* f = openUsersWindow();
+        Form8* f = visibleWindow<Form8>();
         QVERIFY(f);
         lookUp(*f, "caja");
         choose(*f, entry);

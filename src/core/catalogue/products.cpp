@@ -211,6 +211,48 @@ QString containsPattern(const QString& typed, bool& refine)
 
 } // namespace
 
+// ---- The record-set routines on Productos ------------------------------------------------------
+
+void WindowData::OpenProductos()
+{
+    rs.open(m_db, QStringLiteral("select * from Productos order by NombreProducto"));
+}
+
+void WindowData::OpenProductosByCode()
+{
+    rs.open(m_db, QStringLiteral("select * from Productos order by CodigoProducto"));
+}
+
+void WindowData::OpenProductosByQuantity()
+{
+    rs.open(m_db, QStringLiteral("select * from Productos order by Cantidad"));
+}
+
+// The first of them is the product a typed code stands for, found through the code index.
+void WindowData::OpenProductosWithCode(const QString& code)
+{
+    rs.open(m_db,
+            QStringLiteral("select * from Productos where CodigoProducto = ? order by NombreProducto"),
+            {code});
+}
+
+void WindowData::OpenProductosWithName(const QString& name)
+{
+    rs.open(m_db, QStringLiteral("select * from Productos where NombreProducto = ?"), {name});
+}
+
+void WindowData::OpenProductosForAdding()
+{
+    rs.open(m_db, QStringLiteral("select * from Productos limit 0"));
+}
+
+void WindowData::OpenCategorias()
+{
+    rs.open(m_db, QStringLiteral("select Categoria from Productos Group by Categoria"));
+}
+
+// ---- Look-up, list, saving and deleting --------------------------------------------------------
+
 std::optional<Product> findProductByCode(Database& db, const QString& code)
 {
     WindowData data(db);

@@ -10,6 +10,8 @@ namespace tarvino {
 
 class Database;
 
+// The query routines are defined beside their query texts in the home of their table, each the
+// only code that reads or writes it; this class holds only the record set they share.
 class WindowData final {
 public:
     explicit WindowData(Database& db) : m_db(db) {}
@@ -20,7 +22,9 @@ public:
     // The window record set, left on the first row of the last query opened.
     RecordSet rs;
     Database& db() const { return m_db; }
+    void CloseDatabase();
 
+    // ---- Productos (catalogue/products.cpp) ----
     // The whole catalogue in name, code or quantity order.
     void OpenProductos();
     void OpenProductosByCode();
@@ -33,12 +37,16 @@ public:
     void OpenProductosForAdding();
     // One row per distinct Categoria.
     void OpenCategorias();
+
+    // ---- Temporal and TipoPago (sales/sales_day.cpp) ----
     // Only the first line of the open day, or none; the day can hold many thousand lines.
     void OpenTemporalFirstRow();
     // No line at all, for adding lines.
     void OpenTemporalForAdding();
     // The day row of an opening stamp "dd/mm/yyyy h:mm:ss"; DbError when it is no stamp.
     void OpenTipoPagoOfDay(const QString& openingStamp);
+
+    // ---- Usuarios (users/users.cpp) ----
     void OpenUsuarios();
     // The users in the order the file keeps them.
     void OpenUsuariosUnordered();
@@ -46,7 +54,6 @@ public:
     void OpenUsuariosWithName(const QString& name);
     // No user at all, for adding one.
     void OpenUsuariosForAdding();
-    void CloseDatabase();
 
 private:
     Database& m_db;

@@ -103,6 +103,30 @@ QString SalesDay::backUp() const
     return backUpClosedDay(m_db, m_clock, m_openingStamp);
 }
 
+// ---- The record-set routines on Temporal and TipoPago ------------------------------------------
+
+// Only the first line, and no line at all (for adding lines): the day can be long.
+void WindowData::OpenTemporalFirstRow()
+{
+    rs.open(m_db, QStringLiteral("select * from Temporal limit 1"));
+}
+
+void WindowData::OpenTemporalForAdding()
+{
+    rs.open(m_db, QStringLiteral("select * from Temporal limit 0"));
+}
+
+// The stamp is bound in its stored form.
+void WindowData::OpenTipoPagoOfDay(const QString& openingStamp)
+{
+    const auto iso = stampToIso(openingStamp);
+    if (!iso)
+        throw DbError(
+            QStringLiteral("La fecha de inicio de ventas «%1» no es válida.").arg(openingStamp));
+    rs.open(m_db, QStringLiteral("select * from TipoPago where FechaInicio = ? order by FechaInicio"),
+            {*iso});
+}
+
 std::optional<QString> firstTemporalStamp(Database& db)
 {
     WindowData data(db);

@@ -9,6 +9,32 @@
 
 namespace tarvino {
 
+// ---- The record-set routines on Usuarios -------------------------------------------------------
+
+void WindowData::OpenUsuarios()
+{
+    rs.open(m_db, QStringLiteral("select * from Usuarios order by NombreUsuario"));
+}
+
+void WindowData::OpenUsuariosUnordered()
+{
+    rs.open(m_db, QStringLiteral("select * from Usuarios"));
+}
+
+void WindowData::OpenUsuariosWithName(const QString& name)
+{
+    rs.open(m_db,
+            QStringLiteral("select * from Usuarios where NombreUsuario = ? order by NombreUsuario"),
+            {name});
+}
+
+void WindowData::OpenUsuariosForAdding()
+{
+    rs.open(m_db, QStringLiteral("select * from Usuarios limit 0"));
+}
+
+// ---- Rights, login and the user window ---------------------------------------------------------
+
 namespace {
 
 const QString kNombre = QStringLiteral("NombreUsuario");

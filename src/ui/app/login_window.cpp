@@ -35,11 +35,9 @@ Form4::Form4(Context& context, QWidget* parent) : QWidget(parent), m_ctx(context
 
     setFont(arial(10));
     Label1 = place(new QLabel(QStringLiteral("NOMBRE USUARIO"), this), "Label1", 300, 450, 1950, 360);
-    Text1 = place(new QLineEdit(this), "Text1", 2400, 420, 2250, 420);
-    Label1->setBuddy(Text1);
+    Text1 = captioned(Label1, place(new QLineEdit(this), "Text1", 2400, 420, 2250, 420));
     Label2 = place(new QLabel(QStringLiteral("CONTRASEÑA"), this), "Label2", 300, 1200, 1950, 360);
-    Text2 = place(new QLineEdit(this), "Text2", 2400, 1170, 2250, 420);
-    Label2->setBuddy(Text2);
+    Text2 = captioned(Label2, place(new QLineEdit(this), "Text2", 2400, 1170, 2250, 420));
     Text2->setEchoMode(QLineEdit::Password);
     auto* style = new StarPasswordStyle;
     style->setParent(this);

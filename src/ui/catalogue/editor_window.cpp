@@ -131,13 +131,8 @@ void Form2::buildControls()
                     arialNarrow(20.25, true));
 
     ListView1 = place(new QTreeView(Picture1), "ListView1", 0, 600, 15135, 6015);
-    m_model = new ListModel(kProductColumns, this);
-    ListView1->setModel(m_model);
-    configureList(ListView1, kProductColumns);
-    ListView1->setFont(arial(13, true));
-    ListView1->header()->setFont(arial(10, true));
-    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
-    listColours(ListView1);
+    m_model = attachModel(ListView1, kProductColumns, this);
+    setUpReportList(ListView1, kProductColumns, arial(13, true), arial(10, true));
     connect(ListView1, &QTreeView::clicked, this, &Form2::ListView1_Click);
     stretchAcrossWindow(Label1);
     stretchAcrossWindow(ListView1);
@@ -171,42 +166,36 @@ void Form2::buildControls()
     constexpr int kCaptions = 3360;
     constexpr int kBoxes = 5160;
     Label2 = row("Label2", "Código", kCaptions, 6780);
-    Text1 = place(new QLineEdit(Picture1), "Text1", kBoxes, 6780, 2700, 420);
+    Text1 = captioned(Label2, place(new QLineEdit(Picture1), "Text1", kBoxes, 6780, 2700, 420));
     limitTyping(Text1, 15);
     Command7 = place(new QPushButton(QStringLiteral("Buscar"), Picture1), "Command7", 8040, 6750, 1500, 480);
     setButtonColours(Command7, QColor(0, 192, 0), Qt::white);
     keyboardButton(Command7);
     connect(Command7, &QPushButton::clicked, this, &Form2::Command7_Click);
     Label3 = row("Label3", "Nombre", kCaptions, 7260);
-    Text2 = place(new QLineEdit(Picture1), "Text2", kBoxes, 7260, 4800, 420);
+    Text2 = captioned(Label3, place(new QLineEdit(Picture1), "Text2", kBoxes, 7260, 4800, 420));
     limitTyping(Text2, 40);
     Label4 = row("Label4", "Cantidad", kCaptions, 7740);
-    Text3 = place(new QLineEdit(Picture1), "Text3", kBoxes, 7740, 1500, 420);
+    Text3 = captioned(Label4, place(new QLineEdit(Picture1), "Text3", kBoxes, 7740, 1500, 420));
     limitTyping(Text3, 8);
     Label9 = row("Label9", "Stock Crítico", 6900, 7740);
-    Text6 = place(new QLineEdit(Picture1), "Text6", 8640, 7740, 1320, 420);
+    Text6 = captioned(Label9, place(new QLineEdit(Picture1), "Text6", 8640, 7740, 1320, 420));
     limitTyping(Text6, 5);
     Text6->setAlignment(Qt::AlignCenter);
     Label5 = row("Label5", "Precio Costo", kCaptions, 8220);
-    Text4 = place(new QLineEdit(Picture1), "Text4", kBoxes, 8220, 1500, 420);
+    Text4 = captioned(Label5, place(new QLineEdit(Picture1), "Text4", kBoxes, 8220, 1500, 420));
     limitTyping(Text4, 7);
     Label6 = row("Label6", "Precio Venta", kCaptions, 8700);
-    Text5 = place(new QLineEdit(Picture1), "Text5", kBoxes, 8700, 1500, 420);
+    Text5 = captioned(Label6, place(new QLineEdit(Picture1), "Text5", kBoxes, 8700, 1500, 420));
     limitTyping(Text5, 7);
     Label7 = row("Label7", "Categoría", kCaptions, 9180);
-    Combo2 = place(new QComboBox(Picture1), "Combo2", kBoxes, 9180, 4800, 420);
+    Combo2 = captioned(Label7, place(new QComboBox(Picture1), "Combo2", kBoxes, 9180, 4800, 420));
     Combo2->setEditable(true);
     Combo2->setInsertPolicy(QComboBox::NoInsert);
-    const QList<QPair<QLabel*, QWidget*>> buddies = {{Label2, Text1}, {Label3, Text2}, {Label4, Text3},
-                                                    {Label9, Text6}, {Label5, Text4}, {Label6, Text5},
-                                                    {Label7, Combo2}};
-    for (const auto& [label, box] : buddies)
-        label->setBuddy(box);
 
     // The sort selector and the record buttons on the right.
     Label20 = place(new QLabel(QStringLiteral("Ordenar Por:"), Picture1), "Label20", 10440, 6810, 1680, 390);
-    Combo1 = place(new QComboBox(Picture1), "Combo1", 12120, 6780, 2760, 420);
-    Label20->setBuddy(Combo1);
+    Combo1 = captioned(Label20, place(new QComboBox(Picture1), "Combo1", 12120, 6780, 2760, 420));
     Command3 = place(new QPushButton(QStringLiteral("Guardar"), Picture1), "Command3", 10440, 7560, 1440, 1200);
     Command3->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     setButtonColours(Command3, Qt::white);

@@ -104,8 +104,7 @@ void Form9::buildControls()
                     arialNarrow(20.25, true));
 
     ListView1 = place(new QTreeView(Picture1), "ListView1", 60, 480, 15015, 6495);
-    m_model = new ListModel(kStockColumns, this);
-    ListView1->setModel(m_model);
+    m_model = attachModel(ListView1, kStockColumns, this);
     SetUpStockList();
 
     ProgressBar1 = place(new QProgressBar(Picture1), "ProgressBar1", 60, 6975, 15015, 210);
@@ -188,11 +187,7 @@ void Form9::buildControls()
 
 void Form9::SetUpStockList()
 {
-    configureList(ListView1, kStockColumns);
-    ListView1->setFont(arial(12, true));
-    ListView1->header()->setFont(arial(12, true));
-    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
-    setListLook(StockList::Look::Plain);
+    setUpReportList(ListView1, kStockColumns, arial(12, true), arial(12, true));
 }
 
 void Form9::setListLook(StockList::Look look)

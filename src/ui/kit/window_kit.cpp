@@ -613,6 +613,28 @@ void listColours(QAbstractItemView* list, const QColor& back, const QColor& text
     list->setPalette(palette);
 }
 
+ListModel* attachModel(QTreeView* list, std::span<const ListColumn> columns, QObject* owner)
+{
+    auto* model = new ListModel(columns, owner);
+    list->setModel(model);
+    return model;
+}
+
+void setUpReportList(QTreeView* list, std::span<const ListColumn> columns, const QFont& rowFont,
+                     const QFont& titleFont)
+{
+    configureList(list, columns);
+    list->setFont(rowFont);
+    list->header()->setFont(titleFont);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    listColours(list);
+}
+
+void setCaption(QLabel* caption, QWidget* box)
+{
+    caption->setBuddy(box);
+}
+
 QLabel* banner(QWidget* parent, const char* name, const QString& text, int widthTwips, int heightTwips,
                const QFont& font)
 {

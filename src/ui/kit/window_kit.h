@@ -189,6 +189,24 @@ inline const QColor kListYellow(0xFF, 0xFF, 0x80);
 // The colours of a list: text on back.
 void listColours(QAbstractItemView* list, const QColor& back = kListYellow, const QColor& text = Qt::black);
 
+// A model with the given columns for list, owned by owner, and shown by list.
+ListModel* attachModel(QTreeView* list, std::span<const ListColumn> columns, QObject* owner);
+
+// The look of the product and report lists of the main windows: the columns (see configureList),
+// rows in rowFont under titles in titleFont, one row chosen at a time, in the list colours.
+void setUpReportList(QTreeView* list, std::span<const ListColumn> columns, const QFont& rowFont,
+                     const QFont& titleFont);
+
+// Makes caption the label of box, which the keyboard (its Alt key) and screen readers go by.
+void setCaption(QLabel* caption, QWidget* box);
+// The same, where the box is placed: returns box.
+template <typename W>
+W* captioned(QLabel* caption, W* box)
+{
+    setCaption(caption, box);
+    return box;
+}
+
 // A window's banner: white text centred on black across the top of parent, width by height twips.
 QLabel* banner(QWidget* parent, const char* name, const QString& text, int widthTwips, int heightTwips,
                const QFont& font);

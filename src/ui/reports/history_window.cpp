@@ -99,8 +99,7 @@ void Form7::buildControls()
     Command3 = searchButton(Picture4, "Command3");
 
     ListView1 = place(new QTreeView(Picture1), "ListView1", 120, 2250, 14895, 5280);
-    m_model = new ListModel(kHistoryColumns, this);
-    ListView1->setModel(m_model);
+    m_model = attachModel(ListView1, kHistoryColumns, this);
 
     // The result lines under the list.
     Picture2 = place(new QFrame(Picture1), "Picture2", 120, 7650, 14895, 2445);
@@ -165,11 +164,7 @@ void Form7::Form_Load()
 
 void Form7::SetUpHistoryList()
 {
-    configureList(ListView1, kHistoryColumns);
-    ListView1->setFont(arial(13, true));
-    ListView1->header()->setFont(arial(10, true));
-    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
-    listColours(ListView1);
+    setUpReportList(ListView1, kHistoryColumns, arial(13, true), arial(10, true));
 }
 
 void Form7::FillMonths()

@@ -57,13 +57,11 @@ Form12::Form12(Context& context) : QWidget(nullptr), m_ctx(context)
                     arial(18, true));
 
     ListView2 = place(new QTreeView(Picture1), "ListView2", 120, 720, 3495, 6135);
-    m_salesModel = new ListModel(kSalesColumns, this);
-    ListView2->setModel(m_salesModel);
+    m_salesModel = attachModel(ListView2, kSalesColumns, this);
     listColours(ListView2, QColor(255, 255, 192));
 
     ListView1 = place(new QTreeView(Picture1), "ListView1", 3840, 720, 10575 + kWider, 4935);
-    m_linesModel = new ListModel(kLineColumns, this);
-    ListView1->setModel(m_linesModel);
+    m_linesModel = attachModel(ListView1, kLineColumns, this);
 
     for (QTreeView* list : {ListView2, ListView1}) {
         list->setFont(arial(12, true));

@@ -27,9 +27,8 @@ Form5::Form5(Form1& sales, Context& context) : QDialog(nullptr), m_sales(sales),
     Label2->setFont(arial(14, true));
     setTextColour(Label2, QColor(0, 0, 255));
     Label3 = place(new QLabel(QStringLiteral("Paga con       $"), this), "Label3", 120, 720, 2175, 375);
-    Text1 = place(new QLineEdit(this), "Text1", 2280, 720, 1935, 375);
+    Text1 = captioned(Label3, place(new QLineEdit(this), "Text1", 2280, 720, 1935, 375));
     Text1->setMaxLength(8);
-    Label3->setBuddy(Text1);
     Label4 = place(new QLabel(QStringLiteral("Su vuelto es   $"), this), "Label4", 120, 1440, 2175, 375);
     Label5 = place(new QLabel(this), "Label5", 2280, 1380, 2175, 495);
     Label5->setFont(arial(16, true));

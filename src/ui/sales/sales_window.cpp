@@ -114,9 +114,8 @@ void Form1::buildControls()
 
     Label5 = place(new QLabel(QStringLiteral("Código Producto"), Frame2), "Label5", 150, 630, 2100, 390);
     Label5->setFont(arial(11, true));
-    Text7 = place(new QLineEdit(Frame2), "Text7", 2250, 570, 3000, 480);
+    Text7 = captioned(Label5, place(new QLineEdit(Frame2), "Text7", 2250, 570, 3000, 480));
     Text7->setFont(arial(14));
-    Label5->setBuddy(Text7);
     Command3 = place(new QPushButton(Frame2), "Command3", 5310, 570, 480, 480);
     Command3->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     Command3->setAccessibleName(QStringLiteral("Buscar producto por nombre"));
@@ -126,11 +125,10 @@ void Form1::buildControls()
 
     Label6 = place(new QLabel(QStringLiteral("Cantidad"), Frame2), "Label6", 150, 1290, 2100, 390);
     Label6->setFont(arial(11, true));
-    Text8 = place(new QLineEdit(QStringLiteral("1"), Frame2), "Text8", 2250, 1230, 3000, 480);
+    Text8 = captioned(Label6, place(new QLineEdit(QStringLiteral("1"), Frame2), "Text8", 2250, 1230, 3000, 480));
     Text8->setFont(arial(14));
     Text8->setEnabled(false);
     Text8->setMaxLength(kQuantityLength);
-    Label6->setBuddy(Text8);
 
     Command1 = place(new QPushButton(QStringLiteral("PAGAR"), Frame2), "Command1", 5970, 570, 1380, 1140);
     Command1->setFont(arial(12, true));

@@ -59,11 +59,9 @@ void Form8::buildControls()
     fillWindow(Frame1, QColor(224, 224, 224));
 
     Label2 = place(new QLabel(QStringLiteral("Nombre Usuario"), Frame1), "Label2", 240, 330, 2040, 390);
-    Text1 = place(new QLineEdit(Frame1), "Text1", 2400, 270, 3480, 450);
-    Label2->setBuddy(Text1);
+    Text1 = captioned(Label2, place(new QLineEdit(Frame1), "Text1", 2400, 270, 3480, 450));
     Label3 = place(new QLabel(QStringLiteral("Contraseña"), Frame1), "Label3", 240, 870, 2040, 390);
-    Text2 = place(new QLineEdit(Frame1), "Text2", 2400, 810, 3480, 450);
-    Label3->setBuddy(Text2);
+    Text2 = captioned(Label3, place(new QLineEdit(Frame1), "Text2", 2400, 810, 3480, 450));
     for (QLineEdit* box : {Text1, Text2})
         box->setFont(arial(11));
     // The password is shown as typed: the owner reads it back to the cashier.
