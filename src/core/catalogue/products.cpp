@@ -229,11 +229,20 @@ void WindowData::OpenProductosByQuantity()
 }
 
 // The first of them is the product a typed code stands for, found through the code index.
+namespace {
+// The first product in name order whose code equals the typed code, found through the index.
+const QString kProductoPorCodigo =
+    QStringLiteral("select * from Productos where CodigoProducto = ? order by NombreProducto");
+} // namespace
+
 void WindowData::OpenProductosWithCode(const QString& code)
 {
-    rs.open(m_db,
-            QStringLiteral("select * from Productos where CodigoProducto = ? order by NombreProducto"),
-            {code});
+    rs.open(m_db, kProductoPorCodigo, {code});
+}
+
+void WindowData::OpenProductosWithCodeLocking(const QString& code)
+{
+    rs.openLocking(m_db, kProductoPorCodigo, {code});
 }
 
 void WindowData::OpenProductosWithName(const QString& name)
@@ -478,7 +487,9 @@ std::optional<QString> chosenProductCode(Database& db, const ProductMatches& mat
 void reduceStock(Database& db, const QString& code, double quantity)
 {
     WindowData data(db);
-    data.OpenProductosWithCode(code);
+    // Locked while the sale's transaction lasts: another till selling the same product waits for
+    // this quantity instead of writing over it.
+    data.OpenProductosWithCodeLocking(code);
     if (data.rs.eof())
         return;
     // Kept to a quantity's decimals: 0,3 sold as 0,1 and 0,2 leaves 0, not a remainder.
