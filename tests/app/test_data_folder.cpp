@@ -10,7 +10,17 @@
 
 using namespace tarvino;
 
+namespace {
+// Which folder the choice should come to.
+enum class Chosen {
+    ProgramFolder, // the program's own folder, as started
+    UserFolder,    // tarvino in the user's data folder
+    Asked,         // the folder asked for, made absolute
+};
+} // namespace
+
 Q_DECLARE_METATYPE(tarvino::CommandLine::Action)
+Q_DECLARE_METATYPE(Chosen)
 
 class TestDataFolder : public QObject {
     Q_OBJECT
@@ -82,24 +92,22 @@ private slots:
         QTest::addColumn<QString>("asked");
         QTest::addColumn<QString>("program"); // relative to a temporary folder
         QTest::addColumn<QString>("build");
-        QTest::addColumn<QString>("expected"); // "program", "user" or a path under the folder
-        QTest::newRow("run from the build") << QString() << "build/bin" << "build/bin" << "program";
-        QTest::newRow("started through a link") << QString() << "enlace" << "build/bin"
-                                                << "program";
-        QTest::newRow("installed") << QString() << "usr/bin" << "build/bin" << "user";
-        QTest::newRow("unpacked beside the build") << QString() << "build/bin/raiz/usr/bin"
-                                                   << "build/bin" << "user";
-        QTest::newRow("asked, installed") << "compartida" << "usr/bin" << "build/bin"
-                                          << "compartida";
-        QTest::newRow("asked, in the build") << "otra/../compartida" << "build/bin" << "build/bin"
-                                             << "compartida";
+        QTest::addColumn<Chosen>("expected");
+        using C = Chosen;
+        QTest::newRow("run from the build") << QString() << "build/bin" << "build/bin" << C::ProgramFolder;
+        QTest::newRow("started through a link") << QString() << "enlace" << "build/bin" << C::ProgramFolder;
+        QTest::newRow("installed") << QString() << "usr/bin" << "build/bin" << C::UserFolder;
+        QTest::newRow("unpacked beside the build") << QString() << "build/bin/raiz/usr/bin" << "build/bin"
+                                                   << C::UserFolder;
+        QTest::newRow("asked, installed") << "compartida" << "usr/bin" << "build/bin" << C::Asked;
+        QTest::newRow("asked, in the build") << "otra/../compartida" << "build/bin" << "build/bin" << C::Asked;
     }
     void choice()
     {
         QFETCH(QString, asked);
         QFETCH(QString, program);
         QFETCH(QString, build);
-        QFETCH(QString, expected);
+        QFETCH(Chosen, expected);
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("build/bin/raiz/usr/bin")));
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("usr/bin")));
@@ -111,12 +119,9 @@ private slots:
         const QString chosen =
             chooseDataFolder(asked, dir.filePath(program), dir.filePath(build), userData);
         QDir::setCurrent(saved);
-        if (expected == QLatin1String("program"))
-            QCOMPARE(chosen, dir.filePath(program));
-        else if (expected == QLatin1String("user"))
-            QCOMPARE(chosen, userData + QStringLiteral("/tarvino"));
-        else
-            QCOMPARE(chosen, QFileInfo(dir.filePath(expected)).absoluteFilePath());
+        const QString folders[] = {dir.filePath(program), userData + QStringLiteral("/tarvino"),
+                                   QFileInfo(dir.filePath(QDir::cleanPath(asked))).absoluteFilePath()};
+        QCOMPARE(chosen, folders[int(expected)]);
     }
 
     // A missing folder is made, parents and all, and left without any file of the check.

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <optional>
+
 using namespace tarvino;
 using namespace tarvino::test;
 
@@ -22,36 +24,42 @@ void writeFile(const QString& path, const QByteArray& text)
 }
 } // namespace
 
+Q_DECLARE_METATYPE(std::optional<QByteArray>)
+
 class TestSupportWindow : public QObject {
     Q_OBJECT
 
 private slots:
     void readingTheFile_data()
     {
-        QTest::addColumn<QByteArray>("file"); // "-" for no file at all
-        QTest::addColumn<QString>("contact"); // empty: the text that says where to write them
+        QTest::addColumn<std::optional<QByteArray>>("file"); // none: no file at all
+        // Without channels in the file, the window says where to write them instead.
+        QTest::addColumn<bool>("fromFile");
+        QTest::addColumn<QString>("contact");
         QTest::addColumn<QStringList>("services");
         QTest::addColumn<QString>("web");
-        QTest::newRow("no file") << QByteArray("-") << "" << QStringList() << "";
-        QTest::newRow("empty file") << QByteArray("\n  \n# notas\n") << "" << QStringList() << "";
+        using File = std::optional<QByteArray>;
+        QTest::newRow("no file") << File() << false << "" << QStringList() << "";
+        QTest::newRow("empty file") << File("\n  \n# notas\n") << false << "" << QStringList() << "";
         QTest::newRow("every channel")
-            << QByteArray("\xEF\xBB\xBF" "correo = ayuda@proveedor.cl\r\nTELEFONO=+56 2 2345 6789\n"
+            << File("\xEF\xBB\xBF" "correo = ayuda@proveedor.cl\r\nTELEFONO=+56 2 2345 6789\n"
                           "horario=lunes a viernes\n# no se muestra\nPregunte por Ana\n"
                           "servicio=Instalación\nservicio=Capacitación\nweb=https://proveedor.cl/ayuda?x=1\n")
-            << "Correo: ayuda@proveedor.cl\nTeléfono: +56 2 2345 6789\nHorario: lunes a viernes\nPregunte por Ana"
+            << true << "Correo: ayuda@proveedor.cl\nTeléfono: +56 2 2345 6789\nHorario: lunes a viernes\nPregunte por Ana"
             << QStringList{"Instalación", "Capacitación"} << "https://proveedor.cl/ayuda?x=1";
         QTest::newRow("a script is no web page")
-            << QByteArray("correo=a@b.cl\nweb=javascript:alert(1)\n") << "Correo: a@b.cl" << QStringList() << "";
+            << File("correo=a@b.cl\nweb=javascript:alert(1)\n") << true << "Correo: a@b.cl" << QStringList() << "";
         QTest::newRow("an address without http")
-            << QByteArray("correo=a@b.cl\nweb=www.proveedor.cl\n") << "Correo: a@b.cl" << QStringList() << "";
+            << File("correo=a@b.cl\nweb=www.proveedor.cl\n") << true << "Correo: a@b.cl" << QStringList() << "";
         QTest::newRow("a local file is no web page")
-            << QByteArray("correo=a@b.cl\nweb=file:///etc/passwd\n") << "Correo: a@b.cl" << QStringList() << "";
+            << File("correo=a@b.cl\nweb=file:///etc/passwd\n") << true << "Correo: a@b.cl" << QStringList() << "";
         QTest::newRow("first address only")
-            << QByteArray("web=http://uno.cl\nweb=https://dos.cl\n") << "" << QStringList() << "http://uno.cl";
+            << File("web=http://uno.cl\nweb=https://dos.cl\n") << true << "" << QStringList() << "http://uno.cl";
     }
     void readingTheFile()
     {
-        QFETCH(QByteArray, file);
+        QFETCH(std::optional<QByteArray>, file);
+        QFETCH(bool, fromFile);
         QFETCH(QString, contact);
         QFETCH(QStringList, services);
         QFETCH(QString, web);
@@ -59,16 +67,15 @@ private slots:
         const QString bd1 = QDir(folder.path()).filePath(QStringLiteral("bd1"));
         const QString path = supportFilePath(bd1);
         QCOMPARE(path, QDir(folder.path()).filePath(QStringLiteral("soporte.txt")));
-        if (file != "-")
-            writeFile(path, file);
+        if (file)
+            writeFile(path, *file);
         const SupportInfo info = readSupportInfo(path);
-        if (contact.isEmpty() && services.isEmpty() && web.isEmpty()) {
-            QVERIFY(!info.fromFile);
+        QCOMPARE(info.fromFile, fromFile);
+        if (fromFile) {
+            QCOMPARE(info.contact, contact);
+        } else {
             QVERIFY2(info.contact.contains(QDir::toNativeSeparators(path)), qPrintable(info.contact));
             QVERIFY(!info.contact.contains(QLatin1Char('@')));
-        } else {
-            QVERIFY(info.fromFile);
-            QCOMPARE(info.contact, contact);
         }
         QCOMPARE(info.services, services);
         QCOMPARE(info.web.toString(), web);

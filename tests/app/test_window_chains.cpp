@@ -19,6 +19,8 @@
 #include <QTreeView>
 #include <QWindow>
 
+#include <functional>
+
 using namespace tarvino;
 using namespace tarvino::test;
 
@@ -41,15 +43,20 @@ void pressEsc(QWidget* window)
     QTest::keyClick(target, Qt::Key_Escape);
 }
 
-void closeBy(QWidget* window, const QString& way, QPushButton* button = nullptr)
+// One way a window goes: by its own button, by Esc, by the frame, or by a choice made in it.
+using Close = void (*)(QWidget* window, QPushButton* button);
+
+void byButton(QWidget*, QPushButton* button)
 {
-    if (way == QLatin1String("button"))
-        QTest::mouseClick(button, Qt::LeftButton);
-    else if (way == QLatin1String("esc"))
-        pressEsc(window);
-    else
-        window->close(); // the window frame's close button
-    flushClosedWindows();
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+void byEsc(QWidget* window, QPushButton*)
+{
+    pressEsc(window);
+}
+void byFrame(QWidget* window, QPushButton*)
+{
+    window->close(); // the window frame's close button
 }
 
 // The window system hands the activation to a window that is hidden or disabled at that moment, as
@@ -88,7 +95,55 @@ private:
     QString m_name;
 };
 
+// Leche, the only match for "lech", chosen in the search by keys alone.
+void byChoosingLeche(QWidget* window, QPushButton*)
+{
+    auto* search = static_cast<ProductSearch*>(window);
+    QVERIFY(QTest::qWaitForWindowActive(search));
+    QTest::keyClicks(search->Text1, QStringLiteral("lech"));
+    flushClosedWindows();
+    QTest::keyClick(search->Text1, Qt::Key_Tab);
+    QVERIFY(hasCursor(search->List1));
+    QTest::keyClick(search->List1, Qt::Key_Down);
+    QTest::keyClick(search->List1, Qt::Key_Return);
+}
+
+const std::pair<const char*, Close> kEscOrFrame[] = {{"esc", byEsc}, {"frame", byFrame}};
+
+// A window that disables the sales window: opened with a sale in hand, it returns what it opened
+// and, in caller, the window it disables.
+using OpenOverSale = std::function<QWidget*(SalesDriver& d, QWidget*& caller)>;
+
+QWidget* payment(SalesDriver& d, QWidget*&)
+{
+    return &d.pay();
+}
+QWidget* searchFromTheSalesWindow(SalesDriver& d, QWidget*&)
+{
+    return d.form->openSearch();
+}
+QWidget* searchFromTheEditor(SalesDriver& d, QWidget*& caller)
+{
+    d.form->edicionProductos->trigger();
+    auto* editor = visibleWindow<Form2>();
+    if (!editor)
+        return nullptr;
+    caller = editor;
+    return editor->openSearch();
+}
+
+// A window opened from the editor by its button: what it opened and the button that closes it.
+struct Opened {
+    QWidget* window = nullptr;
+    QPushButton* button = nullptr;
+};
+using OpenFromEditor = std::function<void(Form2& editor, Opened& opened)>;
+
 } // namespace
+
+Q_DECLARE_METATYPE(Close)
+Q_DECLARE_METATYPE(OpenOverSale)
+Q_DECLARE_METATYPE(OpenFromEditor)
 
 class TestWindowChains : public QObject {
     Q_OBJECT
@@ -107,18 +162,18 @@ private slots:
 
     void salesWindowGetsTheCursorBack_data()
     {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("way");
+        QTest::addColumn<QString>("entry"); // the menu item's object name
+        QTest::addColumn<Close>("close");
         const char* entries[] = {"edicionProductos", "stock", "recaudacion", "ventaparcial",
                                  "usuarios", "recaudaciondeldia", "soporte"};
         for (const char* entry : entries)
-            for (const char* way : {"esc", "frame"})
-                QTest::addRow("%s, %s", entry, way) << QString::fromLatin1(entry) << QString::fromLatin1(way);
+            for (const auto& [way, close] : kEscOrFrame)
+                QTest::addRow("%s, %s", entry, way) << QString::fromLatin1(entry) << close;
     }
     void salesWindowGetsTheCursorBack()
     {
         QFETCH(QString, entry);
-        QFETCH(QString, way);
+        QFETCH(Close, close);
         SalesDriver d;
         Form1& f = d.open();
         d.typeCode(QStringLiteral("100"));
@@ -132,7 +187,8 @@ private slots:
             QVERIFY(opened);
             QVERIFY(f.isHidden());
             strayActivation(&f);
-            closeBy(opened, way);
+            close(opened, nullptr);
+            flushClosedWindows();
             QVERIFY(f.isVisible());
             QVERIFY2(hasCursor(f.Text7), qPrintable(QStringLiteral("round %1").arg(round)));
         }
@@ -145,19 +201,20 @@ private slots:
 
     void disabledCallerGetsTheCursorBack_data()
     {
-        QTest::addColumn<QString>("window");
-        QTest::addColumn<QString>("way");
+        QTest::addColumn<OpenOverSale>("open");
+        QTest::addColumn<Close>("close");
         QTest::addColumn<bool>("quantityEntry");
-        for (const char* window : {"Form5", "Form11"})
-            for (const char* way : {"esc", "frame"}) {
-                QTest::addRow("%s, %s", window, way) << window << way << false;
-                QTest::addRow("%s, %s, code waiting for its quantity", window, way) << window << way << true;
+        for (const auto& [window, open] : {std::pair<const char*, OpenOverSale>{"Form5", payment},
+                                           std::pair<const char*, OpenOverSale>{"Form11", searchFromTheSalesWindow}})
+            for (const auto& [way, close] : kEscOrFrame) {
+                QTest::addRow("%s, %s", window, way) << open << close << false;
+                QTest::addRow("%s, %s, code waiting for its quantity", window, way) << open << close << true;
             }
     }
     void disabledCallerGetsTheCursorBack()
     {
-        QFETCH(QString, window);
-        QFETCH(QString, way);
+        QFETCH(OpenOverSale, open);
+        QFETCH(Close, close);
         QFETCH(bool, quantityEntry);
         SalesDriver d;
         Form1& f = d.open();
@@ -167,42 +224,36 @@ private slots:
             d.typeCode(QStringLiteral("200"));
         }
         f.Check1->setFocus(); // where a click on "Cantidad Manual" leaves it
-        QWidget* opened = window == QLatin1String("Form5") ? static_cast<QWidget*>(&d.pay())
-                                                            : f.openSearch();
+        QWidget* caller = &f;
+        QWidget* opened = open(d, caller);
+        QVERIFY(opened);
         QVERIFY(!f.isEnabled());
         strayActivation(&f);
-        closeBy(opened, way);
+        close(opened, nullptr);
+        flushClosedWindows();
         QVERIFY(f.isEnabled() && f.Frame2->isEnabled());
         QVERIFY(hasCursor(quantityEntry ? f.Text8 : f.Text7));
     }
 
     void aDisablingWindowStaysAboveItsCaller_data()
     {
-        QTest::addColumn<QString>("window");
-        QTest::newRow("payment") << "Form5";
-        QTest::newRow("search from the sales window") << "Form11";
-        QTest::newRow("search from the editor") << "Form10";
+        QTest::addColumn<QString>("window"); // the object name of the window opened
+        QTest::addColumn<OpenOverSale>("open");
+        QTest::newRow("payment") << "Form5" << OpenOverSale(payment);
+        QTest::newRow("search from the sales window") << "Form11" << OpenOverSale(searchFromTheSalesWindow);
+        QTest::newRow("search from the editor") << "Form10" << OpenOverSale(searchFromTheEditor);
     }
     void aDisablingWindowStaysAboveItsCaller()
     {
         QFETCH(QString, window);
+        QFETCH(OpenOverSale, open);
         SalesDriver d;
         Form1& f = d.open();
         d.typeCode(QStringLiteral("100"));
         OwnerAtShow watch(window);
         QWidget* caller = &f;
-        QWidget* opened = nullptr;
-        if (window == QLatin1String("Form5")) {
-            opened = &d.pay();
-        } else if (window == QLatin1String("Form11")) {
-            opened = f.openSearch();
-        } else {
-            f.edicionProductos->trigger();
-            auto* editor = qobject_cast<Form2*>(shownWindow("tarvino::Form2"));
-            QVERIFY(editor);
-            caller = editor;
-            opened = editor->openSearch();
-        }
+        QWidget* opened = open(d, caller);
+        QVERIFY(opened);
         QVERIFY(!caller->isEnabled());
         QVERIFY(opened->isEnabled());
         QVERIFY(opened->isWindow() && !opened->parentWidget());
@@ -218,68 +269,64 @@ private slots:
 
     void chainsFromTheEditor_data()
     {
-        QTest::addColumn<QString>("child");
-        QTest::addColumn<QString>("way");
-        QTest::addColumn<bool>("loaded");
-        for (const char* way : {"choice", "esc", "frame"})
-            QTest::addRow("search, %s", way) << "Form10" << way << false;
-        QTest::newRow("search, Esc with a product loaded") << "Form10" << "esc" << true;
-        for (const char* way : {"button", "esc", "frame"})
-            QTest::addRow("support, %s", way) << "Form13" << way << false;
-        QTest::newRow("support, frame with a product loaded") << "Form13" << "frame" << true;
+        QTest::addColumn<OpenFromEditor>("open");
+        QTest::addColumn<Close>("close");
+        QTest::addColumn<QString>("loaded"); // the code of the product loaded first, if any
+        QTest::addColumn<QString>("name");   // the product's name the editor shows afterwards
+        // The search disables the editor; the support window takes its place.
+        const OpenFromEditor search = [](Form2& editor, Opened& opened) {
+            QTest::mouseClick(editor.Command7, Qt::LeftButton);
+            opened.window = visibleWindow<ProductSearch>();
+            QVERIFY(opened.window && !editor.isEnabled());
+        };
+        const OpenFromEditor support = [](Form2& editor, Opened& opened) {
+            QTest::mouseClick(editor.Command1, Qt::LeftButton);
+            auto* form = visibleWindow<Form13>();
+            QVERIFY(form && editor.isHidden());
+            QCOMPARE(form->Text1, QStringLiteral("1"));
+            opened = {form, form->Command1};
+        };
+        QTest::newRow("search, choice") << search << Close(byChoosingLeche) << "" << "Leche";
+        for (const auto& [way, close] : kEscOrFrame)
+            QTest::addRow("search, %s", way) << search << close << "" << "";
+        QTest::newRow("search, Esc with a product loaded") << search << Close(byEsc) << "200" << "Pan";
+        QTest::newRow("support, button") << support << Close(byButton) << "" << "";
+        for (const auto& [way, close] : kEscOrFrame)
+            QTest::addRow("support, %s", way) << support << close << "" << "";
+        QTest::newRow("support, frame with a product loaded") << support << Close(byFrame) << "200" << "Pan";
     }
     void chainsFromTheEditor()
     {
-        QFETCH(QString, child);
-        QFETCH(QString, way);
-        QFETCH(bool, loaded);
+        QFETCH(OpenFromEditor, open);
+        QFETCH(Close, close);
+        QFETCH(QString, loaded);
+        QFETCH(QString, name);
         SalesDriver d;
         Form1& f = d.open();
         f.edicionProductos->trigger();
-        auto* editor = qobject_cast<Form2*>(shownWindow("tarvino::Form2"));
+        auto* editor = visibleWindow<Form2>();
         QVERIFY(editor);
-        if (loaded) {
-            QTest::keyClicks(editor->Text1, QStringLiteral("200"));
+        if (!loaded.isEmpty()) {
+            QTest::keyClicks(editor->Text1, loaded);
             QTest::keyClick(editor->Text1, Qt::Key_Return);
         }
-        QWidget* opened = nullptr;
-        QPushButton* button = nullptr;
-        if (child == QLatin1String("Form10")) {
-            QTest::mouseClick(editor->Command7, Qt::LeftButton);
-            opened = shownWindow("tarvino::ProductSearch");
-            QVERIFY(opened && !editor->isEnabled());
-        } else {
-            QTest::mouseClick(editor->Command1, Qt::LeftButton);
-            auto* support = qobject_cast<Form13*>(shownWindow("tarvino::Form13"));
-            QVERIFY(support && editor->isHidden());
-            QCOMPARE(support->Text1, QStringLiteral("1"));
-            opened = support;
-            button = support->Command1;
-        }
+        Opened opened;
+        open(*editor, opened);
+        if (QTest::currentTestFailed())
+            return;
         QVERIFY(f.isHidden()); // the sales window waits for the editor, not for this window
-        QVERIFY(!shownWindow("tarvino::Form1"));
+        QVERIFY(!visibleWindow<Form1>());
 
-        if (way == QLatin1String("choice")) {
-            auto* search = static_cast<ProductSearch*>(opened);
-            QVERIFY(QTest::qWaitForWindowActive(search));
-            QTest::keyClicks(search->Text1, QStringLiteral("lech"));
-            flushClosedWindows();
-            QTest::keyClick(search->Text1, Qt::Key_Tab);
-            QVERIFY(hasCursor(search->List1));
-            // The only match, chosen by keys alone.
-            QTest::keyClick(search->List1, Qt::Key_Down);
-            QTest::keyClick(search->List1, Qt::Key_Return);
-            flushClosedWindows();
-        } else {
-            closeBy(opened, way, button);
-        }
-        QVERIFY(!shownWindow("tarvino::ProductSearch") && !shownWindow("tarvino::Form13"));
+        close(opened.window, opened.button);
+        if (QTest::currentTestFailed())
+            return;
+        flushClosedWindows();
+        QVERIFY(!visibleWindow<ProductSearch>() && !visibleWindow<Form13>());
         QVERIFY(f.isHidden());
         QVERIFY(editor->isVisible() && editor->isEnabled());
-        const bool productLoaded = loaded || way == QLatin1String("choice");
-        if (way == QLatin1String("choice"))
-            QCOMPARE(editor->Text2->text(), QStringLiteral("Leche"));
-        QVERIFY(hasCursor(productLoaded ? editor->Text2 : editor->Text1));
+        QCOMPARE(editor->Text2->text(), name);
+        // With a product shown the cursor is on its name, for the next change; else on the code.
+        QVERIFY(hasCursor(name.isEmpty() ? editor->Text1 : editor->Text2));
 
         // The editor itself goes with Esc, and the sales window comes back with the cursor in its
         // code box.
@@ -321,7 +368,7 @@ private slots:
     {
         SalesDriver d;
         d.open().edicionProductos->trigger();
-        auto* editor = qobject_cast<Form2*>(shownWindow("tarvino::Form2"));
+        auto* editor = visibleWindow<Form2>();
         QVERIFY(editor);
         QVERIFY(QTest::qWaitForWindowActive(editor));
         editor->ListView1->setFocus();

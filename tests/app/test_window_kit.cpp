@@ -31,6 +31,7 @@
 #include <QTreeWidget>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 using namespace tarvino;
@@ -38,7 +39,26 @@ using namespace tarvino::test;
 
 namespace {
 const QSize kPanel(1009, 681);
+
+// Opens the window a list test looks at, beside the open sales window; the test owns what it
+// returns unless it is the sales window itself, and null means the window did not load.
+using OpenWindow = std::function<QWidget*(SalesDriver&, Form1& sales)>;
+
+// One way a child window goes: by its button back, by Esc, by the frame, or deleted.
+using CloseChild = std::function<void(QDialog* child, QPushButton* back)>;
+
+template <typename W>
+QWidget* loaded(SalesDriver& d)
+{
+    auto* window = new W(d.shop.context);
+    window->Form_Load();
+    return window;
+}
 } // namespace
+
+Q_DECLARE_METATYPE(OpenWindow)
+Q_DECLARE_METATYPE(CloseChild)
+Q_DECLARE_METATYPE(tarvino::CallerState)
 
 class TestWindowKit : public QObject {
     Q_OBJECT
@@ -208,50 +228,40 @@ private slots:
 
     void listsShowCodesAndNamesWhole_data()
     {
-        QTest::addColumn<QString>("window");
+        QTest::addColumn<OpenWindow>("open");
         QTest::addColumn<QSize>("size");
-        for (const char* window : {"Form1", "Form2", "Form9", "Form7"}) {
+        const std::pair<const char*, OpenWindow> windows[] = {
+            {"Form1", [](SalesDriver&, Form1& sales) -> QWidget* { return &sales; }},
+            {"Form2", [](SalesDriver& d, Form1&) -> QWidget* { return loaded<Form2>(d); }},
+            {"Form9", [](SalesDriver& d, Form1&) -> QWidget* { return loaded<Form9>(d); }},
+            {"Form7", [](SalesDriver& d, Form1&) -> QWidget* { return loaded<Form7>(d); }}};
+        for (const auto& [name, open] : windows) {
             // Window frame, menu bar and a taskbar take their share of the display.
             for (const QSize size : {QSize(1366, 700), QSize(1920, 1010)})
-                QTest::addRow("%s %dx%d", window, size.width(), size.height()) << QString::fromLatin1(window) << size;
+                QTest::addRow("%s %dx%d", name, size.width(), size.height()) << open << size;
         }
         // Windows of their own size.
-        QTest::newRow("Form12") << "Form12" << QSize();
-        QTest::newRow("Form11") << "Form11" << QSize();
+        QTest::newRow("Form12") << OpenWindow([](SalesDriver& d, Form1&) -> QWidget* {
+            auto detail = std::make_unique<Form12>(d.shop.context);
+            return detail->Form_Load() ? detail.release() : nullptr; // null: it refused to load
+        }) << QSize();
+        QTest::newRow("Form11") << OpenWindow([](SalesDriver&, Form1& sales) -> QWidget* { return sales.openSearch(); })
+                                << QSize();
     }
 
     // At 1366 x 768 and up no list needs scrolling across, no title is cut and codes and names
     // show whole, so that products that differ only at the end do not look alike.
     void listsShowCodesAndNamesWhole()
     {
-        QFETCH(QString, window);
+        QFETCH(OpenWindow, open);
         QFETCH(QSize, size);
         QCOMPARE(qstrlen(kWidestCode), size_t(13));
         QCOMPARE(qstrlen(kWidestName), size_t(40));
         SalesDriver d;
         Form1& sales = d.open();
-        std::unique_ptr<QWidget> owned;
-        QWidget* shown = &sales;
-        if (window == QLatin1String("Form2")) {
-            auto* editor = new Form2(d.shop.context);
-            editor->Form_Load();
-            shown = editor;
-        } else if (window == QLatin1String("Form9")) {
-            auto* stock = new Form9(d.shop.context);
-            stock->Form_Load();
-            shown = stock;
-        } else if (window == QLatin1String("Form7")) {
-            auto* history = new Form7(d.shop.context);
-            history->Form_Load();
-            shown = history;
-        } else if (window == QLatin1String("Form12")) {
-            auto* detail = new Form12(d.shop.context);
-            QVERIFY(detail->Form_Load());
-            shown = detail;
-        } else if (window == QLatin1String("Form11"))
-            shown = sales.openSearch();
-        if (shown != &sales)
-            owned.reset(shown);
+        QWidget* shown = open(d, sales);
+        QVERIFY(shown);
+        std::unique_ptr<QWidget> owned(shown != &sales ? shown : nullptr);
         shown->showNormal();
         if (size.isValid())
             shown->resize(size);
@@ -383,19 +393,22 @@ private slots:
 
     void childWindowGivesItsCallerBack_data()
     {
-        QTest::addColumn<int>("how");
-        QTest::addColumn<QString>("way");
-        for (const auto how : {CallerState::Hidden, CallerState::Disabled}) {
-            const char* name = how == CallerState::Hidden ? "hidden" : "disabled";
-            for (const char* way : {"button", "esc", "frame", "deleted"})
-                QTest::addRow("%s, %s", name, way) << int(how) << QString::fromLatin1(way);
-        }
+        QTest::addColumn<CallerState>("how");
+        QTest::addColumn<CloseChild>("close");
+        const std::pair<const char*, CloseChild> ways[] = {
+            {"button", [](QDialog*, QPushButton* back) { QTest::mouseClick(back, Qt::LeftButton); }},
+            {"esc", [](QDialog* child, QPushButton*) { QTest::keyClick(child, Qt::Key_Escape); }},
+            {"frame", [](QDialog* child, QPushButton*) { child->close(); }},
+            {"deleted", [](QDialog* child, QPushButton*) { delete child; }}};
+        for (const auto& [name, how] : {std::pair{"hidden", CallerState::Hidden}, std::pair{"disabled", CallerState::Disabled}})
+            for (const auto& [way, close] : ways)
+                QTest::addRow("%s, %s", name, way) << how << close;
     }
 
     void childWindowGivesItsCallerBack()
     {
-        QFETCH(int, how);
-        QFETCH(QString, way);
+        QFETCH(CallerState, how);
+        QFETCH(CloseChild, close);
         QWidget caller;
         caller.show();
         auto* child = new QDialog;
@@ -403,18 +416,11 @@ private slots:
         auto* back = new QPushButton(QStringLiteral("VOLVER"), child);
         connect(back, &QPushButton::clicked, child, &QDialog::close);
         int afterClose = 0;
-        openChild(&caller, child, CallerState(how), [&] { ++afterClose; });
-        QCOMPARE(caller.isVisible(), CallerState(how) == CallerState::Disabled);
-        QCOMPARE(caller.isEnabled(), CallerState(how) == CallerState::Hidden);
+        openChild(&caller, child, how, [&] { ++afterClose; });
+        QCOMPARE(caller.isVisible(), how == CallerState::Disabled);
+        QCOMPARE(caller.isEnabled(), how == CallerState::Hidden);
 
-        if (way == QLatin1String("button"))
-            QTest::mouseClick(back, Qt::LeftButton);
-        else if (way == QLatin1String("esc"))
-            QTest::keyClick(child, Qt::Key_Escape);
-        else if (way == QLatin1String("frame"))
-            child->close();
-        else
-            delete child;
+        close(child, back);
         flushClosedWindows();
         QVERIFY(caller.isVisible());
         QVERIFY(caller.isEnabled());
