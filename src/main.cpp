@@ -4,6 +4,7 @@
 #include "app/data_folder.h"
 #include "app/login_window.h"
 #include "app/placement.h"
+#include "app/server_setting.h"
 #include "app/single_copy.h"
 #include "app/startup.h"
 #include "kit/qt_services.h"
@@ -11,9 +12,11 @@
 #include "data/database.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QTranslator>
 
 #include <cstdio>
@@ -46,6 +49,20 @@ int main(int argc, char* argv[])
     if (early.action == tarvino::CommandLine::Action::Version) {
         say(stdout, tarvino::versionText());
         return 0;
+    }
+
+    // The copy of a shop file into the server is work for a terminal: no display, no window.
+    if (early.action == tarvino::CommandLine::Action::CopyToServer) {
+        QCoreApplication app(argc, argv);
+        const QString folder = tarvino::chooseDataFolder(
+            early.dataFolder, QCoreApplication::applicationDirPath(),
+            QStringLiteral(TARVINO_BUILD_FOLDER),
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+        bool copied = false;
+        const QString said =
+            tarvino::copyToServer(folder, early.copyFrom, QSysInfo::machineHostName(), copied);
+        say(copied ? stdout : stderr, said + QLatin1Char('\n'));
+        return copied ? 0 : 1;
     }
 
     tarvino::Application app(argc, argv);
@@ -81,11 +98,22 @@ int main(int argc, char* argv[])
         return 1;
     }
 
+    // A till of a shop with several keeps the shop's data on a server, named in tarvino.conf.
+    const tarvino::ServerSettingRead server =
+        tarvino::readServerSetting(folder, QSysInfo::machineHostName());
+    if (!server.error.isEmpty()) {
+        say(stderr, server.error + QLatin1Char('\n'));
+        messages.inform(server.error, tarvino::kAppTitle, tarvino::Messages::Icon::Critical);
+        return 1;
+    }
+
     tarvino::SingleCopy lock(folder);
     if (!tarvino::singleCopyCheck(lock, messages))
         return 0;
     tarvino::Database db;
-    if (!tarvino::openShopDatabase(db, folder, messages))
+    const bool opened = server.setting ? tarvino::openShopServer(db, *server.setting, messages)
+                                       : tarvino::openShopDatabase(db, folder, messages);
+    if (!opened)
         return 1;
 
     tarvino::Context context{db, messages, clock, printer, spreadsheet};

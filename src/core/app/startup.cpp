@@ -1,6 +1,7 @@
 // Start-up before the login window: the single-copy rule and opening (or creating) bd1.
 #include "app/startup.h"
 
+#include "app/server_setting.h"
 #include "app/single_copy.h"
 #include "common/services.h"
 #include "common/timestamps.h"
@@ -8,6 +9,7 @@
 #include "data/cipher_format.h"
 #include "data/database.h"
 #include "data/schema.h"
+#include "data/server_copy.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -348,6 +350,57 @@ bool openShopDatabase(Database& db, const QString& folder, Messages& messages,
         messages.inform(problem + QStringLiteral("\n\nEl programa se cerrará."), kAppTitle,
                         Messages::Icon::Critical);
         return false;
+    }
+}
+
+bool openShopServer(Database& db, const ServerSetting& setting, Messages& messages)
+{
+    try {
+        db.openServer(setting.connection, setting.till);
+        if (serverDatabaseEmpty(db)) {
+            const QString question =
+                QStringLiteral("La base de datos %1 está vacía.\n\n¿Desea crear en ella las "
+                               "tablas de la tienda, con el usuario administrador «admin» y la "
+                               "contraseña «admin»?")
+                    .arg(db.place());
+            if (!messages.ask(question, kAppTitle)) {
+                db.close();
+                return false;
+            }
+            createServerSchema(db);
+        }
+        return true;
+    } catch (const DbError& e) {
+        db.close();
+        messages.inform(e.message() + QStringLiteral("\n\nEl programa se cerrará."), kAppTitle,
+                        Messages::Icon::Critical);
+        return false;
+    }
+}
+
+QString copyToServer(const QString& folder, const QString& filePath, const QString& machineName,
+                     bool& copied)
+{
+    copied = false;
+    const ServerSettingRead read = readServerSetting(folder, machineName);
+    if (!read.error.isEmpty())
+        return read.error;
+    if (!read.setting)
+        return QStringLiteral("En la carpeta «%1» no hay un archivo %2 con la sección [servidor] y "
+                              "su conexion=: no hay a qué servidor copiar.")
+            .arg(QDir::toNativeSeparators(folder), kServerSettingFileName);
+    try {
+        Database server;
+        server.openServer(read.setting->connection, read.setting->till);
+        const QString report = copyShopToServer(filePath, server);
+        const QString place = server.place();
+        server.close();
+        copied = true;
+        return QStringLiteral("Se copió «%1» en %2.\n%3")
+            .arg(QDir::toNativeSeparators(filePath), place, report);
+    } catch (const DbError& e) {
+        return QStringLiteral("No se copió «%1» al servidor: %2")
+            .arg(QDir::toNativeSeparators(filePath), e.message());
     }
 }
 

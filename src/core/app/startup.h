@@ -10,6 +10,7 @@ namespace tarvino {
 class Database;
 class Messages;
 class SingleCopy;
+struct ServerSetting;
 
 // Shows the single-copy message when another copy runs; true when this copy may go on.
 bool singleCopyCheck(SingleCopy& lock, Messages& messages);
@@ -35,5 +36,18 @@ QString damagedFileMessage(const QString& path);
 // copy to go back to, nothing is written into it, and endProgram runs.
 bool openShopDatabase(Database& db, const QString& folder, Messages& messages,
                       std::function<void()> endProgram = endProgramWhenIdle);
+
+// Opens the shop's database on the server that setting names, as its till. A server that cannot
+// be reached, refuses the connection, holds another program's tables or already has a till of
+// that name at work is reported with one message naming the server, and nothing is written. An
+// empty server database is made the shop's after the cashier agrees. True when the database is
+// open and ready; false when the program must end.
+bool openShopServer(Database& db, const ServerSetting& setting, Messages& messages);
+
+// The copy asked with --copiar-a-servidor: the shop file at filePath into the server that the
+// tarvino.conf of folder names (machineName names the till when the file does not). Returns what
+// to tell whoever typed the command; copied says whether the copy was made.
+QString copyToServer(const QString& folder, const QString& filePath, const QString& machineName,
+                     bool& copied);
 
 } // namespace tarvino

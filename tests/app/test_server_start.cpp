@@ -1,0 +1,154 @@
+// A till started on a server, and a shop file moved into one.
+#include "app/server_setting.h"
+#include "app/startup.h"
+#include "data/database.h"
+#include "data/query.h"
+#include "data/schema.h"
+#include "support/fakes.h"
+#include "support/test_server.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tarvino;
+using namespace tarvino::test;
+
+namespace {
+
+qint64 countOf(Database& db, const QString& sql)
+{
+    Query rows(db, sql);
+    return rows.next() ? rows.integer(0) : -1;
+}
+
+void writeSetting(const QString& folder, const QString& connection, const QString& till)
+{
+    QFile file(QDir(folder).filePath(kServerSettingFileName));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("[servidor]\nconexion=%1\ncaja=%2\n").arg(connection, till).toUtf8());
+}
+
+// A shop file with two products, an open day of one line and a closed day of two.
+QString makeShopFile(const QString& folder)
+{
+    const QString path = QDir(folder).filePath(kDatabaseFileName);
+    createDatabase(path, kDatabaseKey);
+    Database file;
+    file.open(path);
+    for (const QString& sql :
+         {QStringLiteral("insert into Productos (CodigoProducto, NombreProducto, Cantidad, PrecioVenta) "
+                         "values ('100', 'Pan', 10, 990), ('200', 'Leche', 5.5, 1200)"),
+          QStringLiteral("insert into Temporal (CodigoProducto, Cantidad, TotalVenta, FechaInicio) "
+                         "values ('100', 1, 990, '2026-03-10 09:05:07')"),
+          QStringLiteral("insert into TipoPago (FechaInicio, efectivo, tarjeta) values "
+                         "('2026-03-09 09:05:07', 2190, 0), ('2026-03-10 09:05:07', 990, 0)"),
+          QStringLiteral("insert into Recaudacion (CodigoProducto, Cantidad, TotalVenta, FechaInicio) "
+                         "values ('100', 1, 990, '2026-03-09 09:05:07'), "
+                         "('200', 1, 1200, '2026-03-09 09:05:07')")})
+        Query(file, sql).execute();
+    file.close();
+    return path;
+}
+
+} // namespace
+
+class TestServerStart : public QObject {
+    Q_OBJECT
+
+private slots:
+    void emptyDatabaseBecomesTheShopOnlyWhenAgreed_data()
+    {
+        QTest::addColumn<bool>("agree");
+        QTest::newRow("agreed") << true;
+        QTest::newRow("declined") << false;
+    }
+    void emptyDatabaseBecomesTheShopOnlyWhenAgreed()
+    {
+        QFETCH(bool, agree);
+        ServerDatabase server;
+        FakeMessages messages;
+        messages.answer(agree);
+        Database db;
+        QCOMPARE(openShopServer(db, {server.connection(), QStringLiteral("Caja 1")}, messages), agree);
+        QCOMPARE(messages.boxes.size(), 1);
+        QVERIFY(messages.lastText().contains(server.name()));
+
+        Database look;
+        look.openServer(server.connection(), QStringLiteral("Mirada"));
+        QCOMPARE(serverDatabaseEmpty(look), !agree);
+        if (agree)
+            QCOMPARE(countOf(look, QStringLiteral("select count(*) from Usuarios")), 1);
+    }
+
+    void startRefusedWithTheServerNamed()
+    {
+        ServerDatabase server;
+        FakeMessages messages;
+        messages.answer(true);
+        Database first;
+        QVERIFY(openShopServer(first, {server.connection(), QStringLiteral("Caja 1")}, messages));
+
+        // The same till twice, and a database that is not there.
+        Database second;
+        QVERIFY(!openShopServer(second, {server.connection(), QStringLiteral("Caja 1")}, messages));
+        QVERIFY(messages.lastText().contains(QStringLiteral("Caja 1")));
+        QVERIFY(!second.isOpen());
+        Database missing;
+        const QString nowhere = server.connection().replace(server.name(), QStringLiteral("no_hay_tal"));
+        QVERIFY(!openShopServer(missing, {nowhere, QStringLiteral("Caja 2")}, messages));
+        QVERIFY(messages.lastText().contains(QStringLiteral("no_hay_tal")));
+        QCOMPARE(messages.unexpectedQuestions, 0);
+    }
+
+    void shopFileCopiedWholeOnce()
+    {
+        ServerDatabase server;
+        QTemporaryDir folder;
+        const QString path = makeShopFile(folder.path());
+        writeSetting(folder.path(), server.connection(), QStringLiteral("Caja 1"));
+
+        bool copied = false;
+        const QString said = copyToServer(folder.path(), path, QStringLiteral("equipo"), copied);
+        QVERIFY2(copied, qPrintable(said));
+
+        Database db;
+        db.openServer(server.connection(), QStringLiteral("Caja 1"));
+        QCOMPARE(countOf(db, QStringLiteral("select count(*) from Productos")), 2);
+        QCOMPARE(countOf(db, QStringLiteral("select count(*) from Usuarios")), 1);
+        // The file's open day is this till's open day; the history is the whole shop's.
+        QCOMPARE(countOf(db, QStringLiteral("select count(*) from Temporal")), 1);
+        QCOMPARE(countOf(db, QStringLiteral("select count(*) from Recaudacion")), 2);
+        {
+            Query stock(db, QStringLiteral("select Cantidad from Productos where CodigoProducto = '200'"));
+            QVERIFY(stock.next());
+            QCOMPARE(stock.number(0), 5.5);
+        }
+        db.close();
+        Database other;
+        other.openServer(server.connection(), QStringLiteral("Caja 2"));
+        QCOMPARE(countOf(other, QStringLiteral("select count(*) from Temporal")), 0);
+        other.close();
+
+        // A second copy finds a shop there and changes nothing.
+        QVERIFY(!copyToServer(folder.path(), path, QStringLiteral("equipo"), copied).isEmpty());
+        QVERIFY(!copied);
+        Database again;
+        again.openServer(server.connection(), QStringLiteral("Caja 1"));
+        QCOMPARE(countOf(again, QStringLiteral("select count(*) from Productos")), 2);
+    }
+
+    void copyWithoutServerSettingRefused()
+    {
+        QTemporaryDir folder;
+        const QString path = makeShopFile(folder.path());
+        bool copied = true;
+        const QString said = copyToServer(folder.path(), path, QStringLiteral("equipo"), copied);
+        QVERIFY(!copied);
+        QVERIFY(said.contains(kServerSettingFileName));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServerStart)
+#include "test_server_start.moc"
