@@ -23,6 +23,28 @@ struct CellValue {
     qsizetype size = 0;
 };
 
+// How a value is bound: the engines store whole numbers, reals and text each their own way.
+enum class BoundKind { Null, Integer, Real, Text };
+inline BoundKind boundKind(const QVariant& value)
+{
+    if (!value.isValid() || value.isNull())
+        return BoundKind::Null;
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::Bool:
+        return BoundKind::Integer;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return BoundKind::Real;
+    default:
+        return BoundKind::Text;
+    }
+}
+
 // A prepared statement of one connection. Values are bound by position from 1; step() runs it
 // (the first time) and stands on the next row. Failures throw DbError naming the database.
 class Statement {

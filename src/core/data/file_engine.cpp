@@ -54,24 +54,17 @@ public:
 
     void bind(int index, const QVariant& value) override
     {
-        if (!value.isValid() || value.isNull()) {
+        switch (boundKind(value)) {
+        case BoundKind::Null:
             sqlite3_bind_null(m_stmt, index);
-            return;
-        }
-        switch (value.typeId()) {
-        case QMetaType::Int:
-        case QMetaType::LongLong:
-        case QMetaType::UInt:
-        case QMetaType::ULongLong:
-        case QMetaType::Short:
-        case QMetaType::Bool:
+            break;
+        case BoundKind::Integer:
             sqlite3_bind_int64(m_stmt, index, value.toLongLong());
             break;
-        case QMetaType::Double:
-        case QMetaType::Float:
+        case BoundKind::Real:
             sqlite3_bind_double(m_stmt, index, value.toDouble());
             break;
-        default: {
+        case BoundKind::Text: {
             const QByteArray text = value.toString().toUtf8();
             sqlite3_bind_text(m_stmt, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
         }

@@ -113,27 +113,22 @@ public:
         if (index < 1 || index > m_parameters)
             return;
         const int i = index - 1;
-        m_null[i] = !value.isValid() || value.isNull();
-        if (m_null[i])
-            return;
-        switch (value.typeId()) {
-        case QMetaType::Int:
-        case QMetaType::LongLong:
-        case QMetaType::UInt:
-        case QMetaType::ULongLong:
-        case QMetaType::Short:
-        case QMetaType::Bool:
+        const BoundKind kind = boundKind(value);
+        m_null[i] = kind == BoundKind::Null;
+        switch (kind) {
+        case BoundKind::Null:
+            break;
+        case BoundKind::Integer:
             m_values[i] = QByteArray::number(value.toLongLong());
             break;
-        case QMetaType::Double:
-        case QMetaType::Float: {
+        case BoundKind::Real: {
             // The shortest text that reads back as the same double.
             char digits[32];
             const auto end = std::to_chars(digits, digits + sizeof digits, value.toDouble()).ptr;
             m_values[i] = QByteArray(digits, end - digits);
             break;
         }
-        default:
+        case BoundKind::Text:
             m_values[i] = value.toString().toUtf8();
         }
     }
