@@ -15,6 +15,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -140,7 +141,9 @@ void Database::openServer(const QString& connection, const QString& till)
     close();
     m_closedUntilRestart.clear();
     auto engine = std::make_unique<ServerEngine>(connection, till);
-    engine->claimTill();
+    engine->claimTill(std::exchange(m_lostSession, 0));
+    if (m_shopWide)
+        engine->setTill(QStringLiteral("*"));
     m_server = engine.get();
     m_file = nullptr;
     m_engine = std::move(engine);
@@ -174,10 +177,18 @@ void Database::reopen()
     if (!m_connection.isEmpty()) {
         const QString connection = m_connection;
         const QString till = m_till;
+        if (m_server && m_lostSession == 0 && !m_server->alive())
+            m_lostSession = m_server->sessionPid();
         dropStatements();
         m_engine.reset();
         m_server = nullptr;
-        openServer(connection, till);
+        try {
+            openServer(connection, till);
+        } catch (const DbError&) {
+            // Not reached now: the next operation tries again.
+            m_lost = true;
+            throw;
+        }
         return;
     }
     const QString path = m_path;
@@ -211,6 +222,8 @@ void Database::close()
     m_engine.reset();
     m_file = nullptr;
     m_server = nullptr;
+    m_lost = false;
+    m_inTransaction = false;
 }
 
 void Database::closeUntilRestart(const QString& instruction)
@@ -222,6 +235,8 @@ void Database::closeUntilRestart(const QString& instruction)
     m_engine.reset();
     m_file = nullptr;
     m_server = nullptr;
+    m_lost = false;
+    m_inTransaction = false;
     m_closedUntilRestart = instruction;
 }
 
@@ -234,14 +249,45 @@ void Database::requireOpen() const
     throw DbError(QStringLiteral("La base de datos no está abierta."));
 }
 
+void Database::reconnectIfLost()
+{
+    // A statement being walked, or a transaction's work, belongs to the session it began on.
+    if (m_connection.isEmpty() || m_inTransaction || m_queriesOpen > 0 ||
+        !m_closedUntilRestart.isEmpty())
+        return;
+    if (m_server) {
+        if (m_server->alive())
+            return;
+        m_lostSession = m_server->sessionPid();
+        m_lost = true;
+    }
+    if (!m_lost)
+        return;
+    // The statements prepared on the old session are prepared again on the new one, as used.
+    dropStatements();
+    m_engine.reset();
+    m_server = nullptr;
+    try {
+        openServer(m_connection, m_till);
+    } catch (const DbError& e) {
+        m_lost = true;
+        throw DbError(QStringLiteral("Se perdió la conexión con el servidor y no se pudo volver a "
+                                     "conectar. %1 El programa lo intentará de nuevo en la próxima "
+                                     "operación.")
+                          .arg(e.message()));
+    }
+}
+
 void Database::execute(const QString& sql)
 {
+    reconnectIfLost();
     requireOpen();
     m_engine->execute(sql);
 }
 
 Statement& Database::statement(const QString& sql)
 {
+    reconnectIfLost();
     requireOpen();
     auto it = m_statements.find(sql);
     if (it != m_statements.end()) {
@@ -301,14 +347,17 @@ qint64 Database::lastInsertRowid() const
 
 void Database::begin()
 {
+    reconnectIfLost();
     requireOpen();
     m_engine->begin();
+    m_inTransaction = true;
 }
 
 void Database::commit()
 {
     countWrite();
     m_engine->commit();
+    m_inTransaction = false;
     failIfDone();
     foldWhenIdle();
 }
@@ -345,6 +394,7 @@ bool Database::foldJournal()
 
 void Database::rollback()
 {
+    m_inTransaction = false;
     if (m_engine)
         m_engine->rollback();
 }
@@ -399,10 +449,12 @@ ShopWideReads::ShopWideReads(Database& db) : m_db(db)
 {
     if (m_db.m_server)
         m_db.m_server->setTill(QStringLiteral("*"));
+    m_db.m_shopWide = true;
 }
 
 ShopWideReads::~ShopWideReads()
 {
+    m_db.m_shopWide = false;
     if (!m_db.m_server)
         return;
     try {

@@ -42,6 +42,12 @@ public:
     // string (the password, when one is asked, comes from libpq's own ~/.pgpass). The database
     // must be empty (serverDatabaseEmpty; createServerSchema fills it) or the program's, and no
     // other session may hold the same till. Throws DbError naming the server, writing nothing.
+    //
+    // A session the server loses afterwards is replaced at the start of the next operation
+    // (a read, a change, begin()) that finds no transaction open and no query being walked: the
+    // program connects again once, as the same till, and goes on. When that fails, the operation
+    // throws DbError naming the server, and the next one tries again. A transaction whose session
+    // is lost is gone with it: its operations fail, and nothing of it is stored.
     void openServer(const QString& connection, const QString& till);
     bool isServer() const;
     // The till of a server connection; empty on the file.
@@ -126,6 +132,9 @@ private:
     void openKeyed(const QString& path, const QString& key, int flags);
     // Throws when there is no connection to use.
     void requireOpen() const;
+    // On a server, between two operations: connects again when the session is gone (see
+    // openServer). Throws DbError when the server cannot be reached.
+    void reconnectIfLost();
 
     std::unique_ptr<Engine> m_engine;
     FileEngine* m_file = nullptr;     // the engine, when it is the file
@@ -140,6 +149,11 @@ private:
     bool m_failDone = false;
     QString m_key;
     QString m_closedUntilRestart; // the instruction, while closed until restart
+    bool m_lost = false;      // a server's session is gone and is to be replaced
+    int m_lostSession = 0;    // the server's process of the session lost
+    bool m_inTransaction = false; // begun and neither committed nor rolled back
+    bool m_shopWide = false;  // inside ShopWideReads
+    int m_queriesOpen = 0;    // Query objects holding one of the cached statements
     bool m_foldRequested = false;
     QObject m_idleFolds; // pending folds go with the connection
     std::function<void()> m_writeGuard;

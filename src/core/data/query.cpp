@@ -146,13 +146,21 @@ QString Cell::stamp() const
 Query::Query(Database& db, const QString& sql, std::initializer_list<QVariant> values)
     : m_db(db), m_stmt(&db.statement(sql))
 {
+    ++m_db.m_queriesOpen;
     int index = 1;
-    for (const QVariant& value : values)
-        bind(index++, value);
+    try {
+        for (const QVariant& value : values)
+            bind(index++, value);
+    } catch (...) {
+        --m_db.m_queriesOpen;
+        m_stmt->reset();
+        throw;
+    }
 }
 
 Query::~Query()
 {
+    --m_db.m_queriesOpen;
     m_stmt->reset();
     m_stmt->clearBindings();
 }

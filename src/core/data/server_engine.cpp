@@ -13,6 +13,8 @@
 #include <charconv>
 #include <vector>
 
+#include <poll.h>
+
 namespace tarvino {
 
 namespace {
@@ -489,11 +491,50 @@ void ServerEngine::setTill(const QString& till)
     PQclear(result);
 }
 
-void ServerEngine::claimTill()
+bool ServerEngine::alive()
+{
+    if (!m_conn || PQstatus(m_conn) != CONNECTION_OK)
+        return false;
+    // An ended session leaves its farewell and then the end of the connection to be read: two
+    // reads at most, neither of which waits.
+    for (int reads = 0; reads < 3; ++reads) {
+        pollfd ready{PQsocket(m_conn), POLLIN, 0};
+        if (::poll(&ready, 1, 0) <= 0)
+            break;
+        if (!PQconsumeInput(m_conn))
+            return false;
+        // Whatever came unasked (the farewell, a notice) is read and let go of here.
+        while (!PQisBusy(m_conn)) {
+            PGresult* unasked = PQgetResult(m_conn);
+            if (!unasked)
+                break;
+            PQclear(unasked);
+        }
+    }
+    return PQstatus(m_conn) == CONNECTION_OK;
+}
+
+int ServerEngine::sessionPid() const
+{
+    return m_conn ? PQbackendPID(m_conn) : 0;
+}
+
+void ServerEngine::claimTill(int formerSession)
 {
     const QByteArray till = m_till.toUtf8();
     const QByteArray lockGroup = QByteArray::number(kTillLocks);
     const char* values[] = {lockGroup.constData(), till.constData()};
+    if (formerSession > 0) {
+        // Only the process that holds this very lock, and is the one this program lost, is ended;
+        // the server waits up to five seconds for it to be gone, lock and all.
+        const QByteArray former = QByteArray::number(formerSession);
+        const char* three[] = {lockGroup.constData(), till.constData(), former.constData()};
+        PQclear(PQexecParams(m_conn,
+                             "select pg_terminate_backend(pid, 5000) from pg_locks where "
+                             "locktype = 'advisory' and classid = $1::int4::oid and "
+                             "objid = hashtext($2)::oid and objsubid = 2 and pid = $3::int4 and granted",
+                             3, nullptr, three, nullptr, nullptr, 0));
+    }
     PGresult* result = PQexecParams(m_conn, "select pg_try_advisory_lock($1::int4, hashtext($2))",
                                     2, nullptr, values, nullptr, nullptr, 0);
     if (PQresultStatus(result) != PGRES_TUPLES_OK)

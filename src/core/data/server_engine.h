@@ -35,8 +35,17 @@ public:
     // Whether the database holds none of the program's tables yet.
     bool empty() const { return m_empty; }
     // Takes the till's lock for this session and notes the till as running on this machine.
-    // Throws DbError when another session holds the till.
-    void claimTill();
+    // Throws DbError when another session holds the till. formerSession, when given, is the
+    // server's process of this program's own earlier session, lost to the network: if it still
+    // holds the till's lock (the server has not noticed the loss yet), it is ended first.
+    void claimTill(int formerSession = 0);
+    // Whether the session is still there, as far as can be told without asking the server: a
+    // session the server ended (an administrator, a restart of the server) has said so and closed
+    // the connection, which this reads without waiting. A network that dropped silently shows only
+    // when the next statement finds no answer.
+    bool alive();
+    // The server's process of this session.
+    int sessionPid() const;
     // Notes the till as running on this machine, in the table of running tills, for the message
     // of a second till of the same name.
     void noteTill();
