@@ -27,7 +27,9 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QLocale>
+#include <QMap>
 #include <QProcess>
+#include <QSet>
 #include <QThread>
 
 #include <algorithm>
@@ -101,8 +103,20 @@ private:
     QString m_restartMode;
     int m_killsDone = 0;
     int m_restartsDone = 0;
+    QMap<QString, int> m_restartsByMode;
     QStringList m_runFaults;
+    QMap<QString, int> m_notStoredWhy; // the causes the tills gave for sales not stored
 };
+
+// A sale's failure in a few words, so that the run can count them by kind.
+QString failureKind(const QString& message)
+{
+    if (serverLost(message))
+        return QStringLiteral("el servidor se fue");
+    if (message.contains(QLatin1String("deadlock"), Qt::CaseInsensitive))
+        return QStringLiteral("bloqueo mutuo entre las cajas: ") + message.section(QStringLiteral(": "), -1);
+    return message;
+}
 
 void Run::start(RunningTill& till)
 {
@@ -132,6 +146,8 @@ QStringList Run::hear(RunningTill& till)
         const QString line = QString::fromUtf8(till.pending.left(end));
         till.pending.remove(0, end + 1);
         m_ledger.hear(till.name, line);
+        if (line.startsWith(QLatin1String("N|")))
+            ++m_notStoredWhy[failureKind(line.section(QLatin1Char('|'), 2))];
         if (m_options.verbose && !line.startsWith(QLatin1Char('B')) && !line.startsWith(QLatin1Char('R')))
             print(till.name + QStringLiteral(": ") + line);
         lines << line;
@@ -264,7 +280,7 @@ int Run::go()
             if (m_restart->exitStatus() != QProcess::NormalExit || m_restart->exitCode() != 0)
                 m_runFaults << QStringLiteral("el reinicio del servidor (%1) falló: %2").arg(m_restartMode, said);
             else
-                ++m_restartsDone;
+                ++m_restartsDone, ++m_restartsByMode[m_restartMode];
             m_restart.reset();
         }
         // A run that no longer moves: tills that cannot work, a server that did not come back.
@@ -290,8 +306,18 @@ int Run::go()
     while (!serverUp(m_connection) && waited.elapsed() < 60000)
         QThread::msleep(200);
     QStringList violations = m_runFaults;
+    int sharedProducts = 0;
     try {
-        violations << m_ledger.check(readShop(m_connection));
+        const StoredShop shop = readShop(m_connection);
+        violations << m_ledger.check(shop);
+        // How much the two tills met on the same products.
+        QMap<QString, QSet<QString>> sellers;
+        for (const auto* lines : {&shop.open, &shop.history}) {
+            for (const StoredLine& line : *lines)
+                sellers[line.code].insert(line.till);
+        }
+        for (const QSet<QString>& tills : std::as_const(sellers))
+            sharedProducts += tills.size() > 1 ? 1 : 0;
     } catch (const ServerFailure& e) {
         violations << QStringLiteral("no se pudo leer el servidor: ") + QString::fromUtf8(e.what());
     }
@@ -318,17 +344,22 @@ int Run::go()
                   .arg(c.reconnectedByReopen)
                   .arg(double(c.stored) / seconds, 0, 'f', 1));
     }
+    for (auto it = m_notStoredWhy.constBegin(); it != m_notStoredWhy.constEnd(); ++it)
+        print(QStringLiteral("  no guardadas (N) por «%1»: %2").arg(it.key()).arg(it.value()));
     QStringList causes = m_ledger.reopenCauses();
     causes.removeDuplicates();
     for (const QString& cause : std::as_const(causes))
         print(QStringLiteral("  la conexión vieja falló con el servidor ya de vuelta: ") + cause);
     print(QStringLiteral("Ventas informadas: %1 en %2 s (%3 ventas/s entre ambas cajas); muertes: %4; "
-                         "reinicios del servidor: %5")
+                         "reinicios del servidor: %5 (%6 fast, %7 immediate)")
               .arg(stored)
               .arg(seconds, 0, 'f', 1)
               .arg(double(stored) / seconds, 0, 'f', 1)
               .arg(m_killsDone)
-              .arg(m_restartsDone));
+              .arg(m_restartsDone)
+              .arg(m_restartsByMode.value(QStringLiteral("fast")))
+              .arg(m_restartsByMode.value(QStringLiteral("immediate"))));
+    print(QStringLiteral("Productos vendidos por ambas cajas: %1 de %2").arg(sharedProducts).arg(m_options.products));
     for (const QString& v : std::as_const(violations))
         print(QStringLiteral("FALTA: ") + v);
     print(QStringLiteral("Faltas: %1").arg(violations.size()));
