@@ -4,6 +4,7 @@
 // linear scan of a list of text rows), whose results the fast searches must equal.
 // Not a test: it prints min / median / max per operation and the time each should stay under.
 #include "bench_support.h"
+#include "data/query.h"
 
 #include "common/numbers.h"
 #include "common/timestamps.h"
@@ -17,7 +18,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -76,10 +76,10 @@ std::vector<QDateTime> fillHistory(TempShop& shop)
     std::sort(dates.begin(), dates.end());
 
     std::vector<QDateTime> openings;
-    sqlite3_stmt* line = shop.db.statement(QStringLiteral(
+    Query line(shop.db, QStringLiteral(
         "insert into Recaudacion (CodigoProducto, NombreProducto, Cantidad, TotalCosto, TotalVenta, "
         "TipoPago, NombreUsuario, Categoria, FechaInicio, FechaVenta) values (?,?,?,?,?,?,'admin',?,?,?)"));
-    sqlite3_stmt* day = shop.db.statement(QStringLiteral(
+    Query day(shop.db, QStringLiteral(
         "insert into TipoPago (FechaInicio, efectivo, tarjeta, CajaInicial, FechaCierre) values (?,?,?,0,?)"));
     std::uniform_int_distribution<int> popular(0, 99);
     std::uniform_int_distribution<int> anyProduct(0, kProducts - 1);
@@ -103,13 +103,13 @@ std::vector<QDateTime> fillHistory(TempShop& shop)
                                       byCard ? QStringLiteral("TARJETA") : QStringLiteral("EFECTIVO"),
                                       p.category, openedIso, iso(opened.addSecs(i * 30))};
             for (int v = 0; v < values.size(); ++v)
-                Database::bind(line, v + 1, values[v]);
-            shop.db.stepWrite(line);
+                line.bind(v + 1, values[v]);
+            line.execute();
         }
         const QVariantList values{openedIso, cash, card, iso(opened.addSecs(kLinesPerDay * 30 + 60))};
         for (int v = 0; v < values.size(); ++v)
-            Database::bind(day, v + 1, values[v]);
-        shop.db.stepWrite(day);
+            day.bind(v + 1, values[v]);
+        day.execute();
     }
     tx.commit();
     shop.db.execute(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));

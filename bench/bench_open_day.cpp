@@ -4,6 +4,7 @@
 // walked, the sales list and the payment markers found by scans, an item per list row).
 // Not a test: it prints min / median / max per operation and the time each should stay under.
 #include "bench_support.h"
+#include "data/query.h"
 
 #include "common/numbers.h"
 #include "common/timestamps.h"
@@ -59,16 +60,16 @@ Samples timed(int warmup, int runs, const std::function<void()>& setup, const st
 void fillDay(TempShop& shop)
 {
     Transaction tx(shop.db);
-    sqlite3_stmt* day = shop.db.statement(QStringLiteral("insert into TipoPago values (?, ?, ?, 0, ?)"));
+    Query day(shop.db, QStringLiteral("insert into TipoPago values (?, ?, ?, 0, ?)"));
     for (int d = kClosedDays; d >= 1; --d) {
         const QDateTime opened = kOpening.addDays(-d);
-        Database::bind(day, 1, isoText(opened));
-        Database::bind(day, 2, 150000.0 + d);
-        Database::bind(day, 3, 90000.0 + d);
-        Database::bind(day, 4, isoText(opened.addSecs(12 * 3600)));
-        shop.db.stepWrite(day);
+        day.bind(1, isoText(opened));
+        day.bind(2, 150000.0 + d);
+        day.bind(3, 90000.0 + d);
+        day.bind(4, isoText(opened.addSecs(12 * 3600)));
+        day.execute();
     }
-    sqlite3_stmt* line = shop.db.statement(QStringLiteral(
+    Query line(shop.db, QStringLiteral(
         "insert into Temporal values (?, ?, ?, ?, ?, ?, 'ana', 'General', ?, ?, ?)"));
     double cash = 0;
     double card = 0;
@@ -84,16 +85,16 @@ void fillDay(TempShop& shop)
                                       byCard ? QStringLiteral("TARJETA") : QStringLiteral("EFECTIVO"),
                                       isoText(kOpening), when, unit};
             for (int i = 0; i < values.size(); ++i)
-                Database::bind(line, i + 1, values[i]);
-            shop.db.stepWrite(line);
+                line.bind(i + 1, values[i]);
+            line.execute();
             (byCard ? card : cash) += unit * quantity;
         }
     }
-    Database::bind(day, 1, isoText(kOpening));
-    Database::bind(day, 2, cash);
-    Database::bind(day, 3, card);
-    Database::bind(day, 4, isoText(kOpening.addSecs(qint64(kSales) * 13)));
-    shop.db.stepWrite(day);
+    day.bind(1, isoText(kOpening));
+    day.bind(2, cash);
+    day.bind(3, card);
+    day.bind(4, isoText(kOpening.addSecs(qint64(kSales) * 13)));
+    day.execute();
     tx.commit();
     shop.db.execute(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
 }

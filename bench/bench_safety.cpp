@@ -4,11 +4,13 @@
 // at the closing of the day (beside the engine's page-by-page online copy).
 // Not a test: it prints min / median / max per operation and the time each should stay under.
 #include "bench_support.h"
+#include "data/query.h"
 
 #include "app/startup.h"
 #include "common/timestamps.h"
 #include "data/backup.h"
 #include "data/database.h"
+#include "data/file_engine.h"
 #include "data/schema.h"
 #include "sales/sales_day.h"
 #include "support/fakes.h"
@@ -40,13 +42,11 @@ const QDateTime kFirstOpening(QDate(2023, 1, 2), QTime(9, 0, 7));
 // A thousand closed days of a thousand lines each over the catalogue, with their day rows.
 void fillHistory(TempShop& shop)
 {
-    sqlite3_stmt* line =
-        shop.db.statement(QStringLiteral("insert into Recaudacion (CodigoProducto, NombreProducto, "
+    Query line(shop.db, QStringLiteral("insert into Recaudacion (CodigoProducto, NombreProducto, "
                                          "Cantidad, TotalCosto, TotalVenta, "
                                          "TipoPago, NombreUsuario, Categoria, FechaInicio, "
                                          "FechaVenta) values (?,?,?,?,?,?,'admin',?,?,?)"));
-    sqlite3_stmt* day =
-        shop.db.statement(QStringLiteral("insert into TipoPago (FechaInicio, efectivo, tarjeta, "
+    Query day(shop.db, QStringLiteral("insert into TipoPago (FechaInicio, efectivo, tarjeta, "
                                          "CajaInicial, FechaCierre) values (?,?,0,0,?)"));
     std::uniform_int_distribution<int> anyProduct(0, kProducts - 1);
     Transaction tx(shop.db);
@@ -66,13 +66,13 @@ void fillHistory(TempShop& shop)
                 openedIso,
                 isoText(opened.addSecs(i * 30))};
             for (int v = 0; v < values.size(); ++v)
-                Database::bind(line, v + 1, values[v]);
-            shop.db.stepWrite(line);
+                line.bind(v + 1, values[v]);
+            line.execute();
         }
-        Database::bind(day, 1, openedIso);
-        Database::bind(day, 2, 1'500'000.0);
-        Database::bind(day, 3, isoText(opened.addSecs(kLinesPerDay * 30)));
-        shop.db.stepWrite(day);
+        day.bind(1, openedIso);
+        day.bind(2, 1'500'000.0);
+        day.bind(3, isoText(opened.addSecs(kLinesPerDay * 30)));
+        day.execute();
     }
     tx.commit();
     shop.db.execute(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
@@ -88,7 +88,7 @@ void onlineCopy(Database& db, const QString& path)
     sqlite3_exec(copy,
                  "PRAGMA key = 'QmK482'; PRAGMA journal_mode = OFF; PRAGMA synchronous = FULL;",
                  nullptr, nullptr, nullptr);
-    sqlite3_backup* backup = sqlite3_backup_init(copy, "main", db.handle(), "main");
+    sqlite3_backup* backup = sqlite3_backup_init(copy, "main", fileConnection(db), "main");
     const int rc = backup ? sqlite3_backup_step(backup, -1) : SQLITE_ERROR;
     sqlite3_backup_finish(backup);
     sqlite3_close(copy);
@@ -132,7 +132,7 @@ void measureShop(TempShop& shop, const char* size)
                db.open(path);
                checkSchema(db);
                whole =
-                   checkStructure(db.handle()).outcome == StructureVerdict::Outcome::Whole && whole;
+                   checkStructure(fileConnection(db)).outcome == StructureVerdict::Outcome::Whole && whole;
                prepareDatabase(db);
            }));
     check(whole, "the check found the file whole");
@@ -154,15 +154,15 @@ void measureShop(TempShop& shop, const char* size)
         for (int run = 0; run < 3; ++run) {
             first.push_back(measure(
                                 0, 1, [&] { openShopDatabase(db, folder, messages, [] {}); },
-                                [&] { db.stepWrite(db.statement(touch)); })
+                                [&] { Query(db, touch).execute(); })
                                 .front());
             db.close();
             db.setWriteGuard({});
         }
         report(row("write right after the start (waits for the check)"), 0, first);
         openShopDatabase(db, folder, messages, [] {});
-        db.stepWrite(db.statement(touch));
-        report(row("a later write"), 5, measure(0, 5, [&] { db.stepWrite(db.statement(touch)); }));
+        Query(db, touch).execute();
+        report(row("a later write"), 5, measure(0, 5, [&] { Query(db, touch).execute(); }));
     }
 
     // The copy at the closing of the day, and the engine's online copy beside it.

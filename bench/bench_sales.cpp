@@ -4,6 +4,7 @@
 // Not a test: it prints min / median / max per operation and the time each should stay under.
 // Arguments, when given, name the operations to run by their number ("4a 5a"); none runs all.
 #include "common/numbers.h"
+#include "data/query.h"
 #include "common/timestamps.h"
 #include "bench_support.h"
 
@@ -164,7 +165,7 @@ void fillDay(TempShop& shop)
 {
     Transaction tx(shop.db);
     shop.db.execute(QStringLiteral("delete from Temporal; delete from Recaudacion"));
-    sqlite3_stmt* stmt = shop.db.statement(
+    Query stmt(shop.db, 
         QStringLiteral("insert into Temporal (%1, ValorUnitario) values (?,?,?,?,?,?,?,?,?,?,?)")
             .arg(kDayColumnList));
     for (int i = 0; i < kDayLines; ++i) {
@@ -173,8 +174,8 @@ void fillDay(TempShop& shop)
                                   1000.0,    QStringLiteral("EFECTIVO"),           kUser,
                                   QStringLiteral("General"), kIsoStamp, kIsoStamp, 500.0};
         for (int c = 0; c < values.size(); ++c)
-            Database::bind(stmt, c + 1, values[c]);
-        shop.db.stepWrite(stmt);
+            stmt.bind(c + 1, values[c]);
+        stmt.execute();
     }
     tx.commit();
     shop.db.execute(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));

@@ -3,6 +3,7 @@
 #include "bench_support.h"
 
 #include "data/database.h"
+#include "data/file_engine.h"
 #include "support/temp_shop.h"
 
 #include <QElapsedTimer>
@@ -102,7 +103,7 @@ QString pragmaText(Database& db, const QString& sql)
 {
     sqlite3_stmt* stmt = nullptr;
     QString text;
-    if (sqlite3_prepare_v2(db.handle(), sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK) {
+    if (sqlite3_prepare_v2(fileConnection(db), sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK) {
         while (sqlite3_step(stmt) == SQLITE_ROW) {
             const int last = sqlite3_column_count(stmt) - 1;
             const auto* cell = reinterpret_cast<const char*>(sqlite3_column_text(stmt, last));

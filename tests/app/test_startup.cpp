@@ -21,6 +21,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "data/query.h"
+
 #include <sqlite3.h>
 
 #include <cerrno>
@@ -47,10 +49,8 @@ QStringList folderEntries(const QString& folder)
 
 int pageCount(Database& db)
 {
-    sqlite3_stmt* stmt = db.statement(QStringLiteral("PRAGMA page_count"));
-    const int pages = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int(stmt, 0) : 0;
-    sqlite3_reset(stmt);
-    return pages;
+    Query pages(db, QStringLiteral("PRAGMA page_count"));
+    return pages.next() ? int(pages.integer(0)) : 0;
 }
 
 // A closed bd1 with many pages of products, then of history, then of the open day; as the program
@@ -546,8 +546,7 @@ private slots:
         const QString refusal = started ? errorOf([&] {
             if (!writeFirst)
                 QTRY_COMPARE(ended, part.isEmpty() ? 0 : 1);
-            db.stepWrite(
-                db.statement(QStringLiteral("INSERT INTO Usuarios (NombreUsuario) VALUES ('x')")));
+            Query(db, QStringLiteral("INSERT INTO Usuarios (NombreUsuario) VALUES ('x')")).execute();
         })
                                         : messages.lastText();
         QTRY_COMPARE(ended, started && !part.isEmpty() ? 1 : 0);

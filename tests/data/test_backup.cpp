@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "data/query.h"
+
 #include <sqlite3.h>
 
 using namespace tarvino;
@@ -29,13 +31,8 @@ QString valueIn(const QString& path, const char* sql)
 {
     Database copy;
     copy.open(path);
-    sqlite3_stmt* stmt = copy.statement(QLatin1String(sql));
-    const QString value =
-        sqlite3_step(stmt) == SQLITE_ROW
-            ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)))
-            : QString();
-    sqlite3_reset(stmt);
-    return value;
+    Query rows(copy, QLatin1String(sql));
+    return rows.next() ? rows.cell(0).utf8().toString() : QString();
 }
 
 QString newestName(const QString& dbPath)

@@ -18,7 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sqlite3.h>
+#include "data/query.h"
 
 #include <algorithm>
 #include <optional>
@@ -34,19 +34,13 @@ const QString kTemporal = QStringLiteral("select * from Temporal");
 
 namespace {
 
-QString columnText(sqlite3_stmt* stmt, int i)
-{
-    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)));
-}
-
 // "name TYPE" of every column of a table, as the file declares them.
 QStringList declaredColumns(Database& db, const QString& table)
 {
     QStringList columns;
-    sqlite3_stmt* stmt = db.statement(QStringLiteral("PRAGMA table_info(%1)").arg(table));
-    while (sqlite3_step(stmt) == SQLITE_ROW)
-        columns << columnText(stmt, 1) + QLatin1Char(' ') + columnText(stmt, 2);
-    sqlite3_reset(stmt);
+    Query rows(db, QStringLiteral("PRAGMA table_info(%1)").arg(table));
+    while (rows.next())
+        columns << rows.text(1) + QLatin1Char(' ') + rows.text(2);
     return columns;
 }
 
@@ -107,12 +101,11 @@ QString quotedDump(Database& db)
             quoted << (c.name == QStringLiteral("Contraseña") ? QStringLiteral("(\"%1\" <> '')")
                                                               : QStringLiteral("quote(\"%1\")"))
                           .arg(c.name);
-        sqlite3_stmt* stmt = db.statement(QStringLiteral("select %1 from \"%2\" order by rowid")
-                                              .arg(quoted.join(QStringLiteral(" || '|' || ")), table.name));
+        Query rows(db, QStringLiteral("select %1 from \"%2\" order by rowid")
+                           .arg(quoted.join(QStringLiteral(" || '|' || ")), table.name));
         all += table.name + QLatin1Char('\n');
-        while (sqlite3_step(stmt) == SQLITE_ROW)
-            all += columnText(stmt, 0) + QLatin1Char('\n');
-        sqlite3_reset(stmt);
+        while (rows.next())
+            all += rows.text(0) + QLatin1Char('\n');
     }
     return all;
 }
@@ -219,12 +212,8 @@ private slots:
         prepareDatabase(db); // a second start finds everything in place
 
         const auto first = [&](const QString& sql) {
-            sqlite3_stmt* stmt = db.statement(sql);
-            QString value;
-            if (sqlite3_step(stmt) == SQLITE_ROW)
-                value = columnText(stmt, 0);
-            sqlite3_reset(stmt);
-            return value;
+            Query rows(db, sql);
+            return rows.next() ? rows.text(0) : QString();
         };
         for (const auto& [table, column] : {std::pair{"Productos", "CodigoProducto"},
                                             std::pair{"Productos", "NombreProducto"},

@@ -2,6 +2,7 @@
 // order first met, the days of a month, the category filter, empty cases, both number formats and
 // the lists the window opens with.
 #include "data/database.h"
+#include "data/query.h"
 #include "reports/history.h"
 #include "support/temp_shop.h"
 
@@ -20,15 +21,15 @@ const QString kTodas = QStringLiteral("*"); // a row's marker for every category
 void addLine(TempShop& shop, const char* day, const char* code, const char* name, double quantity,
              double cost, double sale, const char* category, const char* kind)
 {
-    sqlite3_stmt* stmt = shop.db.statement(QStringLiteral(
+    Query stmt(shop.db, QStringLiteral(
         "insert into Recaudacion (CodigoProducto, NombreProducto, Cantidad, TotalCosto, TotalVenta, "
         "TipoPago, NombreUsuario, Categoria, FechaInicio, FechaVenta) values (?,?,?,?,?,?,'admin',?,?,?)"));
     const QVariantList values{QString::fromUtf8(code), QString::fromUtf8(name), quantity, cost, sale,
                               QString::fromUtf8(kind), QString::fromUtf8(category),
                               QString::fromLatin1(day), QString::fromLatin1(day)};
     for (int i = 0; i < values.size(); ++i)
-        Database::bind(stmt, i + 1, values[i]);
-    shop.db.stepWrite(stmt);
+        stmt.bind(i + 1, values[i]);
+    stmt.execute();
 }
 
 void addDay(TempShop& shop, const char* day, double cash, double card, const char* closing)

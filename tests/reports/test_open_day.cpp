@@ -2,13 +2,13 @@
 // of the day's sales and the lines of a chosen sale, under a decimal-comma and a decimal-point
 // locale.
 #include "data/database.h"
+#include "data/query.h"
 #include "reports/open_day.h"
 #include "reports/sales_detail.h"
 #include "support/temp_shop.h"
 
 #include <QTest>
 
-#include <sqlite3.h>
 
 using namespace tarvino;
 using namespace tarvino::test;
@@ -22,13 +22,13 @@ void fill(TempShop& shop, const QStringList& lines, const QStringList& days = {}
 {
     for (const QString& line : lines) {
         const QStringList v = line.split(QLatin1Char(','));
-        sqlite3_stmt* stmt = shop.db.statement(QStringLiteral(
+        Query stmt(shop.db, QStringLiteral(
             "insert into Temporal (CodigoProducto, NombreProducto, Cantidad, ValorUnitario, TotalVenta, "
             "TipoPago, FechaInicio, FechaVenta, NombreUsuario, Categoria, TotalCosto) "
             "values (?,?,?,?,?,?,?,?,'ana','General',0)"));
         for (int i = 0; i < v.size(); ++i)
-            Database::bind(stmt, i + 1, v[i] == QLatin1String("NULL") ? QVariant() : QVariant(v[i]));
-        shop.db.stepWrite(stmt);
+            stmt.bind(i + 1, v[i] == QLatin1String("NULL") ? QVariant() : QVariant(v[i]));
+        stmt.execute();
     }
     for (const QString& day : days) {
         const QStringList v = day.split(QLatin1Char(','));

@@ -16,6 +16,9 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "data/file_engine.h"
+#include "data/query.h"
+
 #include <sqlite3.h>
 
 using namespace tarvino;
@@ -46,9 +49,8 @@ int linesAfterACrash(TempShop& shop, qint64 damagedAt = -1)
     }
     Database after;
     after.open(target);
-    sqlite3_stmt* count = after.statement(QStringLiteral("select count(*) from Temporal"));
-    sqlite3_step(count);
-    return sqlite3_column_int(count, 0);
+    Query count(after, QStringLiteral("select count(*) from Temporal"));
+    return count.next() ? int(count.integer(0)) : 0;
 }
 
 // The sale of 100, 200 and 100 rung up in the sales window: two lines, 3480,5 in all.
@@ -320,11 +322,10 @@ private slots:
         QCOMPARE(linesAfterACrash(d.shop, damagedAt), 3);
         Database after;
         after.open(QDir(d.shop.folder()).filePath(QStringLiteral("crash/bd1")));
-        sqlite3_stmt* day =
-            after.statement(QStringLiteral("select efectivo, tarjeta from TipoPago"));
-        QCOMPARE(sqlite3_step(day), SQLITE_ROW);
-        QCOMPARE(sqlite3_column_double(day, 0), 3480.5);
-        QCOMPARE(sqlite3_column_double(day, 1), 1500.5);
+        Query day(after, QStringLiteral("select efectivo, tarjeta from TipoPago"));
+        QVERIFY(day.next());
+        QCOMPARE(day.cell(0).real(), 3480.5);
+        QCOMPARE(day.cell(1).real(), 1500.5);
     }
 
     // In the recording itself: a commit that fails after writing returns the sale as stored with
@@ -372,7 +373,7 @@ private slots:
         QVERIFY(shop.db.isOpen());
         // Only a failed commit is worth a fresh look at the file. A connection counts the rows it
         // changed since it was opened, so one that changed none after two recordings is new.
-        QCOMPARE(sqlite3_total_changes(shop.db.handle()) == 0, fromCommit == 0);
+        QCOMPARE(sqlite3_total_changes(fileConnection(shop.db)) == 0, fromCommit == 0);
         const int sales = stored ? 2 : 1;
         QCOMPARE(shop.count("Temporal"), sales);
         QCOMPARE(shop.scalar("select tarjeta from TipoPago").toDouble(), sales * 1980.0);

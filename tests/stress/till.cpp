@@ -1,6 +1,7 @@
 // A till without windows that works a shop file through the routines the windows call, at random,
 // and says each step it takes in one line, so that whoever stops it knows what it was told.
 #include "stress/till.h"
+#include "data/query.h"
 
 #include "app/startup.h"
 #include "catalogue/products.h"
@@ -14,7 +15,6 @@
 #include <QDir>
 #include <QStringList>
 
-#include <sqlite3.h>
 
 namespace tarvino::stress {
 
@@ -63,16 +63,18 @@ void makeShop(const QString& folder)
     Database db;
     db.open(path);
     prepareDatabase(db);
-    sqlite3_stmt* insert = db.statement(QStringLiteral(
-        "insert into Productos (CodigoProducto, NombreProducto, Cantidad, PrecioCosto, PrecioVenta, "
-        "StockCritico, Categoria) values (?, ?, ?, ?, ?, 5, 'Almacén')"));
-    for (const SoldProduct& p : soldProducts()) {
-        Database::bind(insert, 1, p.code);
-        Database::bind(insert, 2, p.name);
-        Database::bind(insert, 3, kSoldStock);
-        Database::bind(insert, 4, p.cost);
-        Database::bind(insert, 5, p.price);
-        db.stepWrite(insert);
+    {
+        Query insert(db, QStringLiteral(
+            "insert into Productos (CodigoProducto, NombreProducto, Cantidad, PrecioCosto, PrecioVenta, "
+            "StockCritico, Categoria) values (?, ?, ?, ?, ?, 5, 'Almacén')"));
+        for (const SoldProduct& p : soldProducts()) {
+            insert.bind(1, p.code);
+            insert.bind(2, p.name);
+            insert.bind(3, kSoldStock);
+            insert.bind(4, p.cost);
+            insert.bind(5, p.price);
+            insert.execute();
+        }
     }
     db.close();
 }

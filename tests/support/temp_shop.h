@@ -1,13 +1,18 @@
 // A shop in a temporary folder: a new bd1, its open connection and helpers to fill and read it.
+// In a run of the tests on the server engine (TARVINO_ENGINE=servidor) the shop's data is a new
+// database on the server of TARVINO_TEST_SERVER instead, opened as the till kTestTill.
 #pragma once
 
 #include "app/context.h"
 #include "data/database.h"
 #include "support/fakes.h"
+#include "support/test_server.h"
 #include "support/test_support.h"
 
 #include <QTemporaryDir>
 #include <QVariant>
+
+#include <memory>
 
 namespace tarvino::test {
 
@@ -21,11 +26,19 @@ struct ProductRow {
     QString category = QStringLiteral("General");
 };
 
+// The till a test shop on a server is opened as.
+inline const QString kTestTill = QStringLiteral("Caja 1");
+
 class TempShop {
 public:
     TempShop();
+    ~TempShop();
+    TempShop(const TempShop&) = delete;
+    TempShop& operator=(const TempShop&) = delete;
     QString folder() const { return m_dir.path(); }
     QString dbPath() const;
+    // The server database's connection string; empty on the file.
+    QString connection() const { return m_server ? m_server->connection() : QString(); }
 
     void addProduct(const ProductRow& row);
     void addUser(const QString& name, const QString& password, double receipt = 0);
@@ -33,6 +46,8 @@ public:
     QVariantList column(const QString& sql);
     QVariant scalar(const QString& sql);
     int count(const QString& table);
+    // Runs a statement that changes rows, with its values bound in order.
+    int execute(const QString& sql, const QVariantList& values = {});
     // Every row of every table, in rowid order, as text: equal dumps mean equal contents.
     QString dump();
 
@@ -45,6 +60,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    std::unique_ptr<ServerDatabase> m_server;
 };
 
 } // namespace tarvino::test

@@ -436,7 +436,9 @@ std::optional<QString> chosenProductCode(Database& db, const ProductMatches& mat
 void reduceStock(Database& db, const QString& code, double quantity)
 {
     WindowData data(db);
-    data.OpenProductosWithCode(code);
+    // Locked while the sale's transaction lasts: another till selling the same product waits for
+    // this quantity instead of writing over it.
+    data.OpenProductosWithCodeLocking(code);
     if (data.rs.eof())
         return;
     // Kept to a quantity's decimals: 0,3 sold as 0,1 and 0,2 leaves 0, not a remainder.

@@ -2,6 +2,7 @@
 #include "data/backup.h"
 
 #include "data/database.h"
+#include "data/file_engine.h"
 #include "data/schema.h"
 
 #include <QDir>
@@ -59,7 +60,7 @@ void makeFolder(const QString& folder, const QString& target)
 void copyStoredBytes(Database& db, const QString& partial, const QString& target)
 {
     sqlite3_file* file = nullptr;
-    if (sqlite3_file_control(db.handle(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+    if (sqlite3_file_control(fileConnection(db), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
         !file || !file->pMethods)
         fail(target, QStringLiteral("no se pudo leer la base de datos"));
     sqlite3_int64 size = 0;
@@ -77,7 +78,7 @@ void copyStoredBytes(Database& db, const QString& partial, const QString& target
         const int chunk = int(std::min<sqlite3_int64>(sqlite3_int64(buffer.size()), size - offset));
         const int rc = file->pMethods->xRead(file, buffer.data(), chunk, offset);
         if (rc != SQLITE_OK) {
-            readFailure = Database::causeText(rc, sqlite3_system_errno(db.handle()));
+            readFailure = Database::causeText(rc, sqlite3_system_errno(fileConnection(db)));
             break;
         }
         for (int written = 0; written < chunk;) {
@@ -121,7 +122,7 @@ void copyThroughEngine(Database& db, const QString& partial, const QString& targ
         rc = sqlite3_exec(copy, "PRAGMA journal_mode = OFF; PRAGMA synchronous = FULL;", nullptr,
                           nullptr, nullptr);
     if (rc == SQLITE_OK) {
-        sqlite3_backup* backup = sqlite3_backup_init(copy, "main", db.handle(), "main");
+        sqlite3_backup* backup = sqlite3_backup_init(copy, "main", fileConnection(db), "main");
         if (!backup) {
             rc = sqlite3_errcode(copy);
         } else {
@@ -145,7 +146,7 @@ bool foldJournal(Database& db)
 {
     int frames = -1;
     int copied = -1;
-    const int rc = sqlite3_wal_checkpoint_v2(db.handle(), "main", SQLITE_CHECKPOINT_TRUNCATE,
+    const int rc = sqlite3_wal_checkpoint_v2(fileConnection(db), "main", SQLITE_CHECKPOINT_TRUNCATE,
                                              &frames, &copied);
     // A file without a journal of this kind answers -1 for both.
     return rc == SQLITE_OK && frames <= 0;
@@ -303,6 +304,9 @@ QString newestBackup(const QString& databasePath)
 
 BackupResult backUpDatabase(Database& db, const QDateTime& opened, int keep)
 {
+    // A server is backed up by its own tools (pg_dump), not by the tills.
+    if (db.isServer())
+        return {};
     const QString folder = backupFolder(db.path());
     const QStringList before = backupsNewestFirst(db.path());
     const qint64 sequence =
@@ -324,7 +328,7 @@ BackupResult backUpDatabase(Database& db, const QDateTime& opened, int keep)
         // and stays as it is while its bytes are copied; otherwise the engine copies it page by
         // page, about ten times slower.
         if (foldJournal(db) &&
-            sqlite3_exec(db.handle(), "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr,
+            sqlite3_exec(fileConnection(db), "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr,
                          nullptr, nullptr) == SQLITE_OK) {
             try {
                 copyStoredBytes(db, partial, target);
@@ -404,7 +408,7 @@ QString putBackCopy(const QString& databasePath, const QString& copyPath)
         try {
             check.open(checked);
             checkSchema(check);
-            const StructureVerdict verdict = checkStructure(check.handle());
+            const StructureVerdict verdict = checkStructure(fileConnection(check));
             if (verdict.outcome == StructureVerdict::Outcome::Damaged)
                 throw DbError(QStringLiteral("La copia de respaldo «%1» está dañada.").arg(copyPath),
                               DbError::Cause::Contents);

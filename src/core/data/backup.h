@@ -34,7 +34,8 @@ struct BackupResult {
 // Writes a copy of the open database that holds every change stored so far, journal included,
 // encrypted with the same key, into the folder of copies under the next number and the opening
 // of the day, then removes the oldest copies beyond keep. The copy appears whole or not at all.
-// Throws DbError, after which the folder holds what it held.
+// Throws DbError, after which the folder holds what it held. On a server it does nothing and
+// returns no copy: a server is backed up with its own tools (pg_dump).
 BackupResult backUpDatabase(Database& db, const QDateTime& opened, int keep = kBackupsKept);
 
 // The name under which the database file at databasePath and its journal files would be set

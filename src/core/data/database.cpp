@@ -2,12 +2,16 @@
 #include "data/database.h"
 
 #include "common/system_error.h"
+#include "data/engine.h"
+#include "data/file_engine.h"
+#include "data/server_engine.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 
 #include <sqlite3.h>
+
 
 #include <cerrno>
 #include <cstring>
@@ -19,9 +23,6 @@
 namespace tarvino {
 
 namespace {
-
-// How long a statement waits for another connection to let go of the file.
-constexpr int kBusyTimeoutMs = 2000;
 
 QString fileMessage(const QString& path, const QString& cause)
 {
@@ -95,52 +96,13 @@ QString unusableFileCause(const QString& path, DbError::Cause& contents)
     return {};
 }
 
-// Another key, a file that is not a database, a damaged one: what the file holds is at fault.
-DbError::Cause causeOfCode(int code)
-{
-    const int primary = code & 0xff;
-    return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT ? DbError::Cause::Contents
-                                                                 : DbError::Cause::Other;
-}
-
 } // namespace
+
+Database::Database() = default;
 
 Database::~Database()
 {
     close();
-}
-
-QString Database::causeText(int code, int systemError)
-{
-    const int primary = code & 0xff;
-    // For failures of reading and writing, the system's own reason is the precise one.
-    const bool systemFailure = primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN ||
-                               primary == SQLITE_READONLY || primary == SQLITE_PERM;
-    if (systemFailure && systemError != 0)
-        return systemErrorText(systemError);
-    switch (primary) {
-    case SQLITE_NOTADB:
-        return QStringLiteral("la contraseña no corresponde o el archivo no es una base de datos del "
-                              "programa (o su comienzo está dañado)");
-    case SQLITE_CORRUPT:
-        return QStringLiteral("el archivo está dañado");
-    case SQLITE_FULL:
-        return QStringLiteral("el disco está lleno");
-    case SQLITE_IOERR:
-        return QStringLiteral("falló la lectura o escritura en el disco");
-    case SQLITE_READONLY:
-        return QStringLiteral("no hay permiso para escribir en el archivo");
-    case SQLITE_PERM:
-    case SQLITE_AUTH:
-        return QStringLiteral("no hay permiso para usar el archivo");
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return QStringLiteral("el archivo está ocupado por otro programa");
-    case SQLITE_CANTOPEN:
-        return QStringLiteral("no se puede abrir el archivo");
-    default:
-        return QStringLiteral("error de la base de datos (código %1)").arg(code);
-    }
 }
 
 void Database::open(const QString& path, const QString& key)
@@ -163,116 +125,109 @@ void Database::create(const QString& path, const QString& key)
 
 void Database::openKeyed(const QString& path, const QString& key, int flags)
 {
-    sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
-    if (rc != SQLITE_OK) {
-        const int systemError = db ? sqlite3_system_errno(db) : 0;
-        sqlite3_close(db);
-        throw DbError(fileMessage(path, causeText(rc, systemError)));
-    }
-    QString quoted = key;
-    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
-    const QByteArray keySql = QStringLiteral("PRAGMA key = '%1';").arg(quoted).toUtf8();
-    rc = sqlite3_exec(db, keySql.constData(), nullptr, nullptr, nullptr);
-    if (rc == SQLITE_OK)
-        rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr);
-    if (rc == SQLITE_OK && sqlite3_db_readonly(db, "main") == 1)
-        rc = SQLITE_READONLY;
-    if (rc != SQLITE_OK) {
-        const int systemError = sqlite3_system_errno(db);
-        sqlite3_close(db);
-        throw DbError(fileMessage(path, causeText(rc, systemError)), causeOfCode(rc));
-    }
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    m_db = db;
+    auto engine = std::make_unique<FileEngine>(path, key, flags);
+    m_file = engine.get();
+    m_server = nullptr;
+    m_engine = std::move(engine);
     m_path = path;
     m_key = key;
+    m_connection.clear();
+    m_till.clear();
+}
+
+void Database::openServer(const QString& connection, const QString& till)
+{
+    close();
+    m_closedUntilRestart.clear();
+    auto engine = std::make_unique<ServerEngine>(connection, till);
+    engine->claimTill();
+    m_server = engine.get();
+    m_file = nullptr;
+    m_engine = std::move(engine);
+    m_path.clear();
+    m_key.clear();
+    m_connection = connection;
+    m_till = till;
+}
+
+bool Database::isServer() const
+{
+    return m_server != nullptr || (!m_engine && !m_connection.isEmpty());
+}
+
+QString Database::place() const
+{
+    if (m_engine)
+        return m_engine->place();
+    return m_path;
+}
+
+void Database::dropStatements()
+{
+    for (Statement* stmt : std::as_const(m_statements))
+        delete stmt;
+    m_statements.clear();
 }
 
 void Database::reopen()
 {
+    if (!m_connection.isEmpty()) {
+        const QString connection = m_connection;
+        const QString till = m_till;
+        dropStatements();
+        m_engine.reset();
+        m_server = nullptr;
+        openServer(connection, till);
+        return;
+    }
     const QString path = m_path;
     const QString key = m_key;
-    if (m_db) {
-        for (sqlite3_stmt* stmt : std::as_const(m_statements))
-            sqlite3_finalize(stmt);
-        m_statements.clear();
-        rollback();
-        // Closing the last connection folds into the file only what this connection knows to be
-        // committed and then deletes the journal: a commit that failed after its frames reached
-        // the journal would go with it. Kept, the journal is read again from its beginning by the
-        // new connection, as by the next start of the program.
-        int keepJournal = 1;
-        sqlite3_file_control(m_db, "main", SQLITE_FCNTL_PERSIST_WAL, &keepJournal);
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
+    if (m_engine) {
+        dropStatements();
+        m_file->closeKeepingJournal();
+        m_engine.reset();
+        m_file = nullptr;
     }
     open(path, key);
 }
 
 void Database::close()
 {
-    for (sqlite3_stmt* stmt : std::as_const(m_statements))
-        sqlite3_finalize(stmt);
-    m_statements.clear();
-    if (!m_db)
+    dropStatements();
+    if (!m_engine)
         return;
-    rollback();
-    // The engine folds the journal into the file by itself only when it closes the last
-    // connection to it; done here, bd1 is whole even when another connection is still open.
-    // A failure leaves the journal beside the file, where the next opening reads it.
-    bool mayWrite = sqlite3_db_readonly(m_db, "main") == 0;
-    if (mayWrite && m_writeGuard) {
-        try {
-            m_writeGuard();
-        } catch (const DbError&) {
-            mayWrite = false;
+    if (m_file) {
+        bool mayWrite = m_file->writable();
+        if (mayWrite && m_writeGuard) {
+            try {
+                m_writeGuard();
+            } catch (const DbError&) {
+                mayWrite = false;
+            }
         }
+        if (mayWrite)
+            m_file->foldAtClose();
     }
-    if (mayWrite)
-        sqlite3_exec(m_db, "PRAGMA wal_checkpoint(TRUNCATE);", nullptr, nullptr, nullptr);
-    // A statement prepared elsewhere on the handle would keep sqlite3_close from closing; this
-    // one closes as soon as such a statement is finalized.
-    sqlite3_close_v2(m_db);
-    m_db = nullptr;
-}
-
-void Database::raise(int code) const
-{
-    QString detail = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
-    const int systemError = m_db ? sqlite3_system_errno(m_db) : 0;
-    QString message =
-        QStringLiteral("Error en la base de datos «%1»: %2").arg(m_path, causeText(code, systemError));
-    // The engine's own words add nothing to a cause about the file or the disk.
-    const int primary = code & 0xff;
-    const bool aboutTheFile = primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT ||
-                              primary == SQLITE_FULL || primary == SQLITE_IOERR ||
-                              primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY ||
-                              primary == SQLITE_PERM;
-    if (!detail.isEmpty() && !aboutTheFile)
-        message += QStringLiteral(" [%1]").arg(detail);
-    throw DbError(message + QLatin1Char('.'), causeOfCode(code));
+    m_engine.reset();
+    m_file = nullptr;
+    m_server = nullptr;
 }
 
 void Database::closeUntilRestart(const QString& instruction)
 {
-    for (sqlite3_stmt* stmt : std::as_const(m_statements))
-        sqlite3_finalize(stmt);
-    m_statements.clear();
-    if (m_db) {
-        rollback();
-        // What the journal holds stays there for the next start to read; nothing is folded.
-        int keepJournal = 1;
-        sqlite3_file_control(m_db, "main", SQLITE_FCNTL_PERSIST_WAL, &keepJournal);
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
-    }
+    dropStatements();
+    // What the journal holds stays there for the next start to read; nothing is folded.
+    if (m_file)
+        m_file->closeKeepingJournal();
+    m_engine.reset();
+    m_file = nullptr;
+    m_server = nullptr;
     m_closedUntilRestart = instruction;
 }
 
 void Database::requireOpen() const
 {
-    if (m_db)
+    if (m_engine)
         return;
     if (!m_closedUntilRestart.isEmpty())
         throw DatabaseClosedUntilRestart(m_closedUntilRestart);
@@ -282,53 +237,26 @@ void Database::requireOpen() const
 void Database::execute(const QString& sql)
 {
     requireOpen();
-    const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK)
-        raise(rc);
+    m_engine->execute(sql);
 }
 
-sqlite3_stmt* Database::statement(const QString& sql)
+Statement& Database::statement(const QString& sql)
 {
     requireOpen();
     auto it = m_statements.find(sql);
     if (it != m_statements.end()) {
-        sqlite3_reset(*it);
-        sqlite3_clear_bindings(*it);
-        return *it;
+        (*it)->reset();
+        (*it)->clearBindings();
+        return **it;
     }
-    sqlite3_stmt* stmt = nullptr;
-    const QByteArray text = sql.toUtf8();
-    const int rc = sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, nullptr);
-    if (rc != SQLITE_OK)
-        raise(rc);
+    Statement* stmt = m_engine->prepare(sql).release();
     m_statements.insert(sql, stmt);
-    return stmt;
+    return *stmt;
 }
 
-void Database::bind(sqlite3_stmt* stmt, int index, const QVariant& value)
+QString Database::lockingRead(const QString& sql) const
 {
-    if (!value.isValid() || value.isNull()) {
-        sqlite3_bind_null(stmt, index);
-        return;
-    }
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::Bool:
-        sqlite3_bind_int64(stmt, index, value.toLongLong());
-        break;
-    case QMetaType::Double:
-    case QMetaType::Float:
-        sqlite3_bind_double(stmt, index, value.toDouble());
-        break;
-    default: {
-        const QByteArray text = value.toString().toUtf8();
-        sqlite3_bind_text(stmt, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-    }
-    }
+    return m_server ? sql + QStringLiteral(" for update") : sql;
 }
 
 void Database::countWrite()
@@ -343,19 +271,22 @@ void Database::countWrite()
             return;
         }
         throw DbError(QStringLiteral("Error en la base de datos «%1»: falla de escritura provocada.")
-                          .arg(m_path));
+                          .arg(place()));
     }
 }
 
-int Database::stepWrite(sqlite3_stmt* stmt)
+int Database::stepWrite(Statement& stmt)
 {
     countWrite();
-    const int rc = sqlite3_step(stmt);
-    sqlite3_reset(stmt);
-    if (rc != SQLITE_DONE && rc != SQLITE_ROW)
-        raise(rc);
+    try {
+        stmt.step();
+    } catch (const DbError&) {
+        stmt.reset();
+        throw;
+    }
+    stmt.reset();
     failIfDone();
-    const int changed = sqlite3_changes(m_db);
+    const int changed = stmt.changes();
     // A change outside a transaction was committed by itself, and is folded as commit() does.
     if (!inTransaction())
         foldWhenIdle();
@@ -364,25 +295,27 @@ int Database::stepWrite(sqlite3_stmt* stmt)
 
 qint64 Database::lastInsertRowid() const
 {
-    return sqlite3_last_insert_rowid(m_db);
+    requireOpen();
+    return m_engine->lastInsertRowid();
 }
 
 void Database::begin()
 {
-    execute(QStringLiteral("BEGIN IMMEDIATE"));
+    requireOpen();
+    m_engine->begin();
 }
 
 void Database::commit()
 {
     countWrite();
-    execute(QStringLiteral("COMMIT"));
+    m_engine->commit();
     failIfDone();
     foldWhenIdle();
 }
 
 void Database::foldWhenIdle()
 {
-    if (m_foldRequested)
+    if (m_foldRequested || !m_file)
         return;
     m_foldRequested = true;
     // A fold that cannot be done takes nothing away: the change stays committed in the journal,
@@ -395,7 +328,9 @@ void Database::foldWhenIdle()
 
 bool Database::foldJournal()
 {
-    if (!m_db)
+    if (m_server)
+        return true;
+    if (!m_file)
         return false;
     // Folding writes into bd1: a damaged file is left as it is.
     if (m_writeGuard) {
@@ -405,24 +340,18 @@ bool Database::foldJournal()
             return false;
         }
     }
-    int frames = -1;
-    int copied = -1;
-    sqlite3_busy_timeout(m_db, 0);
-    const int rc =
-        sqlite3_wal_checkpoint_v2(m_db, "main", SQLITE_CHECKPOINT_TRUNCATE, &frames, &copied);
-    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
-    return rc == SQLITE_OK && frames <= 0;
+    return m_file->foldJournal();
 }
 
 void Database::rollback()
 {
-    if (inTransaction())
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (m_engine)
+        m_engine->rollback();
 }
 
 bool Database::inTransaction() const
 {
-    return m_db && sqlite3_get_autocommit(m_db) == 0;
+    return m_engine && m_engine->inTransaction();
 }
 
 void Database::failAtWrite(int n)
@@ -446,7 +375,7 @@ void Database::failIfDone()
     m_failDone = false;
     throw DbError(QStringLiteral("Error en la base de datos «%1»: falló la lectura o escritura en el "
                                  "disco (falla provocada después de escribir).")
-                      .arg(m_path));
+                      .arg(place()));
 }
 
 Transaction::Transaction(Database& db) : m_db(db)
@@ -464,6 +393,39 @@ void Transaction::commit()
 {
     m_db.commit();
     m_open = false;
+}
+
+ShopWideReads::ShopWideReads(Database& db) : m_db(db)
+{
+    if (m_db.m_server)
+        m_db.m_server->setTill(QStringLiteral("*"));
+}
+
+ShopWideReads::~ShopWideReads()
+{
+    if (!m_db.m_server)
+        return;
+    try {
+        m_db.m_server->setTill(m_db.m_till);
+    } catch (const DbError&) {
+        // A connection lost meanwhile sets its till again when it is opened again.
+    }
+}
+
+FileEngine* fileEngine(const Database& db)
+{
+    return db.m_file;
+}
+
+ServerEngine* serverEngine(const Database& db)
+{
+    return db.m_server;
+}
+
+sqlite3* fileConnection(const Database& db)
+{
+    const FileEngine* file = fileEngine(db);
+    return file ? file->handle() : nullptr;
 }
 
 } // namespace tarvino

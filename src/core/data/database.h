@@ -1,4 +1,5 @@
-// The one connection of the program to the encrypted file bd1, with its cached statements.
+// The one connection of the program to its data, with its cached statements: the encrypted file
+// bd1, or a PostgreSQL server the shop's tills share.
 #pragma once
 
 #include "common/system_error.h"
@@ -10,11 +11,14 @@
 #include <QVariant>
 
 #include <functional>
-
-struct sqlite3;
-struct sqlite3_stmt;
+#include <memory>
 
 namespace tarvino {
+
+class Engine;
+class FileEngine;
+class ServerEngine;
+class Statement;
 
 // The database password compiled into the program.
 inline const QString kDatabaseKey = QStringLiteral("QmK482");
@@ -23,7 +27,7 @@ inline const QString kDatabaseFileName = QStringLiteral("bd1");
 
 class Database final {
 public:
-    Database() = default;
+    Database();
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -34,30 +38,38 @@ public:
     void open(const QString& path, const QString& key = kDatabaseKey);
     // Makes a new empty file at path, keyed, and opens it. Throws DbError when path exists.
     void create(const QString& path, const QString& key);
+    // Connects to a PostgreSQL server as the till named till: connection is a libpq connection
+    // string (the password, when one is asked, comes from libpq's own ~/.pgpass). The database
+    // must be empty (serverDatabaseEmpty; createServerSchema fills it) or the program's, and no
+    // other session may hold the same till. Throws DbError naming the server, writing nothing.
+    void openServer(const QString& connection, const QString& till);
+    bool isServer() const;
+    // The till of a server connection; empty on the file.
+    QString till() const { return m_till; }
+    // The database as messages name it: the file's path, or the database and its server.
+    QString place() const;
     // Moves every change still in the journal into the file itself and closes the connection,
     // so that bd1 alone, copied after the program ends, holds every sale.
     void close();
     // Closes the connection and opens the same file again with the same key: a fresh look at
     // what the file holds, as the next start of the program would see it. The journal is left as
-    // it is, so that changes whose commit failed although they reached it are seen too. Throws
-    // DbError.
+    // it is, so that changes whose commit failed although they reached it are seen too. On a
+    // server: connects again with the same connection string and till. Throws DbError.
     void reopen();
-    bool isOpen() const { return m_db != nullptr; }
+    bool isOpen() const { return m_engine != nullptr; }
     // Closes the connection without writing anything more, and refuses every later use of it,
     // until open() or the next start of the program, with DatabaseClosedUntilRestart(instruction).
     void closeUntilRestart(const QString& instruction);
+    // The file's path; empty on a server.
     QString path() const { return m_path; }
-    sqlite3* handle() const { return m_db; }
 
     // Runs statements without results (schema work, pragmas).
     void execute(const QString& sql);
-    // A prepared statement for this text, kept for reuse; it comes back reset with no bindings.
-    sqlite3_stmt* statement(const QString& sql);
-    static void bind(sqlite3_stmt* stmt, int index, const QVariant& value);
-    // Steps a statement that changes rows. Every change and every commit of the program passes
-    // here, which is where a test can make the n-th write fail. Returns the rows changed.
-    int stepWrite(sqlite3_stmt* stmt);
     qint64 lastInsertRowid() const;
+    // The text of a read that locks the rows it reads until the transaction ends: on a server,
+    // where another till may change them in between; the file's write transactions exclude
+    // every other writer already.
+    QString lockingRead(const QString& sql) const;
 
     void begin();
     // Commits; the journal is folded into the file as soon as the program is idle (see
@@ -74,6 +86,7 @@ public:
     // first damaged frame and drops the rest. So every commit, and every change made outside a
     // transaction, asks for a fold the moment the event loop is idle, once the cashier has the
     // answer on screen.
+    // On a server there is no journal of the program's: true.
     bool foldJournal();
 
     // Runs before every write and commit, and before the journal is folded into the file at
@@ -88,13 +101,23 @@ public:
     void failAtWrite(int n, FaultTiming timing);
     int writesSinceArmed() const { return m_writes; }
 
-    // Throws DbError for the last failure of the connection, prefixed by what was being done.
-    [[noreturn]] void raise(int code) const;
-    // The cause of an engine failure; the system's error number, when the engine saw one, tells
+    // The cause of a failure of the file's engine; the system's error number, when the engine saw one, tells
     // a full disk or a missing permission apart from other read and write failures.
     static QString causeText(int code, int systemError = 0);
 
 private:
+    friend class Query;
+    friend class RecordSet;
+    friend class ShopWideReads;
+    friend FileEngine* fileEngine(const Database& db);
+    friend ServerEngine* serverEngine(const Database& db);
+
+    // A prepared statement for this text, kept for reuse; it comes back reset with no bindings.
+    Statement& statement(const QString& sql);
+    // Runs a statement that changes rows. Every change and every commit of the program passes
+    // here, which is where a test can make the n-th write fail. Returns the rows changed.
+    int stepWrite(Statement& stmt);
+    void dropStatements();
     void countWrite();
     // Folds the journal once the event loop is idle; several requests make one fold.
     void foldWhenIdle();
@@ -104,9 +127,13 @@ private:
     // Throws when there is no connection to use.
     void requireOpen() const;
 
-    sqlite3* m_db = nullptr;
+    std::unique_ptr<Engine> m_engine;
+    FileEngine* m_file = nullptr;     // the engine, when it is the file
+    ServerEngine* m_server = nullptr; // the engine, when it is a server
     QString m_path;
-    QHash<QString, sqlite3_stmt*> m_statements;
+    QString m_connection;
+    QString m_till;
+    QHash<QString, Statement*> m_statements;
     int m_failAt = 0;
     int m_writes = 0;
     bool m_failAfterWriting = false;
@@ -130,6 +157,19 @@ public:
 private:
     Database& m_db;
     bool m_open = true;
+};
+
+// Reads of the open day's tables that see every till's rows, while it lasts: the takings history
+// is the whole shop's. On the file, which is one till's, it changes nothing.
+class ShopWideReads final {
+public:
+    explicit ShopWideReads(Database& db);
+    ~ShopWideReads();
+    ShopWideReads(const ShopWideReads&) = delete;
+    ShopWideReads& operator=(const ShopWideReads&) = delete;
+
+private:
+    Database& m_db;
 };
 
 } // namespace tarvino

@@ -6,21 +6,14 @@
 #include "common/timestamps.h"
 #include "data/database.h"
 
-#include <sqlite3.h>
-
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace tarvino
 {
-
-namespace {
-sqlite3_value* valueOf(void* value)
-{
-    return static_cast<sqlite3_value*>(value);
-}
-} // namespace
 
 QString storedText(const QVariant& value, const QLocale& locale)
 {
@@ -48,50 +41,65 @@ QString stampOfStored(const QString& value)
     return isoToStamp(value).value_or(value);
 }
 
-// Each cell is read through one sqlite3_value, since every sqlite3_column_* call takes the
-// connection's lock; reading the value without the lock is sound because the connection is only
-// ever used from the one user-interface thread.
-Cell::Cell(const Query& query, int column)
-    : m_query(query), m_column(column), m_value(sqlite3_column_value(query.m_stmt, column))
+Cell::Cell(const Query& query, int column) : m_query(query), m_column(column)
 {
-}
-
-Cell::Kind Cell::kind() const
-{
-    switch (sqlite3_value_type(valueOf(m_value))) {
-    case SQLITE_NULL:
-        return Kind::Null;
-    case SQLITE_INTEGER:
-        return Kind::Integer;
-    case SQLITE_FLOAT:
-        return Kind::Real;
-    case SQLITE_TEXT:
-        return Kind::Text;
-    default:
-        return Kind::Blob;
-    }
-}
-
-bool Cell::isNumber() const
-{
-    const int type = sqlite3_value_type(valueOf(m_value));
-    return type == SQLITE_INTEGER || type == SQLITE_FLOAT;
-}
-
-double Cell::real() const
-{
-    return isNumber() ? sqlite3_value_double(valueOf(m_value)) : 0.0;
+    query.m_stmt->cell(column, m_value);
 }
 
 qint64 Cell::integer() const
 {
-    return sqlite3_value_int64(valueOf(m_value));
+    switch (kind()) {
+    case Kind::Integer:
+        return m_value.integer;
+    case Kind::Real:
+        if (std::isnan(m_value.real))
+            return 0;
+        if (m_value.real >= 9.2233720368547758e18)
+            return std::numeric_limits<qint64>::max();
+        if (m_value.real <= -9.2233720368547758e18)
+            return std::numeric_limits<qint64>::min();
+        return qint64(m_value.real);
+    case Kind::Text: {
+        // The leading whole number of the text, as the file's engine reads it.
+        const char* begin = m_value.text;
+        const char* end = begin + m_value.size;
+        while (begin != end && (*begin == ' ' || *begin == '\t'))
+            ++begin;
+        if (begin != end && *begin == '+')
+            ++begin;
+        qint64 n = 0;
+        std::from_chars(begin, end, n);
+        return n;
+    }
+    default:
+        return 0;
+    }
 }
 
 QUtf8StringView Cell::utf8() const
 {
-    const auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(valueOf(m_value)));
-    return bytes ? QUtf8StringView(bytes, sqlite3_value_bytes(valueOf(m_value))) : QUtf8StringView();
+    switch (kind()) {
+    case Kind::Text:
+    case Kind::Blob:
+        return m_value.text ? QUtf8StringView(m_value.text, m_value.size) : QUtf8StringView();
+    case Kind::Integer: {
+        const auto end = std::to_chars(m_digits, m_digits + sizeof m_digits, m_value.integer).ptr;
+        return QUtf8StringView(m_digits, end - m_digits);
+    }
+    case Kind::Real: {
+        // As the file's engine writes a real: 15 significant digits, and ".0" on a whole number.
+        int size = std::snprintf(m_digits, sizeof m_digits - 2, "%.15g", m_value.real);
+        if (!std::strpbrk(m_digits, ".eni")) {
+            m_digits[size++] = '.';
+            m_digits[size++] = '0';
+            m_digits[size] = 0;
+        }
+        return QUtf8StringView(m_digits, size);
+    }
+    case Kind::Null:
+        break;
+    }
+    return {};
 }
 
 QVariant Cell::stored() const
@@ -100,9 +108,9 @@ QVariant Cell::stored() const
     case Kind::Null:
         return {};
     case Kind::Integer:
-        return QVariant(qint64(sqlite3_value_int64(valueOf(m_value))));
+        return QVariant(qint64(m_value.integer));
     case Kind::Real:
-        return QVariant(sqlite3_value_double(valueOf(m_value)));
+        return QVariant(m_value.real);
     default:
         return QVariant(utf8().toString());
     }
@@ -117,7 +125,7 @@ double Cell::number(const QLocale& locale) const
 {
     // Numbers are the common case of the long walks: read without making a variant.
     if (isNumber())
-        return sqlite3_value_double(valueOf(m_value));
+        return real();
     if (isNull())
         return 0.0;
     return storedNumber(stored(), m_query.columnName(m_column), locale);
@@ -136,7 +144,7 @@ QString Cell::stamp() const
 }
 
 Query::Query(Database& db, const QString& sql, std::initializer_list<QVariant> values)
-    : m_db(db), m_stmt(db.statement(sql))
+    : m_db(db), m_stmt(&db.statement(sql))
 {
     int index = 1;
     for (const QVariant& value : values)
@@ -145,38 +153,38 @@ Query::Query(Database& db, const QString& sql, std::initializer_list<QVariant> v
 
 Query::~Query()
 {
-    sqlite3_reset(m_stmt);
-    sqlite3_clear_bindings(m_stmt);
+    m_stmt->reset();
+    m_stmt->clearBindings();
 }
 
 void Query::bind(int index, const QVariant& value)
 {
-    Database::bind(m_stmt, index, value);
+    m_stmt->bind(index, value);
 }
 
 bool Query::next()
 {
-    const int rc = sqlite3_step(m_stmt);
-    if (rc == SQLITE_ROW)
-        return true;
-    if (rc != SQLITE_DONE)
-        m_db.raise(rc);
-    return false;
+    return m_stmt->step();
 }
 
 void Query::restart()
 {
-    sqlite3_reset(m_stmt);
+    m_stmt->reset();
 }
 
-qint64 Query::integer(int column) const
+int Query::execute()
 {
-    return sqlite3_column_int64(m_stmt, column);
+    return m_db.stepWrite(*m_stmt);
+}
+
+int Query::columnCount() const
+{
+    return m_stmt->columnCount();
 }
 
 QString Query::columnName(int column) const
 {
-    return QString::fromUtf8(sqlite3_column_name(m_stmt, column));
+    return m_stmt->columnName(column);
 }
 
 CellTexts::CellTexts(QString& buffer, std::vector<qsizetype>& ends) : m_buffer(buffer), m_ends(ends)
@@ -188,11 +196,11 @@ CellTexts::CellTexts(QString& buffer, std::vector<qsizetype>& ends) : m_buffer(b
 
 void CellTexts::append(const Cell& cell)
 {
-    switch (sqlite3_value_type(valueOf(cell.m_value))) {
-    case SQLITE_NULL:
+    switch (cell.kind()) {
+    case Cell::Kind::Null:
         break;
-    case SQLITE_FLOAT:
-        putNumber(sqlite3_value_double(valueOf(cell.m_value)));
+    case Cell::Kind::Real:
+        putNumber(cell.m_value.real);
         break;
     default:
         // An integer's text is its digits, as a record set reads it.
@@ -203,7 +211,7 @@ void CellTexts::append(const Cell& cell)
 
 void CellTexts::append(const Cell& cell, QStringView zeroText)
 {
-    if (cell.isNumber() && sqlite3_value_double(valueOf(cell.m_value)) == 0.0)
+    if (cell.isNumber() && cell.real() == 0.0)
         appendLiteral(zeroText);
     else
         append(cell);

@@ -2,6 +2,8 @@
 // cells read as a record set reads them.
 #pragma once
 
+#include "data/engine.h"
+
 #include <QHash>
 #include <QLocale>
 #include <QString>
@@ -12,8 +14,6 @@
 #include <initializer_list>
 #include <optional>
 #include <vector>
-
-struct sqlite3_stmt;
 
 namespace tarvino
 {
@@ -26,15 +26,21 @@ class Query;
 class Cell final
 {
 public:
-    enum class Kind { Null, Integer, Real, Text, Blob };
+    using Kind = CellKind;
 
-    Kind kind() const;
+    Kind kind() const { return m_value.kind; }
     bool isNull() const { return kind() == Kind::Null; }
-    bool isNumber() const;
+    bool isNumber() const { return kind() == Kind::Integer || kind() == Kind::Real; }
     // A stored number as it is; any other cell as 0 (for values the program wrote as numbers).
-    double real() const;
+    double real() const
+    {
+        return kind() == Kind::Real      ? m_value.real
+               : kind() == Kind::Integer ? double(m_value.integer)
+                                         : 0.0;
+    }
+    // An integer as it is, a real cut to its whole part, a text's leading digits; 0 otherwise.
     qint64 integer() const;
-    // The stored text bytes (a number's digits as the engine writes them); empty for NULL.
+    // The stored text bytes (a number's digits as the file's engine writes them); empty for NULL.
     QUtf8StringView utf8() const;
 
     // As a record set reads it: a real as plain number text in the locale, an integer as its
@@ -58,16 +64,17 @@ private:
 
     const Query& m_query;
     int m_column;
-    // The engine's sqlite3_value, whose declaration differs between SQLCipher releases.
-    void* m_value;
+    CellValue m_value;
+    mutable char m_digits[32]; // a number's text, written when asked for
 };
 
 // A query on one of the connection's cached statements. Values are bound by position from 1
-// (never pasted into the text); next() steps to each row. The statement is reset however the walk
-// ends, so that no read stays open on the file. A failure of the engine throws DbError.
+// (never pasted into the text); next() steps to each row, execute() runs a statement that changes
+// rows. The statement is reset however the walk ends, so that no read stays open on the file. A
+// failure of the engine throws DbError.
 //
-// This is the only place that knows the engine's statement; feature code states its query text
-// with "?" placeholders and reads cells through Cell. Walking a row allocates nothing beyond the
+// Feature code states its query text with "?" placeholders and reads cells through Cell, the
+// same on the file and on a server. Walking a row allocates nothing beyond the
 // texts asked for, so the long lists (a catalogue of 100,000 products, a month of history) use it.
 class Query final
 {
@@ -82,6 +89,9 @@ public:
     bool next();
     // Back before the first row, to walk again (with new bindings).
     void restart();
+    // Runs a statement that changes rows (insert, update, delete, schema work) and returns the
+    // rows it changed. It counts as one of the connection's writes (Database::failAtWrite).
+    int execute();
 
     Cell cell(int column) const { return Cell(*this, column); }
     QString text(int column, const QLocale& locale = QLocale()) const
@@ -93,14 +103,15 @@ public:
         return cell(column).number(locale);
     }
     QString stamp(int column) const { return cell(column).stamp(); }
-    qint64 integer(int column) const;
+    qint64 integer(int column) const { return cell(column).integer(); }
     bool isNull(int column) const { return cell(column).isNull(); }
     QString columnName(int column) const;
+    int columnCount() const;
 
 private:
     friend class Cell;
     Database& m_db;
-    sqlite3_stmt* m_stmt;
+    Statement* m_stmt;
 };
 
 // A stored value (as Cell::stored gives it) read as a record set reads it: a real as plain number

@@ -4,13 +4,13 @@
 #include "common/numbers.h"
 #include "common/timestamps.h"
 #include "data/database.h"
+#include "data/engine.h"
 #include "data/query.h"
 
 #include <QRegularExpression>
 
-#include <sqlite3.h>
-
 #include <cmath>
+#include <vector>
 
 namespace tarvino {
 
@@ -40,22 +40,28 @@ QString quoteName(const QString& name)
     return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
-QVariant columnValue(sqlite3_stmt* stmt, int i)
+QVariant columnValue(const Statement& stmt, int i)
 {
-    switch (sqlite3_column_type(stmt, i)) {
-    case SQLITE_INTEGER:
-        return QVariant(qint64(sqlite3_column_int64(stmt, i)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(stmt, i));
-    case SQLITE_NULL:
+    CellValue cell;
+    stmt.cell(i, cell);
+    switch (cell.kind) {
+    case CellKind::Integer:
+        return QVariant(qint64(cell.integer));
+    case CellKind::Real:
+        return QVariant(cell.real);
+    case CellKind::Null:
         return QVariant();
     default:
-        return QVariant(QString::fromUtf8(
-            reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)), sqlite3_column_bytes(stmt, i)));
+        return QVariant(QString::fromUtf8(cell.text, cell.size));
     }
 }
 
 } // namespace
+
+void RecordSet::openLocking(Database& db, const QString& sql, const QVariantList& params)
+{
+    open(db, db.lockingRead(sql), params);
+}
 
 void RecordSet::open(Database& db, const QString& sql, const QVariantList& params)
 {
@@ -70,36 +76,50 @@ void RecordSet::open(Database& db, const QString& sql, const QVariantList& param
     QString withRowid = sql;
     withRowid.replace(leadingSelect, QStringLiteral("select rowid, "));
 
-    sqlite3_stmt* stmt = db.statement(withRowid);
+    Statement& stmt = db.statement(withRowid);
     for (int i = 0; i < params.size(); ++i)
-        Database::bind(stmt, i + 1, params[i]);
+        stmt.bind(i + 1, params[i]);
 
     // The columns are read after the first step: a cached statement prepared before the table
     // changed (the ValorUnitario upgrade) is prepared again by that step, and only then does it
-    // list the table's present columns.
-    int rc = sqlite3_step(stmt);
-    const int count = sqlite3_column_count(stmt);
+    // list the table's present columns. A server's table has rowid as a column of its own, which
+    // "select *" lists again: it is shown once, as the row's.
+    bool more = false;
+    try {
+        more = stmt.step();
+    } catch (const DbError&) {
+        stmt.reset();
+        throw;
+    }
+    const int count = stmt.columnCount();
+    std::vector<int> shown;
     for (int i = 1; i < count; ++i) {
-        const QString name = QString::fromUtf8(sqlite3_column_name(stmt, i));
-        const char* declared = sqlite3_column_decltype(stmt, i);
+        const QString name = stmt.columnName(i);
+        if (name.compare(QLatin1String("rowid"), Qt::CaseInsensitive) == 0)
+            continue;
+        shown.push_back(i);
         m_columns << name;
-        m_kinds << kindOfDeclaredType(declared ? QString::fromUtf8(declared) : QString());
-        m_index.insert(name.toLower(), i - 1);
+        m_kinds << kindOfDeclaredType(stmt.declaredType(i));
+        m_index.insert(name.toLower(), int(shown.size()) - 1);
     }
-    for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
-        Row row;
-        row.rowid = sqlite3_column_int64(stmt, 0);
-        row.values.reserve(count - 1);
-        for (int i = 1; i < count; ++i)
-            row.values << columnValue(stmt, i);
-        row.dirty.fill(false, count - 1);
-        m_rows << std::move(row);
+    try {
+        for (; more; more = stmt.step()) {
+            Row row;
+            CellValue id;
+            stmt.cell(0, id);
+            row.rowid = id.integer;
+            row.values.reserve(qsizetype(shown.size()));
+            for (int i : shown)
+                row.values << columnValue(stmt, i);
+            row.dirty.fill(false, qsizetype(shown.size()));
+            m_rows << std::move(row);
+        }
+    } catch (const DbError&) {
+        stmt.reset();
+        close();
+        throw;
     }
-    sqlite3_reset(stmt);
-    if (rc != SQLITE_DONE) {
-        m_rows.clear();
-        db.raise(rc);
-    }
+    stmt.reset();
     m_db = &db;
     m_pos = 0;
 }
@@ -269,17 +289,17 @@ void RecordSet::update()
     if (row.isNew) {
         QString sql;
         if (names.isEmpty()) {
-            sql = QStringLiteral("insert into %1 default values").arg(quoteName(m_table));
+            sql = QStringLiteral("insert into %1 default values").arg(m_table);
         } else {
             QStringList marks;
             for (qsizetype i = 0; i < names.size(); ++i)
                 marks << QStringLiteral("?");
             sql = QStringLiteral("insert into %1 (%2) values (%3)")
-                      .arg(quoteName(m_table), names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+                      .arg(m_table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
         }
-        sqlite3_stmt* stmt = m_db->statement(sql);
+        Statement& stmt = m_db->statement(sql);
         for (int i = 0; i < values.size(); ++i)
-            Database::bind(stmt, i + 1, values[i]);
+            stmt.bind(i + 1, values[i]);
         m_db->stepWrite(stmt);
         row.rowid = m_db->lastInsertRowid();
         row.isNew = false;
@@ -288,12 +308,12 @@ void RecordSet::update()
         for (const QString& name : std::as_const(names))
             sets << name + QStringLiteral("=?");
         const QString sql = QStringLiteral("update %1 set %2 where rowid=?")
-                                .arg(quoteName(m_table), sets.join(QLatin1Char(',')));
-        sqlite3_stmt* stmt = m_db->statement(sql);
+                                .arg(m_table, sets.join(QLatin1Char(',')));
+        Statement& stmt = m_db->statement(sql);
         int i = 0;
         for (; i < values.size(); ++i)
-            Database::bind(stmt, i + 1, values[i]);
-        Database::bind(stmt, i + 1, row.rowid);
+            stmt.bind(i + 1, values[i]);
+        stmt.bind(i + 1, row.rowid);
         m_db->stepWrite(stmt);
     }
     row.dirty.fill(false);
@@ -304,9 +324,8 @@ void RecordSet::deleteCurrent()
     requireTable();
     Row& row = current();
     if (!row.isNew) {
-        sqlite3_stmt* stmt =
-            m_db->statement(QStringLiteral("delete from %1 where rowid=?").arg(quoteName(m_table)));
-        Database::bind(stmt, 1, row.rowid);
+        Statement& stmt = m_db->statement(QStringLiteral("delete from %1 where rowid=?").arg(m_table));
+        stmt.bind(1, row.rowid);
         m_db->stepWrite(stmt);
     }
     row.deleted = true;

@@ -13,7 +13,9 @@ class Database;
 
 // The rows of a query, read when it is opened. Columns are read and assigned by name; a DATETIME
 // column reads as "dd/mm/yyyy h:mm:ss" and accepts that text, while the file holds ISO text.
-// Changes go to the table named in the query's FROM clause, row by row, when update() runs.
+// Changes go to the table named in the query's FROM clause, row by row, when update() runs; the
+// table's name is written as the query has it, unquoted, so that the server finds it as it folds
+// it, and the columns' names as the engine lists them, quoted.
 class RecordSet final {
 public:
     enum class Kind { Text, Real, Integer, DateTime, Other };
@@ -24,6 +26,9 @@ public:
 
     // Runs the query with its parameters (bound, never pasted) and stands on the first row.
     void open(Database& db, const QString& sql, const QVariantList& params = {});
+    // The same, its rows locked against other tills' changes until the transaction ends (on a
+    // server; the file's write transaction already keeps every other writer out).
+    void openLocking(Database& db, const QString& sql, const QVariantList& params = {});
     void close();
     bool isOpen() const { return m_db != nullptr; }
 

@@ -34,6 +34,15 @@ const std::vector<TableSpec>& tableSpecs();
 // with password "admin". The file appears complete or not at all. Throws DbError.
 void createDatabase(const QString& path, const QString& key);
 
+// Whether the server's database holds no table at all, so that the program may offer to make it
+// the shop's with createServerSchema. False on the file.
+bool serverDatabaseEmpty(Database& db);
+// Makes an empty server database the shop's, in one transaction: every table of tableSpecs with
+// the server's types (and a rowid of its own), the open day's tables kept per till, the indexes
+// the file has, the administrator as createDatabase makes it, and the program's version of the
+// tables. Throws DbError naming the server.
+void createServerSchema(Database& db);
+
 // Checks that every table in use has its columns (Temporal may lack ValorUnitario, which the
 // sales window adds), each declared with a type that stores and converts values as the program's
 // own type does. Reads only the list of tables; the rest of the file is checked by

@@ -50,6 +50,11 @@ void WindowData::OpenProductosWithCode(const QString& code)
     rs.open(m_db, kProductoPorCodigo, {code});
 }
 
+void WindowData::OpenProductosWithCodeLocking(const QString& code)
+{
+    rs.openLocking(m_db, kProductoPorCodigo, {code});
+}
+
 void WindowData::OpenProductosWithName(const QString& name)
 {
     rs.open(m_db, kProductosDeNombre, {name});

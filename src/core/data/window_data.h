@@ -27,6 +27,8 @@ public:
     void OpenProductosByQuantity();
     // The products whose code equals code, in name order.
     void OpenProductosWithCode(const QString& code);
+    // The same, locked against the other tills' changes until the transaction ends.
+    void OpenProductosWithCodeLocking(const QString& code);
     // The products whose name is exactly name.
     void OpenProductosWithName(const QString& name);
     // No product at all, for adding one.

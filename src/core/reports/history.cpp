@@ -197,6 +197,7 @@ QStringList historyYears(const QStringList& days, int currentYear)
 
 HistoryChoices historyChoices(Database& db, const QDate& today)
 {
+    ShopWideReads shopWide(db);
     HistoryChoices choices;
     {
         Query days(db, kDias);
@@ -240,6 +241,7 @@ QString HistoryResult::cell(qsizetype row, int column, const QLocale& locale) co
 HistoryResult dailySearch(Database& db, const QString& day, const CategoryFilter& category,
                           const QLocale& locale)
 {
+    ShopWideReads shopWide(db);
     HistoryResult result;
     const QString stored = storedStamp(day);
     Totals totals;
@@ -277,10 +279,17 @@ HistoryResult monthlySearch(Database& db, const QString& monthName, const QStrin
 {
     HistoryResult result;
     const QString month = monthNumber(monthName);
-    // Every stored stamp of the month starts with "yyyy-mm-" and sorts before "yyyy-mm-~".
-    const QString from = year + QLatin1Char('-') + month + QLatin1Char('-');
-    const QString until = from + QLatin1Char('~');
-    const bool anyMonth = !month.isEmpty();
+    // The month's stamps are those from its first second to the next month's first, in the
+    // stored ISO form: the file compares them as text, in the same order as a server compares
+    // them as timestamps.
+    bool isYear = false;
+    const int yearNumber = year.toInt(&isYear);
+    const QDate first = isYear && !month.isEmpty() ? QDate(yearNumber, month.toInt(), 1) : QDate();
+    const bool anyMonth = first.isValid();
+    const QString from = anyMonth ? isoText(first.startOfDay()) : QString();
+    const QString until = anyMonth ? isoText(first.addMonths(1).startOfDay()) : QString();
+    // The history is the whole shop's: on a server, every till's days and lines.
+    ShopWideReads shopWide(db);
 
     bool anyLines = false;
     {

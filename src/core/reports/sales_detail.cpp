@@ -14,8 +14,9 @@ namespace {
 // One row per sale, latest first; the stamps are stored as ISO text, whose order is the order in
 // time. The payment kind comes from the line with the smallest rowid, the sale's first.
 const QString kVentas = QStringLiteral(
-    "select FechaVenta, TipoPago, min(rowid) from Temporal group by FechaVenta "
-    "order by FechaVenta desc");
+    "select v.FechaVenta, t.TipoPago, v.primera from (select FechaVenta, min(rowid) as primera "
+    "from Temporal group by FechaVenta) v join Temporal t on t.rowid = v.primera "
+    "order by v.FechaVenta desc");
 // The lines of one sale in the order they were written ("is" also finds a stamp left empty).
 const QString kLineasDeVenta = QStringLiteral(
     "select CodigoProducto, NombreProducto, Cantidad, ValorUnitario, TotalVenta, TipoPago "

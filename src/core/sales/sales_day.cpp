@@ -143,9 +143,11 @@ int cierreDelDia(Database& db, const Clock& clock, const QString& openingStamp)
     // The day's lines move to the history as they are stored, in the order they were written;
     // a day of many thousand lines is copied in one statement rather than row by row.
     const QString columns = kCopiedColumns.join(QStringLiteral(", "));
-    const int copied = db.stepWrite(db.statement(
-        QStringLiteral("insert into Recaudacion (%1) select %1 from Temporal order by rowid").arg(columns)));
-    db.stepWrite(db.statement(QStringLiteral("delete from Temporal")));
+    const int copied =
+        Query(db, QStringLiteral("insert into Recaudacion (%1) select %1 from Temporal order by rowid")
+                      .arg(columns))
+            .execute();
+    Query(db, QStringLiteral("delete from Temporal")).execute();
 
     tx.commit();
     return copied;
