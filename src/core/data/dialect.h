@@ -8,7 +8,8 @@ namespace tarvino {
 
 // The text with each "?" placeholder numbered $1, $2 … in order, skipping string literals,
 // quoted identifiers and comments; "is ?" (the file's equality that also matches NULL) becomes
-// "is not distinct from $n". count, when given, receives the number of placeholders.
+// "is not distinct from $n", and LIKE, which ignores the case of ASCII letters in the file, is
+// ILIKE. count, when given, receives the number of placeholders.
 QString serverStatementText(const QString& sql, int* count = nullptr);
 
 // A column's type as the server declares it, from the file's declared type: TEXT sorts by bytes

@@ -73,8 +73,14 @@ void RecordSet::open(Database& db, const QString& sql, const QVariantList& param
     const auto match = fromTable.match(sql);
     m_table = match.hasMatch() ? match.captured(1) : QString();
     // The rowid rides along as column 0 so that changed rows can be written back.
+    // A grouped query has no one row behind each of its rows; the server refuses a bare rowid
+    // there, and takes the group's first.
+    static const QRegularExpression grouped(QStringLiteral("\\bgroup\\s+by\\b"),
+                                            QRegularExpression::CaseInsensitiveOption);
     QString withRowid = sql;
-    withRowid.replace(leadingSelect, QStringLiteral("select rowid, "));
+    withRowid.replace(leadingSelect, db.isServer() && grouped.match(sql).hasMatch()
+                                         ? QStringLiteral("select min(rowid), ")
+                                         : QStringLiteral("select rowid, "));
 
     Statement& stmt = db.statement(withRowid);
     for (int i = 0; i < params.size(); ++i)

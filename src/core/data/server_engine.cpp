@@ -290,6 +290,14 @@ QString serverStatementText(const QString& sql, int* count)
             const qsizetype stop = end < 0 ? n : end;
             out += QStringView(sql).mid(i, stop - i);
             i = stop - 1;
+        } else if ((c == QLatin1Char('l') || c == QLatin1Char('L')) && i + 4 <= n &&
+                   QStringView(sql).mid(i, 4).compare(QLatin1String("like"), Qt::CaseInsensitive) == 0 &&
+                   (i == 0 || !isIdentifierChar(sql[i - 1])) &&
+                   (i + 4 == n || !isIdentifierChar(sql[i + 4]))) {
+            // The file's LIKE ignores the case of ASCII letters, as ILIKE does under the "C"
+            // collation of the program's text columns.
+            out += QLatin1String("ilike");
+            i += 3;
         } else if (c == QLatin1Char('?')) {
             // "x is ?" is the file's equality that also matches NULL.
             qsizetype back = out.size();

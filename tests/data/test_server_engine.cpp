@@ -1,0 +1,265 @@
+// The PostgreSQL engine: the server's dialect, the kinds of its cells, each till's own day, one
+// till per name, shared stock without lost updates, and the servers that are refused.
+#include "catalogue/products.h"
+#include "data/database.h"
+#include "data/dialect.h"
+#include "data/query.h"
+#include "reports/history.h"
+#include "support/temp_shop.h"
+#include "support/test_server.h"
+
+#include <QSysInfo>
+#include <QTest>
+
+#include <thread>
+
+using namespace tarvino;
+using namespace tarvino::test;
+
+namespace {
+
+QString errorOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const DbError& e) {
+        return e.message();
+    }
+    return {};
+}
+
+qint64 countOf(Database& db, const QString& sql)
+{
+    Query rows(db, sql);
+    return rows.next() ? rows.integer(0) : -1;
+}
+
+void addDayLine(Database& db, const QString& code, const QString& opened)
+{
+    Query(db,
+          QStringLiteral("insert into Temporal (CodigoProducto, Cantidad, TotalVenta, TipoPago, "
+                         "FechaInicio, FechaVenta) values (?, 1, 100, 'EFECTIVO', ?, ?)"),
+          {code, opened, opened})
+        .execute();
+    Query(db, QStringLiteral("insert into TipoPago (FechaInicio, efectivo, tarjeta, CajaInicial) "
+                             "values (?, 100, 0, 0)"),
+          {opened})
+        .execute();
+}
+
+} // namespace
+
+class TestServerEngine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void placeholders_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<int>("count");
+        QTest::newRow("several") << "select a from t where b = ? and c = ?"
+                                 << "select a from t where b = $1 and c = $2" << 2;
+        QTest::newRow("in a literal") << "select '?', ? from t" << "select '?', $1 from t" << 1;
+        QTest::newRow("doubled quote") << "select 'it''s ?' || ? from t"
+                                       << "select 'it''s ?' || $1 from t" << 1;
+        QTest::newRow("quoted identifier") << "select \"a?b\" from t where x = ?"
+                                           << "select \"a?b\" from t where x = $1" << 1;
+        QTest::newRow("comment") << "select 1 -- ¿y?\nwhere x = ?" << "select 1 -- ¿y?\nwhere x = $1"
+                                 << 1;
+        QTest::newRow("is") << "from Temporal where FechaVenta is ? order by rowid"
+                            << "from Temporal where FechaVenta is not distinct from $1 order by rowid"
+                            << 1;
+        QTest::newRow("a name ending in is") << "where this = ?" << "where this = $1" << 1;
+        QTest::newRow("like") << "where n LIKE ? escape '\\'" << "where n ilike $1 escape '\\'" << 1;
+        QTest::newRow("a name with like") << "select likely, unlike from t" << "select likely, unlike from t"
+                                          << 0;
+    }
+    void placeholders()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, server);
+        QFETCH(int, count);
+        int found = -1;
+        QCOMPARE(serverStatementText(sql, &found), server);
+        QCOMPARE(found, count);
+    }
+
+    void cellKinds_data()
+    {
+        QTest::addColumn<QString>("expression");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text");
+        const int integer = int(Cell::Kind::Integer);
+        const int real = int(Cell::Kind::Real);
+        const int text = int(Cell::Kind::Text);
+        QTest::newRow("int4") << "7::int4" << integer << "7";
+        QTest::newRow("int8") << "-9007199254740993::bigint" << integer << "-9007199254740993";
+        QTest::newRow("bool") << "exists (select 1)" << integer << "1";
+        QTest::newRow("float8") << "2.5::float8" << real << "2.5";
+        QTest::newRow("numeric") << "sum(x) from (values (1.25), (1)) v(x)" << real << "2.25";
+        QTest::newRow("text") << "'Leche'::text" << text << "Leche";
+        QTest::newRow("timestamp") << "timestamp '2026-03-09 09:05:07'" << text << "2026-03-09 09:05:07";
+        QTest::newRow("null") << "null::text" << int(Cell::Kind::Null) << "";
+    }
+    void cellKinds()
+    {
+        QFETCH(QString, expression);
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        TempShop shop;
+        Query row(shop.db, QStringLiteral("select ") + expression);
+        QVERIFY(row.next());
+        QCOMPARE(int(row.cell(0).kind()), kind);
+        QCOMPARE(row.cell(0).text(QLocale::c()), text);
+    }
+
+    // A double goes to the server as text and comes back the same double.
+    void valuesComeBackWhole()
+    {
+        TempShop shop;
+        const double amount = 0.1 + 0.2;
+        shop.addProduct({QStringLiteral("0012"), QStringLiteral("Pan"), amount});
+        Query row(shop.db, QStringLiteral("select Cantidad, CodigoProducto from Productos where "
+                                          "CodigoProducto = ?"),
+                  {QStringLiteral("0012")});
+        QVERIFY(row.next());
+        QCOMPARE(row.cell(0).real(), amount);
+        QCOMPARE(row.text(1), QStringLiteral("0012"));
+    }
+
+    void tillsKeepTheirOwnDay()
+    {
+        TempShop shop;
+        Database second;
+        second.openServer(shop.connection(), QStringLiteral("Caja 2"));
+        addDayLine(shop.db, QStringLiteral("100"), QStringLiteral("2026-03-09 09:00:00"));
+        addDayLine(second, QStringLiteral("200"), QStringLiteral("2026-03-09 09:30:00"));
+
+        for (Database* db : {&shop.db, &second}) {
+            QCOMPARE(countOf(*db, QStringLiteral("select count(*) from Temporal")), 1);
+            QCOMPARE(countOf(*db, QStringLiteral("select count(*) from TipoPago")), 1);
+        }
+        QCOMPARE(Query(second, QStringLiteral("delete from Temporal")).execute(), 1);
+        QCOMPARE(countOf(shop.db, QStringLiteral("select count(*) from Temporal")), 1);
+
+        // The history is the whole shop's, and the till's own day comes back after it.
+        QCOMPARE(historyChoices(shop.db, QDate(2026, 3, 9)).days,
+                 (QStringList{QStringLiteral("09/03/2026 9:00:00"), QStringLiteral("09/03/2026 9:30:00")}));
+        {
+            ShopWideReads everyTill(shop.db);
+            QCOMPARE(countOf(shop.db, QStringLiteral("select count(*) from TipoPago")), 2);
+        }
+        QCOMPARE(countOf(shop.db, QStringLiteral("select count(*) from TipoPago")), 1);
+    }
+
+    void sameTillRefused()
+    {
+        TempShop shop;
+        Database again;
+        const QString refusal = errorOf([&] { again.openServer(shop.connection(), kTestTill); });
+        QVERIFY2(refusal.contains(QStringLiteral("La caja «%1» ya está abierta").arg(kTestTill)),
+                 qPrintable(refusal));
+        QVERIFY2(refusal.contains(QSysInfo::machineHostName()), qPrintable(refusal));
+        QVERIFY(!again.isOpen());
+        // The lock goes with the session that held it.
+        shop.db.close();
+        again.openServer(shop.connection(), kTestTill);
+        QVERIFY(again.isOpen());
+    }
+
+    // Two tills sell the same product at once: the second waits for the first's quantity.
+    void stockWithoutLostUpdate()
+    {
+        TempShop shop;
+        shop.addProduct({QStringLiteral("100"), QStringLiteral("Leche"), 10});
+        Database second;
+        second.openServer(shop.connection(), QStringLiteral("Caja 2"));
+
+        Transaction first(shop.db);
+        reduceStock(shop.db, QStringLiteral("100"), 1);
+        QString failure;
+        std::thread other([&] {
+            try {
+                Transaction tx(second);
+                reduceStock(second, QStringLiteral("100"), 2.5);
+                tx.commit();
+            } catch (const DbError& e) {
+                failure = e.message();
+            }
+        });
+        QTest::qWait(300);
+        first.commit();
+        other.join();
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QCOMPARE(shop.scalar(QStringLiteral("select Cantidad from Productos")).toDouble(), 6.5);
+    }
+
+    void serversRefused_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("unreachable") << "unreachable";
+        QTest::newRow("another program's database") << "foreign";
+    }
+    void serversRefused()
+    {
+        QFETCH(QString, kind);
+        TempShop shop;
+        QString connection = shop.connection();
+        if (kind == QLatin1String("unreachable"))
+            connection = QStringLiteral("host=/nonexistent/tarvino port=5999 dbname=tienda "
+                                        "connect_timeout=2");
+        else
+            shop.execute(QStringLiteral("create table clientes (nombre text)"));
+        Database db;
+        const QString refusal = errorOf([&] { db.openServer(connection, QStringLiteral("Caja 9")); });
+        QVERIFY(!db.isOpen());
+        if (kind == QLatin1String("unreachable")) {
+            QVERIFY2(refusal.contains(QStringLiteral("«/nonexistent/tarvino:5999»")) &&
+                         refusal.contains(QStringLiteral("«tienda»")) &&
+                         refusal.contains(QStringLiteral("no responde")),
+                     qPrintable(refusal));
+        } else {
+            QVERIFY2(refusal.contains(QStringLiteral("no es de Tarvino")) &&
+                         refusal.contains(QStringLiteral("clientes")),
+                     qPrintable(refusal));
+            // Refused before anything was written: the till is not noted as running.
+            QCOMPARE(shop.scalar(QStringLiteral("select count(*) from tarvino_cajas where caja = "
+                                                "'Caja 9'"))
+                         .toInt(),
+                     0);
+        }
+    }
+
+    // A connection the server ends is told as lost, and reopening connects again.
+    void lostConnection()
+    {
+        TempShop shop;
+        const qint64 pid = countOf(shop.db, QStringLiteral("select pg_backend_pid()"));
+        Database admin;
+        admin.openServer(shop.connection(), QStringLiteral("Caja 2"));
+        // Back to the test server's own superuser, who may end another session.
+        admin.execute(QStringLiteral("SET ROLE NONE"));
+        Query(admin, QStringLiteral("select pg_terminate_backend(?)"), {pid}).next();
+        const QString lost =
+            errorOf([&] { countOf(shop.db, QStringLiteral("select count(*) from Productos")); });
+        QVERIFY2(lost.startsWith(QStringLiteral("Se perdió la conexión con el servidor")),
+                 qPrintable(lost));
+        shop.db.reopen();
+        QCOMPARE(countOf(shop.db, QStringLiteral("select count(*) from Usuarios")), 1);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    // Every case but the dialect's needs the server: this program runs only on it.
+    if (!onServer()) {
+        std::fprintf(stderr, "test_server_engine corre solo con TARVINO_ENGINE=servidor\n");
+        return 1;
+    }
+    QCoreApplication app(argc, argv);
+    TestServerEngine test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_server_engine.moc"
