@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 #include <libpq-fe.h>
 #include <unistd.h>
@@ -91,9 +92,21 @@ void executeOn(const QString& connection, const QString& sql)
     run(c.get(), sql);
 }
 
-StoredShop readShop(const QString& connection)
+StoredShop readShop(const QString& connection, const QString& tillRole)
 {
     const Connection c = connect(connection);
+    // A till killed just after sending a commit leaves its session to finish it: the rows are read
+    // once every till's session has ended, and all from one snapshot, so that no commit lands
+    // between the read of one table and the next.
+    const QString sessions = QStringLiteral("select count(*) from pg_stat_activity where datname = current_database() "
+                                            "and usename = '%1'")
+                                 .arg(tillRole);
+    for (int waited = 0; cell(run(c.get(), sessions).get(), 0, 0) != QLatin1String("0"); waited += 100) {
+        if (waited > 30000)
+            throw ServerFailure("las sesiones de las cajas detenidas no terminan");
+        QThread::msleep(100);
+    }
+    run(c.get(), QStringLiteral("begin transaction isolation level repeatable read read only"));
     StoredShop shop;
     shop.open = readLines(c.get(), "temporal");
     shop.history = readLines(c.get(), "recaudacion");
@@ -114,6 +127,7 @@ StoredShop readShop(const QString& connection)
             shop.stock[code] = shop.stock.contains(code) ? -1e12 : cell(r.get(), i, 1).toDouble();
         }
     }
+    run(c.get(), QStringLiteral("commit"));
     return shop;
 }
 

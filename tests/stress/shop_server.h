@@ -24,8 +24,9 @@ QString withKeyword(const QString& connection, const char* keyword, const QStrin
 void executeOn(const QString& connection, const QString& sql);
 
 // Reads Temporal, Recaudacion, TipoPago and the stock of Productos, every till's rows, as the
-// superuser of the connection (row security does not apply to it). Throws ServerFailure.
-StoredShop readShop(const QString& connection);
+// superuser of the connection (row security does not apply to it), once no session of the tills'
+// role is left on the database. Throws ServerFailure.
+StoredShop readShop(const QString& connection, const QString& tillRole);
 
 // The cluster behind a connection string, restarted with pg_ctl.
 class ServerRestarter final {

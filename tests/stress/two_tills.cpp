@@ -148,8 +148,8 @@ QStringList Run::hear(RunningTill& till)
         m_ledger.hear(till.name, line);
         if (line.startsWith(QLatin1String("N|")))
             ++m_notStoredWhy[failureKind(line.section(QLatin1Char('|'), 2))];
-        if (m_options.verbose && !line.startsWith(QLatin1Char('B')) && !line.startsWith(QLatin1Char('R')))
-            print(till.name + QStringLiteral(": ") + line);
+        if (m_options.verbose)
+            print(QStringLiteral("%1 %2: %3").arg(m_clock.elapsed(), 6).arg(till.name, line));
         lines << line;
     }
     return lines;
@@ -189,7 +189,7 @@ void Run::startRestart()
     m_restart->setProcessChannelMode(QProcess::MergedChannels);
     m_restart->start(command.first(), command.mid(1));
     if (m_options.verbose)
-        print(QStringLiteral("reinicio del servidor (%1)").arg(m_restartMode));
+        print(QStringLiteral("%1 reinicio del servidor (%2)").arg(m_clock.elapsed(), 6).arg(m_restartMode));
 }
 
 int Run::go()
@@ -253,6 +253,8 @@ int Run::go()
         }
         if (pending.till && pending.armed && pending.since.nsecsElapsed() / 1000 >= pending.delayUs) {
             if (pending.till->process) {
+                if (m_options.verbose)
+                    print(QStringLiteral("%1 muerte de %2").arg(m_clock.elapsed(), 6).arg(pending.till->name));
                 kill(*pending.till);
                 ++m_killsDone;
                 pending.till->startAt = now;
@@ -308,7 +310,7 @@ int Run::go()
     QStringList violations = m_runFaults;
     int sharedProducts = 0;
     try {
-        const StoredShop shop = readShop(m_connection);
+        const StoredShop shop = readShop(m_connection, kTillRole);
         violations << m_ledger.check(shop);
         // How much the two tills met on the same products.
         QMap<QString, QSet<QString>> sellers;
