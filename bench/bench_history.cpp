@@ -112,7 +112,7 @@ std::vector<QDateTime> fillHistory(TempShop& shop)
         day.execute();
     }
     tx.commit();
-    shop.db.execute(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    settle(shop.db);
     return openings;
 }
 

@@ -178,7 +178,7 @@ void fillDay(TempShop& shop)
         stmt.execute();
     }
     tx.commit();
-    shop.db.execute(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    settle(shop.db);
 }
 
 void benchLookups(TempShop& shop)
@@ -368,7 +368,7 @@ int main(int argc, char** argv)
 
     TempShop shop;
     fillProducts(shop);
-    shop.db.execute(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    settle(shop.db);
     std::printf("Tarvino sales benchmark\n");
     std::printf("  cores (nproc): %d; Qt %s; SQLite %s; SQLCipher %s\n",
                 QThread::idealThreadCount(), qVersion(), sqlite3_libversion(),

@@ -101,6 +101,8 @@ int failures()
 
 QString pragmaText(Database& db, const QString& sql)
 {
+    if (db.isServer())
+        return QStringLiteral("(no aplica en el servidor)");
     sqlite3_stmt* stmt = nullptr;
     QString text;
     if (sqlite3_prepare_v2(fileConnection(db), sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK) {
@@ -164,7 +166,12 @@ void fillCatalogue(test::TempShop& shop, int count)
                          i % 50 == 0 ? 0.0 : 500 + (i % 9000) * 1.5, 5, words[size_t(i % 13)]});
     }
     tx.commit();
-    shop.db.execute(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    settle(shop.db);
+}
+
+void settle(Database& db)
+{
+    db.execute(db.isServer() ? QStringLiteral("ANALYZE") : QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
 }
 
 } // namespace tarvino::bench

@@ -35,8 +35,14 @@ void check(bool ok, const char* what);
 // Checks that failed so far; a benchmark's exit status.
 int failures();
 
-// The last column of every row a statement gives, joined by "; " (for PRAGMA answers).
+// The last column of every row a statement gives, joined by "; " (for PRAGMA answers). The file's
+// own statements mean nothing to a server: there it says so instead.
 QString pragmaText(Database& db, const QString& sql);
+
+// After a shop is filled, before anything is measured: on the file the journal is folded into bd1,
+// as the program does once idle; on a server the tables are analysed, as its autovacuum would do
+// soon after so many rows arrive, so that plans are made on what the tables hold.
+void settle(Database& db);
 
 // The resident memory of this process in MiB, read from /proc.
 double residentMiB();

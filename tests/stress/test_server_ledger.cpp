@@ -1,0 +1,187 @@
+// The two-till check: a shop whose rows agree with what both tills said passes, and each kind of
+// fault planted in the rows is named.
+#include "stress/server_ledger.h"
+
+#include <QTest>
+
+using namespace tarvino::stress;
+
+namespace {
+
+const QString k1 = QStringLiteral("Caja 1");
+const QString k2 = QStringLiteral("Caja 2");
+const QString kDay = QStringLiteral("2026-03-09 08:00:01");  // both tills' first day
+const QString kDay2 = QStringLiteral("2026-03-09 08:00:06"); // Caja 1's day after its closing
+
+// Caja 1: a sale stored, one not stored, one of unknown outcome (not there), its day closed, a
+// sale in its next day. Caja 2: one sale in its open day, the same second as Caja 1's first.
+ServerLedger toldByTills()
+{
+    ServerLedger ledger({{QStringLiteral("1001"), 10}, {QStringLiteral("1002"), 10}, {QStringLiteral("1003"), 10}});
+    const QStringList one = {
+        QStringLiteral("S|"),
+        QStringLiteral("L|09/03/2026 8:00:01"),
+        QStringLiteral("B|2026-03-09 08:00:02|EFECTIVO|300|1001:1:100,1002:1:200"),
+        QStringLiteral("R|2026-03-09 08:00:02"),
+        QStringLiteral("B|2026-03-09 08:00:03|TARJETA|100|1001:1:100"),
+        QStringLiteral("N|2026-03-09 08:00:03|Se perdió la conexión con el servidor"),
+        QStringLiteral("K|reopen|Se perdió la conexión con el servidor"),
+        QStringLiteral("B|2026-03-09 08:00:04|EFECTIVO|100|1001:1:100"),
+        QStringLiteral("U|2026-03-09 08:00:04|sin respuesta"),
+        QStringLiteral("C|2026-03-09 08:00:05"),
+        QStringLiteral("c|2026-03-09 08:00:05|2"),
+        QStringLiteral("L|09/03/2026 8:00:06"),
+        QStringLiteral("B|2026-03-09 08:00:07|EFECTIVO|200|1002:1:200"),
+        QStringLiteral("R|2026-03-09 08:00:07"),
+    };
+    const QStringList two = {
+        QStringLiteral("S|"),
+        QStringLiteral("L|09/03/2026 8:00:01"),
+        QStringLiteral("B|2026-03-09 08:00:02|EFECTIVO|100|1001:1:100"),
+        QStringLiteral("R|2026-03-09 08:00:02"),
+    };
+    ledger.beginRun(k1);
+    ledger.beginRun(k2);
+    for (const QString& line : one)
+        ledger.hear(k1, line);
+    for (const QString& line : two)
+        ledger.hear(k2, line);
+    return ledger;
+}
+
+StoredShop wholeShop()
+{
+    StoredShop shop;
+    const QString sold = QStringLiteral("2026-03-09 08:00:02");
+    shop.history = {{k1, QStringLiteral("1001"), 1, 100, QStringLiteral("EFECTIVO"), kDay, sold},
+                    {k1, QStringLiteral("1002"), 1, 200, QStringLiteral("EFECTIVO"), kDay, sold}};
+    shop.open = {{k1, QStringLiteral("1002"), 1, 200, QStringLiteral("EFECTIVO"), kDay2, QStringLiteral("2026-03-09 08:00:07")},
+                 {k2, QStringLiteral("1001"), 1, 100, QStringLiteral("EFECTIVO"), kDay, sold}};
+    shop.days = {{k1, kDay, 300, 0, QStringLiteral("2026-03-09 08:00:05")},
+                 {k1, kDay2, 200, 0, QStringLiteral("2026-03-09 08:00:07")},
+                 {k2, kDay, 100, 0, sold}};
+    shop.stock = {{QStringLiteral("1001"), 8}, {QStringLiteral("1002"), 8}, {QStringLiteral("1003"), 10}};
+    return shop;
+}
+
+enum class Planted {
+    Nothing,
+    UnknownSaleStored,
+    ReportedSaleMissing,
+    NotStoredSalePresent,
+    UnknownSaleTwice,
+    SaleNobodyBegan,
+    LostDecrement,
+    HalfClosedDay,
+    WrongTakings,
+    DayRowTwice,
+    ClosedDayStillOpen,
+};
+
+StoredShop plant(Planted planted)
+{
+    StoredShop shop = wholeShop();
+    const StoredLine unknown{k1, QStringLiteral("1001"), 1, 100, QStringLiteral("EFECTIVO"), kDay,
+                             QStringLiteral("2026-03-09 08:00:04")};
+    switch (planted) {
+    case Planted::Nothing:
+        break;
+    case Planted::UnknownSaleStored:
+        shop.history.push_back(unknown);
+        shop.days[0].cash += 100;
+        shop.stock[QStringLiteral("1001")] -= 1;
+        break;
+    case Planted::ReportedSaleMissing:
+        shop.open.erase(shop.open.begin());
+        shop.days.erase(shop.days.begin() + 1);
+        shop.stock[QStringLiteral("1002")] += 1;
+        break;
+    case Planted::NotStoredSalePresent:
+        shop.history.push_back({k1, QStringLiteral("1001"), 1, 100, QStringLiteral("TARJETA"), kDay,
+                                QStringLiteral("2026-03-09 08:00:03")});
+        shop.days[0].card += 100;
+        shop.stock[QStringLiteral("1001")] -= 1;
+        break;
+    case Planted::UnknownSaleTwice:
+        shop.history.push_back(unknown);
+        shop.history.push_back(unknown);
+        shop.days[0].cash += 200;
+        shop.stock[QStringLiteral("1001")] -= 2;
+        break;
+    case Planted::SaleNobodyBegan:
+        // Caja 1's sale of 08:00:07 under Caja 2's name: Caja 2 never began one then.
+        shop.open[0].till = k2;
+        shop.days[1].till = k2;
+        break;
+    case Planted::LostDecrement:
+        // Both tills took a unit of 1001; one decrement was written over by the other.
+        shop.stock[QStringLiteral("1001")] = 9;
+        break;
+    case Planted::HalfClosedDay:
+        shop.open.push_back(shop.history.back());
+        shop.history.pop_back();
+        break;
+    case Planted::WrongTakings:
+        shop.days[2].cash = 200;
+        break;
+    case Planted::DayRowTwice:
+        shop.days.push_back(shop.days[2]);
+        break;
+    case Planted::ClosedDayStillOpen:
+        // The closing was told done, yet the day's lines never left Temporal.
+        shop.open.insert(shop.open.begin(), shop.history.begin(), shop.history.end());
+        shop.history.clear();
+        shop.days[0].closedIso = QStringLiteral("2026-03-09 08:00:02");
+        break;
+    }
+    return shop;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Planted)
+
+class TestServerLedger : public QObject {
+    Q_OBJECT
+
+private slots:
+    void check_data()
+    {
+        QTest::addColumn<Planted>("planted");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("as the tills said") << Planted::Nothing << QString();
+        QTest::newRow("unknown outcome, stored once") << Planted::UnknownSaleStored << QString();
+        QTest::newRow("told stored, missing") << Planted::ReportedSaleMissing << QStringLiteral("se informó como registrada y no está");
+        QTest::newRow("told not stored, present") << Planted::NotStoredSalePresent << QStringLiteral("se informó como no guardada");
+        QTest::newRow("unknown outcome, stored twice") << Planted::UnknownSaleTwice << QStringLiteral("repetida");
+        QTest::newRow("sale under the other till") << Planted::SaleNobodyBegan << QStringLiteral("de «Caja 2» que nadie empezó");
+        QTest::newRow("lost stock decrement") << Planted::LostDecrement << QStringLiteral("el producto 1001 tiene stock 9.00");
+        QTest::newRow("day half closed") << Planted::HalfClosedDay << QStringLiteral("a medio cerrar");
+        QTest::newRow("takings not its lines") << Planted::WrongTakings << QStringLiteral("tiene efectivo 200.00");
+        QTest::newRow("two day rows") << Planted::DayRowTwice << QStringLiteral("tiene 2 filas en TipoPago");
+        QTest::newRow("closing told done, day still open") << Planted::ClosedDayStillOpen << QStringLiteral("se informó hecho");
+    }
+    void check()
+    {
+        QFETCH(Planted, planted);
+        QFETCH(QString, named);
+        const QStringList faults = toldByTills().check(plant(planted));
+        if (named.isEmpty()) {
+            QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+            return;
+        }
+        QVERIFY2(faults.filter(named).size() == 1, qPrintable(faults.join(QLatin1Char('\n'))));
+    }
+
+    // Each till's clock goes on after its own last stamp, the other till's notwithstanding.
+    void clocksPerTill()
+    {
+        const ServerLedger ledger = toldByTills();
+        QCOMPARE(ledger.nextClock(k1), QDateTime(QDate(2026, 3, 9), QTime(8, 0, 8)));
+        QCOMPARE(ledger.nextClock(k2), QDateTime(QDate(2026, 3, 9), QTime(8, 0, 3)));
+        QCOMPARE(ledger.counts(k1).reconnectedByReopen, 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServerLedger)
+#include "test_server_ledger.moc"
