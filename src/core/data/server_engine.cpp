@@ -393,8 +393,8 @@ ServerEngine::~ServerEngine()
 
 QString ServerEngine::lostMessage() const
 {
-    return QStringLiteral("Se perdió la conexión con el servidor «%1»: no responde. Compruebe la "
-                          "red y el servidor.")
+    return QStringLiteral("Se perdió la conexión con el servidor (base de datos %1): no responde. "
+                          "Compruebe la red y el servidor.")
         .arg(m_place);
 }
 
@@ -411,6 +411,10 @@ void ServerEngine::raise(pg_result* result) const
                       sqlState.startsWith(QLatin1String("08")) || sqlState == QLatin1String("57P01");
     if (lost)
         throw DbError(lostMessage());
+    // Two tills waiting for each other's rows: the server undid this one's work.
+    if (sqlState == QLatin1String("40P01") || sqlState == QLatin1String("40001"))
+        throw DbError(QStringLiteral("Otra caja estaba cambiando los mismos datos al mismo tiempo; "
+                                     "no se guardó nada de esta operación. Vuelva a intentarla."));
     throw DbError(QStringLiteral("Error en la base de datos «%1»: %2.").arg(m_place, detail));
 }
 

@@ -12,7 +12,9 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 namespace tarvino {
 
@@ -47,8 +49,16 @@ void writeSale(Database& db, const Clock& clock, const SaleToRecord& sale, doubl
     const bool cash = sale.paymentKind == QLatin1String("EFECTIVO");
     Transaction tx(db);
 
+    // Products are taken in code order: two tills on one server that sell the same products
+    // then lock their rows in the same order, so neither ever waits for the other in a circle.
+    std::vector<const SaleLine*> byCode;
+    byCode.reserve(size_t(sale.lines.size()));
     for (const SaleLine& line : sale.lines)
-        reduceStock(db, line[Code], cellNumber(line[Quantity]));
+        byCode.push_back(&line);
+    std::stable_sort(byCode.begin(), byCode.end(),
+                     [](const SaleLine* a, const SaleLine* b) { return (*a)[Code] < (*b)[Code]; });
+    for (const SaleLine* line : byCode)
+        reduceStock(db, (*line)[Code], cellNumber((*line)[Quantity]));
 
     WindowData data(db);
     RecordSet& rs = data.rs;
