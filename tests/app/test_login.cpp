@@ -201,14 +201,14 @@ private slots:
         l.type(l.window.Text2, QStringLiteral("clave1"));
         QVERIFY(l.window.salesWindow());
         const QString stored =
-            l.shop.scalar(QStringLiteral("select \"Contraseña\" from Usuarios where NombreUsuario = 'ana'")).toString();
+            l.shop.scalar(QStringLiteral("select Contraseña from Usuarios where NombreUsuario = 'ana'")).toString();
         QVERIFY(isPasswordHash(stored));
         QVERIFY(passwordMatches(stored, QStringLiteral("clave1")));
         QCOMPARE(checkLogin(l.shop.db, QStringLiteral("ana"), QStringLiteral("clave1")).outcome, LoginOutcome::Success);
         QCOMPARE(checkLogin(l.shop.db, QStringLiteral("ana"), QStringLiteral("clave2")).outcome,
                  LoginOutcome::WrongPassword);
         // The hash is not made again at each login.
-        QCOMPARE(l.shop.scalar(QStringLiteral("select \"Contraseña\" from Usuarios where NombreUsuario = 'ana'"))
+        QCOMPARE(l.shop.scalar(QStringLiteral("select Contraseña from Usuarios where NombreUsuario = 'ana'"))
                      .toString(),
                  stored);
     }
@@ -250,8 +250,8 @@ private slots:
     {
         // An interrupted day closed at load: the new day still starts at the login time.
         Login l;
-        l.shop.db.execute(QStringLiteral(
-            "insert into Temporal values ('1','x',1,1,1,'EFECTIVO','ana','c','2026-12-06 08:00:00',"
+        l.shop.db.execute(insertInto(QStringLiteral("Temporal")) + QStringLiteral(
+            "values ('1','x',1,1,1,'EFECTIVO','ana','c','2026-12-06 08:00:00',"
             "'2026-12-06 09:00:00',1)"));
         l.shop.messages.answer(false);
         l.shop.clock.current = QDateTime(QDate(2026, 12, 7), QTime(8, 3, 4));

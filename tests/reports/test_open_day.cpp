@@ -32,7 +32,8 @@ void fill(TempShop& shop, const QStringList& lines, const QStringList& days = {}
     }
     for (const QString& day : days) {
         const QStringList v = day.split(QLatin1Char(','));
-        shop.db.execute(QStringLiteral("insert into TipoPago values ('%1', %2, %3, 0, '%1')").arg(v[0], v[1], v[2]));
+        shop.db.execute(insertInto(QStringLiteral("TipoPago")) + QStringLiteral(
+            "values ('%1', %2, %3, 0, '%1')").arg(v[0], v[1], v[2]));
     }
 }
 } // namespace
