@@ -149,6 +149,11 @@ private slots:
         QTest::newRow("takings") << "ana" << "clave1" << "0, 0, 1" << "00011011";
         QTest::newRow("both") << "ana" << "clave1" << "2, 1, 1" << "11011111";
         QTest::newRow("administrator") << "ana" << "clave1" << "1, 0, 0" << "11111111";
+        QTest::newRow("odd numbers") << "ana" << "clave1" << "3, NULL, 2" << "00010011";
+        QTest::newRow("admin whatever its numbers") << "admin" << "admin" << "3, NULL, 2" << "11111111";
+        // Text in a number column: the file's columns take it, a server's refuse it.
+        if (onServer())
+            return;
         QTest::newRow("odd values") << "ana" << "clave1" << "'x', NULL, 2" << "00010011";
         QTest::newRow("admin whatever its row") << "admin" << "admin" << "'x', NULL, 2" << "11111111";
     }
@@ -201,14 +206,14 @@ private slots:
         l.type(l.window.Text2, QStringLiteral("clave1"));
         QVERIFY(l.window.salesWindow());
         const QString stored =
-            l.shop.scalar(QStringLiteral("select \"Contraseña\" from Usuarios where NombreUsuario = 'ana'")).toString();
+            l.shop.scalar(QStringLiteral("select Contraseña from Usuarios where NombreUsuario = 'ana'")).toString();
         QVERIFY(isPasswordHash(stored));
         QVERIFY(passwordMatches(stored, QStringLiteral("clave1")));
         QCOMPARE(checkLogin(l.shop.db, QStringLiteral("ana"), QStringLiteral("clave1")).outcome, LoginOutcome::Success);
         QCOMPARE(checkLogin(l.shop.db, QStringLiteral("ana"), QStringLiteral("clave2")).outcome,
                  LoginOutcome::WrongPassword);
         // The hash is not made again at each login.
-        QCOMPARE(l.shop.scalar(QStringLiteral("select \"Contraseña\" from Usuarios where NombreUsuario = 'ana'"))
+        QCOMPARE(l.shop.scalar(QStringLiteral("select Contraseña from Usuarios where NombreUsuario = 'ana'"))
                      .toString(),
                  stored);
     }
@@ -250,8 +255,8 @@ private slots:
     {
         // An interrupted day closed at load: the new day still starts at the login time.
         Login l;
-        l.shop.db.execute(QStringLiteral(
-            "insert into Temporal values ('1','x',1,1,1,'EFECTIVO','ana','c','2026-12-06 08:00:00',"
+        l.shop.db.execute(insertInto(QStringLiteral("Temporal")) + QStringLiteral(
+            "values ('1','x',1,1,1,'EFECTIVO','ana','c','2026-12-06 08:00:00',"
             "'2026-12-06 09:00:00',1)"));
         l.shop.messages.answer(false);
         l.shop.clock.current = QDateTime(QDate(2026, 12, 7), QTime(8, 3, 4));

@@ -265,9 +265,9 @@ private slots:
         QTest::mouseClick(f.Command3, Qt::LeftButton);
         QVERIFY2(e.shop.messages.boxes.isEmpty(), qPrintable(e.shop.messages.texts().join('\n')));
         QCOMPARE(e.shop.count(QStringLiteral("Productos")), 4);
-        const QVariantList stored = e.shop.column(QStringLiteral(
-            "select CodigoProducto || '|' || NombreProducto || '|' || Cantidad || '|' || PrecioCosto || '|' || "
-            "PrecioVenta || '|' || StockCritico from Productos where Categoria = 'Quesos'"));
+        const QVariantList stored = e.shop.rows(QStringLiteral(
+            "select CodigoProducto, NombreProducto, Cantidad, PrecioCosto, "
+            "PrecioVenta, StockCritico from Productos where Categoria = 'Quesos'"));
         QCOMPARE(stored.size(), 1);
         const QStringList cells = stored[0].toString().split(QLatin1Char('|'));
         QCOMPARE(cells.value(0), code);
@@ -335,9 +335,9 @@ private slots:
         f.Combo2->setEditText(QStringLiteral("Abarrotes"));
         QTest::mouseClick(f.Command3, Qt::LeftButton);
 
-        const QVariantList row = e.shop.column(
-            QStringLiteral("select CodigoProducto || '|' || NombreProducto || '|' || Cantidad || '|' || "
-                           "PrecioCosto || '|' || PrecioVenta || '|' || StockCritico || '|' || Categoria "
+        const QVariantList row = e.shop.rows(
+            QStringLiteral("select CodigoProducto, NombreProducto, Cantidad, "
+                           "PrecioCosto, PrecioVenta, StockCritico, Categoria "
                            "from Productos where CodigoProducto = '%1'").arg(code));
         QCOMPARE(row.isEmpty() ? QString() : row[0].toString(), stored);
         if (message.isEmpty()) {

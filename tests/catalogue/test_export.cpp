@@ -145,8 +145,9 @@ private slots:
         QTest::newRow("a header") << 1 << false << false << disk;
         QTest::newRow("a data cell") << 14 << false << false << disk;
         QTest::newRow("opening") << 0 << true << false << "No se encontró un programa.";
-        QTest::newRow("text for a quantity") << 0 << false << true
-            << "No se pudo exportar la fila 1: «tres» de la columna «CANTIDAD» no es un número.";
+        if (!onServer()) // text in a number column, the file's alone
+            QTest::newRow("text for a quantity") << 0 << false << true
+                << "No se pudo exportar la fila 1: «tres» de la columna «CANTIDAD» no es un número.";
     }
     void failures()
     {

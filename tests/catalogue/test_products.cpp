@@ -26,9 +26,9 @@ Product boxes(const QStringList& t)
 // One product as stored, locale-free: code|name|stock|cost|price|critical|category|offer.
 QString storedRow(TempShop& shop, const QString& code)
 {
-    return shop.column(QStringLiteral(
-                           "select CodigoProducto||'|'||NombreProducto||'|'||Cantidad||'|'||PrecioCosto||'|'||"
-                           "PrecioVenta||'|'||StockCritico||'|'||Categoria||'|'||ParteDeOferta "
+    return shop.rows(QStringLiteral(
+                           "select CodigoProducto, NombreProducto, Cantidad, PrecioCosto, "
+                           "PrecioVenta, StockCritico, Categoria, ParteDeOferta "
                            "from Productos where CodigoProducto = '%1'")
                            .arg(code))
         .value(0)
@@ -139,10 +139,10 @@ private slots:
         shop.addProduct({QStringLiteral("200"), QStringLiteral("Pan")});
         shop.addProduct({QStringLiteral("300"), QStringLiteral("Vino tinto")});
         const QString before = shop.dump();
-        const QString othersSql = QStringLiteral("select group_concat(NombreProducto||Cantidad) from "
-                                                 "Productos where CodigoProducto <> '%1'")
+        const QString othersSql = QStringLiteral("select NombreProducto, Cantidad from Productos "
+                                                 "where CodigoProducto <> '%1' order by rowid")
                                       .arg(typed[0]);
-        const QVariant othersBefore = shop.scalar(othersSql);
+        const QVariantList othersBefore = shop.rows(othersSql);
 
         const SaveResult result = saveProduct(shop.db, boxes(typed), editing);
         QCOMPARE(int(result.outcome), outcome);
@@ -155,7 +155,7 @@ private slots:
         }
         QCOMPARE(storedRow(shop, typed[0]), stored);
         QCOMPARE(shop.count(QStringLiteral("Productos")), editing ? 3 : 4);
-        QCOMPARE(shop.scalar(othersSql), othersBefore);
+        QCOMPARE(shop.rows(othersSql), othersBefore);
     }
 
     // Every write of a save failing in turn: a save is whole or absent.

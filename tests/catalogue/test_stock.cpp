@@ -113,7 +113,7 @@ private slots:
         QCOMPARE(list.look(), StockList::Look::Plain);
         // The investment of the products listed, and of no other.
         QCOMPARE(list.investmentTotal(),
-                 shop.scalar(QStringLiteral("select total(Cantidad * PrecioCosto) from Productos "
+                 shop.scalar(QStringLiteral("select coalesce(sum(Cantidad * PrecioCosto), 0) from Productos "
                                             "where CodigoProducto in ('%1')")
                                  .arg(expected.join(QStringLiteral("','"))))
                      .toDouble());
@@ -131,7 +131,9 @@ private slots:
         QTest::newRow("fraction above") << "5.25" << "5" << false;
         QTest::newRow("negative") << "-2" << "0" << true;
         QTest::newRow("empty quantity") << "null" << "5" << false;
-        QTest::newRow("text quantity") << "'mucho'" << "5" << false;
+        // Text in a number column: the file's columns take it, a server's refuse it.
+        if (!onServer())
+            QTest::newRow("text quantity") << "'mucho'" << "5" << false;
         QTest::newRow("empty level") << "1" << "null" << false;
     }
     void critical()
@@ -170,8 +172,9 @@ private slots:
             << QStringList{"1", "1", "Uno", "", "2", "4", "Varios", "", ""} << "Total de Inversión $ 1.000,";
         QTest::newRow("empty cost price") << false << "PrecioCosto = null"
             << QStringList{"1", "1", "Uno", "3", "", "4", "Varios", "", "12"} << "Total de Inversión $ 1,000.";
-        QTest::newRow("text for a quantity") << true << "Cantidad = 'tres'"
-            << QStringList{"1", "1", "Uno", "tres", "2", "4", "Varios", "", ""} << "Total de Inversión $ 1.000,";
+        if (!onServer()) // text in a number column, the file's alone
+            QTest::newRow("text for a quantity") << true << "Cantidad = 'tres'"
+                << QStringList{"1", "1", "Uno", "tres", "2", "4", "Varios", "", ""} << "Total de Inversión $ 1.000,";
         QTest::newRow("empty code and category") << true << "CodigoProducto = null, Categoria = null"
             << QStringList{"1", "", "Uno", "3", "2", "4", "", "6", "12"} << "Total de Inversión $ 1.006,";
     }

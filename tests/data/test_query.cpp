@@ -36,13 +36,16 @@ private slots:
         QTest::addColumn<QLocale>("locale");
         const QLocale comma(QLocale::Spanish, QLocale::Chile);
         const QLocale point = QLocale::c();
-        const QStringList rows = {
+        QStringList rows = {
             QStringLiteral("2.5, 1500, '2026-03-04 05:06:07'"),
             QStringLiteral("7, -0.125, '2026-12-31 23:59:59'"),
             QStringLiteral("null, null, null"),
-            QStringLiteral("'3,5', 123456789012345678, 'no es fecha'"),
-            QStringLiteral("0.1, 1e20, ''"),
+            QStringLiteral("0.1, 1e20, null"),
         };
+        // Text in a number or stamp column: the file's columns take it, a server's refuse it.
+        if (!onServer())
+            rows << QStringLiteral("'3,5', 123456789012345678, 'no es fecha'")
+                 << QStringLiteral("0.1, 1e20, ''");
         for (const QString& row : rows) {
             QTest::addRow("%s comma", qPrintable(row)) << row << comma;
             QTest::addRow("%s point", qPrintable(row)) << row << point;
@@ -87,10 +90,17 @@ private slots:
         QVERIFY(!query.next());
     }
 
-    // A number column holding text that is no number is refused, naming the column.
+    // A number column holding text that is no number is refused, naming the column. A server
+    // refuses to store it at all.
     void textThatIsNoNumberNamesItsColumn()
     {
         TempShop shop;
+        if (onServer()) {
+            QVERIFY(errorOf([&] { storeRaw(shop.db, QStringLiteral("A1"), QStringLiteral("'mucho', 1, null")); })
+                        .contains(QLatin1String("mucho")));
+            QCOMPARE(shop.count(QStringLiteral("Temporal")), 0);
+            return;
+        }
         storeRaw(shop.db, QStringLiteral("A1"), QStringLiteral("'mucho', 1, null"));
         Query query(shop.db, QStringLiteral("select Cantidad from Temporal"));
         QVERIFY(query.next());
@@ -111,10 +121,22 @@ private slots:
     void storedValuesBindBackAndRestartRebinds()
     {
         TempShop shop;
-        storeRaw(shop.db, QStringLiteral("real"), QStringLiteral("1, 1, 2.5"));
-        storeRaw(shop.db, QStringLiteral("int"), QStringLiteral("1, 1, 7"));
-        storeRaw(shop.db, QStringLiteral("text"), QStringLiteral("1, 1, '2026-01-02 03:04:05'"));
-        storeRaw(shop.db, QStringLiteral("null"), QStringLiteral("1, 1, null"));
+        // The stamp column of the file takes numbers too; a server's takes only stamps.
+        struct Kept {
+            QString code;
+            QString cells;
+            QMetaType::Type type;
+        };
+        std::vector<Kept> kept = {
+            {QStringLiteral("text"), QStringLiteral("1, 1, '2026-01-02 03:04:05'"), QMetaType::QString},
+            {QStringLiteral("null"), QStringLiteral("1, 1, null"), QMetaType::UnknownType},
+        };
+        if (!onServer()) {
+            kept.push_back({QStringLiteral("real"), QStringLiteral("1, 1, 2.5"), QMetaType::Double});
+            kept.push_back({QStringLiteral("int"), QStringLiteral("1, 1, 7"), QMetaType::LongLong});
+        }
+        for (const Kept& row : kept)
+            storeRaw(shop.db, row.code, row.cells);
 
         QVariantList stored;
         {
@@ -122,14 +144,12 @@ private slots:
             while (all.next())
                 stored << all.cell(0).stored();
         }
-        QCOMPARE(stored.size(), 4);
-        QCOMPARE(stored[0].typeId(), QMetaType::Double);
-        QCOMPARE(stored[1].typeId(), QMetaType::LongLong);
-        QCOMPARE(stored[2].typeId(), QMetaType::QString);
-        QVERIFY(stored[3].isNull());
-
-        const QStringList codes = {QStringLiteral("real"), QStringLiteral("int"),
-                                   QStringLiteral("text"), QStringLiteral("null")};
+        QCOMPARE(stored.size(), qsizetype(kept.size()));
+        QStringList codes;
+        for (qsizetype i = 0; i < stored.size(); ++i) {
+            QCOMPARE(stored[i].typeId(), int(kept[i].type));
+            codes << kept[i].code;
+        }
         Query one(shop.db,
                   QStringLiteral("select CodigoProducto from Temporal where FechaVenta is ?"));
         for (int i = 0; i < stored.size(); ++i) {
@@ -147,10 +167,11 @@ private slots:
     {
         LocaleGuard guard(QLocale(QLocale::Spanish, QLocale::Chile));
         TempShop shop;
+        // A text in a number column is the file's alone.
         shop.db.execute(QStringLiteral(
             "insert into Temporal (CodigoProducto, NombreProducto, Cantidad, TotalVenta) values "
             "('c1', 'Ñandú ☕', 2.5, 0), (12, null, 123456789012345, 0.0), "
-            "('Ω1', 'ok', -3, 1e300), ('c2', 'ok', 2.5, 'nada')"));
+            "('Ω1', 'ok', -3, 1e300)%1").arg(onServer() ? QString() : QStringLiteral(", ('c2', 'ok', 2.5, 'nada')")));
         QString buffer;
         std::vector<qsizetype> ends;
         {
@@ -185,7 +206,8 @@ private slots:
         QCOMPARE(texts[2], QStringLiteral("2,5"));
         QCOMPARE(texts[4], QStringLiteral("12"));
         QCOMPARE(texts[8], QStringLiteral("Ω1"));
-        QCOMPARE(texts[15], QStringLiteral("nada")); // a text is never a zero
+        if (!onServer())
+            QCOMPARE(texts[15], QStringLiteral("nada")); // a text is never a zero
         QCOMPARE(texts[7], QStringLiteral("$ 0"));
     }
 };

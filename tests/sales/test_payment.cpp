@@ -173,16 +173,16 @@ private slots:
 
         QCOMPARE(d.shop.column("select Cantidad from Productos order by CodigoProducto"),
                  (QVariantList{8.0, 49.0}));
-        QCOMPARE(d.shop.column("select CodigoProducto || '|' || NombreProducto || '|' || Cantidad || '|' "
-                               "|| TotalCosto || '|' || TotalVenta || '|' || TipoPago || '|' || "
-                               "NombreUsuario || '|' || Categoria || '|' || FechaInicio || '|' || "
-                               "FechaVenta || '|' || ValorUnitario from Temporal order by rowid"),
+        QCOMPARE(d.shop.rows("select CodigoProducto, NombreProducto, Cantidad, "
+                               "TotalCosto, TotalVenta, TipoPago, "
+                               "NombreUsuario, Categoria, FechaInicio, "
+                               "FechaVenta, ValorUnitario from Temporal order by rowid"),
                  (QVariantList{"100|Leche|2.0|1400.0|1980.0|EFECTIVO|admin|General|2026-03-09 "
                                "09:05:07|2026-03-09 10:00:00|990.0",
                                "200|Pan|1.0|900.0|1500.5|EFECTIVO|admin|General|2026-03-09 "
                                "09:05:07|2026-03-09 10:00:00|1500.5"}));
-        QCOMPARE(d.shop.column("select FechaInicio || '|' || efectivo || '|' || tarjeta || '|' || "
-                               "CajaInicial || '|' || FechaCierre from TipoPago"),
+        QCOMPARE(d.shop.rows("select FechaInicio, efectivo, tarjeta, "
+                               "CajaInicial, FechaCierre from TipoPago"),
                  (QVariantList{"2026-03-09 09:05:07|3480.5|0.0|0|2026-03-09 10:00:00"}));
     }
 
@@ -234,7 +234,7 @@ private slots:
         QCOMPARE(f.Text10, QStringLiteral("EFECTIVO"));
         QVERIFY(f.Text11.isEmpty());
         QVERIFY(f.Text12.isEmpty());
-        QCOMPARE(d.shop.column("select efectivo || '|' || tarjeta from TipoPago"),
+        QCOMPARE(d.shop.rows("select efectivo, tarjeta from TipoPago"),
                  QVariantList{"3480.5|0.0"});
         QCOMPARE(d.shop.count("Temporal"), 2);
     }
@@ -248,7 +248,7 @@ private slots:
         flushClosedWindows();
         QVERIFY(backInTheSale(f));
         QCOMPARE(f.Text10, QStringLiteral("TARJETA"));
-        QCOMPARE(d.shop.column("select efectivo || '|' || tarjeta || '|' || FechaCierre from TipoPago"),
+        QCOMPARE(d.shop.rows("select efectivo, tarjeta, FechaCierre from TipoPago"),
                  QVariantList{"0.0|3480.5|2026-03-09 09:05:07"});
         QCOMPARE(d.shop.column("select distinct TipoPago from Temporal"), QVariantList{"TARJETA"});
 
@@ -258,7 +258,7 @@ private slots:
         QTest::mouseClick(f.paymentWindow()->Command1, Qt::LeftButton);
         flushClosedWindows();
         // The second sale adds to the same day row and moves its closing time.
-        QCOMPARE(d.shop.column("select efectivo || '|' || tarjeta || '|' || FechaCierre from TipoPago"),
+        QCOMPARE(d.shop.rows("select efectivo, tarjeta, FechaCierre from TipoPago"),
                  QVariantList{"1500.5|3480.5|2026-03-09 09:06:12"});
         QCOMPARE(d.shop.count("Temporal"), 3);
         QCOMPARE(d.shop.column("select Cantidad from Productos order by CodigoProducto"),
@@ -313,12 +313,21 @@ private slots:
         ringUp(d);
         QTest::mouseClick(d.pay().Command2, Qt::LeftButton);
         flushClosedWindows();
+        // Another connection: the file opened again, or another till reading for the whole shop.
         Database other;
-        other.open(d.shop.dbPath());
+        std::optional<ShopWideReads> wide;
+        if (onServer()) {
+            other.openServer(d.shop.connection(), QStringLiteral("Otra caja"));
+            wide.emplace(other);
+        } else {
+            other.open(d.shop.dbPath());
+        }
         RecordSet rs;
         rs.open(other, QStringLiteral("select * from TipoPago"));
         QVERIFY(!rs.eof());
         QCOMPARE(rs.number(QStringLiteral("tarjeta")), 3480.5);
+        if (onServer())
+            return;
         QCOMPARE(d.shop.scalar("PRAGMA journal_mode").toString(), QStringLiteral("wal"));
         QCOMPARE(d.shop.scalar("PRAGMA synchronous").toInt(), 2);
     }

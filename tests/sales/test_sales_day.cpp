@@ -26,10 +26,9 @@ const QString kOldStamp = QStringLiteral("2026-03-08 08:00:00");
 // Leaves an interrupted day: two lines in Temporal and its day row.
 void interruptedDay(TempShop& shop)
 {
-    shop.db.execute(QStringLiteral(
-        "insert into Temporal values ('100','Leche',2,1400,1980,'EFECTIVO','ana','Lacteos','%1',"
-        "'2026-03-08 08:10:00',990);"
-        "insert into Temporal values ('200','Pan',1,900,1500.5,'TARJETA','ana','Panaderia','%1',"
+    shop.db.execute(insertInto(QStringLiteral("Temporal")) + QStringLiteral(
+        "values ('100','Leche',2,1400,1980,'EFECTIVO','ana','Lacteos','%1',"
+        "'2026-03-08 08:10:00',990), ('200','Pan',1,900,1500.5,'TARJETA','ana','Panaderia','%1',"
         "'2026-03-08 08:20:00',1500.5);"
         "insert into TipoPago (FechaInicio, efectivo, tarjeta, CajaInicial, FechaCierre) "
         "values ('%1', 1980, 1500.5, 0, '2026-03-08 08:20:00');")
@@ -89,9 +88,9 @@ const QString kOld = QStringLiteral("08/03/2026 8:00:00");
 const QString kLoginIso = QStringLiteral("2026-03-09 09:05:07");
 
 const char* kRecaudacionRows =
-    "select CodigoProducto || '|' || NombreProducto || '|' || Cantidad || '|' || TotalCosto || '|' "
-    "|| TotalVenta || '|' || TipoPago || '|' || NombreUsuario || '|' || Categoria || '|' || "
-    "FechaInicio || '|' || FechaVenta from Recaudacion order by rowid";
+    "select CodigoProducto, NombreProducto, Cantidad, TotalCosto, "
+    "TotalVenta, TipoPago, NombreUsuario, Categoria, "
+    "FechaInicio, FechaVenta from Recaudacion order by rowid";
 } // namespace
 
 class TestSalesDay : public QObject {
@@ -135,6 +134,10 @@ private slots:
         QTest::newRow("interrupted, closing fails")
             << int(Interrupted) << false << true << newDay << true << true << none << kOld << true
             << QStringLiteral("No se pudo cerrar el día de ventas") << 2 << lastSale;
+        // A file made by an older program or another tool; a server's tables are made whole when
+        // its database is made.
+        if (onServer())
+            return;
         // Its rows stay as they were; the column it gains is checked below.
         QTest::newRow("ten-column Temporal") << int(OldTemporal) << false << false << newDay << false << true
                                              << none << QString() << false << QString() << 0 << none;
@@ -174,7 +177,7 @@ private slots:
             QCOMPARE(boxes.last().icon, Messages::Icon::Critical);
         }
         QTEST(d.shop.dump() == before, "fileUnchanged");
-        QTEST(d.shop.column(kRecaudacionRows), "history");
+        QTEST(d.shop.rows(kRecaudacionRows), "history");
         QTEST(day.openingStamp(), "stamp");
         QTEST(day.earlierDayUnclosed(), "earlierUnclosed");
 
@@ -249,7 +252,7 @@ private slots:
         QTEST(sellOne(day, d.shop.db, code, kind).openingStamp, "stamp");
         QTEST(day.openingStamp(), "stamp");
         QTEST(d.shop.column("select FechaInicio from Temporal order by rowid"), "days");
-        QTEST(d.shop.column("select efectivo || '|' || tarjeta from TipoPago order by FechaInicio"), "takings");
+        QTEST(d.shop.rows("select efectivo, tarjeta from TipoPago order by FechaInicio"), "takings");
         QCOMPARE(d.shop.scalar("select NombreUsuario from Temporal order by rowid desc").toString(), QStringLiteral("ana"));
 
         d.shop.clock.current = QDateTime(QDate(2026, 3, 9), QTime(21, 0, 0));
@@ -345,8 +348,8 @@ private slots:
             "insert into TipoPago (FechaInicio, efectivo, tarjeta, CajaInicial, FechaCierre) values "
             "('2026-03-07 08:00:00', 10, 0, 0, '2026-03-07 20:00:00'),"
             "('2026-03-09 09:05:07', 20, 0, 0, '2026-03-09 12:00:00')"));
-        d.shop.db.execute(QStringLiteral(
-            "insert into Temporal values ('100','Leche',1,700,990,'EFECTIVO','admin','General',"
+        d.shop.db.execute(insertInto(QStringLiteral("Temporal")) + QStringLiteral(
+            "values ('100','Leche',1,700,990,'EFECTIVO','admin','General',"
             "'2026-03-09 09:05:07','2026-03-09 12:00:00',990)"));
         d.shop.clock.current = QDateTime(QDate(2026, 3, 9), QTime(22, 15, 0));
         QCOMPARE(cierreDelDia(d.shop.db, d.shop.clock, QStringLiteral("09/03/2026 9:05:07")), 1);

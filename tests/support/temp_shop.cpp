@@ -10,6 +10,19 @@
 
 namespace tarvino::test {
 
+QString insertInto(const QString& table)
+{
+    for (const TableSpec& spec : tableSpecs()) {
+        if (spec.name.compare(table, Qt::CaseInsensitive) != 0)
+            continue;
+        QStringList columns;
+        for (const ColumnSpec& column : spec.columns)
+            columns << column.name;
+        return QStringLiteral("insert into %1 (%2) ").arg(spec.name, columns.join(QStringLiteral(", ")));
+    }
+    throw std::invalid_argument("no such table");
+}
+
 TempShop::TempShop()
 {
     if (!m_dir.isValid())
@@ -66,6 +79,21 @@ QVariantList TempShop::column(const QString& sql)
     while (rows.next())
         values << rows.cell(0).stored();
     return values;
+}
+
+QVariantList TempShop::rows(const QString& sql)
+{
+    QVariantList all;
+    Query rows(db, sql);
+    while (rows.next()) {
+        QStringList cells;
+        for (int i = 0; i < rows.columnCount(); ++i) {
+            const Cell cell = rows.cell(i);
+            cells << (cell.isNull() ? QStringLiteral("NULL") : cell.utf8().toString());
+        }
+        all << cells.join(QLatin1Char('|'));
+    }
+    return all;
 }
 
 QVariant TempShop::scalar(const QString& sql)

@@ -26,6 +26,10 @@ struct ProductRow {
     QString category = QStringLiteral("General");
 };
 
+// "insert into Table (its columns in order) ": a row given by position lands in the same columns
+// on a server, whose tables have rowid (and the day's tables the till) as columns of their own.
+QString insertInto(const QString& table);
+
 // The till a test shop on a server is opened as.
 inline const QString kTestTill = QStringLiteral("Caja 1");
 
@@ -45,6 +49,9 @@ public:
     // Runs a query and returns the first column of each row (NULL as an invalid QVariant).
     QVariantList column(const QString& sql);
     QVariant scalar(const QString& sql);
+    // Runs a query and returns each row's cells joined by "|", a number written as the file's
+    // engine writes it (2.0, 1500.5) and NULL as "NULL": the same text on the file and on a server.
+    QVariantList rows(const QString& sql);
     int count(const QString& table);
     // Runs a statement that changes rows, with its values bound in order.
     int execute(const QString& sql, const QVariantList& values = {});

@@ -3,6 +3,8 @@
 
 #include <QAtomicInt>
 #include <QCoreApplication>
+#include <QMetaMethod>
+#include <QTest>
 #include <QRandomGenerator>
 #include <QStringList>
 
@@ -118,6 +120,43 @@ ServerDatabase::~ServerDatabase()
     PGconn* conn = connectTo(testServer());
     run(conn, "DROP DATABASE IF EXISTS " + m_name.toUtf8() + " WITH (FORCE)", true);
     PQfinish(conn);
+}
+
+int runTests(QObject& tests, int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const QMetaObject* type = tests.metaObject();
+    const int info = type->indexOfClassInfo("fileOnly");
+    // Functions named on the command line are run as asked; so is every function on the file.
+    static const QStringList takesValue = {QStringLiteral("-o"), QStringLiteral("-maxwarnings"),
+                                           QStringLiteral("-eventdelay"), QStringLiteral("-keydelay"),
+                                           QStringLiteral("-mousedelay"), QStringLiteral("-seed")};
+    bool named = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        named = named || (!arguments[i].startsWith(QLatin1Char('-')) && !takesValue.contains(arguments[i - 1]));
+    if (!onServer() || info < 0 || named)
+        return QTest::qExec(&tests, arguments);
+    const QStringList fileOnly = QString::fromLatin1(type->classInfo(info).value()).split(QLatin1Char(','));
+    static const QStringList fixtures = {QStringLiteral("initTestCase"), QStringLiteral("cleanupTestCase"),
+                                         QStringLiteral("init"), QStringLiteral("cleanup")};
+    for (int i = type->methodOffset(); i < type->methodCount(); ++i) {
+        const QMetaMethod method = type->method(i);
+        const QString name = QString::fromLatin1(method.name());
+        if (method.methodType() != QMetaMethod::Slot || method.access() != QMetaMethod::Private ||
+            method.parameterCount() != 0 || name.endsWith(QLatin1String("_data")) ||
+            fixtures.contains(name))
+            continue;
+        if (fileOnly.contains(name)) {
+            std::fprintf(stdout, "Solo en el archivo, fuera de esta pasada en el servidor: %s\n",
+                         qPrintable(name));
+            continue;
+        }
+        arguments << name;
+    }
+    std::fflush(stdout);
+    return QTest::qExec(&tests, arguments);
 }
 
 } // namespace tarvino::test

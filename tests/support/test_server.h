@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class QObject;
+
 namespace tarvino::test {
 
 // Whether this run of the tests is the server engine's.
@@ -12,6 +14,11 @@ bool onServer();
 // The connection string of the throwaway server; a server run without one stops the test
 // program with a message (a server test never runs on the file instead).
 QString testServer();
+
+// Runs the test functions of tests as QTest::qExec does. In a run on the server the functions
+// named in the class's Q_CLASSINFO("fileOnly", "a,b") are left out (they try what only a file
+// has: its journal, its disk), unless the command line names functions itself.
+int runTests(QObject& tests, int argc, char** argv);
 
 class ServerDatabase final {
 public:
@@ -33,3 +40,4 @@ private:
 };
 
 } // namespace tarvino::test
+

@@ -33,9 +33,8 @@ void addUsers(TempShop& shop)
 // "name|PermisoCruce|Nivel|permisoproductos|permisorecaudacion"; the password is checked apart.
 QString userRow(TempShop& shop, const QString& name)
 {
-    return shop.column(QStringLiteral("select NombreUsuario || '|' || PermisoCruce || '|' || ifnull(Nivel, 'NULL') "
-                                      "|| '|' || ifnull(permisoproductos, 'NULL') || '|' || "
-                                      "ifnull(permisorecaudacion, 'NULL') from Usuarios where NombreUsuario = '%1'")
+    return shop.rows(QStringLiteral("select NombreUsuario, PermisoCruce, Nivel, permisoproductos, "
+                                      "permisorecaudacion from Usuarios where NombreUsuario = '%1'")
                            .arg(name))
         .value(0)
         .toString();
@@ -43,7 +42,7 @@ QString userRow(TempShop& shop, const QString& name)
 
 QString storedPassword(TempShop& shop, const QString& name)
 {
-    return shop.scalar(QStringLiteral("select \"Contraseña\" from Usuarios where NombreUsuario = '%1'").arg(name))
+    return shop.scalar(QStringLiteral("select Contraseña from Usuarios where NombreUsuario = '%1'").arg(name))
         .toString();
 }
 

@@ -121,6 +121,9 @@ const QString kCategorias = QStringLiteral("select rowid, Categoria from Product
 const QString kFilasCriticas = QStringLiteral(
     "select rowid from Productos where typeof(Cantidad) in ('integer', 'real') and "
     "typeof(StockCritico) in ('integer', 'real') and Cantidad <= StockCritico");
+// A server's number columns hold numbers only; an empty one compares to no truth.
+const QString kFilasCriticasServidor =
+    QStringLiteral("select rowid from Productos where Cantidad <= StockCritico");
 const QString kHayProductos = QStringLiteral("select 1 from Productos limit 1");
 
 // Up to this many products are read one by one through their row numbers; more are picked out
@@ -421,7 +424,7 @@ StockList stockByCategory(Database& db, const QString& category)
 
 StockList criticalStock(Database& db)
 {
-    return StockReader::list(db, inNameOrder(db, ascendingOnce(rowidsOf(db, kFilasCriticas))),
+    return StockReader::list(db, inNameOrder(db, ascendingOnce(rowidsOf(db, db.isServer() ? kFilasCriticasServidor : kFilasCriticas))),
                              StockList::Look::Critical);
 }
 

@@ -212,8 +212,18 @@ std::vector<DeclaredColumn> declaredColumns(Database& db, const QString& table)
 {
     std::vector<DeclaredColumn> columns;
     if (db.isServer()) {
-        // The server's types in the file's words; its own rowid and till columns are not the
-        // file's.
+        // The server's types in the file's words, and its names (folded to lower case) spelled
+        // as the file's; its own rowid and till columns are not the file's.
+        const auto spec = std::find_if(tableSpecs().begin(), tableSpecs().end(), [&](const TableSpec& t) {
+            return t.name.compare(table, Qt::CaseInsensitive) == 0;
+        });
+        const auto fileName = [&](const QString& name) {
+            if (spec != tableSpecs().end())
+                for (const ColumnSpec& column : spec->columns)
+                    if (column.name.compare(name, Qt::CaseInsensitive) == 0)
+                        return column.name;
+            return name;
+        };
         Query rows(db,
                    QStringLiteral("select column_name, data_type from information_schema.columns "
                                   "where table_schema = current_schema() and table_name = ? "
@@ -227,7 +237,7 @@ std::vector<DeclaredColumn> declaredColumns(Database& db, const QString& table)
                                      : type.startsWith(QLatin1String("timestamp"))
                                          ? QStringLiteral("DATETIME")
                                          : type.toUpper();
-            columns.push_back({rows.text(0), fileType});
+            columns.push_back({fileName(rows.text(0)), fileType});
         }
         return columns;
     }
