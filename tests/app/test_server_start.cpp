@@ -82,6 +82,20 @@ private slots:
             QCOMPARE(countOf(look, QStringLiteral("select count(*) from Usuarios")), 1);
     }
 
+    // Two tills that both found the database empty: the second finds it made and goes on.
+    void databaseMadeOnceByTwoTills()
+    {
+        ServerDatabase server;
+        Database first;
+        Database second;
+        first.openServer(server.connection(), QStringLiteral("Caja 1"));
+        second.openServer(server.connection(), QStringLiteral("Caja 2"));
+        QVERIFY(serverDatabaseEmpty(first) && serverDatabaseEmpty(second));
+        createServerSchema(first);
+        createServerSchema(second);
+        QCOMPARE(countOf(second, QStringLiteral("select count(*) from Usuarios")), 1);
+    }
+
     void startRefusedWithTheServerNamed()
     {
         ServerDatabase server;

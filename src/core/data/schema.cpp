@@ -130,6 +130,11 @@ void createServerSchema(Database& db)
         throw DbError(QStringLiteral("La base de datos «%1» no es la de un servidor.").arg(db.place()));
     try {
         Transaction tx(db);
+        // Two tills started at once on an empty database both offer to make it: the second waits
+        // here for the first, then finds the tables made and leaves them as they are.
+        db.execute(QStringLiteral("select pg_advisory_xact_lock(hashtext('tarvino: tablas'))"));
+        if (!serverDatabaseEmpty(db))
+            return;
         for (const TableSpec& table : tableSpecs()) {
             // Unquoted names, which the server folds to lower case, so that the program's
             // unquoted SQL finds them; rowid numbers the rows as the file's engine does.
