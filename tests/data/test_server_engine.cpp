@@ -9,6 +9,7 @@
 #include "support/test_server.h"
 
 #include <QSysInfo>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <thread>
@@ -118,29 +119,45 @@ private slots:
         QCOMPARE(row.text(1), QStringLiteral("0012"));
     }
 
+    // As the shop's own role, and as a superuser, whom the server's rules would let see every
+    // till's rows.
+    void tillsKeepTheirOwnDay_data()
+    {
+        QTest::addColumn<bool>("superuser");
+        QTest::newRow("shop's role") << false;
+        QTest::newRow("superuser") << true;
+    }
     void tillsKeepTheirOwnDay()
     {
+        QFETCH(bool, superuser);
         TempShop shop;
+        shop.db.close();
+        static const QRegularExpression database(QStringLiteral("dbname=\\S+"));
+        const QString connection =
+            superuser ? testServer() + QLatin1Char(' ') + database.match(shop.connection()).captured(0)
+                      : shop.connection();
+        Database first;
         Database second;
-        second.openServer(shop.connection(), QStringLiteral("Caja 2"));
-        addDayLine(shop.db, QStringLiteral("100"), QStringLiteral("2026-03-09 09:00:00"));
+        first.openServer(connection, QStringLiteral("Caja 1"));
+        second.openServer(connection, QStringLiteral("Caja 2"));
+        addDayLine(first, QStringLiteral("100"), QStringLiteral("2026-03-09 09:00:00"));
         addDayLine(second, QStringLiteral("200"), QStringLiteral("2026-03-09 09:30:00"));
 
-        for (Database* db : {&shop.db, &second}) {
+        for (Database* db : {&first, &second}) {
             QCOMPARE(countOf(*db, QStringLiteral("select count(*) from Temporal")), 1);
             QCOMPARE(countOf(*db, QStringLiteral("select count(*) from TipoPago")), 1);
         }
         QCOMPARE(Query(second, QStringLiteral("delete from Temporal")).execute(), 1);
-        QCOMPARE(countOf(shop.db, QStringLiteral("select count(*) from Temporal")), 1);
+        QCOMPARE(countOf(first, QStringLiteral("select count(*) from Temporal")), 1);
 
         // The history is the whole shop's, and the till's own day comes back after it.
-        QCOMPARE(historyChoices(shop.db, QDate(2026, 3, 9)).days,
+        QCOMPARE(historyChoices(first, QDate(2026, 3, 9)).days,
                  (QStringList{QStringLiteral("09/03/2026 9:00:00"), QStringLiteral("09/03/2026 9:30:00")}));
         {
-            ShopWideReads everyTill(shop.db);
-            QCOMPARE(countOf(shop.db, QStringLiteral("select count(*) from TipoPago")), 2);
+            ShopWideReads everyTill(first);
+            QCOMPARE(countOf(first, QStringLiteral("select count(*) from TipoPago")), 2);
         }
-        QCOMPARE(countOf(shop.db, QStringLiteral("select count(*) from TipoPago")), 1);
+        QCOMPARE(countOf(first, QStringLiteral("select count(*) from TipoPago")), 1);
     }
 
     void sameTillRefused()

@@ -209,8 +209,8 @@ private slots:
         LosingShop s;
         const int commit = s.writesOfASale();
         s.shop.db.failAtWrite(commit, Database::FaultTiming::AfterWriting);
+        int writes = 0;
         if (!serverAnswersAfter) {
-            int writes = 0;
             s.shop.db.setWriteGuard([&] {
                 if (++writes == commit)
                     s.shut();

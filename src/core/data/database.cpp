@@ -142,6 +142,7 @@ void Database::openServer(const QString& connection, const QString& till)
     m_closedUntilRestart.clear();
     auto engine = std::make_unique<ServerEngine>(connection, till);
     engine->claimTill(std::exchange(m_lostSession, 0));
+    engine->actAsTill();
     if (m_shopWide)
         engine->setTill(QStringLiteral("*"));
     m_server = engine.get();

@@ -167,6 +167,7 @@ void createServerSchema(Database& db)
         addAdministrator(db);
         tx.commit();
         serverEngine(db)->noteTill();
+        serverEngine(db)->actAsTill();
     } catch (const DbError& e) {
         throw DbError(QStringLiteral("No se pudo crear la base de datos «%1»: %2").arg(db.place(), e.message()));
     }

@@ -523,6 +523,30 @@ int ServerEngine::sessionPid() const
     return m_conn ? PQbackendPID(m_conn) : 0;
 }
 
+void ServerEngine::actAsTill()
+{
+    const char* superuser = PQparameterStatus(m_conn, "is_superuser");
+    if (m_empty || !superuser || qstrcmp(superuser, "on") != 0)
+        return;
+    // Roles belong to the whole server, rights to this database: the lock keeps two tills of this
+    // database from granting at once, and a role made meanwhile for another database is taken
+    // as it is.
+    execute(QStringLiteral(
+        "BEGIN; "
+        "SELECT pg_advisory_xact_lock(hashtext('tarvino: rol de las cajas')); "
+        "DO $$ BEGIN "
+        "  IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'tarvino_caja') THEN "
+        "    CREATE ROLE tarvino_caja NOLOGIN; "
+        "  END IF; "
+        "EXCEPTION WHEN duplicate_object OR unique_violation THEN NULL; "
+        "END $$; "
+        "GRANT USAGE ON SCHEMA public TO tarvino_caja; "
+        "GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO tarvino_caja; "
+        "GRANT USAGE, SELECT, UPDATE ON ALL SEQUENCES IN SCHEMA public TO tarvino_caja; "
+        "COMMIT; "
+        "SET ROLE tarvino_caja"));
+}
+
 void ServerEngine::claimTill(int formerSession)
 {
     const QByteArray till = m_till.toUtf8();
