@@ -535,16 +535,16 @@ void ServerEngine::actAsTill()
         "BEGIN; "
         "SELECT pg_advisory_xact_lock(hashtext('tarvino: rol de las cajas')); "
         "DO $$ BEGIN "
-        "  IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'tarvino_caja') THEN "
-        "    CREATE ROLE tarvino_caja NOLOGIN; "
+        "  IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'tarvino_cajero') THEN "
+        "    CREATE ROLE tarvino_cajero NOLOGIN; "
         "  END IF; "
         "EXCEPTION WHEN duplicate_object OR unique_violation THEN NULL; "
         "END $$; "
-        "GRANT USAGE ON SCHEMA public TO tarvino_caja; "
-        "GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO tarvino_caja; "
-        "GRANT USAGE, SELECT, UPDATE ON ALL SEQUENCES IN SCHEMA public TO tarvino_caja; "
+        "GRANT USAGE ON SCHEMA public TO tarvino_cajero; "
+        "GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO tarvino_cajero; "
+        "GRANT USAGE, SELECT, UPDATE ON ALL SEQUENCES IN SCHEMA public TO tarvino_cajero; "
         "COMMIT; "
-        "SET ROLE tarvino_caja"));
+        "SET ROLE tarvino_cajero"));
 }
 
 void ServerEngine::claimTill(int formerSession)

@@ -50,7 +50,7 @@ public:
     // of a second till of the same name.
     void noteTill();
     // A superuser passes by the rules that keep each till to its own day's rows: such a session,
-    // once the program's tables are there, works on as the role tarvino_caja, which the rules
+    // once the program's tables are there, works on as the role tarvino_cajero, which the rules
     // hold to (made and given the tables' rights here when missing). Any other role is left as it
     // is.
     void actAsTill();
