@@ -61,30 +61,6 @@ int ServerTill::draw(int below)
 bool ServerTill::startUp()
 {
     // The sales window's load, with a cashier who answers the unclosed-day question at random.
-    class Cashier final : public Messages {
-    public:
-        explicit Cashier(ServerTill& till) : m_till(till) {}
-        void inform(const QString& text, const QString&, Icon) override { last = text; }
-        bool ask(const QString&, const QString&) override
-        {
-            asked = true;
-            m_till.m_say(QStringLiteral("S|") + m_till.m_day.openingStamp());
-            if (m_till.draw(2) == 0) {
-                m_till.m_say(QStringLiteral("Y"));
-                return true;
-            }
-            m_till.m_clock.step();
-            closingIso = isoText(m_till.m_clock.now());
-            m_till.m_say(QStringLiteral("C|") + closingIso);
-            return false;
-        }
-        QString last;
-        QString closingIso;
-        bool asked = false;
-
-    private:
-        ServerTill& m_till;
-    };
 
     QElapsedTimer waited;
     waited.start();
@@ -102,7 +78,7 @@ bool ServerTill::startUp()
             QThread::msleep(kPauseMs);
             continue;
         }
-        Cashier cashier(*this);
+        RandomCashier cashier([this](int below) { return draw(below); }, m_clock, m_day, m_say);
         const SalesDay::Start start = m_day.load(cashier);
         if (start == SalesDay::Start::Refused) {
             failure = cashier.last;

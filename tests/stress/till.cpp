@@ -102,38 +102,13 @@ int Till::draw(int below)
 bool Till::startUp()
 {
     // The sales window's load, with a cashier who answers the unclosed-day question at random.
-    class Cashier final : public Messages {
-    public:
-        explicit Cashier(Till& till) : m_till(till) {}
-        void inform(const QString& text, const QString&, Icon) override { last = text; }
-        bool ask(const QString&, const QString&) override
-        {
-            asked = true;
-            m_till.m_say(QStringLiteral("S|") + m_till.m_day.openingStamp());
-            if (m_till.draw(2) == 0) {
-                m_till.m_say(QStringLiteral("Y"));
-                return true;
-            }
-            // No: the load closes that day right away.
-            m_till.m_clock.step();
-            closingIso = isoText(m_till.m_clock.now());
-            m_till.m_say(QStringLiteral("C|") + closingIso);
-            return false;
-        }
-        QString last;
-        QString closingIso;
-        bool asked = false;
-
-    private:
-        Till& m_till;
-    };
 
     KeptMessages messages;
     if (!openShopDatabase(m_db, m_folder, messages)) {
         m_say(QStringLiteral("F|") + oneLine(messages.last));
         return false;
     }
-    Cashier cashier(*this);
+    RandomCashier cashier([this](int below) { return draw(below); }, m_clock, m_day, m_say);
     const SalesDay::Start start = m_day.load(cashier);
     if (start == SalesDay::Start::Refused) {
         m_say(QStringLiteral("F|") + oneLine(cashier.last));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/services.h"
+#include "common/timestamps.h"
 #include "data/database.h"
 #include "sales/sale_lines.h"
 #include "sales/sales_day.h"
@@ -57,6 +58,40 @@ public:
 
 private:
     QDateTime m_now;
+};
+
+// The cashier of a till at start-up: answers the unclosed-day question at random and says so. Yes
+// resumes the day; No has the load close it right away, one second on.
+class RandomCashier final : public Messages {
+public:
+    RandomCashier(std::function<int(int)> draw, SteppingClock& clock, const SalesDay& day,
+                  std::function<void(const QString&)> say)
+        : m_draw(std::move(draw)), m_clock(clock), m_day(day), m_say(std::move(say))
+    {
+    }
+    void inform(const QString& text, const QString&, Icon) override { last = text; }
+    bool ask(const QString&, const QString&) override
+    {
+        asked = true;
+        m_say(QStringLiteral("S|") + m_day.openingStamp());
+        if (m_draw(2) == 0) {
+            m_say(QStringLiteral("Y"));
+            return true;
+        }
+        m_clock.step();
+        closingIso = isoText(m_clock.now());
+        m_say(QStringLiteral("C|") + closingIso);
+        return false;
+    }
+    QString last;
+    QString closingIso;
+    bool asked = false;
+
+private:
+    std::function<int(int)> m_draw;
+    SteppingClock& m_clock;
+    const SalesDay& m_day;
+    std::function<void(const QString&)> m_say;
 };
 
 class Till final {

@@ -12,13 +12,11 @@ namespace tarvino::test {
 
 QString insertInto(const QString& table)
 {
-    for (const TableSpec& spec : tableSpecs()) {
-        if (spec.name.compare(table, Qt::CaseInsensitive) != 0)
-            continue;
+    if (const TableSpec* known = knownTable(table)) {
         QStringList columns;
-        for (const ColumnSpec& column : spec.columns)
+        for (const ColumnSpec& column : known->columns)
             columns << column.name;
-        return QStringLiteral("insert into %1 (%2) ").arg(spec.name, columns.join(QStringLiteral(", ")));
+        return QStringLiteral("insert into %1 (%2) ").arg(known->name, columns.join(QStringLiteral(", ")));
     }
     throw std::invalid_argument("no such table");
 }

@@ -173,6 +173,15 @@ void createServerSchema(Database& db)
     }
 }
 
+const TableSpec* knownTable(const QString& name)
+{
+    for (const TableSpec& table : tableSpecs()) {
+        if (table.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &table;
+    }
+    return nullptr;
+}
+
 void createDatabase(const QString& path, const QString& key)
 {
     // Built under a temporary name and renamed at the end, so that a failure never leaves a
@@ -220,12 +229,10 @@ std::vector<DeclaredColumn> declaredColumns(Database& db, const QString& table)
     if (db.isServer()) {
         // The server's types in the file's words, and its names (folded to lower case) spelled
         // as the file's; its own rowid and till columns are not the file's.
-        const auto spec = std::find_if(tableSpecs().begin(), tableSpecs().end(), [&](const TableSpec& t) {
-            return t.name.compare(table, Qt::CaseInsensitive) == 0;
-        });
+        const TableSpec* known = knownTable(table);
         const auto fileName = [&](const QString& name) {
-            if (spec != tableSpecs().end())
-                for (const ColumnSpec& column : spec->columns)
+            if (known)
+                for (const ColumnSpec& column : known->columns)
                     if (column.name.compare(name, Qt::CaseInsensitive) == 0)
                         return column.name;
             return name;

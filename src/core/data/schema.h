@@ -29,6 +29,8 @@ struct TableSpec {
 
 // Every table of the file with its columns, in order.
 const std::vector<TableSpec>& tableSpecs();
+// The table of that name, whatever its case; none when the program has no such table.
+const TableSpec* knownTable(const QString& name);
 
 // Creates a new file at path with every table (unused ones empty) and the administrator "admin"
 // with password "admin". The file appears complete or not at all. Throws DbError.
