@@ -22,11 +22,6 @@ namespace {
 constexpr qint64 kPatienceMs = 60000;
 constexpr unsigned long kPauseMs = 100;
 
-QString oneLine(QString text)
-{
-    return text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('|'), QLatin1Char('/'));
-}
-
 bool serverAnswers(const QString& connection)
 {
     return PQping(connection.toUtf8().constData()) == PQPING_OK;
@@ -86,26 +81,7 @@ bool ServerTill::startUp()
             QThread::msleep(kPauseMs);
             continue;
         }
-        if (!cashier.asked)
-            m_say(QStringLiteral("S|"));
-        if (m_day.earlierDayUnclosed()) {
-            m_say(QStringLiteral("E|") + oneLine(cashier.last));
-            return false;
-        }
-        if (!cashier.closingIso.isEmpty())
-            m_say(QStringLiteral("c|%1|%2").arg(cashier.closingIso).arg(m_day.linesClosed()));
-        m_clock.step();
-        m_day.begin(QStringLiteral("admin"));
-        if (start == SalesDay::Start::Resume) {
-            try {
-                m_day.reload();
-            } catch (const DbError& e) {
-                m_say(QStringLiteral("E|") + oneLine(e.message()));
-                return false;
-            }
-        }
-        m_say(QStringLiteral("L|") + m_day.openingStamp());
-        return true;
+        return cashier.openDay(start);
     }
 }
 

@@ -32,11 +32,6 @@ public:
     QString last;
 };
 
-QString oneLine(QString text)
-{
-    return text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('|'), QLatin1Char('/'));
-}
-
 } // namespace
 
 const std::vector<SoldProduct>& soldProducts()
@@ -101,40 +96,19 @@ int Till::draw(int below)
 
 bool Till::startUp()
 {
-    // The sales window's load, with a cashier who answers the unclosed-day question at random.
-
     KeptMessages messages;
     if (!openShopDatabase(m_db, m_folder, messages)) {
         m_say(QStringLiteral("F|") + oneLine(messages.last));
         return false;
     }
+    // The sales window's load, with a cashier who answers the unclosed-day question at random.
     RandomCashier cashier([this](int below) { return draw(below); }, m_clock, m_day, m_say);
     const SalesDay::Start start = m_day.load(cashier);
     if (start == SalesDay::Start::Refused) {
         m_say(QStringLiteral("F|") + oneLine(cashier.last));
         return false;
     }
-    if (!cashier.asked)
-        m_say(QStringLiteral("S|"));
-    if (m_day.earlierDayUnclosed()) {
-        m_say(QStringLiteral("E|") + oneLine(cashier.last));
-        return false;
-    }
-    if (!cashier.closingIso.isEmpty())
-        m_say(QStringLiteral("c|%1|%2").arg(cashier.closingIso).arg(m_day.linesClosed()));
-    // The login, then for a resumed day the reload of its stamp.
-    m_clock.step();
-    m_day.begin(QStringLiteral("admin"));
-    if (start == SalesDay::Start::Resume) {
-        try {
-            m_day.reload();
-        } catch (const DbError& e) {
-            m_say(QStringLiteral("E|") + oneLine(e.message()));
-            return false;
-        }
-    }
-    m_say(QStringLiteral("L|") + m_day.openingStamp());
-    return true;
+    return cashier.openDay(start);
 }
 
 bool Till::step()

@@ -60,11 +60,17 @@ private:
     QDateTime m_now;
 };
 
+// A message as one field of a said line: no line breaks, no field separators.
+inline QString oneLine(QString text)
+{
+    return text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('|'), QLatin1Char('/'));
+}
+
 // The cashier of a till at start-up: answers the unclosed-day question at random and says so. Yes
 // resumes the day; No has the load close it right away, one second on.
 class RandomCashier final : public Messages {
 public:
-    RandomCashier(std::function<int(int)> draw, SteppingClock& clock, const SalesDay& day,
+    RandomCashier(std::function<int(int)> draw, SteppingClock& clock, SalesDay& day,
                   std::function<void(const QString&)> say)
         : m_draw(std::move(draw)), m_clock(clock), m_day(day), m_say(std::move(say))
     {
@@ -83,6 +89,31 @@ public:
         m_say(QStringLiteral("C|") + closingIso);
         return false;
     }
+    // After the day's load: says what it did, then logs in (a resumed day reloads its stamp).
+    // False, said with E, when the till cannot go on.
+    bool openDay(SalesDay::Start start)
+    {
+        if (!asked)
+            m_say(QStringLiteral("S|"));
+        if (m_day.earlierDayUnclosed()) {
+            m_say(QStringLiteral("E|") + oneLine(last));
+            return false;
+        }
+        if (!closingIso.isEmpty())
+            m_say(QStringLiteral("c|%1|%2").arg(closingIso).arg(m_day.linesClosed()));
+        m_clock.step();
+        m_day.begin(QStringLiteral("admin"));
+        if (start == SalesDay::Start::Resume) {
+            try {
+                m_day.reload();
+            } catch (const DbError& e) {
+                m_say(QStringLiteral("E|") + oneLine(e.message()));
+                return false;
+            }
+        }
+        m_say(QStringLiteral("L|") + m_day.openingStamp());
+        return true;
+    }
     QString last;
     QString closingIso;
     bool asked = false;
@@ -90,7 +121,7 @@ public:
 private:
     std::function<int(int)> m_draw;
     SteppingClock& m_clock;
-    const SalesDay& m_day;
+    SalesDay& m_day;
     std::function<void(const QString&)> m_say;
 };
 
