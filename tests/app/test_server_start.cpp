@@ -6,6 +6,7 @@
 #include "data/schema.h"
 #include "support/fakes.h"
 #include "support/test_server.h"
+#include "support/test_support.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,12 +17,6 @@ using namespace tarvino;
 using namespace tarvino::test;
 
 namespace {
-
-qint64 countOf(Database& db, const QString& sql)
-{
-    Query rows(db, sql);
-    return rows.next() ? rows.integer(0) : -1;
-}
 
 void writeSetting(const QString& folder, const QString& connection, const QString& till)
 {

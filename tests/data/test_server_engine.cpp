@@ -7,6 +7,7 @@
 #include "reports/history.h"
 #include "support/temp_shop.h"
 #include "support/test_server.h"
+#include "support/test_support.h"
 
 #include <QSysInfo>
 #include <QRegularExpression>
@@ -18,12 +19,6 @@ using namespace tarvino;
 using namespace tarvino::test;
 
 namespace {
-
-qint64 countOf(Database& db, const QString& sql)
-{
-    Query rows(db, sql);
-    return rows.next() ? rows.integer(0) : -1;
-}
 
 void addDayLine(Database& db, const QString& code, const QString& opened)
 {

@@ -18,16 +18,6 @@ namespace tarvino::stress {
 
 namespace {
 
-bool same(double a, double b)
-{
-    return std::fabs(a - b) < 1e-6;
-}
-
-QString number(double value)
-{
-    return QString::number(value, 'f', 2);
-}
-
 // A copy of the files as they are: what a start after this instant would find. The check works
 // on the copy, so that the next till meets the files exactly as the stop left them.
 QString copyForCheck(const QString& folder)

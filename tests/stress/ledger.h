@@ -6,11 +6,22 @@
 #include <QString>
 #include <QStringList>
 
+#include <cmath>
 #include <map>
 #include <optional>
 #include <vector>
 
 namespace tarvino::stress {
+
+// Amounts the ledgers compare: equal to the millionth, and written with two decimals.
+inline bool same(double a, double b)
+{
+    return std::fabs(a - b) < 1e-6;
+}
+inline QString number(double value)
+{
+    return QString::number(value, 'f', 2);
+}
 
 class Ledger final {
 public:

@@ -1,5 +1,6 @@
 // What two tills on one server said they did, and the check of the server's rows against it.
 #include "stress/server_ledger.h"
+#include "stress/ledger.h"
 
 #include "common/timestamps.h"
 
@@ -10,16 +11,6 @@
 namespace tarvino::stress {
 
 namespace {
-
-bool same(double a, double b)
-{
-    return std::fabs(a - b) < 1e-6;
-}
-
-QString number(double value)
-{
-    return QString::number(value, 'f', 2);
-}
 
 } // namespace
 

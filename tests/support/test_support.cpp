@@ -2,6 +2,8 @@
 // the window a test opened, what a list shows and the message of a refusal.
 #include "support/test_support.h"
 
+#include "data/query.h"
+
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QCoreApplication>
@@ -45,6 +47,12 @@ QStringList shownRows(const QAbstractItemModel* model, int fromColumn)
         rows << cells.join(QLatin1Char('|'));
     }
     return rows;
+}
+
+qint64 countOf(Database& db, const QString& sql)
+{
+    Query rows(db, sql);
+    return rows.next() ? rows.integer(0) : -1;
 }
 
 } // namespace tarvino::test

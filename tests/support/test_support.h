@@ -13,6 +13,10 @@ class QAbstractItemModel;
 class QWidget;
 struct QMetaObject;
 
+namespace tarvino {
+class Database;
+}
+
 namespace tarvino::test {
 
 // A decimal-comma locale, the shop's own; QLocale::c() stands for the decimal-point ones.
@@ -49,6 +53,9 @@ W* visibleWindow()
 // The rows of a list as shown, one line per row with the cells from column fromColumn on joined
 // by "|".
 QStringList shownRows(const QAbstractItemModel* model, int fromColumn = 0);
+
+// The first column of the first row of sql, as a whole number; -1 when there is no row.
+qint64 countOf(tarvino::Database& db, const QString& sql);
 
 // The message of the DbError that f throws, or an empty text when it throws none.
 template <typename F>
