@@ -15,9 +15,11 @@
 #include <limits>
 #include <vector>
 
-namespace tarvino {
+namespace tarvino
+{
 
-namespace {
+namespace
+{
 
 // Rows sent in one statement: few round trips to the server, well within its parameter limit.
 constexpr int kRowsPerInsert = 200;
@@ -93,7 +95,8 @@ QString badBytesShown(const QByteArray& bytes)
             shown += QString::fromUtf8(bytes.constData() + i, length);
             i += length;
         } else {
-            shown += QStringLiteral("\\x") + QStringLiteral("%1").arg(p[i], 2, 16, QLatin1Char('0')).toUpper();
+            shown += QStringLiteral("\\x") +
+                     QStringLiteral("%1").arg(p[i], 2, 16, QLatin1Char('0')).toUpper();
             bad = true;
             ++i;
         }
@@ -109,8 +112,9 @@ QString cellPlace(const QString& table, qint64 rowid, const QString& column)
 
 QString fixIt(const QString& table, qint64 rowid, const QString& column)
 {
-    return QStringLiteral("No se copió nada. Corrija ese valor en el archivo (en el shell sqlcipher: "
-                          "UPDATE %1 SET %3 = … WHERE rowid = %2;) y copie de nuevo.")
+    return QStringLiteral(
+               "No se copió nada. Corrija ese valor en el archivo (en el shell sqlcipher: "
+               "UPDATE %1 SET %3 = … WHERE rowid = %2;) y copie de nuevo.")
         .arg(table, QString::number(rowid), column);
 }
 
@@ -129,10 +133,11 @@ CopyCell copyCell(const Cell& cell, const CopiedColumn& column, const QString& t
         out.kind = CellKind::Text;
         out.text = QByteArray(bytes.data(), bytes.size());
         if (const QString shown = badBytesShown(out.text); !shown.isEmpty())
-            throw DbError(QStringLiteral("%1 tiene un texto que el servidor no puede guardar tal "
-                                         "cual: «%2» (los \\x son bytes que no forman texto UTF-8). %3")
-                              .arg(cellPlace(table, rowid, column.name), shown,
-                                   fixIt(table, rowid, column.name)));
+            throw DbError(
+                QStringLiteral("%1 tiene un texto que el servidor no puede guardar tal "
+                               "cual: «%2» (los \\x son bytes que no forman texto UTF-8). %3")
+                    .arg(cellPlace(table, rowid, column.name), shown,
+                         fixIt(table, rowid, column.name)));
         return out;
     }
     if (cell.kind() == CellKind::Text && cell.utf8().isEmpty())
@@ -167,8 +172,9 @@ QVariant boundValue(const CopyCell& cell)
     case CellKind::Blob: {
         // Checked to be UTF-8, which comes back to the same bytes when the value is bound; a
         // leading byte-order mark is a character of the text, which fromUtf8 would drop.
-        QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
-                                                          QStringConverter::Flag::ConvertInitialBom);
+        QStringDecoder decode(QStringConverter::Utf8,
+                              QStringConverter::Flag::Stateless |
+                                  QStringConverter::Flag::ConvertInitialBom);
         return QVariant(QString(decode(cell.text)));
     }
     case CellKind::Null:
@@ -179,9 +185,13 @@ QVariant boundValue(const CopyCell& cell)
 
 // What is compared of a table: its rows, and for each column a checksum of its cells in rowid
 // order (FNV-1a over each cell's kind, value and length) and the sum of its numbers.
-class TableDigest final {
+class TableDigest final
+{
 public:
-    explicit TableDigest(qsizetype columns) : m_checksums(size_t(columns), kOffset), m_sums(size_t(columns), 0.0) {}
+    explicit TableDigest(qsizetype columns)
+        : m_checksums(size_t(columns), kOffset), m_sums(size_t(columns), 0.0)
+    {
+    }
 
     void add(const std::vector<CopyCell>& row)
     {
@@ -252,14 +262,16 @@ private:
 // Walks the rows of table in rowid order, a page at a time, handing each row's cells as copyCell
 // reads them, with the row's rowid.
 template <typename EachRow>
-void walkRows(Database& db, const QString& table, const std::vector<CopiedColumn>& columns, EachRow eachRow)
+void walkRows(Database& db, const QString& table, const std::vector<CopiedColumn>& columns,
+              EachRow eachRow)
 {
     QStringList names;
     for (const CopiedColumn& column : columns)
         names << column.name;
-    const QString sql = QStringLiteral("select rowid, %1 from %2 where rowid > ? order by rowid limit %3")
-                            .arg(names.join(QStringLiteral(", ")), table)
-                            .arg(kRowsPerRead);
+    const QString sql =
+        QStringLiteral("select rowid, %1 from %2 where rowid > ? order by rowid limit %3")
+            .arg(names.join(QStringLiteral(", ")), table)
+            .arg(kRowsPerRead);
     std::vector<CopyCell> row(columns.size());
     qint64 after = std::numeric_limits<qint64>::min();
     for (bool more = true; more;) {
@@ -312,9 +324,10 @@ TableCopy copyTable(Database& file, Database& server, const QString& table,
     QStringList names;
     for (const CopiedColumn& column : columns)
         names << column.name;
-    const QString oneRow = QStringLiteral("(") +
-                           QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", ")) +
-                           QStringLiteral(")");
+    const QString oneRow =
+        QStringLiteral("(") +
+        QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", ")) +
+        QStringLiteral(")");
     std::vector<QVariant> pending;
     const auto flush = [&] {
         if (pending.empty())
@@ -360,7 +373,8 @@ bool serverHoldsShop(Database& server)
         if (any.next())
             return true;
     }
-    Query users(server, QStringLiteral("select count(*) from Usuarios where NombreUsuario <> 'admin'"));
+    Query users(server,
+                QStringLiteral("select count(*) from Usuarios where NombreUsuario <> 'admin'"));
     return users.next() && users.integer(0) > 0;
 }
 
@@ -392,7 +406,8 @@ QString copyShopToServer(const QString& filePath, Database& server)
             if (!present.contains(column.name, Qt::CaseInsensitive))
                 continue;
             const bool whole = column.type.startsWith(QLatin1String("INTEGER"));
-            columns.push_back({column.name, whole || column.type.startsWith(QLatin1String("REAL")), whole});
+            columns.push_back(
+                {column.name, whole || column.type.startsWith(QLatin1String("REAL")), whole});
         }
         if (columns.empty())
             continue;
@@ -401,12 +416,14 @@ QString copyShopToServer(const QString& filePath, Database& server)
 
         // Read back from the server and taken the same way as from the file.
         TableDigest here(qsizetype(columns.size()));
-        walkRows(server, table.name, columns, [&](const std::vector<CopyCell>& row, qint64) { here.add(row); });
+        walkRows(server, table.name, columns,
+                 [&](const std::vector<CopyCell>& row, qint64) { here.add(row); });
         const TableDigest& there = copied.file;
         if (there.rows() != here.rows())
-            throw DbError(QStringLiteral("La tabla %1 no quedó igual en el servidor (%2 filas en el "
-                                         "archivo, %3 en el servidor); no se copió nada.")
-                              .arg(table.name, locale.toString(there.rows()), locale.toString(here.rows())));
+            throw DbError(
+                QStringLiteral("La tabla %1 no quedó igual en el servidor (%2 filas en el "
+                               "archivo, %3 en el servidor); no se copió nada.")
+                    .arg(table.name, locale.toString(there.rows()), locale.toString(here.rows())));
         if (const qsizetype differs = there.firstDifference(here); differs >= 0)
             throw DbError(QStringLiteral("La tabla %1 no quedó igual en el servidor: la columna %2 "
                                          "guardó otros valores que los del archivo (el servidor no "
@@ -419,7 +436,8 @@ QString copyShopToServer(const QString& filePath, Database& server)
             QStringList sums;
             for (size_t i = 0; i < columns.size(); ++i) {
                 if (columns[i].number)
-                    sums << QStringLiteral("%1 %2").arg(columns[i].name, plainNumber(here.sum(qsizetype(i)), locale));
+                    sums << QStringLiteral("%1 %2").arg(
+                        columns[i].name, plainNumber(here.sum(qsizetype(i)), locale));
             }
             if (!sums.isEmpty())
                 line += QStringLiteral("; sumas: ") + sums.join(QStringLiteral(", "));

@@ -4,7 +4,8 @@
 
 #include <QString>
 
-namespace tarvino {
+namespace tarvino
+{
 
 class Database;
 
