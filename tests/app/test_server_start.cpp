@@ -186,7 +186,7 @@ private slots:
             << names << QByteArray("\xEF\xBB\xBFPan \xC3\xB1\xE2\x98\x83\r\n \nLeche");
         QTest::newRow("a stamp the server would round")
             << "update Recaudacion set FechaVenta = '2026-03-09 10:00:00.6' where rowid = 2"
-            << QString() << QByteArray("Recaudacion|FechaVenta");
+            << QString() << QByteArray("Recaudacion|rowid 2|FechaVenta|10:00:00.6");
         QTest::newRow("text in an amount")
             << "update Productos set Cantidad = 'mucho' where rowid = 2" << QString()
             << QByteArray("Productos|rowid 2|Cantidad|mucho");

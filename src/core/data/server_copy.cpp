@@ -7,6 +7,7 @@
 #include "data/query.h"
 #include "data/schema.h"
 
+#include <QDate>
 #include <QLocale>
 #include <QStringDecoder>
 
@@ -31,7 +32,20 @@ struct CopiedColumn {
     QString name;
     bool number = false; // REAL or INTEGER; any other column is text (DATETIME is ISO text)
     bool whole = false;  // INTEGER
+    bool stamp = false;  // DATETIME
 };
+
+// A stamp as the program stores it, "yyyy-mm-dd hh:mm:ss", of a day and time that exist; the
+// server's timestamp column reads it back as the same text.
+bool isStoredStamp(const QByteArray& text)
+{
+    if (text.size() != 19 || text[10] != ' ')
+        return false;
+    const QString date = QString::fromLatin1(text.left(10));
+    const QString time = QString::fromLatin1(text.mid(11));
+    return QDate::fromString(date, QStringLiteral("yyyy-MM-dd")).isValid() &&
+           QTime::fromString(time, QStringLiteral("HH:mm:ss")).isValid();
+}
 
 // A cell as the copy sends it and as both sides are compared: NULL, a whole number, a real or
 // the exact bytes of a text.
@@ -119,10 +133,11 @@ QString fixIt(const QString& table, qint64 rowid, const QString& column)
 }
 
 // A cell read the same way on both sides: by the column's type, not by how the engine happens to
-// store it. An empty text in a number column is no number, as everywhere in the program, and goes
-// as NULL (a server's number column holds no text). What the server cannot hold as it is, a
-// text that is no number in a number column, a fraction in a whole-number column or bytes that
-// are no UTF-8, is refused naming the row, rather than changed on the way.
+// store it. An empty text in a number or stamp column is no value, as everywhere in the program,
+// and goes as NULL (the server's columns of those types hold no text). What the server cannot hold
+// as it is, a text that is no number in a number column, a fraction in a whole-number column, a
+// stamp not in the program's form or bytes that are no UTF-8, is refused naming the row, rather
+// than changed on the way.
 CopyCell copyCell(const Cell& cell, const CopiedColumn& column, const QString& table, qint64 rowid)
 {
     CopyCell out;
@@ -137,6 +152,17 @@ CopyCell copyCell(const Cell& cell, const CopiedColumn& column, const QString& t
                 QStringLiteral("%1 tiene un texto que el servidor no puede guardar tal "
                                "cual: «%2» (los \\x son bytes que no forman texto UTF-8). %3")
                     .arg(cellPlace(table, rowid, column.name), shown,
+                         fixIt(table, rowid, column.name)));
+        if (!column.stamp)
+            return out;
+        // No stamp, to the program as to the server's column, which holds no text.
+        if (out.text.isEmpty())
+            return {};
+        if (!isStoredStamp(out.text))
+            throw DbError(
+                QStringLiteral("%1 tiene «%2», que no es una fecha y hora como las guarda "
+                               "el programa (AAAA-MM-DD HH:MM:SS). %3")
+                    .arg(cellPlace(table, rowid, column.name), QString::fromUtf8(out.text),
                          fixIt(table, rowid, column.name)));
         return out;
     }
@@ -406,8 +432,8 @@ QString copyShopToServer(const QString& filePath, Database& server)
             if (!present.contains(column.name, Qt::CaseInsensitive))
                 continue;
             const bool whole = column.type.startsWith(QLatin1String("INTEGER"));
-            columns.push_back(
-                {column.name, whole || column.type.startsWith(QLatin1String("REAL")), whole});
+            columns.push_back({column.name, whole || column.type.startsWith(QLatin1String("REAL")),
+                               whole, column.type.startsWith(QLatin1String("DATETIME"))});
         }
         if (columns.empty())
             continue;
