@@ -286,7 +286,7 @@ private:
 };
 
 // Walks the rows of table in rowid order, a page at a time, handing each row's cells as copyCell
-// reads them, with the row's rowid.
+// reads them.
 template <typename EachRow>
 void walkRows(Database& db, const QString& table, const std::vector<CopiedColumn>& columns,
               EachRow eachRow)
@@ -308,7 +308,7 @@ void walkRows(Database& db, const QString& table, const std::vector<CopiedColumn
             after = rows.integer(0);
             for (size_t i = 0; i < columns.size(); ++i)
                 row[i] = copyCell(rows.cell(int(i) + 1), columns[i], table, after);
-            eachRow(row, after);
+            eachRow(row);
         }
         more = read == kRowsPerRead;
     }
@@ -370,7 +370,7 @@ TableCopy copyTable(Database& file, Database& server, const QString& table,
     };
     // In the order the rows were written, which the server's own numbering then keeps.
     TableCopy copy{TableDigest(qsizetype(columns.size()))};
-    walkRows(file, table, columns, [&](std::vector<CopyCell>& row, qint64) {
+    walkRows(file, table, columns, [&](std::vector<CopyCell>& row) {
         if (giveRights && giveEarlierRights(row, columns))
             ++copy.usersGivenRights;
         copy.file.add(row);
@@ -443,7 +443,7 @@ QString copyShopToServer(const QString& filePath, Database& server)
         // Read back from the server and taken the same way as from the file.
         TableDigest here(qsizetype(columns.size()));
         walkRows(server, table.name, columns,
-                 [&](const std::vector<CopyCell>& row, qint64) { here.add(row); });
+                 [&](const std::vector<CopyCell>& row) { here.add(row); });
         const TableDigest& there = copied.file;
         if (there.rows() != here.rows())
             throw DbError(
