@@ -273,10 +273,11 @@ int main(int argc, char** argv)
     size_t next = 0;
     HistoryResult daily;
     report("2a. daily search, every category (dailySearch)", 50,
-           measure(2, 20, [&] { ++next; }, [&] { daily = dailySearch(shop.db, days[next % days.size()], {}); }));
+           measure(2, 20, [&] { ++next; },
+                   [&] { daily = dailySearch(shop.db, days[next % days.size()], shop.db.till(), {}); }));
     check(!daily.lines.empty() && !daily.label4.isEmpty(), "the day's products and its opening line");
     report("2b. daily search, one category", 50, measure(2, 20, [&] { ++next; }, [&] {
-               daily = dailySearch(shop.db, days[next % days.size()], category);
+               daily = dailySearch(shop.db, days[next % days.size()], shop.db.till(), category);
            }));
     next = 0;
     HistoryResult monthly;
@@ -296,7 +297,8 @@ int main(int argc, char** argv)
     Shown literal;
     report("2c.   daily search, record-set walk + linear merge", 0,
            measure(0, 2, [&] { literal = literalSearch(shop.db, literalDay, {}, {}, {}); }));
-    check(literal == shown(dailySearch(shop.db, literalDay, {})), "daily search equals the record-set walk");
+    check(literal == shown(dailySearch(shop.db, literalDay, shop.db.till(), {})),
+          "daily search equals the record-set walk");
     std::printf("Resident memory after a record-set walk: %.0f MiB\n", residentMiB());
     report("3c.   monthly search, record-set walk + linear merge", 0, measure(0, 2, [&] {
                literal = literalSearch(shop.db, {}, literalMonth.name, literalMonth.year, {});
@@ -307,7 +309,7 @@ int main(int argc, char** argv)
     check(literal == shown(monthlySearch(shop.db, literalMonth.name, literalMonth.year, category)),
           "monthly search of one category equals the record-set walk");
     literal = literalSearch(shop.db, days[7], {}, {}, category);
-    check(literal == shown(dailySearch(shop.db, days[7], category)),
+    check(literal == shown(dailySearch(shop.db, days[7], shop.db.till(), category)),
           "daily search of one category equals the record-set walk");
 
     // A day opened on a month's last evening belongs to that month, its lines after midnight too.

@@ -199,7 +199,7 @@ Timing benchExport(TempShop& shop, Form9& stock, const QString& folder)
 {
     QStringList opened;
     XlsxSpreadsheet sheet([&](const QString& path) { opened << path; }, shop.clock, folder);
-    Context context{shop.db, shop.messages, shop.clock, shop.printer, sheet};
+    Context context{shop.db, shop.messages, shop.clock, shop.printer, sheet, shop.folder()};
     Form9 window(context);
     window.resize(1366, 768);
     window.show();

@@ -116,7 +116,7 @@ int main(int argc, char* argv[])
     if (!opened)
         return 1;
 
-    tarvino::Context context{db, messages, clock, printer, spreadsheet};
+    tarvino::Context context{db, messages, clock, printer, spreadsheet, folder};
     tarvino::Form4 login(context);
     login.show();
     return QApplication::exec();

@@ -4,6 +4,7 @@
 #include "data/database.h"
 #include "data/query.h"
 #include "data/schema.h"
+#include "data/server_copy.h"
 #include "support/fakes.h"
 #include "support/test_server.h"
 #include "support/test_support.h"
@@ -45,6 +46,23 @@ QString makeShopFile(const QString& folder)
         Query(file, sql).execute();
     file.close();
     return path;
+}
+
+// The rows of a read, cells as stored bytes joined by "|", NULL as "NULL", rows by "\n".
+QByteArray storedRows(Database& db, const QString& sql)
+{
+    QByteArrayList rows;
+    Query read(db, sql);
+    while (read.next()) {
+        QByteArrayList cells;
+        for (int i = 0; i < read.columnCount(); ++i)
+            {
+            const QUtf8StringView bytes = read.cell(i).utf8();
+            cells << (read.isNull(i) ? QByteArray("NULL") : QByteArray(bytes.data(), bytes.size()));
+        }
+        rows << cells.join('|');
+    }
+    return rows.join('\n');
 }
 
 } // namespace
@@ -146,6 +164,74 @@ private slots:
         Database again;
         again.openServer(server.connection(), QStringLiteral("Caja 1"));
         QCOMPARE(countOf(again, QStringLiteral("select count(*) from Productos")), 2);
+    }
+
+    // A cell reaches the server exactly as the program reads it in the file, or the copy is
+    // refused naming it, with nothing left on the server; the file itself is only read.
+    void copyKeepsEveryCell_data()
+    {
+        QTest::addColumn<QString>("change"); // made to the file before the copy
+        QTest::addColumn<QString>("look");   // read on the server after a copy
+        QTest::addColumn<QByteArray>("expected"); // what it reads, or the words of the refusal
+        const QString names = QStringLiteral("select NombreProducto from Productos order by rowid");
+        QTest::newRow("bytes that are no UTF-8")
+            << "update Productos set NombreProducto = cast(x'50616EE9' as text) where rowid = 1"
+            << QString() << QByteArray("Productos|rowid 1|NombreProducto|Pan\\xE9");
+        QTest::newRow("a NUL byte")
+            << "update Productos set NombreProducto = cast(x'500061' as text) where rowid = 2"
+            << QString() << QByteArray("Productos|rowid 2|NombreProducto|P\\x00a");
+        QTest::newRow("text byte for byte")
+            << "update Productos set NombreProducto = cast(x'EFBBBF50616E20C3B1E298830D0A20' as text) "
+               "where rowid = 1"
+            << names << QByteArray("\xEF\xBB\xBFPan \xC3\xB1\xE2\x98\x83\r\n \nLeche");
+        QTest::newRow("a stamp the server would round")
+            << "update Recaudacion set FechaVenta = '2026-03-09 10:00:00.6' where rowid = 2"
+            << QString() << QByteArray("Recaudacion|rowid 2|FechaVenta|10:00:00.6");
+        QTest::newRow("text in an amount")
+            << "update Productos set Cantidad = 'mucho' where rowid = 2" << QString()
+            << QByteArray("Productos|rowid 2|Cantidad|mucho");
+        QTest::newRow("rights of an earlier version")
+            << "pragma user_version = 0; insert into Usuarios (NombreUsuario, Nivel, "
+               "permisoproductos, permisorecaudacion) values ('ana', null, null, null), "
+               "('beto', '', '', ''), ('carla', null, 1, ''), ('dora', 0, 0, 0)"
+            << "select NombreUsuario, Nivel, permisoproductos, permisorecaudacion from Usuarios "
+               "order by rowid"
+            << QByteArray("admin|1|1|1\nana|1|1|1\nbeto|1|1|1\ncarla|NULL|1|NULL\ndora|0|0|0");
+        QTest::newRow("rights given already")
+            << "insert into Usuarios (NombreUsuario) values ('ana')"
+            << "select NombreUsuario, Nivel from Usuarios order by rowid"
+            << QByteArray("admin|1\nana|NULL");
+    }
+    void copyKeepsEveryCell()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, look);
+        QFETCH(QByteArray, expected);
+        ServerDatabase server;
+        QTemporaryDir folder;
+        const QString path = makeShopFile(folder.path());
+        writeSetting(folder.path(), server.connection(), QStringLiteral("Caja 1"));
+        {
+            Database file;
+            file.open(path);
+            file.execute(change);
+            file.close();
+        }
+        const QByteArray before = fileHash(path);
+
+        bool copied = false;
+        const QString said = copyToServer(folder.path(), path, QStringLiteral("equipo"), copied);
+        QVERIFY2(copied == !look.isEmpty(), qPrintable(said));
+        QCOMPARE(fileHash(path), before);
+        Database db;
+        db.openServer(server.connection(), QStringLiteral("Caja 1"));
+        if (copied) {
+            QCOMPARE(storedRows(db, look), expected);
+            return;
+        }
+        for (const QByteArray& word : expected.split('|'))
+            QVERIFY2(said.contains(QString::fromUtf8(word)), qPrintable(said));
+        QVERIFY(!serverHoldsShop(db));
     }
 
     void copyWithoutServerSettingRefused()

@@ -64,8 +64,7 @@ private slots:
         QFETCH(QStringList, services);
         QFETCH(QString, web);
         QTemporaryDir folder;
-        const QString bd1 = QDir(folder.path()).filePath(QStringLiteral("bd1"));
-        const QString path = supportFilePath(bd1);
+        const QString path = supportFilePath(folder.path());
         QCOMPARE(path, QDir(folder.path()).filePath(QStringLiteral("soporte.txt")));
         if (file)
             writeFile(path, *file);
@@ -88,7 +87,7 @@ private slots:
         TempShop shop;
         QWidget caller;
         caller.show();
-        const QString path = supportFilePath(shop.dbPath());
+        const QString path = supportFilePath(shop.folder());
         QPointer<Form13> form = Form13::open(&caller, shop.context, QStringLiteral("0"));
         QVERIFY(form->Label2->text().contains(QDir::toNativeSeparators(path)));
         QVERIFY(form->Label3->text().isEmpty());

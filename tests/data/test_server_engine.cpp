@@ -155,6 +155,53 @@ private slots:
         QCOMPARE(countOf(first, QStringLiteral("select count(*) from TipoPago")), 1);
     }
 
+    // Two tills that open their days in the same second: each day is its own, lines and takings,
+    // whichever till looks; the month is both.
+    void sameSecondDaysKeptApart_data()
+    {
+        QTest::addColumn<QString>("till");
+        QTest::addColumn<QStringList>("labels"); // sale, cash, card
+        QTest::newRow("first") << "Caja 1"
+                               << QStringList{"Venta Total $ 100,", "Efectivo $ 100,", "Tarjeta $ ,"};
+        QTest::newRow("second") << "Caja 2"
+                                << QStringList{"Venta Total $ 50,", "Efectivo $ ,", "Tarjeta $ 50,"};
+        QTest::newRow("the month")
+            << "" << QStringList{"Venta Total $ 150,", "Efectivo $ 100,", "Tarjeta $ 50,"};
+    }
+    void sameSecondDaysKeptApart()
+    {
+        QFETCH(QString, till);
+        QFETCH(QStringList, labels);
+        TempShop shop;
+        shop.db.close();
+        Database first;
+        Database second;
+        first.openServer(shop.connection(), QStringLiteral("Caja 1"));
+        second.openServer(shop.connection(), QStringLiteral("Caja 2"));
+        const QString opened = QStringLiteral("2026-03-09 09:00:00");
+        for (auto [db, amount, kind] :
+             {std::tuple{&first, 100, "EFECTIVO"}, std::tuple{&second, 50, "TARJETA"}}) {
+            const bool cash = kind == QLatin1String("EFECTIVO");
+            Query(*db, QStringLiteral("insert into TipoPago (FechaInicio, efectivo, tarjeta, "
+                                      "FechaCierre) values (?, ?, ?, ?)"),
+                  {opened, cash ? amount : 0, cash ? 0 : amount, opened})
+                .execute();
+            Query(*db, QStringLiteral("insert into Recaudacion (CodigoProducto, Cantidad, "
+                                      "TotalVenta, TipoPago, FechaInicio) values (?, 1, ?, ?, ?)"),
+                  {QString::number(amount), amount, QString::fromLatin1(kind), opened})
+                .execute();
+        }
+        const HistoryChoices choices = historyChoices(second, QDate(2026, 3, 9));
+        QCOMPARE(choices.dayItems(), (QStringList{QStringLiteral("09/03/2026 9:00:00 (Caja 1)"),
+                                                   QStringLiteral("09/03/2026 9:00:00 (Caja 2)")}));
+        const QString day = QStringLiteral("09/03/2026 9:00:00");
+        const HistoryResult found =
+            till.isEmpty() ? monthlySearch(second, QStringLiteral("Marzo"), QStringLiteral("2026"), {}, kChile)
+                           : dailySearch(second, day, till, {}, kChile);
+        QCOMPARE((QStringList{found.label7, found.label9, found.label11}), labels);
+        QCOMPARE(found.lines.size(), size_t(till.isEmpty() ? 2 : 1));
+    }
+
     void sameTillRefused()
     {
         TempShop shop;

@@ -171,7 +171,8 @@ private slots:
         QFETCH(QStringList, rows);
         QFETCH(QStringList, labels);
         for (const QLocale& locale : {kChile, QLocale::c()}) {
-            const HistoryResult result = tarvino::dailySearch(m_shop->db, day, filterOf(category), locale);
+            const HistoryResult result =
+                tarvino::dailySearch(m_shop->db, day, m_shop->db.till(), filterOf(category), locale);
             QCOMPARE(rowsOf(result, locale), localised(rows, locale));
             QCOMPARE(labelsOf(result), localised(labels, locale));
         }
@@ -235,7 +236,8 @@ private slots:
         const HistoryResult month = tarvino::monthlySearch(shop.db, QStringLiteral("Marzo"), QStringLiteral("2026"), {}, kChile);
         QVERIFY(month.lines.empty());
         QCOMPARE(labelsOf(month), (QStringList{"", "", "", "", "Efectivo $ 1.500,5", "Tarjeta $ 990,"}));
-        const HistoryResult day = tarvino::dailySearch(shop.db, QStringLiteral("09/03/2026 9:05:07"), {}, kChile);
+        const HistoryResult day = tarvino::dailySearch(shop.db, QStringLiteral("09/03/2026 9:05:07"),
+                                                       shop.db.till(), {}, kChile);
         QCOMPARE(labelsOf(day).mid(1), (QStringList{"Costo Total $ ,", "Venta Total $ ,", "Utilidad $ ,",
                                                    "Efectivo $ 1.500,5", "Tarjeta $ 990,"}));
     }

@@ -58,15 +58,19 @@ public:
     // Every row of every table, in rowid order, as text: equal dumps mean equal contents.
     QString dump();
 
+private:
+    // First, for the context's data folder.
+    QTemporaryDir m_dir;
+
+public:
     Database db;
     FakeMessages messages;
     FakeClock clock;
     FakePrinter printer;
     FakeSpreadsheet spreadsheet;
-    Context context{db, messages, clock, printer, spreadsheet};
+    Context context{db, messages, clock, printer, spreadsheet, m_dir.path()};
 
 private:
-    QTemporaryDir m_dir;
     std::unique_ptr<ServerDatabase> m_server;
 };
 

@@ -1,6 +1,8 @@
 // What every window is handed: the database connection and the services of the outside world.
 #pragma once
 
+#include <QString>
+
 namespace tarvino {
 
 class Clock;
@@ -15,6 +17,9 @@ struct Context {
     Clock& clock;
     Printer& printer;
     Spreadsheet& spreadsheet;
+    // The data folder the program was started on: where bd1 or tarvino.conf is, and the files
+    // the shop keeps beside them (soporte.txt), whichever engine holds the data.
+    QString dataFolder;
 };
 
 } // namespace tarvino

@@ -1,5 +1,5 @@
 // What the support window shows: the support channels the shop's supplier writes into a plain text
-// file beside bd1, or, while there is none, where to write them.
+// file in the data folder, or, while there is none, where to write them.
 #include "app/support_info.h"
 
 #include <QDir>
@@ -25,9 +25,9 @@ QUrl webAddress(const QString& text)
 
 } // namespace
 
-QString supportFilePath(const QString& databasePath)
+QString supportFilePath(const QString& dataFolder)
 {
-    return QFileInfo(databasePath).absoluteDir().filePath(kSupportFileName);
+    return QDir(dataFolder).absoluteFilePath(kSupportFileName);
 }
 
 SupportInfo readSupportInfo(const QString& path)

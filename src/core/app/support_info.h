@@ -1,5 +1,5 @@
 // What the support window shows: the support channels the shop's supplier writes into a plain text
-// file beside bd1, or, while there is none, where to write them.
+// file in the data folder, or, while there is none, where to write them.
 #pragma once
 
 #include <QString>
@@ -11,8 +11,8 @@ namespace tarvino {
 // The file of support channels, in the folder of bd1.
 inline const QString kSupportFileName = QStringLiteral("soporte.txt");
 
-// The file for the database file at databasePath.
-QString supportFilePath(const QString& databasePath);
+// The file in the data folder, beside bd1 or tarvino.conf.
+QString supportFilePath(const QString& dataFolder);
 
 // The file is UTF-8 text, one item a line:
 //   correo=soporte@proveedor.cl

@@ -306,6 +306,11 @@ QString Database::lockingRead(const QString& sql) const
     return m_server ? sql + QStringLiteral(" for update") : sql;
 }
 
+QString Database::tillOfRow() const
+{
+    return isServer() ? QStringLiteral("Caja") : QStringLiteral("''");
+}
+
 void Database::countWrite()
 {
     requireOpen();

@@ -76,6 +76,11 @@ public:
     // where another till may change them in between; the file's write transactions exclude
     // every other writer already.
     QString lockingRead(const QString& sql) const;
+    // The till a row of the day's tables (Temporal, TipoPago, Recaudacion) belongs to, as an
+    // expression for a read's text: on a server each till keeps its own days, and two tills may
+    // open theirs in the same second, so a day is its opening stamp and its till; the file is one
+    // till's, and there the expression is an empty text.
+    QString tillOfRow() const;
 
     void begin();
     // Commits; the journal is folded into the file as soon as the program is idle (see

@@ -18,23 +18,25 @@ namespace tarvino {
 
 namespace {
 
-// The lines of one day, or of the days opened between two stamps, in the order the history lists
+// The lines of one day (its opening stamp and its till, %1 being Database::tillOfRow), or of the
+// days opened between two stamps, in the order the history lists
 // them: by opening stamp, then as they were written. The FechaInicio index gives both orders, so
 // only the day's or the month's lines are read and nothing is sorted.
 const QString kLineasDelDia = QStringLiteral(
     "select CodigoProducto, NombreProducto, Cantidad, TotalCosto, TotalVenta, Categoria, TipoPago "
-    "from Recaudacion where FechaInicio = ? order by FechaInicio, rowid");
+    "from Recaudacion where FechaInicio = ? and %1 = ? order by FechaInicio, rowid");
 const QString kLineasEntre = QStringLiteral(
     "select CodigoProducto, NombreProducto, Cantidad, TotalCosto, TotalVenta, Categoria, TipoPago "
     "from Recaudacion where FechaInicio >= ? and FechaInicio < ? order by FechaInicio, rowid");
 const QString kHayLineas = QStringLiteral("select exists (select 1 from Recaudacion)");
 const QString kDiaRow = QStringLiteral(
-    "select efectivo, tarjeta, FechaCierre from TipoPago where FechaInicio = ? "
+    "select efectivo, tarjeta, FechaCierre from TipoPago where FechaInicio = ? and %1 = ? "
     "order by FechaInicio, rowid limit 1");
 const QString kDiasEntre = QStringLiteral(
     "select efectivo, tarjeta from TipoPago where FechaInicio >= ? and FechaInicio < ? "
     "order by FechaInicio, rowid");
-const QString kDias = QStringLiteral("select FechaInicio from TipoPago order by FechaInicio, rowid");
+const QString kDias =
+    QStringLiteral("select FechaInicio, %1 from TipoPago order by FechaInicio, rowid");
 
 // The payment kinds as a line stores them.
 const QByteArray kEfectivo = QByteArrayLiteral("EFECTIVO");
@@ -200,17 +202,29 @@ HistoryChoices historyChoices(Database& db, const QDate& today)
     ShopWideReads shopWide(db);
     HistoryChoices choices;
     {
-        Query days(db, kDias);
+        Query days(db, kDias.arg(db.tillOfRow()));
         while (days.next()) {
             const QString day = days.stamp(0);
-            if (!day.isEmpty())
+            if (!day.isEmpty()) {
                 choices.days << day;
+                choices.tills << days.text(1);
+            }
         }
     }
     choices.years = historyYears(choices.days, today.year());
     choices.categories = productCategories(db);
     choices.categories << historyTexts::kTodas;
     return choices;
+}
+
+QStringList HistoryChoices::dayItems() const
+{
+    QStringList items;
+    for (qsizetype i = 0; i < days.size(); ++i) {
+        const QString till = tills.value(i);
+        items << (till.isEmpty() ? days[i] : QStringLiteral("%1 (%2)").arg(days[i], till));
+    }
+    return items;
 }
 
 QString HistoryResult::cell(qsizetype row, int column, const QLocale& locale) const
@@ -238,15 +252,17 @@ QString HistoryResult::cell(qsizetype row, int column, const QLocale& locale) co
     }
 }
 
-HistoryResult dailySearch(Database& db, const QString& day, const CategoryFilter& category,
-                          const QLocale& locale)
+HistoryResult dailySearch(Database& db, const QString& day, const QString& till,
+                          const CategoryFilter& category, const QLocale& locale)
 {
     ShopWideReads shopWide(db);
     HistoryResult result;
     const QString stored = storedStamp(day);
+    // Never a null text, which would be bound as NULL and match no row.
+    const QString ofTill = till.isNull() ? QStringLiteral("") : till;
     Totals totals;
     {
-        Query lines(db, kLineasDelDia, {stored});
+        Query lines(db, kLineasDelDia.arg(db.tillOfRow()), {stored, ofTill});
         totals = collectLines(lines, category, locale, result.lines);
     }
     setAmountLabels(result, totals, locale);
@@ -254,7 +270,7 @@ HistoryResult dailySearch(Database& db, const QString& day, const CategoryFilter
     double cash = 0;
     double card = 0;
     {
-        Query row(db, kDiaRow, {stored});
+        Query row(db, kDiaRow.arg(db.tillOfRow()), {stored, ofTill});
         if (row.next()) {
             cash = row.number(0, locale);
             card = row.number(1, locale);

@@ -41,8 +41,13 @@ QStringList historyYears(const QStringList& days, int currentYear);
 // What the window lists when it opens.
 struct HistoryChoices {
     QStringList days;       // every TipoPago.FechaInicio as "dd/mm/yyyy h:mm:ss", earliest first
+    QStringList tills;      // the till of each day; empty on the file, which is one till's
     QStringList years;      // historyYears of those days
     QStringList categories; // every category of the catalogue, then "Todas"
+
+    // The day list as the window shows it: each day's stamp, with its till in brackets where
+    // days have one (two tills may open their days in the same second).
+    QStringList dayItems() const;
 };
 HistoryChoices historyChoices(Database& db, const QDate& today);
 
@@ -80,11 +85,12 @@ struct HistoryResult {
     QString cell(qsizetype row, int column, const QLocale& locale = QLocale()) const;
 };
 
-// The products sold on the sales day whose opening stamp is day, with cost, sale and profit, the
-// day's cash and card takings and when it opened and closed. With every category the cash and card
+// The products sold on the sales day whose opening stamp is day, opened by till (as
+// HistoryChoices lists them), with cost, sale and profit, the day's cash and card takings and when
+// it opened and closed. With every category the cash and card
 // are the day row's; with one category they are what its own lines took in each kind of payment.
-HistoryResult dailySearch(Database& db, const QString& day, const CategoryFilter& category,
-                          const QLocale& locale = QLocale());
+HistoryResult dailySearch(Database& db, const QString& day, const QString& till,
+                          const CategoryFilter& category, const QLocale& locale = QLocale());
 
 // The same over every sales day opened in the month (its name) of the year (four digits): a day
 // opened on a month's last evening counts entirely in that month.

@@ -84,7 +84,7 @@ Form13* Form13::open(QWidget* caller, Context& context, const QString& text1)
 {
     auto* form = new Form13;
     form->Text1 = text1;
-    form->showSupport(readSupportInfo(supportFilePath(context.db.path())));
+    form->showSupport(readSupportInfo(supportFilePath(context.dataFolder)));
     openFixed(caller, form, CallerState::Hidden, CentreOn::Caller);
     return form;
 }

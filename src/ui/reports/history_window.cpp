@@ -148,11 +148,15 @@ void Form7::Form_Load()
     SetUpHistoryList();
 
     const QDate today = m_ctx.clock.now().date();
-    HistoryChoices choices{{}, historyYears({}, today.year()), {historyTexts::kTodas}};
+    HistoryChoices choices;
+    choices.years = historyYears({}, today.year());
+    choices.categories = {historyTexts::kTodas};
     guarded(m_ctx.messages, QStringLiteral("No se pudo leer el historial de recaudación."),
             [&] { choices = historyChoices(m_ctx.db, today); });
     Combo1->clear();
-    Combo1->addItems(choices.days);
+    Combo1->addItems(choices.dayItems());
+    m_days = choices.days;
+    m_tills = choices.tills;
     Combo1->setCurrentIndex(-1);
     Combo5->clear();
     Combo5->addItems(choices.years);
@@ -243,7 +247,11 @@ void Form7::DailySearch()
 {
     HistoryResult found;
     if (guarded(m_ctx.messages, QStringLiteral("No se pudo consultar la recaudación del día."),
-                [&] { found = dailySearch(m_ctx.db, Combo1->currentText(), chosenCategory(Combo2)); })) {
+                [&] {
+                    const qsizetype day = Combo1->currentIndex();
+                    found = dailySearch(m_ctx.db, m_days.value(day), m_tills.value(day),
+                                        chosenCategory(Combo2));
+                })) {
         m_result = std::make_shared<const HistoryResult>(std::move(found));
         showResult();
     }

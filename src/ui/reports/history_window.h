@@ -81,6 +81,9 @@ private:
     Context& m_ctx;
     ListModel* m_model;
     std::shared_ptr<const HistoryResult> m_result; // shared with the list's model
+    // The day and till of each entry of Combo1.
+    QStringList m_days;
+    QStringList m_tills;
     QString m_screenWidth;
     QString m_screenHeight;
 };
