@@ -54,6 +54,9 @@ private slots:
         // Below one the change is the plain number, not the picture.
         QTest::newRow("change below one") << kChile << "3480,5" << "3481" << true << "0,5";
         QTest::newRow("change in thousands") << kChile << "1000" << "1001000" << true << "1.000.000,00";
+        // A thousands separator in the amount is dropped, never read as the decimal mark.
+        QTest::newRow("grouped thousands") << kChile << "3480,5" << "10.000" << true << "6.519,50";
+        QTest::newRow("grouped thousands, point locale") << QLocale::c() << "3480.5" << "10,000" << true << "6,519.50";
         QTest::newRow("decimal point locale") << QLocale::c() << "3480.5" << "4000.75" << true << "520.25";
         QTest::newRow("whole change, point locale") << QLocale::c() << "3480.5" << "3500.5" << true << "20.00";
         QTest::newRow("below the total") << kChile << "3480,5" << "3480" << false << below;
@@ -138,10 +141,10 @@ private slots:
         QVERIFY(!f.isEnabled());
         QVERIFY(!f.Frame2->isEnabled());
 
-        // Only digits, one decimal mark (either key, shown as a comma) and at most 8 characters
-        // reach the amount box.
+        // Only digits, one decimal comma and at most 8 characters reach the amount box; the point
+        // separates thousands and is left out.
         QTest::keyClicks(p.Text1, QStringLiteral("1.2a3,5x678901"));
-        QCOMPARE(p.Text1->text(), QStringLiteral("1,235678"));
+        QCOMPARE(p.Text1->text(), QStringLiteral("123,5678"));
     }
 
     void cashWithChange()
@@ -338,11 +341,12 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("kept");
         QTest::addColumn<QString>("change");
-        // 3480,5 to pay; either mark is the decimal mark, shown as the locale writes it.
+        // 3480,5 to pay; only the locale's mark is the decimal mark, the other one groups thousands
+        // and is left out of the box.
         QTest::newRow("es_CL comma") << kChile << "4000,75" << "4000,75" << "520,25";
-        QTest::newRow("es_CL point") << kChile << "4000.75" << "4000,75" << "520,25";
+        QTest::newRow("es_CL point") << kChile << "10.000" << "10000" << "6.519,50";
         QTest::newRow("C point") << QLocale::c() << "4000.75" << "4000.75" << "520.25";
-        QTest::newRow("C comma") << QLocale::c() << "3500,5" << "3500.5" << "20.00";
+        QTest::newRow("C comma") << QLocale::c() << "10,000.5" << "10000.5" << "6,520.00";
     }
     void amountsInEitherLocale()
     {

@@ -348,6 +348,7 @@ bool keyAllowed(KeyClass keys, int keyAscii)
     case KeyClass::Whole:
         return false;
     case KeyClass::Decimal:
+    case KeyClass::Money:
         return keyAscii == ',' || keyAscii == '.';
     case KeyClass::UserName:
         return keyAscii >= 'a' && keyAscii <= 'z';
@@ -368,6 +369,7 @@ QString allowedPattern(KeyClass keys)
     case KeyClass::Whole:
         return QStringLiteral("[0-9]*");
     case KeyClass::Decimal:
+    case KeyClass::Money:
         return QStringLiteral("[0-9]*%1?[0-9]*").arg(QRegularExpression::escape(QLocale().decimalPoint()));
     case KeyClass::UserName:
         return QStringLiteral("[a-z0-9]*");
@@ -383,6 +385,10 @@ QString keysTaken(KeyClass keys)
         return QStringLiteral("Aquí solo se escriben dígitos.");
     case KeyClass::Decimal:
         return QStringLiteral("Aquí solo se escriben dígitos y un separador decimal (coma o punto).");
+    case KeyClass::Money:
+        return QStringLiteral("Aquí solo se escriben dígitos y un separador decimal (%1).")
+            .arg(QLocale().decimalPoint() == QLatin1String(",") ? QStringLiteral("la coma")
+                                                                 : QStringLiteral("el punto"));
     case KeyClass::UserName:
         return QStringLiteral("Aquí solo se escriben letras minúsculas (de la a a la z) y dígitos.");
     }
@@ -412,7 +418,16 @@ bool filterTypedKey(QLineEdit* box, KeyClass keys, int keyAscii)
     }
     const QString key = QChar(char16_t(keyAscii));
     QString typed = key;
-    const bool decimalMark = keys == KeyClass::Decimal && (keyAscii == ',' || keyAscii == '.');
+    if (keys == KeyClass::Money && (keyAscii == ',' || keyAscii == '.') &&
+        key != QLocale().decimalPoint()) {
+        // An amount is read without its thousands separators, so the box never holds one: the
+        // cashier sees the amount as it will be read ("10.000" stands as 10000).
+        refuseKey(box,
+                  QStringLiteral("Escriba el monto sin separador de miles: 10000, no 10%1000.").arg(key));
+        return true;
+    }
+    const bool decimalMark =
+        (keys == KeyClass::Decimal || keys == KeyClass::Money) && (keyAscii == ',' || keyAscii == '.');
     if (decimalMark) {
         // Either mark means the decimal mark, so that a cashier used to the other one is understood
         // and the box shows what will be read.

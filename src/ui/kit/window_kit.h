@@ -144,6 +144,7 @@ enum class KeyClass {
     Code,      // digits: product codes
     Whole,     // digits: whole numbers
     Decimal,   // digits and one decimal mark, typed as "," or "." and shown as the locale's
+    Money,     // digits and one locale decimal mark; the other mark groups thousands (see readMoney)
     UserName,  // lower-case letters "a" to "z" and digits: user names and passwords
 };
 
@@ -152,8 +153,9 @@ bool keyAllowed(KeyClass keys, int keyAscii);
 
 // Installs the class on the box: a validator for what may stand in it and a key filter that
 // stops every other key before the box sees it, and says so (see refuseKey). In a decimal box
-// either mark is typed as the locale's decimal mark, and only one of them is taken. A key that
-// would go past the box's maximum length is refused the same way. Enter runs onEnter (and never
+// either mark is typed as the locale's decimal mark, and only one of them is taken; in a money box
+// only the locale's mark is, and the other one, the thousands separator, is refused as unneeded.
+// A key that would go past the box's maximum length is refused the same way. Enter runs onEnter (and never
 // reaches the box); the returned handler takes further key handling (F1/F2, Esc).
 KeyHandler* installKeys(QLineEdit* box, KeyClass keys, std::function<void()> onEnter = {});
 
