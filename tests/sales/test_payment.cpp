@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <QWindow>
 
 using namespace tarvino;
 using namespace tarvino::test;
@@ -369,6 +370,25 @@ private slots:
         QVERIFY(backInTheSale(f));
         QCOMPARE(f.Text11, kept);
         QCOMPARE(d.shop.scalar("select efectivo from TipoPago").toDouble(), 3480.5);
+    }
+
+    // A click on the greyed sales window may make it the active window: the payment window takes
+    // the keyboard back at once, and the rest of the amount lands in its box.
+    void paymentKeepsTheKeyboard()
+    {
+        SalesDriver d;
+        Form1& f = d.open();
+        ringUp(d);
+        Form5& p = d.pay();
+        QTRY_COMPARE(QApplication::activeWindow(), &p);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("40"));
+        f.windowHandle()->requestActivate(); // as the window manager does on the click
+        QCoreApplication::processEvents();
+        QTRY_COMPARE(QApplication::activeWindow(), &p);
+        QCOMPARE(QApplication::focusWidget(), p.Text1);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("00"));
+        QCOMPARE(p.Text1->text(), QStringLiteral("4000"));
+        QVERIFY(!f.isEnabled());
     }
 
     void amountTypedButNotConfirmed_data()

@@ -536,16 +536,39 @@ EntryBox* entryBoxOf(const QWidget* window)
 class ChildWatch final : public QObject {
 public:
     ChildWatch(QWidget* caller, QWidget* child, CallerState how, std::function<void()> afterClose)
-        : QObject(child), m_caller(caller), m_focus(caller->focusWidget()), m_how(how),
+        : QObject(child), m_caller(caller), m_child(child), m_focus(caller->focusWidget()), m_how(how),
           m_afterClose(std::move(afterClose))
     {
         child->installEventFilter(this);
+        if (how == CallerState::Disabled)
+            caller->window()->installEventFilter(this);
     }
-    ~ChildWatch() override { restore(); }
+    ~ChildWatch() override
+    {
+        if (m_caller)
+            m_caller->window()->removeEventFilter(this);
+        restore();
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        if (m_caller && watched == m_caller->window()) {
+            // A click on the greyed caller may make it the active window (the window manager does
+            // so whatever Qt says), and the keys would then go to a window that takes none: the
+            // child, which the caller waits for, takes the keyboard back at once, where it was.
+            if (event->type() == QEvent::WindowActivate && !m_done && m_child && m_child->isVisible())
+                QTimer::singleShot(0, m_child, [child = m_child] {
+                    // Asked of the window system directly: Qt counts a dialog as active while its
+                    // owner is, and activateWindow() would then do nothing.
+                    if (child && child->isVisible() && QApplication::activeWindow() != child &&
+                        child->windowHandle()) {
+                        child->raise();
+                        child->windowHandle()->requestActivate();
+                    }
+                });
+            return false;
+        }
         // A dialog sent away by Esc is hidden, not closed; a window closed by its frame is both. A
         // window hidden while a window it opened is open is still there, waiting for it.
         if ((event->type() == QEvent::Hide && !event->spontaneous() && !watched->property(kWaitsForChild).toBool()) ||
@@ -561,6 +584,7 @@ private:
             return;
         m_done = true;
         if (m_caller) {
+            m_caller->window()->removeEventFilter(this);
             if (m_how == CallerState::Hidden) {
                 m_caller->setProperty(kWaitsForChild, QVariant());
                 m_caller->show();
@@ -584,6 +608,7 @@ private:
     }
 
     QPointer<QWidget> m_caller;
+    QPointer<QWidget> m_child;
     QPointer<QWidget> m_focus;
     CallerState m_how;
     std::function<void()> m_afterClose;
