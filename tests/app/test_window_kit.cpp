@@ -10,7 +10,9 @@
 #include "sales/search_window.h"
 #include "support/sales_driver.h"
 
+#include <QAccessible>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QFrame>
 #include <QGraphicsEffect>
@@ -208,6 +210,27 @@ private slots:
         box.setSelection(1, 2);
         QTest::keyClicks(&box, QStringLiteral("2.7"));
         QCOMPARE(box.text(), QStringLiteral("12,7"));
+    }
+
+    // A captioned drop-down list is named by its caption, and its chosen entry is read as its value
+    // and as the chosen row of its list, as the choice changes.
+    void captionedListReadsItsChoice()
+    {
+        QWidget window;
+        auto* caption = new QLabel(QStringLiteral("Boleta"), &window);
+        auto* list = captioned(caption, new QComboBox(&window));
+        list->addItems({QStringLiteral("No Imprimir"), QStringLiteral("Imprimir 58mm"), QStringLiteral("Imprimir 80mm")});
+        window.show();
+        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(list);
+        QCOMPARE(read->relations(QAccessible::Label).value(0).first->object(), caption);
+        for (const int index : {1, 2, -1}) {
+            list->setCurrentIndex(index);
+            QCOMPARE(read->text(QAccessible::Value), list->currentText());
+            const QList<QAccessibleInterface*> chosen = read->child(0)->tableInterface()->selectedCells();
+            QCOMPARE(chosen.size(), index < 0 ? 0 : 1);
+            if (index >= 0)
+                QCOMPARE(chosen[0]->text(QAccessible::Name), list->currentText());
+        }
     }
 
     void columnWidths_data()

@@ -7,7 +7,9 @@
 #include "data/database.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QEvent>
 #include <QGraphicsColorizeEffect>
 #include <QGuiApplication>
@@ -18,13 +20,13 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
-#include <QToolTip>
 #include <QShortcut>
 #include <QTreeWidget>
 #include <QWindow>
@@ -477,6 +479,28 @@ KeyHandler* installKeys(QLineEdit* box, KeyClass keys, std::function<void()> onE
     return handler;
 }
 
+namespace {
+// Shows each character of a password as "*".
+class StarPasswordStyle final : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+} // namespace
+
+void hidePassword(QLineEdit* box)
+{
+    box->setEchoMode(QLineEdit::Password);
+    auto* style = new StarPasswordStyle;
+    style->setParent(box);
+    box->setStyle(style);
+}
+
 void refuseKey(QLineEdit* box, const QString& why)
 {
     QApplication::beep();
@@ -488,7 +512,36 @@ void refuseKey(QLineEdit* box, const QString& why)
         if (shown && box->graphicsEffect() == shown)
             box->setGraphicsEffect(nullptr);
     });
-    QToolTip::showText(box->mapToGlobal(QPoint(0, box->height())), why, box, {}, kRefusalNoteMs);
+    // A note in the window itself rather than a tooltip: it shows on every platform, whatever the
+    // mouse does, and screen readers are told of it.
+    QWidget* window = box->window();
+    auto* note = window->findChild<QLabel*>(QLatin1String(kRefusalNote), Qt::FindDirectChildrenOnly);
+    if (!note) {
+        note = new QLabel(window);
+        note->setObjectName(QLatin1String(kRefusalNote));
+        note->setWordWrap(true);
+        note->setFrameShape(QFrame::Box);
+        note->setMargin(3);
+        note->setFont(arial(9, true));
+        setBackColour(note, QColor(255, 255, 225));
+        setTextColour(note, QColor(160, 0, 0));
+        auto* hide = new QTimer(note);
+        hide->setObjectName(QStringLiteral("hide"));
+        hide->setSingleShot(true);
+        QObject::connect(hide, &QTimer::timeout, note, &QWidget::hide);
+    }
+    note->setText(why);
+    const int width = std::min(std::max(box->width(), 240), window->width());
+    note->setFixedWidth(width);
+    note->setFixedHeight(note->heightForWidth(width));
+    const QPoint under = box->mapTo(window, QPoint(0, box->height() + 2));
+    note->move(std::clamp(under.x(), 0, std::max(0, window->width() - width)),
+               std::min(under.y(), std::max(0, window->height() - note->height())));
+    note->raise();
+    note->show();
+    note->findChild<QTimer*>(QStringLiteral("hide"))->start(kRefusalNoteMs);
+    QAccessibleEvent alert(note, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
 }
 
 void refuse(Messages& messages, QLineEdit* box, const QString& text)
@@ -673,6 +726,21 @@ void setUpReportList(QTreeView* list, std::span<const ListColumn> columns, const
 void setCaption(QLabel* caption, QWidget* box)
 {
     caption->setBuddy(box);
+    if (auto* list = qobject_cast<QComboBox*>(box)) {
+        // A screen reader reads the chosen entry of a drop-down list as its value and as the chosen
+        // row of its list; the list itself marks that row only while it is open.
+        const auto mark = [list](int index) {
+            QItemSelectionModel* chosen = list->view()->selectionModel();
+            if (index < 0)
+                chosen->clear();
+            else
+                chosen->setCurrentIndex(
+                    list->model()->index(index, list->modelColumn(), list->rootModelIndex()),
+                    QItemSelectionModel::ClearAndSelect);
+        };
+        QObject::connect(list, &QComboBox::currentIndexChanged, list, mark);
+        mark(list->currentIndex());
+    }
 }
 
 QLabel* banner(QWidget* parent, const char* name, const QString& text, int widthTwips, int heightTwips,

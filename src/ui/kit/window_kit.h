@@ -159,9 +159,15 @@ bool keyAllowed(KeyClass keys, int keyAscii);
 // reaches the box); the returned handler takes further key handling (F1/F2, Esc).
 KeyHandler* installKeys(QLineEdit* box, KeyClass keys, std::function<void()> onEnter = {});
 
-// A key the box does not take: a beep, the box tinted red for a moment and why beside it, so that
-// no typed key goes missing unnoticed.
+// Makes box a password box: each character typed shows as "*".
+void hidePassword(QLineEdit* box);
+
+// A key the box does not take: a beep, the box tinted red for a moment and why in a note just under
+// it in the window (kRefusalNote), so that no typed key goes missing unnoticed, not even in a
+// password box that shows no letters.
 void refuseKey(QLineEdit* box, const QString& why);
+// The objectName of that note, one per window.
+inline constexpr char kRefusalNote[] = "refusalNote";
 
 // An entry refused: the message, then the box emptied and focused.
 void refuse(Messages& messages, QLineEdit* box, const QString& text);
@@ -199,7 +205,9 @@ ListModel* attachModel(QTreeView* list, std::span<const ListColumn> columns, QOb
 void setUpReportList(QTreeView* list, std::span<const ListColumn> columns, const QFont& rowFont,
                      const QFont& titleFont);
 
-// Makes caption the label of box, which the keyboard (its Alt key) and screen readers go by.
+// Makes caption the label of box, which the keyboard (its Alt key) and screen readers go by. A
+// drop-down list so captioned keeps its chosen entry readable: the list's name comes from the
+// caption, its value and chosen row from the entry (give it no accessible name of its own).
 void setCaption(QLabel* caption, QWidget* box);
 // The same, where the box is placed: returns box.
 template <typename W>
