@@ -425,7 +425,8 @@ bool filterTypedKey(QLineEdit* box, KeyClass keys, int keyAscii)
         // An amount is read without its thousands separators, so the box never holds one: the
         // cashier sees the amount as it will be read ("10.000" stands as 10000).
         refuseKey(box,
-                  QStringLiteral("Escriba el monto sin separador de miles: 10000, no 10%1000.").arg(key));
+                  QStringLiteral("Escriba el monto sin separador de miles: 10000, no 10") + key +
+                      QStringLiteral("000."));
         return true;
     }
     const bool decimalMark =
