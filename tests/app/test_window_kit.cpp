@@ -10,9 +10,7 @@
 #include "sales/search_window.h"
 #include "support/sales_driver.h"
 
-#include <QAccessible>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDialog>
 #include <QFrame>
 #include <QGraphicsEffect>
@@ -158,10 +156,8 @@ private slots:
         QTest::newRow("thousand-like, point locale") << int(KeyClass::Decimal) << c << 8 << "1.000" << "1.000" << 1.0;
         QTest::newRow("thousand-like, comma locale") << int(KeyClass::Decimal) << kChile << 8 << "1.000" << "1,000"
                                                      << 1.0;
-        // In a money box only the locale's mark is decimal; the other one, which groups thousands,
-        // is refused.
-        QTest::newRow("money, comma locale") << int(KeyClass::Money) << kChile << 8 << "10.000,5" << "10000,5"
-                                             << 10000.5;
+        // In a money box only the locale's mark is decimal; the other one (thousands) is refused.
+        QTest::newRow("money, comma locale") << int(KeyClass::Money) << kChile << 8 << "10.000,5" << "10000,5" << 10000.5;
         QTest::newRow("money, point locale") << int(KeyClass::Money) << c << 8 << "1,500.25" << "1500.25" << 1500.25;
         // A 13-digit code scanned into an 8-character box.
         QTest::newRow("scan into a full box") << int(KeyClass::Decimal) << kChile << 8 << "7802000000011"
@@ -210,27 +206,6 @@ private slots:
         box.setSelection(1, 2);
         QTest::keyClicks(&box, QStringLiteral("2.7"));
         QCOMPARE(box.text(), QStringLiteral("12,7"));
-    }
-
-    // A captioned drop-down list is named by its caption, and its chosen entry is read as its value
-    // and as the chosen row of its list, as the choice changes.
-    void captionedListReadsItsChoice()
-    {
-        QWidget window;
-        auto* caption = new QLabel(QStringLiteral("Boleta"), &window);
-        auto* list = captioned(caption, new QComboBox(&window));
-        list->addItems({QStringLiteral("No Imprimir"), QStringLiteral("Imprimir 58mm"), QStringLiteral("Imprimir 80mm")});
-        window.show();
-        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(list);
-        QCOMPARE(read->relations(QAccessible::Label).value(0).first->object(), caption);
-        for (const int index : {1, 2, -1}) {
-            list->setCurrentIndex(index);
-            QCOMPARE(read->text(QAccessible::Value), list->currentText());
-            const QList<QAccessibleInterface*> chosen = read->child(0)->tableInterface()->selectedCells();
-            QCOMPARE(chosen.size(), index < 0 ? 0 : 1);
-            if (index >= 0)
-                QCOMPARE(chosen[0]->text(QAccessible::Name), list->currentText());
-        }
     }
 
     void columnWidths_data()

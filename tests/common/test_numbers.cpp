@@ -112,30 +112,22 @@ private slots:
     {
         QTest::addColumn<QLocale>("locale");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<double>("value");
-        QTest::newRow("comma: point groups") << kChile << "10.000" << true << 10000.0;
-        QTest::newRow("comma: grouped with decimals") << kChile << "1.500,50" << true << 1500.5;
-        QTest::newRow("comma: decimals") << kChile << "0,5" << true << 0.5;
-        QTest::newRow("comma: two decimal marks") << kChile << "1,2,3" << false << 0.0;
-        QTest::newRow("comma: lone point") << kChile << "." << false << 0.0;
-        QTest::newRow("comma: letters") << kChile << "10.a" << false << 0.0;
-        QTest::newRow("point: comma groups") << kC << "10,000" << true << 10000.0;
-        QTest::newRow("point: point is decimal") << kC << "10.000" << true << 10.0;
-        QTest::newRow("point: grouped with decimals") << kC << "1,500.5" << true << 1500.5;
-        QTest::newRow("point: two decimal marks") << kC << "1.2.3" << false << 0.0;
-        QTest::newRow("point: empty") << kC << "" << false << 0.0;
+        QTest::addColumn<double>("value"); // -1: refused
+        QTest::newRow("comma: point groups") << kChile << "10.000" << 10000.0;
+        QTest::newRow("comma: grouped with decimals") << kChile << "1.500,50" << 1500.5;
+        QTest::newRow("comma: two decimal marks") << kChile << "1,2,3" << -1.0;
+        QTest::newRow("comma: lone point") << kChile << "." << -1.0;
+        QTest::newRow("point: comma groups") << kC << "10,000" << 10000.0;
+        QTest::newRow("point: point is decimal") << kC << "10.000" << 10.0;
+        QTest::newRow("point: grouped with decimals") << kC << "1,500.5" << 1500.5;
+        QTest::newRow("point: two decimal marks") << kC << "1.2.3" << -1.0;
     }
     void readMoney()
     {
         QFETCH(QLocale, locale);
         QFETCH(QString, text);
-        QFETCH(bool, ok);
         QFETCH(double, value);
-        const auto read = tarvino::readMoney(text, locale);
-        QCOMPARE(read.has_value(), ok);
-        if (ok)
-            QCOMPARE(*read, value);
+        QCOMPARE(tarvino::readMoney(text, locale).value_or(-1.0), value);
     }
 
     void leadingNumber_data()

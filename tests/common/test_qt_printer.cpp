@@ -4,7 +4,6 @@
 #include "sales/receipt.h"
 #include "support/test_support.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QPrinterInfo>
 #include <QRegularExpression>
@@ -213,7 +212,6 @@ private slots:
         QCOMPARE(pageCount(readAll(path(QStringLiteral("d.pdf")))), 1);
     }
 
-    // Runs without a printer whatever the machine has (see main).
     void missingDefaultPrinterIsReported()
     {
         QVERIFY(QPrinterInfo::defaultPrinter().isNull());
@@ -238,18 +236,8 @@ private:
     QTemporaryDir m_dir;
 };
 
-int main(int argc, char** argv)
-{
-    // The test's own printerless surroundings: the print system asks a print server that is not
-    // there, so that a machine's default queue is neither found nor printed on. Set before the
-    // print support loads and reads them.
-    qputenv("CUPS_SERVER", "/nonexistent/tarvino-test/cups.sock");
-    qunsetenv("PRINTER");
-    qunsetenv("LPDEST");
-    QApplication app(argc, argv);
-    app.setAttribute(Qt::AA_Use96Dpi, true);
-    TestQtPrinter test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+// The test's own printerless surroundings, set before the print support loads: the print system
+// asks a print server that is not there, so a machine's default queue is neither found nor used.
+const bool kNoPrintServer = qputenv("CUPS_SERVER", "/nonexistent/tarvino-test/cups.sock");
+QTEST_MAIN(TestQtPrinter)
 #include "test_qt_printer.moc"

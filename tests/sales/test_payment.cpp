@@ -55,9 +55,6 @@ private slots:
         // Below one the change is the plain number, not the picture.
         QTest::newRow("change below one") << kChile << "3480,5" << "3481" << true << "0,5";
         QTest::newRow("change in thousands") << kChile << "1000" << "1001000" << true << "1.000.000,00";
-        // A thousands separator in the amount is dropped, never read as the decimal mark.
-        QTest::newRow("grouped thousands") << kChile << "3480,5" << "10.000" << true << "6.519,50";
-        QTest::newRow("grouped thousands, point locale") << QLocale::c() << "3480.5" << "10,000" << true << "6,519.50";
         QTest::newRow("decimal point locale") << QLocale::c() << "3480.5" << "4000.75" << true << "520.25";
         QTest::newRow("whole change, point locale") << QLocale::c() << "3480.5" << "3500.5" << true << "20.00";
         QTest::newRow("below the total") << kChile << "3480,5" << "3480" << false << below;
@@ -142,8 +139,7 @@ private slots:
         QVERIFY(!f.isEnabled());
         QVERIFY(!f.Frame2->isEnabled());
 
-        // Only digits, one decimal comma and at most 8 characters reach the amount box; the point
-        // separates thousands and is left out.
+        // Only digits, one decimal comma (the point groups thousands) and at most 8 characters.
         QTest::keyClicks(p.Text1, QStringLiteral("1.2a3,5x678901"));
         QCOMPARE(p.Text1->text(), QStringLiteral("123,5678"));
     }
@@ -342,8 +338,7 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("kept");
         QTest::addColumn<QString>("change");
-        // 3480,5 to pay; only the locale's mark is the decimal mark, the other one groups thousands
-        // and is left out of the box.
+        // 3480,5 to pay; only the locale's mark is decimal, the other one is left out as a grouping.
         QTest::newRow("es_CL comma") << kChile << "4000,75" << "4000,75" << "520,25";
         QTest::newRow("es_CL point") << kChile << "10.000" << "10000" << "6.519,50";
         QTest::newRow("C point") << QLocale::c() << "4000.75" << "4000.75" << "520.25";
@@ -385,10 +380,8 @@ private slots:
         f.windowHandle()->requestActivate(); // as the window manager does on the click
         QCoreApplication::processEvents();
         QTRY_COMPARE(QApplication::activeWindow(), &p);
-        QCOMPARE(QApplication::focusWidget(), p.Text1);
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("00"));
         QCOMPARE(p.Text1->text(), QStringLiteral("4000"));
-        QVERIFY(!f.isEnabled());
     }
 
     void amountTypedButNotConfirmed_data()
