@@ -156,6 +156,9 @@ private slots:
         QTest::newRow("thousand-like, point locale") << int(KeyClass::Decimal) << c << 8 << "1.000" << "1.000" << 1.0;
         QTest::newRow("thousand-like, comma locale") << int(KeyClass::Decimal) << kChile << 8 << "1.000" << "1,000"
                                                      << 1.0;
+        // In a money box only the locale's mark is decimal; the other one (thousands) is refused.
+        QTest::newRow("money, comma locale") << int(KeyClass::Money) << kChile << 8 << "10.000,5" << "10000,5" << 10000.5;
+        QTest::newRow("money, point locale") << int(KeyClass::Money) << c << 8 << "1,500.25" << "1500.25" << 1500.25;
         // A 13-digit code scanned into an 8-character box.
         QTest::newRow("scan into a full box") << int(KeyClass::Decimal) << kChile << 8 << "7802000000011"
                                               << "78020000" << 78020000.0;

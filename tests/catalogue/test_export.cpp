@@ -215,7 +215,8 @@ private slots:
     }
 
     // Texts arrive as typed: characters XML gives a meaning to, accents, characters beyond the
-    // basic plane, spaces at the ends and control characters; the file is a sound zip.
+    // basic plane, spaces at the ends, characters XML cannot hold (controls, U+FFFE, U+FFFF, halves
+    // of a surrogate pair) and text that reads as such an escape; the file is a sound zip.
     void workbookTexts()
     {
         if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty())
@@ -225,7 +226,9 @@ private slots:
         QStringList opened;
         XlsxSpreadsheet sheet([&](const QString& path) { opened << path; }, clock, folder.path());
         const QStringList texts = {QStringLiteral("Té & café <1/2> \"kg\""), QStringLiteral("  Ñandú  "),
-                                   QString::fromUcs4(U"Pan \U0001F956"), QStringLiteral("a\u0001b")};
+                                   QString::fromUcs4(U"Pan \U0001F956"), QStringLiteral("a\u0001b"),
+                                   QStringLiteral("x\uFFFEy\uFFFF\u001F"), QStringLiteral("_x0041_ _x005F_ _x12_ _X0041_"),
+                                   QChar(0xD83D) + QStringLiteral("z") + QChar(0xDE00)};
         sheet.newWorkbook(QStringLiteral("Stock"));
         sheet.setColumnWidth(2, 25);
         for (int i = 0; i < texts.size(); ++i)
@@ -246,7 +249,10 @@ private slots:
         QCOMPARE(cells.value("B2"), "s:" + texts[1]);
         QCOMPARE(cells.value("B3"), "s:" + texts[2]);
         QCOMPARE(cells.value("B4"), QStringLiteral("s:a_x0001_b")); // as spreadsheets write it
-        QCOMPARE(cells.value("AD5"), QStringLiteral("n:-1234.5678"));
+        QCOMPARE(cells.value("B5"), QStringLiteral("s:x_xFFFE_y_xFFFF__x001F_"));
+        QCOMPARE(cells.value("B6"), QStringLiteral("s:_x005F_x0041_ _x005F_x005F_ _x12_ _X0041_"));
+        QCOMPARE(cells.value("B7"), QStringLiteral("s:_xD83D_z_xDE00_"));
+        QCOMPARE(cells.value("AD8"), QStringLiteral("n:-1234.5678"));
         QVERIFY(xml.contains("<col min=\"2\" max=\"2\" width=\"25.7109375\""));
         QProcess list;
         list.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), opened[0]});

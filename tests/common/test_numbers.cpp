@@ -108,6 +108,28 @@ private slots:
             QCOMPARE(*read, value);
     }
 
+    void readMoney_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value"); // -1: refused
+        QTest::newRow("comma: point groups") << kChile << "10.000" << 10000.0;
+        QTest::newRow("comma: grouped with decimals") << kChile << "1.500,50" << 1500.5;
+        QTest::newRow("comma: two decimal marks") << kChile << "1,2,3" << -1.0;
+        QTest::newRow("comma: lone point") << kChile << "." << -1.0;
+        QTest::newRow("point: comma groups") << kC << "10,000" << 10000.0;
+        QTest::newRow("point: point is decimal") << kC << "10.000" << 10.0;
+        QTest::newRow("point: grouped with decimals") << kC << "1,500.5" << 1500.5;
+        QTest::newRow("point: two decimal marks") << kC << "1.2.3" << -1.0;
+    }
+    void readMoney()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QCOMPARE(tarvino::readMoney(text, locale).value_or(-1.0), value);
+    }
+
     void leadingNumber_data()
     {
         QTest::addColumn<QString>("text");

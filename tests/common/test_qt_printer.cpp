@@ -214,8 +214,7 @@ private slots:
 
     void missingDefaultPrinterIsReported()
     {
-        if (!QPrinterInfo::defaultPrinter().isNull())
-            QSKIP("this machine has a default printer; the test would print on it");
+        QVERIFY(QPrinterInfo::defaultPrinter().isNull());
         QtPrinter printer;
         try {
             ticket80(printer, sample());
@@ -237,5 +236,8 @@ private:
     QTemporaryDir m_dir;
 };
 
+// The test's own printerless surroundings, set before the print support loads: the print system
+// asks a print server that is not there, so a machine's default queue is neither found nor used.
+const bool kNoPrintServer = qputenv("CUPS_SERVER", "/nonexistent/tarvino-test/cups.sock");
 QTEST_MAIN(TestQtPrinter)
 #include "test_qt_printer.moc"

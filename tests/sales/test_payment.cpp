@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <QWindow>
 
 using namespace tarvino;
 using namespace tarvino::test;
@@ -138,10 +139,9 @@ private slots:
         QVERIFY(!f.isEnabled());
         QVERIFY(!f.Frame2->isEnabled());
 
-        // Only digits, one decimal mark (either key, shown as a comma) and at most 8 characters
-        // reach the amount box.
+        // Only digits, one decimal comma (the point groups thousands) and at most 8 characters.
         QTest::keyClicks(p.Text1, QStringLiteral("1.2a3,5x678901"));
-        QCOMPARE(p.Text1->text(), QStringLiteral("1,235678"));
+        QCOMPARE(p.Text1->text(), QStringLiteral("123,5678"));
     }
 
     void cashWithChange()
@@ -338,11 +338,11 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("kept");
         QTest::addColumn<QString>("change");
-        // 3480,5 to pay; either mark is the decimal mark, shown as the locale writes it.
+        // 3480,5 to pay; only the locale's mark is decimal, the other one is left out as a grouping.
         QTest::newRow("es_CL comma") << kChile << "4000,75" << "4000,75" << "520,25";
-        QTest::newRow("es_CL point") << kChile << "4000.75" << "4000,75" << "520,25";
+        QTest::newRow("es_CL point") << kChile << "10.000" << "10000" << "6.519,50";
         QTest::newRow("C point") << QLocale::c() << "4000.75" << "4000.75" << "520.25";
-        QTest::newRow("C comma") << QLocale::c() << "3500,5" << "3500.5" << "20.00";
+        QTest::newRow("C comma") << QLocale::c() << "10,000.5" << "10000.5" << "6,520.00";
     }
     void amountsInEitherLocale()
     {
@@ -365,6 +365,23 @@ private slots:
         QVERIFY(backInTheSale(f));
         QCOMPARE(f.Text11, kept);
         QCOMPARE(d.shop.scalar("select efectivo from TipoPago").toDouble(), 3480.5);
+    }
+
+    // A click on the greyed sales window may make it the active window: the payment window takes
+    // the keyboard back at once, and the rest of the amount lands in its box.
+    void paymentKeepsTheKeyboard()
+    {
+        SalesDriver d;
+        Form1& f = d.open();
+        ringUp(d);
+        Form5& p = d.pay();
+        QTRY_COMPARE(QApplication::activeWindow(), &p);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("40"));
+        f.windowHandle()->requestActivate(); // as the window manager does on the click
+        QCoreApplication::processEvents();
+        QTRY_COMPARE(QApplication::activeWindow(), &p);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("00"));
+        QCOMPARE(p.Text1->text(), QStringLiteral("4000"));
     }
 
     void amountTypedButNotConfirmed_data()

@@ -5,7 +5,9 @@
 #include "users/passwords.h"
 #include "users/users.h"
 #include "users/users_window.h"
+#include "kit/window_kit.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -302,9 +304,26 @@ private slots:
         lookUp(f, "aN na.");
         QVERIFY(f.Text2->text().isEmpty());
         QCOMPARE(f.Combo1->currentText(), QStringLiteral("Imprimir 58mm"));
+        // A screen reader names the list by its visible caption and reads the chosen entry.
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(f.Combo1);
+        const auto caption = list->relations(QAccessible::Label);
+        QVERIFY(!caption.isEmpty() && qobject_cast<QLabel*>(caption[0].first->object())->isVisible());
+        QCOMPARE(list->text(QAccessible::Value), QStringLiteral("Imprimir 58mm"));
+        const auto chosen = [list] { return list->child(0)->tableInterface()->selectedCells(); };
+        QCOMPARE(chosen().size(), 1);
+        QCOMPARE(chosen()[0]->text(QAccessible::Name), QStringLiteral("Imprimir 58mm"));
         QVERIFY(!f.Check1->isChecked() && f.Check2->isChecked() && !f.Check3->isChecked());
         QVERIFY(!f.Text1->isEnabled() && f.Combo1->isEnabled() && f.Command4->isEnabled());
+        // Hidden password: a refused key is said in the window, and Guardar refuses what remains.
         QTest::keyClicks(f.Text2, "nu-E eva");
+        QCOMPARE(f.Text2->echoMode(), QLineEdit::Password);
+        const auto* note = f.findChild<QLabel*>(QLatin1String(kRefusalNote));
+        QVERIFY(note && note->isVisible() && !note->text().isEmpty());
+        QTest::mouseClick(f.Command3, Qt::LeftButton);
+        QCOMPARE(shop.messages.texts(), QStringList{userMessages::kContrasenaIncompleta});
+        QCOMPARE(userRow(shop, "ana"), QStringLiteral("ana|58.0|0|1|0"));
+        shop.messages.clear();
+        QTest::keyClicks(f.Text2, "nueva");
         // Tab walks from the password through the receipt entry and the three rights.
         QTest::keyClick(f.Text2, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), f.Combo1);
@@ -337,6 +356,7 @@ private slots:
         // empty password box keeps the password.
         lookUp(f, "caro");
         QCOMPARE(f.Combo1->currentIndex(), -1);
+        QVERIFY(chosen().isEmpty());
         QTest::mouseClick(f.Command3, Qt::LeftButton);
         QCOMPARE(userRow(shop, "caro"), QStringLiteral("caro|1.0|0|0|0"));
         QCOMPARE(storedPassword(shop, "caro"), QStringLiteral("y"));

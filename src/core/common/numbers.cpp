@@ -122,6 +122,19 @@ std::optional<double> readNumber(const QString& text, const QLocale& locale)
     return value;
 }
 
+std::optional<double> readMoney(const QString& text, const QLocale& locale)
+{
+    const QString point = locale.decimalPoint();
+    QString kept = text;
+    if (const QString group = locale.groupSeparator(); !group.isEmpty() && group != point)
+        kept.remove(group);
+    for (const QChar mark : {QLatin1Char('.'), QLatin1Char(',')}) {
+        if (point != mark)
+            kept.remove(mark);
+    }
+    return readNumber(kept, locale);
+}
+
 double leadingNumber(const QString& text)
 {
     qsizetype i = 0;

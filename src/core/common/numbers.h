@@ -25,6 +25,12 @@ double roundQuantity(double value);
 // are refused, so "1.5" under a decimal-comma locale is not silently read as fifteen.
 std::optional<double> readNumber(const QString& text, const QLocale& locale = QLocale());
 
+// Reads an amount of money as typed into a money box: only the locale's decimal mark separates
+// decimals, and the other of "." and "," (as well as the locale's own grouping separator) groups
+// thousands and is dropped wherever it stands, so that "10.000" under a decimal-comma locale is ten
+// thousand, not ten. Anything else that is not a number is refused as readNumber refuses it.
+std::optional<double> readMoney(const QString& text, const QLocale& locale = QLocale());
+
 // Leading-number reading: blanks skipped, an optional sign, leading digits, "." as the only
 // decimal separator and an optional exponent; reading stops at the first other character
 // ("7,5" -> 7, "abc" -> 0).

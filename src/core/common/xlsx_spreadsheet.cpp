@@ -69,39 +69,62 @@ void checkPlace(int lastRow, int row, int column)
                       QStringLiteral("las filas se llenan de arriba hacia abajo"));
 }
 
+// Whether the text at c reads as a spreadsheet's escape ("_x0041_"), which readers turn back into
+// the character it names.
+bool looksEscaped(const char16_t* c, const char16_t* end)
+{
+    if (end - c < 7 || c[0] != u'_' || c[1] != u'x' || c[6] != u'_')
+        return false;
+    for (int i = 2; i < 6; ++i) {
+        const char16_t h = c[i];
+        if (!((h >= u'0' && h <= u'9') || (h >= u'a' && h <= u'f') || (h >= u'A' && h <= u'F')))
+            return false;
+    }
+    return true;
+}
+
 // Appends text to an XML buffer as UTF-8, with the characters XML gives a meaning to escaped and
-// those it cannot hold at all written the way spreadsheets read them back ("_x0001_").
+// those it cannot hold at all (controls, U+FFFE, U+FFFF, halves of a broken surrogate pair) written
+// the way spreadsheets read them back ("_x0001_"). A text that itself looks like such an escape has
+// its underscore written as "_x005F_", or the reader would turn "_x0041_" into "A".
 void appendXmlText(QByteArray& out, QStringView text)
 {
     const qsizetype start = out.size();
-    out.resize(start + text.size() * 3); // UTF-8 of a UTF-16 unit takes at most three bytes
+    out.resize(start + text.size() * 7); // at most "_xHHHH_" for each UTF-16 unit
     char* p = out.data() + start;
     const char16_t* c = text.utf16();
     const char16_t* const end = c + text.size();
+    const auto literal = [&](const char* text) {
+        const size_t length = std::strlen(text);
+        std::memcpy(p, text, length);
+        p += length;
+    };
+    const auto escaped = [&](char16_t u) {
+        char code[8];
+        std::snprintf(code, sizeof code, "_x%04X_", unsigned(u));
+        literal(code);
+    };
     while (c != end) {
-        const char16_t u = *c++;
-        if (u >= 0x20 && u < 0x80 && u != '&' && u != '<' && u != '>') {
+        const char16_t u = *c;
+        if (u >= 0x20 && u < 0x80 && u != '&' && u != '<' && u != '>' && u != '_') {
             *p++ = char(u);
+            ++c;
             continue;
         }
-        const auto literal = [&](const char* text) {
-            const qsizetype used = p - out.data();
-            const qsizetype length = qsizetype(std::strlen(text));
-            out.resize(out.size() + length);
-            p = out.data() + used;
-            std::memcpy(p, text, size_t(length));
-            p += length;
-        };
+        if (u == '_' && looksEscaped(c, end)) {
+            escaped(u);
+            ++c;
+            continue;
+        }
+        ++c;
         if (u == '&') {
             literal("&amp;");
         } else if (u == '<') {
             literal("&lt;");
         } else if (u == '>') {
             literal("&gt;");
-        } else if (u < 0x20 && u != '\t' && u != '\n' && u != '\r') {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "_x%04X_", unsigned(u));
-            literal(escaped);
+        } else if ((u < 0x20 && u != '\t' && u != '\n' && u != '\r') || u == 0xFFFE || u == 0xFFFF) {
+            escaped(u);
         } else if (u < 0x80) {
             *p++ = char(u);
         } else if (u < 0x800) {
@@ -113,12 +136,13 @@ void appendXmlText(QByteArray& out, QStringView text)
             *p++ = char(0x80 | ((point >> 12) & 0x3F));
             *p++ = char(0x80 | ((point >> 6) & 0x3F));
             *p++ = char(0x80 | (point & 0x3F));
+        } else if (QChar::isSurrogate(u)) {
+            // Half of a pair has no UTF-8 form; the escape keeps the cell as it was typed.
+            escaped(u);
         } else {
-            // A lone surrogate is no character: the replacement character stands for it.
-            const char16_t v = QChar::isSurrogate(u) ? char16_t(0xFFFD) : u;
-            *p++ = char(0xE0 | (v >> 12));
-            *p++ = char(0x80 | ((v >> 6) & 0x3F));
-            *p++ = char(0x80 | (v & 0x3F));
+            *p++ = char(0xE0 | (u >> 12));
+            *p++ = char(0x80 | ((u >> 6) & 0x3F));
+            *p++ = char(0x80 | (u & 0x3F));
         }
     }
     out.resize(p - out.data());

@@ -11,7 +11,7 @@ namespace tarvino {
 AmountCheck checkAmount(const QString& total, const QString& tendered)
 {
     const auto totalNumber = readNumber(total);
-    const auto tenderedNumber = readNumber(tendered);
+    const auto tenderedNumber = readMoney(tendered);
     if (!tenderedNumber || !totalNumber) {
         return {false, QString(),
                 QStringLiteral("«%1» no es un monto válido. Escriba el monto con a lo sumo un "

@@ -17,7 +17,8 @@ struct AmountCheck {
     QString refusal; // what the cashier is told, when refused
 };
 
-// Both texts are read as numbers in the locale; the amount must cover the total.
+// The total is read as a plain number, the amount tendered as money typed in the locale (its
+// thousands separators dropped, see readMoney); the amount must cover the total.
 AmountCheck checkAmount(const QString& total, const QString& tendered);
 
 // The receipt of the sale as it is settled: its lines as the sale list shows them, and the total,

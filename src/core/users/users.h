@@ -35,6 +35,10 @@ inline const QString kUltimoAdministrador = QStringLiteral(
 inline const QString kEliminarUltimoAdministrador = QStringLiteral(
     "No puede eliminarse el único usuario con permiso de Administrador: nadie podría "
     "administrar los usuarios.");
+inline const QString kContrasenaIncompleta = QStringLiteral(
+    "La contraseña no se guardó: al escribirla se rechazaron teclas (mayúsculas, letras con tilde, "
+    "ñ o signos), así que no es la que escribió. Escríbala de nuevo solo con letras minúsculas "
+    "(a-z) y números.");
 } // namespace userMessages
 
 // The administrator's account, which can never be deleted.

@@ -10,23 +10,8 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProxyStyle>
 
 namespace tarvino {
-
-namespace {
-// Shows each character of the password as "*".
-class StarPasswordStyle final : public QProxyStyle {
-public:
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* returnData) const override
-    {
-        if (hint == SH_LineEdit_PasswordCharacter)
-            return '*';
-        return QProxyStyle::styleHint(hint, option, widget, returnData);
-    }
-};
-} // namespace
 
 Form4::Form4(Context& context, QWidget* parent) : QWidget(parent), m_ctx(context)
 {
@@ -38,10 +23,7 @@ Form4::Form4(Context& context, QWidget* parent) : QWidget(parent), m_ctx(context
     Text1 = captioned(Label1, place(new QLineEdit(this), "Text1", 2400, 420, 2250, 420));
     Label2 = place(new QLabel(QStringLiteral("CONTRASEÑA"), this), "Label2", 300, 1200, 1950, 360);
     Text2 = captioned(Label2, place(new QLineEdit(this), "Text2", 2400, 1170, 2250, 420));
-    Text2->setEchoMode(QLineEdit::Password);
-    auto* style = new StarPasswordStyle;
-    style->setParent(this);
-    Text2->setStyle(style);
+    hidePassword(Text2);
 
     installKeys(Text1, KeyClass::UserName, [this] { Login(); });
     installKeys(Text2, KeyClass::UserName, [this] { Login(); });

@@ -7,7 +7,9 @@
 #include "data/database.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QEvent>
 #include <QGraphicsColorizeEffect>
 #include <QGuiApplication>
@@ -18,13 +20,13 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
-#include <QToolTip>
 #include <QShortcut>
 #include <QTreeWidget>
 #include <QWindow>
@@ -348,6 +350,7 @@ bool keyAllowed(KeyClass keys, int keyAscii)
     case KeyClass::Whole:
         return false;
     case KeyClass::Decimal:
+    case KeyClass::Money:
         return keyAscii == ',' || keyAscii == '.';
     case KeyClass::UserName:
         return keyAscii >= 'a' && keyAscii <= 'z';
@@ -368,6 +371,7 @@ QString allowedPattern(KeyClass keys)
     case KeyClass::Whole:
         return QStringLiteral("[0-9]*");
     case KeyClass::Decimal:
+    case KeyClass::Money:
         return QStringLiteral("[0-9]*%1?[0-9]*").arg(QRegularExpression::escape(QLocale().decimalPoint()));
     case KeyClass::UserName:
         return QStringLiteral("[a-z0-9]*");
@@ -383,6 +387,10 @@ QString keysTaken(KeyClass keys)
         return QStringLiteral("Aquí solo se escriben dígitos.");
     case KeyClass::Decimal:
         return QStringLiteral("Aquí solo se escriben dígitos y un separador decimal (coma o punto).");
+    case KeyClass::Money:
+        return QStringLiteral("Aquí solo se escriben dígitos y un separador decimal (%1).")
+            .arg(QLocale().decimalPoint() == QLatin1String(",") ? QStringLiteral("la coma")
+                                                                 : QStringLiteral("el punto"));
     case KeyClass::UserName:
         return QStringLiteral("Aquí solo se escriben letras minúsculas (de la a a la z) y dígitos.");
     }
@@ -412,7 +420,17 @@ bool filterTypedKey(QLineEdit* box, KeyClass keys, int keyAscii)
     }
     const QString key = QChar(char16_t(keyAscii));
     QString typed = key;
-    const bool decimalMark = keys == KeyClass::Decimal && (keyAscii == ',' || keyAscii == '.');
+    if (keys == KeyClass::Money && (keyAscii == ',' || keyAscii == '.') &&
+        key != QLocale().decimalPoint()) {
+        // An amount is read without its thousands separators, so the box never holds one: the
+        // cashier sees the amount as it will be read ("10.000" stands as 10000).
+        refuseKey(box,
+                  QStringLiteral("Escriba el monto sin separador de miles: 10000, no 10") + key +
+                      QStringLiteral("000."));
+        return true;
+    }
+    const bool decimalMark =
+        (keys == KeyClass::Decimal || keys == KeyClass::Money) && (keyAscii == ',' || keyAscii == '.');
     if (decimalMark) {
         // Either mark means the decimal mark, so that a cashier used to the other one is understood
         // and the box shows what will be read.
@@ -462,6 +480,28 @@ KeyHandler* installKeys(QLineEdit* box, KeyClass keys, std::function<void()> onE
     return handler;
 }
 
+namespace {
+// Shows each character of a password as "*".
+class StarPasswordStyle final : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+} // namespace
+
+void hidePassword(QLineEdit* box)
+{
+    box->setEchoMode(QLineEdit::Password);
+    auto* style = new StarPasswordStyle;
+    style->setParent(box);
+    box->setStyle(style);
+}
+
 void refuseKey(QLineEdit* box, const QString& why)
 {
     QApplication::beep();
@@ -473,7 +513,36 @@ void refuseKey(QLineEdit* box, const QString& why)
         if (shown && box->graphicsEffect() == shown)
             box->setGraphicsEffect(nullptr);
     });
-    QToolTip::showText(box->mapToGlobal(QPoint(0, box->height())), why, box, {}, kRefusalNoteMs);
+    // A note in the window itself rather than a tooltip: it shows on every platform, whatever the
+    // mouse does, and screen readers are told of it.
+    QWidget* window = box->window();
+    auto* note = window->findChild<QLabel*>(QLatin1String(kRefusalNote), Qt::FindDirectChildrenOnly);
+    if (!note) {
+        note = new QLabel(window);
+        note->setObjectName(QLatin1String(kRefusalNote));
+        note->setWordWrap(true);
+        note->setFrameShape(QFrame::Box);
+        note->setMargin(3);
+        note->setFont(arial(9, true));
+        setBackColour(note, QColor(255, 255, 225));
+        setTextColour(note, QColor(160, 0, 0));
+        auto* hide = new QTimer(note);
+        hide->setObjectName(QStringLiteral("hide"));
+        hide->setSingleShot(true);
+        QObject::connect(hide, &QTimer::timeout, note, &QWidget::hide);
+    }
+    note->setText(why);
+    const int width = std::min(std::max(box->width(), 240), window->width());
+    note->setFixedWidth(width);
+    note->setFixedHeight(note->heightForWidth(width));
+    const QPoint under = box->mapTo(window, QPoint(0, box->height() + 2));
+    note->move(std::clamp(under.x(), 0, std::max(0, window->width() - width)),
+               std::min(under.y(), std::max(0, window->height() - note->height())));
+    note->raise();
+    note->show();
+    note->findChild<QTimer*>(QStringLiteral("hide"))->start(kRefusalNoteMs);
+    QAccessibleEvent alert(note, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
 }
 
 void refuse(Messages& messages, QLineEdit* box, const QString& text)
@@ -521,16 +590,39 @@ EntryBox* entryBoxOf(const QWidget* window)
 class ChildWatch final : public QObject {
 public:
     ChildWatch(QWidget* caller, QWidget* child, CallerState how, std::function<void()> afterClose)
-        : QObject(child), m_caller(caller), m_focus(caller->focusWidget()), m_how(how),
+        : QObject(child), m_caller(caller), m_child(child), m_focus(caller->focusWidget()), m_how(how),
           m_afterClose(std::move(afterClose))
     {
         child->installEventFilter(this);
+        if (how == CallerState::Disabled)
+            caller->window()->installEventFilter(this);
     }
-    ~ChildWatch() override { restore(); }
+    ~ChildWatch() override
+    {
+        if (m_caller)
+            m_caller->window()->removeEventFilter(this);
+        restore();
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        if (m_caller && watched == m_caller->window()) {
+            // A click on the greyed caller may make it the active window (the window manager does
+            // so whatever Qt says), and the keys would then go to a window that takes none: the
+            // child, which the caller waits for, takes the keyboard back at once, where it was.
+            if (event->type() == QEvent::WindowActivate && !m_done && m_child && m_child->isVisible())
+                QTimer::singleShot(0, m_child, [child = m_child] {
+                    // Asked of the window system directly: Qt counts a dialog as active while its
+                    // owner is, and activateWindow() would then do nothing.
+                    if (child && child->isVisible() && QApplication::activeWindow() != child &&
+                        child->windowHandle()) {
+                        child->raise();
+                        child->windowHandle()->requestActivate();
+                    }
+                });
+            return false;
+        }
         // A dialog sent away by Esc is hidden, not closed; a window closed by its frame is both. A
         // window hidden while a window it opened is open is still there, waiting for it.
         if ((event->type() == QEvent::Hide && !event->spontaneous() && !watched->property(kWaitsForChild).toBool()) ||
@@ -546,6 +638,7 @@ private:
             return;
         m_done = true;
         if (m_caller) {
+            m_caller->window()->removeEventFilter(this);
             if (m_how == CallerState::Hidden) {
                 m_caller->setProperty(kWaitsForChild, QVariant());
                 m_caller->show();
@@ -569,6 +662,7 @@ private:
     }
 
     QPointer<QWidget> m_caller;
+    QPointer<QWidget> m_child;
     QPointer<QWidget> m_focus;
     CallerState m_how;
     std::function<void()> m_afterClose;
@@ -633,6 +727,21 @@ void setUpReportList(QTreeView* list, std::span<const ListColumn> columns, const
 void setCaption(QLabel* caption, QWidget* box)
 {
     caption->setBuddy(box);
+    if (auto* list = qobject_cast<QComboBox*>(box)) {
+        // A screen reader reads the chosen entry of a drop-down list as its value and as the chosen
+        // row of its list; the list itself marks that row only while it is open.
+        const auto mark = [list](int index) {
+            QItemSelectionModel* chosen = list->view()->selectionModel();
+            if (index < 0)
+                chosen->clear();
+            else
+                chosen->setCurrentIndex(
+                    list->model()->index(index, list->modelColumn(), list->rootModelIndex()),
+                    QItemSelectionModel::ClearAndSelect);
+        };
+        QObject::connect(list, &QComboBox::currentIndexChanged, list, mark);
+        mark(list->currentIndex());
+    }
 }
 
 QLabel* banner(QWidget* parent, const char* name, const QString& text, int widthTwips, int heightTwips,

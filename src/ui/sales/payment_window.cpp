@@ -43,7 +43,7 @@ Form5::Form5(Form1& sales, Context& context) : QDialog(nullptr), m_sales(sales),
     connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form5::Command3_Click);
-    installKeys(Text1, KeyClass::Decimal, [this] { Text1_Enter(); });
+    installKeys(Text1, KeyClass::Money, [this] { Text1_Enter(); });
     setTabOrder(Text1, Command1);
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Command3);

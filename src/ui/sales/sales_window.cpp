@@ -89,9 +89,22 @@ void Form1::buildControls()
     Picture1 = maximisedWindow(this, "Form1", arial(10), PanelFace::Plain);
     Label13 = banner(Picture1, "Label13", QStringLiteral("LISTA DE PRODUCTOS A VENDER"), 15135, 480, arial(14, true));
 
-    ListView1 = place(new QTreeWidget(Picture1), "ListView1", 0, 480, 15135, 6000);
+    ListView1 = place(new QTreeWidget(Picture1), "ListView1", 0, 480, 15135, 5700);
+    setCaption(Label13, ListView1); // the list's name for screen readers
+    // Every key the window answers to, where the cashier sees it: F1 and F2 especially, which
+    // nothing else on screen shows.
+    Label19 = place(new QLabel(QStringLiteral(
+                        "Enter: agregar el código o la cantidad    "
+                        "F2: descontar unidades (con Cantidad Manual)    F1: volver a agregar    "
+                        "Tab: siguiente casilla o botón    Enter o Espacio: pulsar el botón marcado"),
+                               Picture1),
+                    "Label19", 0, 6210, 15135, 330);
+    Label19->setFont(arial(9, true));
+    Label19->setAlignment(Qt::AlignCenter);
+    setBackColour(Label19, QColor(224, 224, 224));
     stretchAcrossWindow(Label13);
     stretchAcrossWindow(ListView1);
+    stretchAcrossWindow(Label19);
 
     Label17 = place(new QLabel(Picture1), "Label17", 120, 6600, 7200, 450);
     Label17->setFont(arial(14, true));

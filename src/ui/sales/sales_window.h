@@ -71,6 +71,7 @@ public:
     QWidget* Picture1;
     QLabel* Label13;
     QTreeWidget* ListView1;
+    QLabel* Label19; // the keys of the window, in one line under the list
     QLabel* Label17;
     QCheckBox* Check1;
     QFrame* Frame2;

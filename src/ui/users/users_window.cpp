@@ -64,13 +64,15 @@ void Form8::buildControls()
     Text2 = captioned(Label3, place(new QLineEdit(Frame1), "Text2", 2400, 810, 3480, 450));
     for (QLineEdit* box : {Text1, Text2})
         box->setFont(arial(11));
-    // The password is shown as typed: the owner reads it back to the cashier.
-    Text2->setEchoMode(QLineEdit::Normal);
+    // Hidden as at the login: someone beside the owner may be reading the screen.
+    hidePassword(Text2);
 
-    Combo1 = place(new QComboBox(Frame1), "Combo1", 2400, 1350, 3480, 450);
+    // The list's visible caption names it for screen readers too, which then read the chosen entry
+    // as the list's value.
+    Label4 = place(new QLabel(QStringLiteral("Boleta"), Frame1), "Label4", 240, 1410, 2040, 390);
+    Combo1 = captioned(Label4, place(new QComboBox(Frame1), "Combo1", 2400, 1350, 3480, 450));
     Combo1->setFont(arial(11));
-    Combo1->setAccessibleName(QStringLiteral("Impresión de boleta"));
-    Combo1->setToolTip(Combo1->accessibleName());
+    Combo1->setToolTip(QStringLiteral("Impresión de boleta"));
 
     // The rights, in one row under the receipt setting.
     Check1 = place(new QCheckBox(QStringLiteral("Administrador"), Frame1), "Check1", 240, 1920, 2040, 390);
@@ -101,7 +103,19 @@ void Form8::buildControls()
     connect(Command4, &QPushButton::clicked, this, &Form8::Command4_Click);
     connect(Command5, &QPushButton::clicked, this, &Form8::Command5_Click);
     installKeys(Text1, KeyClass::UserName, [this] { LookUpUser(); });
-    installKeys(Text2, KeyClass::UserName);
+    KeyHandler* passwordKeys = installKeys(Text2, KeyClass::UserName);
+    // Every key the box drops but Enter is a refused one (upper case, an accent, a sign, too long).
+    passwordKeys->keyPress = [this, taken = passwordKeys->keyPress](int keyAscii) {
+        const bool dropped = taken(keyAscii);
+        if (dropped && keyAscii != 13)
+            m_passwordKeyRefused = true;
+        return dropped;
+    };
+    // Emptied, the box starts a password afresh.
+    connect(Text2, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (text.isEmpty())
+            m_passwordKeyRefused = false;
+    });
 
     setTabOrder(Text1, Text2);
     setTabOrder(Text2, Combo1);
@@ -174,6 +188,12 @@ void Form8::Command3_Click()
 
 void Form8::SaveUser()
 {
+    // The password box shows no letters: a key it refused would otherwise go unnoticed, and the user
+    // would get a password other than the one the owner typed and hands over.
+    if (m_passwordKeyRefused && !Text2->text().isEmpty()) {
+        refuse(m_ctx.messages, Text2, userMessages::kContrasenaIncompleta);
+        return;
+    }
     UserSaveResult result{UserSaveResult::Outcome::MissingData, {}};
     if (!guarded(m_ctx.messages, QStringLiteral("No se pudo guardar el usuario. No se guardó nada."),
                  [&] {

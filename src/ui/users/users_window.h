@@ -42,6 +42,7 @@ public:
     QLineEdit* Text1;
     QLabel* Label3;
     QLineEdit* Text2;
+    QLabel* Label4; // the caption of Combo1
     QComboBox* Combo1;
     // The user's rights: Nivel, permisoproductos and permisorecaudacion.
     QCheckBox* Check1; // "Administrador": every menu, user administration included
@@ -54,6 +55,8 @@ public:
     // Hidden working fields.
     QString Text3;  // the receipt setting to be saved: "0", "58" or "80" ("1" until one is chosen)
     bool m = false; // the name in Text1 belongs to a stored user
+    // A key was refused while the password in Text2 was typed: what it holds is not what was typed.
+    bool m_passwordKeyRefused = false;
 
 private:
     void LookUpUser();
