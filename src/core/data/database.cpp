@@ -4,8 +4,10 @@
 #include "common/system_error.h"
 #include "data/engine.h"
 #include "data/file_engine.h"
+#include "data/file_modes.h"
 #include "data/server_engine.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
@@ -37,6 +39,16 @@ QString unusableFileCause(const QString& path, DbError::Cause& contents)
 {
     const QByteArray native = QFile::encodeName(path);
     struct stat st {};
+    // The engine writes into bd1 and makes its journal files beside it, never through a link
+    // (whoever may write in the folder could have one lead to any file of this account).
+    for (const QString& ending : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"),
+                                  QStringLiteral("-journal")}) {
+        if (::lstat(QFile::encodeName(path + ending).constData(), &st) == 0 && S_ISLNK(st.st_mode))
+            return QStringLiteral("«%1» es un enlace que lleva a otro archivo, y el programa no "
+                                  "escribe a través de enlaces; borre el enlace (no el archivo al "
+                                  "que lleva) y vuelva a abrir el programa")
+                .arg(QDir::toNativeSeparators(path + ending));
+    }
     if (::stat(native.constData(), &st) != 0) {
         const int error = errno;
         if (error == ENOENT)
@@ -121,6 +133,11 @@ void Database::create(const QString& path, const QString& key)
     close();
     if (QFileInfo::exists(path))
         throw DbError(fileMessage(path, QStringLiteral("ya existe un archivo con ese nombre")));
+    // Made empty here with the folder's mode; the engine makes its journal files with the same.
+    const int made = createNewFile(path);
+    if (made < 0)
+        throw DbError(fileMessage(path, systemErrorText(errno)));
+    ::close(made);
     openKeyed(path, key, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
 }
 
