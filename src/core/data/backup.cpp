@@ -1,6 +1,7 @@
 // Copies of bd1 kept beside it in the folder "respaldos", one made each time a sales day closes.
 #include "data/backup.h"
 
+#include "data/cipher_format.h"
 #include "data/database.h"
 #include "data/file_engine.h"
 #include "data/file_modes.h"
@@ -410,6 +411,11 @@ QString putBackCopy(const QString& databasePath, const QString& copyPath)
         copyFile(copyPath, checked);
         Database check;
         try {
+            // A copy made before bd1 was converted to this SQLCipher's settings is converted as
+            // bd1 was; the one in the folder of copies stays as it was.
+            const FormatConversion conversion = convertOldFormat(checked, kDatabaseKey);
+            if (conversion.converted)
+                QFile::remove(conversion.keptCopy);
             check.open(checked);
             checkSchema(check);
             const StructureVerdict verdict = checkStructure(fileConnection(check));

@@ -4,6 +4,7 @@
 #include "common/system_error.h"
 #include "data/database.h"
 #include "data/file_modes.h"
+#include "data/schema.h"
 
 #include <QDir>
 #include <QFile>
@@ -136,6 +137,18 @@ FormatConversion convertOldFormat(const QString& path, const QString& key)
 {
     if (!cipherDefaultsAreNewer() || !madeWithOldSettings(path, key))
         return {};
+
+    // A damaged file is refused as such, so that a copy can be offered in its place, and before
+    // a connection that could fold its journal into it is opened (a read-only one never does).
+    {
+        Connection look;
+        if (look.open(path, SQLITE_OPEN_READONLY) == SQLITE_OK &&
+            look.unlock(key, kOldSettings) == SQLITE_OK &&
+            checkStructure(look.handle()).outcome == StructureVerdict::Outcome::Damaged)
+            throw DbError(QStringLiteral("La base de datos «%1» está dañada.")
+                              .arg(QDir::toNativeSeparators(path)),
+                          DbError::Cause::Contents);
+    }
 
     const QString fresh = path + QStringLiteral("-convirtiendo");
     QFile::remove(fresh); // what a conversion cut short left
