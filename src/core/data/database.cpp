@@ -20,6 +20,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,6 +91,17 @@ QString unusableFileCause(const QString& path, DbError::Cause& contents)
         const int error = errno;
         if (error == EROFS)
             return QStringLiteral("el archivo está en un disco de solo lectura");
+        if ((error == EACCES || error == EPERM) && st.st_uid != ::geteuid()) {
+            // The usual cause: cashiers on several accounts with a folder not shared as it must be.
+            const struct passwd* owner = ::getpwuid(st.st_uid);
+            return QStringLiteral(
+                       "no hay permiso para escribir en el archivo, que es de la cuenta «%1». Abra "
+                       "el programa con esa cuenta, o pida al administrador del equipo que comparta "
+                       "la carpeta de datos entre las cuentas de los cajeros con un grupo del "
+                       "sistema (la carpeta con chgrp al grupo y chmod 2770, sus archivos con chgrp "
+                       "y chmod 660)")
+                .arg(owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(st.st_uid));
+        }
         if (error == EACCES || error == EPERM)
             return QStringLiteral("no hay permiso para escribir en el archivo");
         return systemErrorText(error);
