@@ -1,13 +1,6 @@
 // The command line, the choice of the data folder and its check, and the real program answering
 // --help and --version with no display at all.
 #include "app/data_folder.h"
-#include "app/single_copy.h"
-#include "app/startup.h"
-#include "data/backup.h"
-#include "data/database.h"
-#include "data/query.h"
-#include "data/schema.h"
-#include "support/fakes.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,18 +8,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/stat.h>
-
 using namespace tarvino;
-using tarvino::test::FakeMessages;
 
 namespace {
-mode_t modeOf(const QString& path)
-{
-    struct stat st {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
-
 // Which folder the choice should come to.
 enum class Chosen {
     ProgramFolder, // the program's own folder, as started
@@ -175,99 +159,6 @@ private slots:
         QVERIFY2(message.contains(QStringLiteral("«%1»").arg(folder)) && message.contains(cause),
                  qPrintable(message));
         QVERIFY(QFileInfo(file.fileName()).isFile());
-    }
-
-    // Whoever may write in the data folder can put a link at a name the program writes; the file
-    // it leads to (here outside the folder) is never written through it.
-    void plantedLinkIsNeverWrittenThrough_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("refused");
-        QTest::newRow("the folder's write check") << ".tarvino-prueba" << false;
-        QTest::newRow("the journal") << "bd1-wal" << true;
-        QTest::newRow("the journal's index") << "bd1-shm" << true;
-    }
-    void plantedLinkIsNeverWrittenThrough()
-    {
-        QFETCH(QString, name);
-        QFETCH(bool, refused);
-        QTemporaryDir dir;
-        const QString folder = dir.filePath(QStringLiteral("datos"));
-        QVERIFY(QDir().mkpath(folder));
-        createDatabase(QDir(folder).filePath(QStringLiteral("bd1")), kDatabaseKey);
-        const QString victim = dir.filePath(QStringLiteral("otro-archivo"));
-        const QByteArray held("lo que el archivo tenía\n");
-        QFile file(victim);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(held) == held.size());
-        file.close();
-        QVERIFY(QFile::link(victim, QDir(folder).filePath(name)));
-
-        FakeMessages messages;
-        Database db;
-        const bool started = prepareDataFolder(folder).isEmpty() &&
-                             openShopDatabase(db, folder, messages);
-        QCOMPARE(started, !refused);
-        if (started)
-            Query(db, QStringLiteral("INSERT INTO Usuarios (NombreUsuario) VALUES ('x')")).execute();
-        db.close();
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), held);
-        QVERIFY(QFileInfo(QDir(folder).filePath(name)).isSymLink());
-        if (refused)
-            QVERIFY2(messages.lastText().contains(name + QStringLiteral("» es un enlace")),
-                     qPrintable(messages.lastText()));
-    }
-
-    // bd1 and every file made beside it are the owner's alone, unless the folder is shared
-    // through its group (setgid or group-writable): then the group reads and writes them too,
-    // whatever the umask. A file of an earlier version, readable by all, is narrowed at the start.
-    void filesTakeTheFolderModes_data()
-    {
-        QTest::addColumn<int>("folderMode");
-        QTest::addColumn<bool>("earlierFile");
-        QTest::addColumn<int>("fileMode");
-        QTest::addColumn<int>("copiesMode");
-        QTest::newRow("own folder, new file") << 0755 << false << 0600 << 0700;
-        QTest::newRow("own folder, earlier file") << 0755 << true << 0600 << 0700;
-        QTest::newRow("setgid folder, new file") << 02770 << false << 0660 << 02770;
-        QTest::newRow("group folder, earlier file") << 0770 << true << 0660 << 02770;
-    }
-    void filesTakeTheFolderModes()
-    {
-        QFETCH(int, folderMode);
-        QFETCH(bool, earlierFile);
-        QFETCH(int, fileMode);
-        QFETCH(int, copiesMode);
-        QTemporaryDir dir;
-        const QString folder = dir.filePath(QStringLiteral("datos"));
-        const QString path = QDir(folder).filePath(QStringLiteral("bd1"));
-        QVERIFY(QDir().mkpath(folder));
-        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), mode_t(folderMode)), 0);
-        const mode_t savedMask = ::umask(022);
-        if (earlierFile) {
-            createDatabase(path, kDatabaseKey);
-            QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0644), 0);
-        }
-        FakeMessages messages;
-        messages.answer(true); // a new file
-        SingleCopy lock(folder);
-        Database db;
-        const bool started = prepareDataFolder(folder).isEmpty() &&
-                             lock.acquire() == SingleCopy::Result::Acquired &&
-                             openShopDatabase(db, folder, messages);
-        QVERIFY(started);
-        Query(db, QStringLiteral("INSERT INTO Usuarios (NombreUsuario) VALUES ('x')")).execute();
-        const QString copy = backUpDatabase(db, QDateTime(QDate(2026, 3, 9), QTime(9, 5, 7))).path;
-        const QStringList made{path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm"),
-                               path + QStringLiteral(".lock"), copy};
-        for (const QString& file : made)
-            QVERIFY2(modeOf(file) == mode_t(fileMode), qPrintable(file));
-        QCOMPARE(modeOf(backupFolder(path)), mode_t(copiesMode));
-        // A copy put back takes bd1's place with the same mode.
-        db.close();
-        putBackCopy(path, copy);
-        QCOMPARE(modeOf(path), mode_t(fileMode));
-        ::umask(savedMask);
     }
 
     // Asked from a terminal with no display, the program answers and ends.
