@@ -36,6 +36,19 @@ QString fileMessage(const QString& path, const QString& cause)
 // The causes of a file that cannot be used, found before the engine sees it: the engine itself
 // only says "unable to open" or "not a database" for most of them. contents tells an empty or
 // unencrypted file from a problem of the disk or its permissions.
+// A file of another account this one may not use: the usual cause is cashiers on several accounts
+// with a data folder not shared as it must be.
+QString otherAccountCause(const QString& use, uid_t owner)
+{
+    const struct passwd* account = ::getpwuid(owner);
+    return QStringLiteral("no hay permiso para %1 el archivo, que es de la cuenta «%2». Abra el "
+                          "programa con esa cuenta, o pida al administrador del equipo que comparta "
+                          "la carpeta de datos entre las cuentas de los cajeros con un grupo del "
+                          "sistema (la carpeta con chgrp al grupo y chmod 2770, sus archivos con "
+                          "chgrp y chmod 660)")
+        .arg(use, account ? QString::fromLocal8Bit(account->pw_name) : QString::number(owner));
+}
+
 QString unusableFileCause(const QString& path, DbError::Cause& contents)
 {
     const QByteArray native = QFile::encodeName(path);
@@ -66,6 +79,8 @@ QString unusableFileCause(const QString& path, DbError::Cause& contents)
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
+        if ((error == EACCES || error == EPERM) && st.st_uid != ::geteuid())
+            return otherAccountCause(QStringLiteral("leer"), st.st_uid);
         if (error == EACCES || error == EPERM)
             return QStringLiteral("no hay permiso para leer el archivo");
         return systemErrorText(error);
@@ -91,17 +106,8 @@ QString unusableFileCause(const QString& path, DbError::Cause& contents)
         const int error = errno;
         if (error == EROFS)
             return QStringLiteral("el archivo está en un disco de solo lectura");
-        if ((error == EACCES || error == EPERM) && st.st_uid != ::geteuid()) {
-            // The usual cause: cashiers on several accounts with a folder not shared as it must be.
-            const struct passwd* owner = ::getpwuid(st.st_uid);
-            return QStringLiteral(
-                       "no hay permiso para escribir en el archivo, que es de la cuenta «%1». Abra "
-                       "el programa con esa cuenta, o pida al administrador del equipo que comparta "
-                       "la carpeta de datos entre las cuentas de los cajeros con un grupo del "
-                       "sistema (la carpeta con chgrp al grupo y chmod 2770, sus archivos con chgrp "
-                       "y chmod 660)")
-                .arg(owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(st.st_uid));
-        }
+        if ((error == EACCES || error == EPERM) && st.st_uid != ::geteuid())
+            return otherAccountCause(QStringLiteral("escribir en"), st.st_uid);
         if (error == EACCES || error == EPERM)
             return QStringLiteral("no hay permiso para escribir en el archivo");
         return systemErrorText(error);
