@@ -621,7 +621,8 @@ private slots:
         }
         // One box: with copies there, the offer of the newest copy, answered no.
         QCOMPARE(messages.boxes.size(), 1);
-        QCOMPARE(messages.boxes[0].kind, copies ? FakeMessages::Box::Ask : FakeMessages::Box::Inform);
+        QCOMPARE(messages.boxes[0].kind,
+                 copies ? FakeMessages::Box::Ask : FakeMessages::Box::Inform);
         QVERIFY2(refusal.contains(path) && refusal.contains(QStringLiteral("dañad")),
                  qPrintable(refusal));
         const QString newest =
@@ -657,7 +658,7 @@ private slots:
         FakeMessages messages;
         Database db;
         if (prepareDataFolder(dir.path()).isEmpty() && openShopDatabase(db, dir.path(), messages))
-            Query(db, QStringLiteral("INSERT INTO Usuarios (NombreUsuario) VALUES ('x')")).execute();
+            db.execute(QStringLiteral("INSERT INTO Usuarios (NombreUsuario) VALUES ('x')"));
         db.close();
         QCOMPARE(fileHash(other), before);
         QCOMPARE(messages.lastText().contains(name + "» es un enlace"), name.startsWith("bd1"));
@@ -693,13 +694,15 @@ private slots:
         messages.answer(true); // a new file
         SingleCopy lock(dir.path());
         Database db;
-        QVERIFY(prepareDataFolder(dir.path()).isEmpty() && lock.acquire() == SingleCopy::Result::Acquired &&
+        QVERIFY(prepareDataFolder(dir.path()).isEmpty() &&
+                lock.acquire() == SingleCopy::Result::Acquired &&
                 openShopDatabase(db, dir.path(), messages));
-        Query(db, QStringLiteral("INSERT INTO Usuarios (NombreUsuario) VALUES ('x')")).execute();
+        db.execute(QStringLiteral("INSERT INTO Usuarios (NombreUsuario) VALUES ('x')"));
         const QString copy = backUpDatabase(db, QDateTime(QDate(2026, 3, 9), QTime(9, 5, 7))).path;
         const auto mode = [](const QString& file) {
             struct stat st {};
-            return ::lstat(QFile::encodeName(file).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+            const bool found = ::lstat(QFile::encodeName(file).constData(), &st) == 0;
+            return found ? int(st.st_mode & 07777) : -1;
         };
         for (const QString& file : {path + QStringLiteral("-wal"), path + QStringLiteral("-shm"),
                                     path + QStringLiteral(".lock"), copy, path})

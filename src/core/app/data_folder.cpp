@@ -197,7 +197,8 @@ QString prepareDataFolder(const QString& folder)
     // Permission bits do not tell everything (a read-only disk, the administrator's rights): a
     // file made and removed does. Under a name of its own, made only when nothing has it: a link
     // planted at a fixed name would have the probe empty whatever it leads to (bd1, for one).
-    QByteArray probe = QFile::encodeName(QDir(folder).filePath(QStringLiteral(".tarvino-prueba-XXXXXX")));
+    QByteArray probe =
+        QFile::encodeName(QDir(folder).filePath(QStringLiteral(".tarvino-prueba-XXXXXX")));
     const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
     const int error = fd < 0 ? errno : 0;
     if (fd < 0)

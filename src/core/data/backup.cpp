@@ -48,7 +48,8 @@ QByteArray native(const QString& path)
 void makeFolder(const QString& folder, const QString& target)
 {
     if (const int error = tarvino::makeFolder(folder); error == EEXIST)
-        fail(target, QStringLiteral("con el nombre «%1» hay un archivo, no una carpeta").arg(folder));
+        fail(target,
+             QStringLiteral("con el nombre «%1» hay un archivo, no una carpeta").arg(folder));
     else if (error != 0)
         fail(target, systemErrorText(error));
 }

@@ -42,10 +42,10 @@ QString otherAccountCause(const QString& use, uid_t owner)
 {
     const struct passwd* account = ::getpwuid(owner);
     return QStringLiteral("no hay permiso para %1 el archivo, que es de la cuenta «%2». Abra el "
-                          "programa con esa cuenta, o pida al administrador del equipo que comparta "
-                          "la carpeta de datos entre las cuentas de los cajeros con un grupo del "
-                          "sistema (la carpeta con chgrp al grupo y chmod 2770, sus archivos con "
-                          "chgrp y chmod 660)")
+                          "programa con esa cuenta, o pida al administrador del equipo que "
+                          "comparta la carpeta de datos entre las cuentas de los cajeros con un "
+                          "grupo del sistema (la carpeta con chgrp al grupo y chmod 2770, sus "
+                          "archivos con chgrp y chmod 660)")
         .arg(use, account ? QString::fromLocal8Bit(account->pw_name) : QString::number(owner));
 }
 

@@ -43,8 +43,9 @@ void adjust(int fd, mode_t mode, const struct stat* sharedFolder, bool wantFolde
 void adjustNamed(const QString& path, mode_t mode, const struct stat* sharedFolder, bool wantFolder)
 {
     // Never through a link: a link at one of these names is not the program's file.
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (wantFolder ? O_DIRECTORY : 0));
+    const int flags =
+        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (wantFolder ? O_DIRECTORY : 0);
+    const int fd = ::open(QFile::encodeName(path).constData(), flags);
     if (fd < 0)
         return;
     adjust(fd, mode, sharedFolder, wantFolder);
