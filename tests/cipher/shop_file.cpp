@@ -72,7 +72,7 @@ int work(const QString& folder)
     out << "SQLCipher " << cipherVersion() << Qt::endl;
     SaidMessages messages;
     Database db;
-    if (!openShopDatabase(db, folder, messages, [] {}))
+    if (!openShopDatabase(db, folder, messages))
         return 1;
 
     if (!findProductByCode(db, QStringLiteral("100"))) {

@@ -161,7 +161,7 @@ private slots:
         makeOldFile(shop, dir.filePath(QStringLiteral("bd1")));
         Database db;
         FakeMessages messages;
-        QVERIFY(openShopDatabase(db, dir.path(), messages, [] {}));
+        QVERIFY(openShopDatabase(db, dir.path(), messages));
         QCOMPARE(messages.boxes.size(), 1);
         QVERIFY2(messages.lastText().contains(dir.filePath(QStringLiteral("bd1-sqlcipher3"))),
                  qPrintable(messages.lastText()));

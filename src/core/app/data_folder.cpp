@@ -2,6 +2,7 @@
 #include "app/data_folder.h"
 
 #include "data/database.h"
+#include "data/file_modes.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,6 +55,15 @@ QString canonical(const QString& folder)
 {
     const QString found = QFileInfo(folder).canonicalFilePath();
     return found.isEmpty() ? QDir::cleanPath(QDir(folder).absolutePath()) : found;
+}
+
+// Makes the folder and the missing folders above it. The data folder itself is the owner's
+// alone, as a new bd1 is; a shop that shares one makes it by hand for its group.
+bool makeDataFolder(const QString& folder)
+{
+    return QDir().mkpath(folder) &&
+           QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                             QFileDevice::ExeOwner);
 }
 
 } // namespace
@@ -144,7 +154,9 @@ QString helpText()
         "\n"
         "Opciones:\n"
         "  --datos CARPETA  usa CARPETA como carpeta de datos (por ejemplo, una carpeta que\n"
-        "                   comparten las cuentas de todos los cajeros); se crea si no existe\n"
+        "                   comparten las cuentas de todos los cajeros a través de un grupo del\n"
+        "                   sistema, con el bit setgid); se crea si no existe, solo para esta\n"
+        "                   cuenta\n"
         "  --copiar-a-servidor RUTA\n"
         "                   copia los datos del archivo bd1 de RUTA al servidor que indica\n"
         "                   tarvino.conf en la carpeta de datos, y termina\n"
@@ -172,26 +184,29 @@ QString prepareDataFolder(const QString& folder)
     const QFileInfo info(folder);
     if (info.exists() && !info.isDir())
         return refused(folder, QStringLiteral("con ese nombre hay un archivo, no una carpeta"));
-    if (!info.exists() && !QDir().mkpath(folder)) {
+    if (!info.exists() && !makeDataFolder(folder)) {
         // mkpath does not say why; making the first missing folder of the path again does.
         QString missing = QDir::cleanPath(QDir(folder).absolutePath());
         while (!QFileInfo::exists(QFileInfo(missing).absolutePath()))
             missing = QFileInfo(missing).absolutePath();
         const int error = ::mkdir(QFile::encodeName(missing).constData(), 0755) == 0 ? 0 : errno;
-        if (error == 0 && QDir().mkpath(folder))
+        if (error == 0 && makeDataFolder(folder))
             return {};
         return refused(folder, QStringLiteral("no se pudo crear, %1").arg(folderCause(error)));
     }
     // Permission bits do not tell everything (a read-only disk, the administrator's rights): a
-    // file made and removed does.
-    const QByteArray probe = QFile::encodeName(QDir(folder).filePath(QStringLiteral(".tarvino-prueba")));
-    const int fd = ::open(probe.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    // file made and removed does. Under a name of its own, made only when nothing has it: a link
+    // planted at a fixed name would have the probe empty whatever it leads to (bd1, for one).
+    QByteArray probe =
+        QFile::encodeName(QDir(folder).filePath(QStringLiteral(".tarvino-prueba-XXXXXX")));
+    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
     const int error = fd < 0 ? errno : 0;
     if (fd < 0)
         return refused(folder, QStringLiteral("no se pueden guardar archivos en ella, %1")
                                    .arg(folderCause(error)));
     ::close(fd);
     ::unlink(probe.constData());
+    applyFolderModes(folder);
     return {};
 }
 

@@ -2,6 +2,7 @@
 #include "app/single_copy.h"
 
 #include "common/system_error.h"
+#include "data/file_modes.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -125,7 +126,8 @@ SingleCopy::Result SingleCopy::acquire()
         // Never through a link: the note written below would land in the file it leads to (bd1
         // itself, for one). Without waiting: a pipe at the name must not hold up the start.
         int fd =
-            ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
+            ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK,
+                   modesFor(m_folder).file);
         if (fd < 0) {
             const int error = errno;
             if (error == ELOOP)
@@ -199,6 +201,8 @@ SingleCopy::Result SingleCopy::acquire()
             ::close(fd);
             return fail(causeOf(error));
         }
+        // What the umask took away; a lock of another account stays as its owner made it.
+        ::fchmod(fd, modesFor(m_folder).file);
         m_fd = fd;
         return Result::Acquired;
     }

@@ -11,83 +11,14 @@
 #include "data/schema.h"
 #include "data/server_copy.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QThread>
-#include <QTimer>
 
-#include <memory>
 #include <optional>
 
 namespace tarvino {
 
 namespace {
-
-// A write refused because the file is damaged; its message is the whole story for the cashier.
-class DamagedFileError : public DbError {
-public:
-    using DbError::DbError;
-};
-
-// Watches the whole-file check of one run: holds every write until the verdict is known and
-// reports a damaged file once, whichever meets it first, a write or the end of the check.
-class FileWatch final {
-public:
-    FileWatch(Database& db, Messages& messages, std::function<void()> endProgram)
-        : m_db(db), m_messages(messages), m_endProgram(std::move(endProgram)),
-          m_check(db.path(), kDatabaseKey, [this] {
-              QMetaObject::invokeMethod(
-                  &m_notifier, [this] { verdictArrived(); }, Qt::QueuedConnection);
-          })
-    {
-    }
-
-    // Runs before every write of the run.
-    void guard()
-    {
-        if (verdict().outcome == StructureVerdict::Outcome::Damaged) {
-            m_reported = true;
-            throw DamagedFileError(damagedFileMessage(m_db.path()));
-        }
-    }
-
-private:
-    StructureVerdict verdict()
-    {
-        StructureVerdict found = m_check.wait();
-        // The check could not run beside the program (no second connection): the program's own
-        // connection runs it, once.
-        if (found.outcome == StructureVerdict::Outcome::NotChecked) {
-            if (!m_checkedHere)
-                m_checkedHere = checkStructure(m_db);
-            found = *m_checkedHere;
-        }
-        return found;
-    }
-
-    void verdictArrived()
-    {
-        if (m_check.wait().outcome != StructureVerdict::Outcome::Damaged)
-            return;
-        if (!m_reported) {
-            m_reported = true;
-            m_messages.inform(damagedFileMessage(m_db.path()), kAppTitle, Messages::Icon::Critical);
-        }
-        m_endProgram();
-    }
-
-    // Lives on the window thread; a verdict still on its way when the watch goes is dropped with
-    // it.
-    QObject m_notifier;
-    Database& m_db;
-    Messages& m_messages;
-    std::function<void()> m_endProgram;
-    bool m_reported = false;
-    std::optional<StructureVerdict> m_checkedHere;
-    // Last, so that it is stopped before the rest goes.
-    BackgroundStructureCheck m_check;
-};
 
 // The words for going back to the newest copy, or for having none.
 QString backupAdvice(const QString& path)
@@ -221,18 +152,30 @@ bool replaceMissingFile(const QString& path, QStringList& tried, Messages& messa
 }
 
 // Opens bd1 and prepares it; nullopt when it is ready, else why it was refused.
-std::optional<DbError> openOnce(Database& db, const QString& path, Messages& messages,
-                                const std::function<void()>& endProgram)
+std::optional<DbError> openOnce(Database& db, const QString& path, Messages& messages)
 {
     try {
         const FormatConversion conversion = convertOldFormat(path, kDatabaseKey);
         db.open(path, kDatabaseKey);
         checkSchema(db);
-        // Reading every page takes about a second on a large file: the check runs beside the
-        // login, and the first write of the run (here, when the file still needs its journal or
-        // indexes) waits for it.
-        auto watch = std::make_shared<FileWatch>(db, messages, endProgram);
-        db.setWriteGuard([watch] { watch->guard(); });
+        // Every page is read before the login (about 0.2 s at 100,000 products, 1.3 s with a
+        // million lines of history): a damaged page met later, at the login or in a sale, could
+        // only end the program, while here the copies can still be offered, and nothing has been
+        // written into the file yet.
+        BackgroundStructureCheck check(path, kDatabaseKey, {});
+        StructureVerdict verdict = check.wait();
+        // No second connection could be had: the program's own reads the file instead.
+        if (verdict.outcome == StructureVerdict::Outcome::NotChecked)
+            verdict = checkStructure(db);
+        if (verdict.outcome == StructureVerdict::Outcome::Damaged) {
+            // Closed while the check's read-only connection still holds the file, and without
+            // folding: the engine folds a journal into the file when its last connection closes,
+            // and nothing goes into a damaged file.
+            db.closeUntilRestart({});
+            throw DbError(QStringLiteral("La base de datos «%1» está dañada.")
+                              .arg(QDir::toNativeSeparators(path)),
+                          DbError::Cause::Contents);
+        }
         prepareDatabase(db);
         if (conversion.converted)
             messages.inform(
@@ -244,16 +187,8 @@ std::optional<DbError> openOnce(Database& db, const QString& path, Messages& mes
                          QDir::toNativeSeparators(conversion.keptCopy)),
                 kAppTitle, Messages::Icon::Information);
         return std::nullopt;
-    } catch (const DamagedFileError&) {
-        db.close();
-        db.setWriteGuard({});
-        // The run's own words tell how to go back by hand; at the start a copy is offered instead.
-        return DbError(QStringLiteral("La base de datos «%1» está dañada.")
-                           .arg(QDir::toNativeSeparators(path)),
-                       DbError::Cause::Contents);
     } catch (const DbError& e) {
         db.close();
-        db.setWriteGuard({});
         return e;
     }
 }
@@ -279,25 +214,7 @@ bool singleCopyCheck(SingleCopy& lock, Messages& messages)
     return false;
 }
 
-void endProgramWhenIdle()
-{
-    if (QThread::currentThread()->loopLevel() > 1) {
-        QTimer::singleShot(200, QCoreApplication::instance(), endProgramWhenIdle);
-        return;
-    }
-    QCoreApplication::exit(1);
-}
-
-QString damagedFileMessage(const QString& path)
-{
-    return QStringLiteral(
-               "La base de datos «%1» está dañada. El programa no escribirá nada en ella y se "
-               "cerrará.\n\n%2")
-        .arg(QDir::toNativeSeparators(path), backupAdvice(path));
-}
-
-bool openShopDatabase(Database& db, const QString& folder, Messages& messages,
-                      std::function<void()> endProgram)
+bool openShopDatabase(Database& db, const QString& folder, Messages& messages)
 {
     const QString path = QDir(folder).filePath(kDatabaseFileName);
     // Copies put back during this start that proved unusable are not offered again.
@@ -311,7 +228,7 @@ bool openShopDatabase(Database& db, const QString& folder, Messages& messages,
         return false;
     }
     for (;;) {
-        const std::optional<DbError> refusal = openOnce(db, path, messages, endProgram);
+        const std::optional<DbError> refusal = openOnce(db, path, messages);
         if (!refusal)
             return true;
         QString problem = refusal->message();

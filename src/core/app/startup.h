@@ -3,8 +3,6 @@
 
 #include <QString>
 
-#include <functional>
-
 namespace tarvino {
 
 class Database;
@@ -15,14 +13,6 @@ struct ServerSetting;
 // Shows the single-copy message when another copy runs; true when this copy may go on.
 bool singleCopyCheck(SingleCopy& lock, Messages& messages);
 
-// Ends the program as soon as no message box is open (ending from inside one would close the
-// box unread).
-void endProgramWhenIdle();
-
-// What the cashier is told about a damaged database file at path: nothing is written into it,
-// the program ends, and how to go back to the newest copy in the folder of copies.
-QString damagedFileMessage(const QString& path);
-
 // Opens bd1 in folder. A file that cannot be used is reported with one message naming it and the
 // cause, and nothing is written to it. When bd1 is missing, or refused for what it holds (empty,
 // not encrypted, another key, damaged, not the program's tables), and there are copies in the
@@ -31,11 +21,9 @@ QString damagedFileMessage(const QString& path);
 // with it; a copy that proves unusable leads to the next older. A missing file is otherwise
 // created after the cashier agrees, the copies of the old one then kept in a folder of their own.
 // True when the database is open and ready; false when the program must end.
-// The whole file is checked for damage on a thread of its own while the cashier logs in, and
-// every write of the run waits for that check: a damaged file is reported once, with the newest
-// copy to go back to, nothing is written into it, and endProgram runs.
-bool openShopDatabase(Database& db, const QString& folder, Messages& messages,
-                      std::function<void()> endProgram = endProgramWhenIdle);
+// Every page of the file is read before it is prepared: a damaged one is refused like a file
+// that does not open, before the login and before anything is written into it.
+bool openShopDatabase(Database& db, const QString& folder, Messages& messages);
 
 // Opens the shop's database on the server that setting names, as its till. A server that cannot
 // be reached, refuses the connection, holds another program's tables or already has a till of

@@ -32,6 +32,11 @@ QString systemErrorText(int errorNumber)
         return QStringLiteral("hay demasiados archivos abiertos");
     case ENOLCK:
         return QStringLiteral("el disco no permite bloquear archivos");
+    case ELOOP:
+    case EEXIST:
+        // The program makes its files only under names nothing has yet, never through a link.
+        return QStringLiteral("ya hay un archivo o un enlace con el nombre del archivo que el "
+                              "programa debía crear; muévalo a otro lugar y vuelva a intentarlo");
     default:
         return QStringLiteral("error del sistema número %1 (%2)")
             .arg(errorNumber)

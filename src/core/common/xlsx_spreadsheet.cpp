@@ -590,7 +590,8 @@ void XlsxSpreadsheet::newWorkbook(const QString& title)
     discard();
     m_path = createOwnFile(m_folder.isEmpty() ? defaultWorkbookFolder() : m_folder, title, m_clock.now());
     auto book = std::make_unique<Workbook>();
-    book->fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CLOEXEC);
+    // The file made above, never a link put in its place since.
+    book->fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
     if (book->fd < 0) {
         const int error = errno;
         QFile::remove(m_path);

@@ -1,8 +1,10 @@
 // Copies of bd1 kept beside it in the folder "respaldos", one made each time a sales day closes.
 #include "data/backup.h"
 
+#include "data/cipher_format.h"
 #include "data/database.h"
 #include "data/file_engine.h"
+#include "data/file_modes.h"
 #include "data/schema.h"
 
 #include <QDir>
@@ -45,13 +47,11 @@ QByteArray native(const QString& path)
 // Makes the folder when it is missing.
 void makeFolder(const QString& folder, const QString& target)
 {
-    if (::mkdir(native(folder).constData(), 0755) == 0 || errno == EEXIST) {
-        if (QFileInfo(folder).isDir())
-            return;
+    if (const int error = tarvino::makeFolder(folder); error == EEXIST)
         fail(target,
              QStringLiteral("con el nombre «%1» hay un archivo, no una carpeta").arg(folder));
-    }
-    fail(target, systemErrorText(errno));
+    else if (error != 0)
+        fail(target, systemErrorText(error));
 }
 
 // The file's own bytes are the copy: the engine's file handle is read page after page as stored,
@@ -67,8 +67,7 @@ void copyStoredBytes(Database& db, const QString& partial, const QString& target
     if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
         fail(target, QStringLiteral("no se pudo leer la base de datos"));
 
-    const int fd =
-        ::open(native(partial).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int fd = createNewFile(partial);
     if (fd < 0)
         fail(target, systemErrorText(errno));
     std::vector<char> buffer(1 << 20);
@@ -109,6 +108,11 @@ void copyStoredBytes(Database& db, const QString& partial, const QString& target
 // page through the open connection, journal included, whatever else holds the file.
 void copyThroughEngine(Database& db, const QString& partial, const QString& target)
 {
+    // Made here, so that the engine writes only into a file the program made.
+    const int made = createNewFile(partial);
+    if (made < 0)
+        fail(target, systemErrorText(errno));
+    ::close(made);
     sqlite3* copy = nullptr;
     int rc = sqlite3_open_v2(partial.toUtf8().constData(), &copy,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -216,7 +220,7 @@ void copyFile(const QString& from, const QString& to)
         throw DbError(QStringLiteral("No se pudo leer la copia de respaldo «%1»: %2.")
                           .arg(from, source.errorString()),
                       DbError::Cause::Contents);
-    const int fd = ::open(native(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = createNewFile(to);
     if (fd < 0)
         throw DbError(QStringLiteral("No se pudo escribir «%1»: %2.").arg(to, systemErrorText(errno)));
     int error = 0;
@@ -317,10 +321,12 @@ BackupResult backUpDatabase(Database& db, const QDateTime& opened, int keep)
         fail(target, QStringLiteral("hay cambios a medio guardar"));
     makeFolder(folder, target);
 
-    // Leftovers of a copy cut short (a power cut) go first.
+    // Leftovers of a copy cut short (a power cut) go first; a link there is removed, never
+    // followed.
     for (const QString& left : QDir(folder).entryList({QStringLiteral(".bd1-*") + kPartialSuffix},
-                                                      QDir::Files | QDir::Hidden))
+                                                      QDir::Files | QDir::Hidden | QDir::System))
         QFile::remove(QDir(folder).filePath(left));
+    // Made only when the name is free (createNewFile): one planted since is refused, not followed.
     const QString partial = QDir(folder).filePath(QLatin1Char('.') + name + kPartialSuffix);
 
     try {
@@ -406,6 +412,11 @@ QString putBackCopy(const QString& databasePath, const QString& copyPath)
         copyFile(copyPath, checked);
         Database check;
         try {
+            // A copy made before bd1 was converted to this SQLCipher's settings is converted as
+            // bd1 was; the one in the folder of copies stays as it was.
+            const FormatConversion conversion = convertOldFormat(checked, kDatabaseKey);
+            if (conversion.converted)
+                QFile::remove(conversion.keptCopy);
             check.open(checked);
             checkSchema(check);
             const StructureVerdict verdict = checkStructure(fileConnection(check));

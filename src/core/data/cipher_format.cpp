@@ -1,7 +1,10 @@
 // The encryption settings of bd1 across SQLCipher versions.
 #include "data/cipher_format.h"
 
+#include "common/system_error.h"
 #include "data/database.h"
+#include "data/file_modes.h"
+#include "data/schema.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,6 +35,7 @@ public:
     ~Connection() { sqlite3_close_v2(m_db); }
     int open(const QString& path, int flags)
     {
+        refuseLinksInEngine();
         return sqlite3_open_v2(path.toUtf8().constData(), &m_db, flags, nullptr);
     }
     int exec(const QString& sql)
@@ -134,8 +138,25 @@ FormatConversion convertOldFormat(const QString& path, const QString& key)
     if (!cipherDefaultsAreNewer() || !madeWithOldSettings(path, key))
         return {};
 
+    // A damaged file is refused as such, so that a copy can be offered in its place, and before
+    // a connection that could fold its journal into it is opened (a read-only one never does).
+    {
+        Connection look;
+        if (look.open(path, SQLITE_OPEN_READONLY) == SQLITE_OK &&
+            look.unlock(key, kOldSettings) == SQLITE_OK &&
+            checkStructure(look.handle()).outcome == StructureVerdict::Outcome::Damaged)
+            throw DbError(QStringLiteral("La base de datos «%1» está dañada.")
+                              .arg(QDir::toNativeSeparators(path)),
+                          DbError::Cause::Contents);
+    }
+
     const QString fresh = path + QStringLiteral("-convirtiendo");
     QFile::remove(fresh); // what a conversion cut short left
+    // Made here with the folder's mode; the engine only fills it.
+    if (const int made = createNewFile(fresh); made >= 0)
+        ::close(made);
+    else
+        throw DbError(failure(path, systemErrorText(errno)));
     {
         Connection old;
         // Files attached to a connection are opened with its flags: the new one must be made.

@@ -4,8 +4,10 @@
 #include "common/system_error.h"
 #include "data/engine.h"
 #include "data/file_engine.h"
+#include "data/file_modes.h"
 #include "data/server_engine.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
@@ -18,6 +20,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,10 +36,33 @@ QString fileMessage(const QString& path, const QString& cause)
 // The causes of a file that cannot be used, found before the engine sees it: the engine itself
 // only says "unable to open" or "not a database" for most of them. contents tells an empty or
 // unencrypted file from a problem of the disk or its permissions.
+// A file of another account this one may not use: the usual cause is cashiers on several accounts
+// with a data folder not shared as it must be.
+QString otherAccountCause(const QString& use, uid_t owner)
+{
+    const struct passwd* account = ::getpwuid(owner);
+    return QStringLiteral("no hay permiso para %1 el archivo, que es de la cuenta «%2». Abra el "
+                          "programa con esa cuenta, o pida al administrador del equipo que "
+                          "comparta la carpeta de datos entre las cuentas de los cajeros con un "
+                          "grupo del sistema (la carpeta con chgrp al grupo y chmod 2770, sus "
+                          "archivos con chgrp y chmod 660)")
+        .arg(use, account ? QString::fromLocal8Bit(account->pw_name) : QString::number(owner));
+}
+
 QString unusableFileCause(const QString& path, DbError::Cause& contents)
 {
     const QByteArray native = QFile::encodeName(path);
     struct stat st {};
+    // The engine writes into bd1 and makes its journal files beside it, never through a link
+    // (whoever may write in the folder could have one lead to any file of this account).
+    for (const QString& ending : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"),
+                                  QStringLiteral("-journal")}) {
+        if (::lstat(QFile::encodeName(path + ending).constData(), &st) == 0 && S_ISLNK(st.st_mode))
+            return QStringLiteral("«%1» es un enlace que lleva a otro archivo, y el programa no "
+                                  "escribe a través de enlaces; borre el enlace (no el archivo al "
+                                  "que lleva) y vuelva a abrir el programa")
+                .arg(QDir::toNativeSeparators(path + ending));
+    }
     if (::stat(native.constData(), &st) != 0) {
         const int error = errno;
         if (error == ENOENT)
@@ -53,6 +79,8 @@ QString unusableFileCause(const QString& path, DbError::Cause& contents)
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
+        if ((error == EACCES || error == EPERM) && st.st_uid != ::geteuid())
+            return otherAccountCause(QStringLiteral("leer"), st.st_uid);
         if (error == EACCES || error == EPERM)
             return QStringLiteral("no hay permiso para leer el archivo");
         return systemErrorText(error);
@@ -78,6 +106,8 @@ QString unusableFileCause(const QString& path, DbError::Cause& contents)
         const int error = errno;
         if (error == EROFS)
             return QStringLiteral("el archivo está en un disco de solo lectura");
+        if ((error == EACCES || error == EPERM) && st.st_uid != ::geteuid())
+            return otherAccountCause(QStringLiteral("escribir en"), st.st_uid);
         if (error == EACCES || error == EPERM)
             return QStringLiteral("no hay permiso para escribir en el archivo");
         return systemErrorText(error);
@@ -121,6 +151,11 @@ void Database::create(const QString& path, const QString& key)
     close();
     if (QFileInfo::exists(path))
         throw DbError(fileMessage(path, QStringLiteral("ya existe un archivo con ese nombre")));
+    // Made empty here with the folder's mode; the engine makes its journal files with the same.
+    const int made = createNewFile(path);
+    if (made < 0)
+        throw DbError(fileMessage(path, systemErrorText(errno)));
+    ::close(made);
     openKeyed(path, key, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
 }
 

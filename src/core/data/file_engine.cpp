@@ -3,6 +3,7 @@
 
 #include "common/system_error.h"
 #include "data/database.h"
+#include "data/file_modes.h"
 
 #include <sqlite3.h>
 
@@ -167,6 +168,7 @@ QString Database::causeText(int code, int systemError)
 
 FileEngine::FileEngine(const QString& path, const QString& key, int flags) : m_path(path)
 {
+    refuseLinksInEngine();
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {

@@ -67,11 +67,11 @@ StructureVerdict checkStructure(sqlite3* connection);
 // The same over the program's connection.
 StructureVerdict checkStructure(Database& db);
 
-// checkStructure run on a thread of its own, over a read-only connection of its own, so that the
-// start of the program does not wait for it. finished runs on that thread once the verdict is
-// known. A damaged file's connection stays open until this is destroyed: the engine folds the
-// journal into a file only when it closes the last connection to it, and a damaged file must not
-// be written to.
+// checkStructure run on a thread of its own, over a read-only connection of its own; finished runs
+// on that thread once the verdict is known. A damaged file's connection stays open until this is
+// destroyed: the engine folds the journal into a file only when it closes the last connection to
+// it, and a damaged file must not be written to. The start waits for the verdict (wait()) and
+// closes the program's own connection to a damaged file while this one still holds it.
 class BackgroundStructureCheck final {
 public:
     BackgroundStructureCheck(const QString& path, const QString& key,
