@@ -4,6 +4,7 @@
 #include "data/database.h"
 #include "data/query.h"
 #include "data/schema.h"
+#include "data/server_engine.h"
 #include "support/fakes.h"
 #include "support/test_server.h"
 #include "support/test_support.h"
@@ -99,7 +100,8 @@ private slots:
         Database first;
         QVERIFY(openShopServer(first, {server.connection(), QStringLiteral("Caja 1")}, messages));
 
-        // The same till twice, and a database that is not there.
+        // The same till twice, held from another machine, and a database that is not there.
+        Query(first, QStringLiteral("update tarvino_cajas set equipo = 'otro-equipo'")).execute();
         Database second;
         QVERIFY(!openShopServer(second, {server.connection(), QStringLiteral("Caja 1")}, messages));
         QVERIFY(messages.lastText().contains(QStringLiteral("Caja 1")));
@@ -109,6 +111,44 @@ private slots:
         QVERIFY(!openShopServer(missing, {nowhere, QStringLiteral("Caja 2")}, messages));
         QVERIFY(messages.lastText().contains(QStringLiteral("no_hay_tal")));
         QCOMPARE(messages.unexpectedQuestions, 0);
+    }
+
+    void tillLeftOnThisMachine_data()
+    {
+        QTest::addColumn<bool>("thisMachine");
+        QTest::addColumn<bool>("agree");
+        QTest::newRow("this machine, taken over") << true << true;
+        QTest::newRow("this machine, left as it is") << true << false;
+        QTest::newRow("another machine") << false << true;
+    }
+    // A till whose machine lost its power finds its old session still holding it: it may end that
+    // session once the cashier says so, and never a session of another machine.
+    void tillLeftOnThisMachine()
+    {
+        QFETCH(bool, thisMachine);
+        QFETCH(bool, agree);
+        ServerDatabase server;
+        const ServerSetting setting{server.loginConnection(), QStringLiteral("Caja 1")};
+        FakeMessages making;
+        making.answer(true);
+        Database left;
+        QVERIFY(openShopServer(left, setting, making));
+        if (!thisMachine)
+            Query(left, QStringLiteral("update tarvino_cajas set equipo = 'otro-equipo'")).execute();
+
+        FakeMessages messages;
+        messages.answer(agree);
+        Database again;
+        const bool takenOver = thisMachine && agree;
+        QCOMPARE(openShopServer(again, setting, messages), takenOver);
+        QCOMPARE(again.isOpen(), takenOver);
+        QCOMPARE(serverEngine(left)->alive(), !takenOver);
+        QCOMPARE(messages.boxes.first().kind, thisMachine ? FakeMessages::Box::Ask : FakeMessages::Box::Inform);
+        QVERIFY2(messages.boxes.first().text.contains(QStringLiteral("ya está abierta")),
+                 qPrintable(messages.boxes.first().text));
+        QCOMPARE(messages.unexpectedQuestions, 0);
+        if (takenOver)
+            QCOMPARE(countOf(again, QStringLiteral("select count(*) from Usuarios")), 1);
     }
 
     void shopFileCopiedWholeOnce()
