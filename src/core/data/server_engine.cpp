@@ -67,8 +67,8 @@ const char* const kConnectionDefaults[] = {"4", "1", "4", "2", "3", "6000"};
 const QString kSessionSettings = QStringLiteral(
     "SET client_encoding = 'UTF8'; SET DateStyle = 'ISO, YMD'; SET TimeZone = 'UTC'; "
     "SET client_min_messages = warning; SET statement_timeout = '%1s'; "
-    "SET tcp_keepalives_idle = 10; SET tcp_keepalives_interval = 5; SET tcp_keepalives_count = 3; "
-    "SET tcp_user_timeout = 25000").arg(kStatementSeconds);
+    "SET tcp_keepalives_idle = 10; SET tcp_keepalives_interval = 5; SET tcp_keepalives_count = 3")
+    .arg(kStatementSeconds);
 
 Q_LOGGING_CATEGORY(serverLog, "tarvino.servidor")
 
