@@ -13,10 +13,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSysInfo>
 #include <QRegularExpression>
 #include <QTest>
 
+#include <clocale>
 #include <csignal>
 #include <functional>
 #include <future>
@@ -258,6 +260,7 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::newRow("unreachable") << "unreachable";
+        QTest::newRow("unreachable, libpq speaking Spanish") << "unreachable-es";
         QTest::newRow("a password libpq repeats") << "secret";
         QTest::newRow("another program's database") << "foreign";
     }
@@ -266,6 +269,13 @@ private slots:
         QFETCH(QString, kind);
         TempShop shop;
         QString connection = shop.connection();
+        const bool spanish = kind == QLatin1String("unreachable-es");
+        if (spanish)
+            kind = QStringLiteral("unreachable");
+        const QByteArray language = std::setlocale(LC_MESSAGES, nullptr);
+        if (spanish)
+            QVERIFY(std::setlocale(LC_MESSAGES, "es_CL.UTF-8"));
+        const auto restore = qScopeGuard([&] { std::setlocale(LC_MESSAGES, language.constData()); });
         if (kind == QLatin1String("unreachable"))
             connection = QStringLiteral("host=/nonexistent/tarvino port=5999 dbname=tienda "
                                         "connect_timeout=2");

@@ -12,6 +12,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -291,33 +292,45 @@ private:
 };
 
 // The reason a connection failed, in the cashier's words, ending with what to do; libpq's own
-// text goes to the log.
-QString connectCause(pg_conn* conn)
+// text, in whatever language the machine's or the server's, goes to the log. Whether the server
+// answers at all is asked with a ping, which does not depend on that text.
+QString connectCause(pg_conn* conn, const char* const* values)
 {
     const QString detail = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
     logDetail(QStringLiteral("No se pudo conectar con el servidor"), detail);
-    const auto has = [&](const char* words) { return detail.contains(QLatin1String(words)); };
-    if (has("password authentication failed") || has("no password supplied"))
+    const QString user = QString::fromUtf8(PQuser(conn));
+    // The same connection, given two seconds to answer: a server that did not answer the first
+    // time has had its chance.
+    std::array<const char*, std::size(kConnectionKeys) + 1> keys{};
+    std::array<const char*, std::size(kConnectionKeys) + 1> pinged{};
+    std::copy(std::begin(kConnectionKeys), std::end(kConnectionKeys) - 1, keys.begin());
+    std::copy(values, values + std::size(kConnectionKeys) - 1, pinged.begin());
+    keys[std::size(kConnectionKeys) - 1] = "connect_timeout";
+    pinged[std::size(kConnectionKeys) - 1] = "2";
+    switch (PQpingParams(keys.data(), pinged.data(), 1)) {
+    case PQPING_NO_ATTEMPT:
+        return QStringLiteral("la conexión escrita en tarvino.conf no se entiende. Revísela: se "
+                              "escribe como host=… dbname=… user=…");
+    case PQPING_NO_RESPONSE:
+    case PQPING_REJECT: // starting up or shutting down
+        return QStringLiteral("el servidor no responde. ") + kCheckTheServer;
+    case PQPING_OK:
+        break;
+    }
+    if (PQconnectionNeedsPassword(conn) || PQconnectionUsedPassword(conn))
         return QStringLiteral("el servidor no aceptó la contraseña del usuario «%1». Revise la línea "
                               "de ese servidor en el archivo de contraseñas .pgpass de la cuenta de "
                               "este equipo.")
-            .arg(QString::fromUtf8(PQuser(conn)));
+            .arg(user);
+    const auto has = [&](const char* words) { return detail.contains(QLatin1String(words)); };
     if (has("does not exist") && has("database"))
         return QStringLiteral("esa base de datos no existe en el servidor. Revise dbname= en la "
                               "conexión de tarvino.conf.");
-    if (has("does not exist") && has("role"))
-        return QStringLiteral("el servidor no conoce al usuario «%1». Revise user= en la conexión "
-                              "de tarvino.conf.")
-            .arg(QString::fromUtf8(PQuser(conn)));
-    if (has("pg_hba.conf"))
-        return QStringLiteral("el servidor no acepta conexiones de este equipo. Agréguelo en el "
-                              "archivo pg_hba.conf del servidor.");
-    if (has("Connection refused") || has("No such file or directory") || has("timeout") ||
-        has("could not translate") || has("No route to host") || has("Network is unreachable") ||
-        has("timed out") || has("starting up") || has("shutting down"))
-        return QStringLiteral("el servidor no responde. ") + kCheckTheServer;
-    return QStringLiteral("el servidor rechazó la conexión. Pida ayuda técnica: el detalle quedó "
-                          "en el registro de errores del programa.");
+    return QStringLiteral("el servidor no aceptó al usuario «%1» en esa base de datos. Revise "
+                          "user= y dbname= en la conexión de tarvino.conf, y que el archivo "
+                          "pg_hba.conf del servidor acepte a este equipo; el detalle quedó en el "
+                          "registro de errores del programa.")
+        .arg(user);
 }
 
 QString serverName(pg_conn* conn)
@@ -414,7 +427,7 @@ ServerEngine::ServerEngine(const QString& connection, const QString& till) : m_t
         const QString message = QStringLiteral("No se pudo conectar con el servidor de la tienda "
                                                "«%1» (base de datos «%2»): %3")
                                     .arg(serverName(m_conn), QString::fromUtf8(PQdb(m_conn)),
-                                         connectCause(m_conn));
+                                         connectCause(m_conn, values));
         PQfinish(m_conn);
         m_conn = nullptr;
         throw DbError(message);
