@@ -122,16 +122,6 @@ ServerDatabase::~ServerDatabase()
     PQfinish(conn);
 }
 
-QString ServerDatabase::loginConnection() const
-{
-    PGconn* conn = connectTo(testServer());
-    run(conn, QByteArray("DO $$ BEGIN CREATE ROLE ") + kOwner + "_caja LOGIN IN ROLE " + kOwner +
-                  "; EXCEPTION WHEN duplicate_object OR unique_violation THEN NULL; END $$",
-        true);
-    PQfinish(conn);
-    return m_connection + QStringLiteral(" user=%1_caja options=''").arg(QLatin1String(kOwner));
-}
-
 int runTests(QObject& tests, int argc, char** argv)
 {
     QStringList arguments;

@@ -33,10 +33,6 @@ public:
     QString name() const { return m_name; }
     // A libpq connection string to this database as its owner.
     QString connection() const { return m_connection; }
-    // The same through a login role of its own that is a member of the owner, as a shop's tills
-    // connect: unlike connection(), whose sessions are the test server's superuser's, a session of
-    // this role may end another of the same role.
-    QString loginConnection() const;
 
 private:
     QString m_name;

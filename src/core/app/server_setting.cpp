@@ -187,12 +187,12 @@ ServerSettingRead readServerSetting(const QString& dataFolder, const QString& ma
         } else if (key == QLatin1String("caja")) {
             slot = &till;
             tillLine = number;
-        }
-        else
+        } else {
             return refused(QStringLiteral("en [servidor] no se conoce «%1» (línea %2); "
                                           "solo van conexion=… y caja=…")
                                .arg(line.left(equals).trimmed())
                                .arg(number));
+        }
         if (slot->has_value())
             return refused(QStringLiteral("«%1» aparece dos veces en [servidor] (línea %2)")
                                .arg(line.left(equals).trimmed())

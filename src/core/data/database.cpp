@@ -463,7 +463,7 @@ ShopWideReads::~ShopWideReads()
     try {
         m_db.m_server->setShopWide(false);
     } catch (const DbError&) {
-        // A connection lost meanwhile sets its till again when it is opened again.
+        // A connection lost meanwhile is opened again without it.
     }
 }
 

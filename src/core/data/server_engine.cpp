@@ -587,8 +587,7 @@ void ServerEngine::raise(pg_result* result) const
     const bool lost = m_silent || PQstatus(m_conn) == CONNECTION_BAD || sqlState.isEmpty() ||
                       sqlState.startsWith(QLatin1String("08")) || sqlState == QLatin1String("57P01");
     if (!m_silent)
-        logDetail(QStringLiteral("Error del servidor (%1)").arg(sqlState.isEmpty() ? QStringLiteral("sin código") : sqlState),
-                  detail);
+        logDetail(QStringLiteral("Error del servidor (%1)").arg(sqlState), detail);
     if (lost)
         throw DbError(lostMessage());
     // A statement ended by the server's time limit: most often another till holding the same
