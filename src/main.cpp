@@ -115,6 +115,10 @@ int main(int argc, char* argv[])
                                        : tarvino::openShopDatabase(db, folder, messages);
     if (!opened)
         return 1;
+    // A shop with several tills: every window's title says which till this is ("TARVINO 1.0 —
+    // Caja 1"), as the windowing system shows an application's display name after each title.
+    if (db.isServer())
+        QApplication::setApplicationDisplayName(db.till());
 
     tarvino::Context context{db, messages, clock, printer, spreadsheet, folder};
     tarvino::Form4 login(context);

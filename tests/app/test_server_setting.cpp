@@ -67,6 +67,14 @@ private slots:
         QTest::newRow("outside a section") << QByteArray("conexion=host=srv\n") << none << none << "línea 1";
         QTest::newRow("41 characters") << "[servidor]\nconexion=host=srv\ncaja=" + QByteArray(41, 'a')
                                        << none << none << "más de 40";
+        QTest::newRow("a mistake before the password")
+            << QByteArray("[servidor]\nconexion=host='srv password=SECRETO\n") << none << none << pgpass;
+        QTest::newRow("a connection outside a section")
+            << QByteArray("conexion=host=srv password=SECRETO\n[servidor]\n") << none << none << "línea 1";
+        QTest::newRow("no value") << QByteArray("[servidor]\nconexion=host=srv\nSECRETO\n") << none << none << "línea 3";
+        QTest::newRow("a mistake in the connection")
+            << QByteArray("[servidor]\n\nconexion=host=srv user x\n") << none << none << "línea 3 (conexion=)";
+        QTest::newRow("caja=*") << QByteArray("[servidor]\nconexion=host=srv\ncaja=*\n") << none << none << "línea 3";
         QTest::newRow("a tab inside") << QByteArray("[servidor]\nconexion=host=srv\ncaja=Caja\t1\n") << none
                                       << none << "control";
     }
@@ -86,6 +94,7 @@ private slots:
             out.write(file);
         }
         const ServerSettingRead read = readServerSetting(dir.path(), QStringLiteral("equipo-1"));
+        QVERIFY2(!read.error.contains(QLatin1String("SECRETO")), qPrintable(read.error));
         if (!error.isEmpty()) {
             QVERIFY(!read.setting);
             QVERIFY2(read.error.contains(error) && read.error.contains(path), qPrintable(read.error));

@@ -5,6 +5,7 @@
 #include "data/query.h"
 #include "data/schema.h"
 #include "data/server_copy.h"
+#include "data/server_engine.h"
 #include "support/fakes.h"
 #include "support/test_server.h"
 #include "support/test_support.h"
@@ -117,16 +118,46 @@ private slots:
         Database first;
         QVERIFY(openShopServer(first, {server.connection(), QStringLiteral("Caja 1")}, messages));
 
-        // The same till twice, and a database that is not there.
+        // The same till twice, held from another machine (never ended, nor asked about), and a
+        // database that is not there.
+        Query(first, QStringLiteral("update tarvino_cajas set equipo = 'otro-equipo'")).execute();
         Database second;
         QVERIFY(!openShopServer(second, {server.connection(), QStringLiteral("Caja 1")}, messages));
         QVERIFY(messages.lastText().contains(QStringLiteral("Caja 1")));
-        QVERIFY(!second.isOpen());
+        QVERIFY(!second.isOpen() && serverEngine(first)->alive());
         Database missing;
         const QString nowhere = server.connection().replace(server.name(), QStringLiteral("no_hay_tal"));
         QVERIFY(!openShopServer(missing, {nowhere, QStringLiteral("Caja 2")}, messages));
         QVERIFY(messages.lastText().contains(QStringLiteral("no_hay_tal")));
         QCOMPARE(messages.unexpectedQuestions, 0);
+    }
+
+    void tillLeftOnThisMachine_data()
+    {
+        QTest::addColumn<bool>("agree");
+        QTest::newRow("taken over") << true;
+        QTest::newRow("left as it is") << false;
+    }
+    // A till whose machine lost its power finds its old session still holding it: it may end that
+    // session once the cashier says so.
+    void tillLeftOnThisMachine()
+    {
+        QFETCH(bool, agree);
+        ServerDatabase server;
+        // As the server's superuser, who may end any session (a shop's role may end its own).
+        const ServerSetting setting{testServer() + QStringLiteral(" dbname=") + server.name(),
+                                    QStringLiteral("Caja 1")};
+        FakeMessages messages;
+        messages.answer(true); // the tables made
+        messages.answer(agree);
+        Database left;
+        Database again;
+        QVERIFY(openShopServer(left, setting, messages));
+        QCOMPARE(openShopServer(again, setting, messages), agree);
+        QCOMPARE(serverEngine(left)->alive(), !agree);
+        QCOMPARE(messages.boxes.at(1).kind, FakeMessages::Box::Ask);
+        QVERIFY2(messages.boxes.at(1).text.contains(QStringLiteral("ya está abierta")),
+                 qPrintable(messages.boxes.at(1).text));
     }
 
     void shopFileCopiedWholeOnce()

@@ -4,15 +4,22 @@
 #include "data/database.h"
 #include "data/dialect.h"
 #include "data/query.h"
+#include "data/server_engine.h"
 #include "reports/history.h"
 #include "support/temp_shop.h"
 #include "support/test_server.h"
 #include "support/test_support.h"
 
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSysInfo>
 #include <QRegularExpression>
 #include <QTest>
 
+#include <clocale>
+#include <csignal>
+#include <future>
 #include <thread>
 
 using namespace tarvino;
@@ -248,6 +255,7 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::newRow("unreachable") << "unreachable";
+        QTest::newRow("a password libpq repeats") << "secret";
         QTest::newRow("another program's database") << "foreign";
     }
     void serversRefused()
@@ -255,19 +263,38 @@ private slots:
         QFETCH(QString, kind);
         TempShop shop;
         QString connection = shop.connection();
+        // libpq speaking the shop's language, which the program does not read.
+        QVERIFY(std::setlocale(LC_MESSAGES, "es_CL.UTF-8"));
+        static QStringList logged;
+        logged.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext&, const QString& text) { logged << text; });
+        const auto restore =
+            qScopeGuard([&] { std::setlocale(LC_MESSAGES, "C"), qInstallMessageHandler(previous); });
         if (kind == QLatin1String("unreachable"))
             connection = QStringLiteral("host=/nonexistent/tarvino port=5999 dbname=tienda "
                                         "connect_timeout=2");
+        else if (kind == QLatin1String("secret"))
+            connection = QStringLiteral("postgresql://tarvino:SECRETO@[::1/tienda");
         else
             shop.execute(QStringLiteral("create table clientes (nombre text)"));
         Database db;
         const QString refusal = errorOf([&] { db.openServer(connection, QStringLiteral("Caja 9")); });
         QVERIFY(!db.isOpen());
-        if (kind == QLatin1String("unreachable")) {
+        // What libpq said goes to the log, in full but for a password; the cashier reads what to do.
+        const QString log = logged.join(QLatin1Char('\n'));
+        QVERIFY(!refusal.contains(QLatin1String("..")) && !refusal.contains(QLatin1String("SECRETO")));
+        QVERIFY2(!log.contains(QLatin1String("SECRETO")), qPrintable(log));
+        if (kind == QLatin1String("secret")) {
+            QVERIFY2(log.contains(QLatin1String("IPv6")), qPrintable(log));
+        } else if (kind == QLatin1String("unreachable")) {
             QVERIFY2(refusal.contains(QStringLiteral("«/nonexistent/tarvino:5999»")) &&
                          refusal.contains(QStringLiteral("«tienda»")) &&
-                         refusal.contains(QStringLiteral("no responde")),
+                         refusal.contains(QStringLiteral("no responde")) &&
+                         refusal.contains(QStringLiteral("esté encendida")) &&
+                         !refusal.contains(QStringLiteral("/.s.PGSQL")),
                      qPrintable(refusal));
+            QVERIFY(log.contains(QStringLiteral("/.s.PGSQL")));
         } else {
             QVERIFY2(refusal.contains(QStringLiteral("no es de Tarvino")) &&
                          refusal.contains(QStringLiteral("clientes")),
@@ -278,6 +305,85 @@ private slots:
                          .toInt(),
                      0);
         }
+    }
+
+    void silentServer_data()
+    {
+        QTest::addColumn<int>("field"); // of /proc/PID/stat of the session paused: 0 it, 3 the server
+        QTest::addColumn<QString>("told"); // a part of the message
+        QTest::newRow("this till's session") << 0 << "no responde";
+        QTest::newRow("the server, to a till starting") << 3 << "no responde";
+        QTest::newRow("a row another till holds") << -1 << "tardó demasiado";
+    }
+    // A server that stops answering, without closing anything, is told within seconds; the till
+    // goes on once it answers again.
+    void silentServer()
+    {
+        QFETCH(int, field);
+        QFETCH(QString, told);
+        TempShop shop;
+        shop.addProduct({QStringLiteral("100"), QStringLiteral("Leche"), 10});
+        Database holder;
+        holder.openServer(shop.connection(), QStringLiteral("Caja 2"));
+        const auto operation = [&] {
+            if (field == 3)
+                return Database().openServer(shop.connection(), QStringLiteral("Caja 3"));
+            Transaction tx(shop.db);
+            reduceStock(shop.db, QStringLiteral("100"), 1);
+            tx.commit();
+        };
+        // Paused as a hung machine leaves it; resumed at the end, or by a shell should this program die.
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(serverEngine(shop.db)->sessionPid()));
+        QVERIFY(stat.open(QIODevice::ReadOnly));
+        const qint64 paused = field < 0 ? 0 : stat.readAll().split(' ').value(field).toLongLong();
+        const auto release = [&] { paused ? void(::kill(pid_t(paused), SIGCONT)) : holder.rollback(); };
+        if (paused) {
+            QProcess::startDetached(QStringLiteral("sh"),
+                                    {QStringLiteral("-c"), QStringLiteral("sleep 40; kill -CONT %1").arg(paused)});
+            QVERIFY(::kill(pid_t(paused), SIGSTOP) == 0);
+        } else {
+            holder.begin();
+            Query(holder, QStringLiteral("update Productos set Cantidad = Cantidad")).execute();
+        }
+        auto failure = std::async(std::launch::async, [&] { return errorOf(operation); });
+        const auto releasedAnyway = qScopeGuard(release); // before the wait for the operation ends
+        QVERIFY(failure.wait_for(std::chrono::seconds(10)) == std::future_status::ready);
+        release();
+        const QString said = failure.get();
+        QVERIFY2(said.contains(told), qPrintable(said));
+        // Answering again, the server serves the same till, which takes nothing twice.
+        QString again;
+        for (int tries = 0; tries < 10 && !(again = errorOf(operation)).isEmpty(); ++tries)
+            QTest::qWait(500);
+        QVERIFY2(again.isEmpty(), qPrintable(again));
+        QCOMPARE(shop.scalar(QStringLiteral("select Cantidad from Productos")).toDouble(),
+                 field == 3 ? 10.0 : 9.0);
+    }
+
+    void rowRulesCompareNamesExactly_data()
+    {
+        QTest::addColumn<bool>("earlierVersion");
+        QTest::newRow("tables made now") << false;
+        QTest::newRow("tables of the earlier version, at the next start") << true;
+    }
+    // A till named "*" is a till like any other: it sees no other till's day.
+    void rowRulesCompareNamesExactly()
+    {
+        QFETCH(bool, earlierVersion);
+        TempShop shop;
+        addDayLine(shop.db, QStringLiteral("100"), QStringLiteral("2026-03-09 09:00:00"));
+        for (const char* table : {"Temporal", "TipoPago"})
+            if (earlierVersion)
+                shop.db.execute(QStringLiteral("DROP POLICY caja_propia ON %1; CREATE POLICY caja_propia ON "
+                                               "%1 USING (caja = current_setting('tarvino.caja', true) or "
+                                               "current_setting('tarvino.caja', true) = '*'); "
+                                               "UPDATE tarvino_version SET version = 1")
+                                    .arg(QLatin1String(table)));
+        Database star;
+        star.openServer(shop.connection(), QStringLiteral("*"));
+        QCOMPARE(countOf(star, QStringLiteral("select (select count(*) from Temporal) + count(*) "
+                                              "from TipoPago")),
+                 0);
     }
 
     // A connection the server ends is replaced by a new one at the next read.

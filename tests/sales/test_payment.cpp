@@ -478,13 +478,20 @@ private slots:
         QVERIFY(d.saleList().isEmpty());
     }
 
+    void printerFailureStillRecordsTheSale_data()
+    {
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("a cause") << QStringLiteral("no hay una impresora predeterminada");
+        QTest::newRow("a cause that is a sentence") << QStringLiteral("no hay una impresora predeterminada.");
+    }
     void printerFailureStillRecordsTheSale()
     {
+        QFETCH(QString, cause);
         SalesDriver d;
         d.shop.addUser(QStringLiteral("caja"), QStringLiteral("uno"), 58);
         Form1& f = d.open(QStringLiteral("caja"));
         ringUp(d);
-        d.shop.printer.failNext = QStringLiteral("no hay una impresora predeterminada");
+        d.shop.printer.failNext = cause;
         QTest::mouseClick(d.pay().Command1, Qt::LeftButton);
         flushClosedWindows();
         QVERIFY(backInTheSale(f));

@@ -167,7 +167,7 @@ private slots:
                 s.endSession();
         });
         const QString refusal = notStoredOf(s);
-        QVERIFY2(refusal.startsWith(QStringLiteral("Se perdió la conexión con el servidor")),
+        QVERIFY2(refusal.startsWith(QStringLiteral("El servidor de la tienda no responde")),
                  qPrintable(refusal));
         s.shop.db.setWriteGuard({});
         s.compareStored(0, 1);
@@ -184,7 +184,7 @@ private slots:
         s.endSession();
         for (int attempt = 0; attempt < 2; ++attempt) {
             const QString refusal = notStoredOf(s);
-            QVERIFY2(refusal.contains(QStringLiteral("no se pudo volver a conectar")) &&
+            QVERIFY2(refusal.contains(QStringLiteral("volverá a conectarse solo")) &&
                          refusal.contains(QStringLiteral("«%1:").arg(s.door.path())) &&
                          refusal.contains(QStringLiteral("no responde")) &&
                          !refusal.startsWith(QStringLiteral("UNKNOWN")),

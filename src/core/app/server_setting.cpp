@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QStringList>
 
@@ -94,10 +95,23 @@ bool isPasswordKey(const QString& key)
            key == QLatin1String("password") || key == QLatin1String("clave");
 }
 
+// A password written where the connection cannot be read: refused as a password all the same,
+// so that the message sends it to ~/.pgpass instead of saying anything about it.
+bool mentionsPassword(const QString& text)
+{
+    static const QRegularExpression password(QStringLiteral("(^|[\\s?&])password\\s*="),
+                                             QRegularExpression::CaseInsensitiveOption);
+    return text.contains(password);
+}
+
 QString tillProblem(const QString& till)
 {
     if (till.isEmpty())
         return QStringLiteral("falta el nombre de esta caja");
+    // The name the server's rules once read as "every till"; no till is called that.
+    if (till == QLatin1String("*"))
+        return QStringLiteral("«*» no sirve como nombre de caja; escriba un nombre, por ejemplo "
+                              "caja=Caja 1");
     if (till.toUcs4().size() > kMaxTillNameLength)
         return QStringLiteral("el nombre de la caja «%1» tiene más de %2 caracteres")
             .arg(till)
@@ -143,6 +157,8 @@ ServerSettingRead readServerSetting(const QString& dataFolder, const QString& ma
     QString section;
     std::optional<QString> connection;
     std::optional<QString> till;
+    qsizetype connectionLine = 0;
+    qsizetype tillLine = 0;
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (qsizetype number = 1; number <= lines.size(); ++number) {
         const QString line = lines.at(number - 1).trimmed();
@@ -153,11 +169,11 @@ ServerSettingRead readServerSetting(const QString& dataFolder, const QString& ma
             continue;
         }
         const qsizetype equals = line.indexOf(QLatin1Char('='));
+        // The line itself is never repeated: it may hold a password.
         if (section.isEmpty() || equals < 0)
-            return refused(QStringLiteral("la línea %1 («%2») no se entiende; se espera "
-                                          "[servidor] y debajo conexion=… y caja=…")
-                               .arg(number)
-                               .arg(line));
+            return refused(QStringLiteral("la línea %1 no se entiende; se espera [servidor] y "
+                                          "debajo conexion=… y caja=…")
+                               .arg(number));
         if (section != kSection)
             continue;
         const QString key = line.left(equals).trimmed().toLower();
@@ -165,15 +181,18 @@ ServerSettingRead readServerSetting(const QString& dataFolder, const QString& ma
         if (isPasswordKey(key))
             return secretRefused();
         std::optional<QString>* slot = nullptr;
-        if (key == QLatin1String("conexion") || key == QStringLiteral("conexión"))
+        if (key == QLatin1String("conexion") || key == QStringLiteral("conexión")) {
             slot = &connection;
-        else if (key == QLatin1String("caja"))
+            connectionLine = number;
+        } else if (key == QLatin1String("caja")) {
             slot = &till;
-        else
+            tillLine = number;
+        } else {
             return refused(QStringLiteral("en [servidor] no se conoce «%1» (línea %2); "
                                           "solo van conexion=… y caja=…")
                                .arg(line.left(equals).trimmed())
                                .arg(number));
+        }
         if (slot->has_value())
             return refused(QStringLiteral("«%1» aparece dos veces en [servidor] (línea %2)")
                                .arg(line.left(equals).trimmed())
@@ -187,19 +206,21 @@ ServerSettingRead readServerSetting(const QString& dataFolder, const QString& ma
         return refused(QStringLiteral("conexion= está vacía; escriba la conexión al servidor "
                                       "(por ejemplo, host=192.168.1.10 dbname=tarvino user=tarvino)"));
     const Secret secret = isUri(*connection) ? uriSecret(*connection) : keywordSecret(*connection);
-    if (secret == Secret::Password)
+    if (secret == Secret::Password || (secret == Secret::Unreadable && mentionsPassword(*connection)))
         return secretRefused();
+    // Named by its line, never repeated: what follows a mistake is not read, and may be secret.
     if (secret == Secret::Unreadable)
-        return refused(QStringLiteral("la conexión «%1» no se entiende; se escribe como "
-                                      "host=… dbname=… user=…, con '…' alrededor de un valor con espacios")
-                           .arg(*connection));
+        return refused(QStringLiteral("la conexión de la línea %1 (conexion=) no se entiende; se "
+                                      "escribe como host=… dbname=… user=…, con '…' alrededor de un "
+                                      "valor con espacios")
+                           .arg(connectionLine));
 
     ServerSetting setting{*connection, till.value_or(QString())};
     if (setting.till.isEmpty())
         setting.till = machineName.trimmed();
     if (const QString problem = tillProblem(setting.till); !problem.isEmpty())
         return refused(till && !till->isEmpty()
-                           ? problem
+                           ? QStringLiteral("en la línea %1, %2").arg(tillLine).arg(problem)
                            : problem + QStringLiteral(" (el nombre de este equipo no sirve: escriba caja=… en [servidor])"));
     return {setting, {}};
 }

@@ -33,9 +33,10 @@ struct ServerSettingRead {
 // Lines starting with "#" or ";" are notes; spaces around names and values do not count. The
 // connection is kept as written, spaces, "=" and quotes inside it included; a password never goes
 // in it (each cashier's account keeps it in ~/.pgpass, readable by that account alone). Without
-// caja the till is named after the machine (machineName). No file, or a file without conexion,
-// means no server. Anything in [servidor] the program does not know is an error rather than
-// a till that quietly keeps its sales to itself.
+// caja the till is named after the machine (machineName); "*" names no till. No file, or a file
+// without conexion, means no server. A refusal names the file, the line and the key, and never
+// repeats what a line holds, which may be secret. Anything in [servidor] the program does not
+// know is an error rather than a till that quietly keeps its sales to itself.
 ServerSettingRead readServerSetting(const QString& dataFolder, const QString& machineName);
 
 } // namespace tarvino

@@ -10,6 +10,7 @@
 #include "data/database.h"
 #include "data/schema.h"
 #include "data/server_copy.h"
+#include "data/server_engine.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -273,7 +274,26 @@ bool openShopDatabase(Database& db, const QString& folder, Messages& messages)
 bool openShopServer(Database& db, const ServerSetting& setting, Messages& messages)
 {
     try {
-        db.openServer(setting.connection, setting.till);
+        try {
+            db.openServer(setting.connection, setting.till);
+        } catch (const TillInUse& e) {
+            // The server still keeps this machine's own earlier session of the till (a power cut,
+            // a network that went away): only the cashier can tell it from a second copy really
+            // at work here.
+            if (!e.onThisMachine())
+                throw;
+            const QString question =
+                QStringLiteral("%1\n\nSi esta caja se apagó o perdió la red sin cerrar el programa, "
+                               "el servidor todavía guarda aquella sesión. ¿Desea cerrarla y abrir "
+                               "la caja aquí?\n\nResponda «No» si el programa está abierto con esta "
+                               "caja en otra ventana o en otra cuenta de este equipo.")
+                    .arg(e.message());
+            if (!messages.ask(question, kAppTitle)) {
+                db.close();
+                return false;
+            }
+            db.openServer(setting.connection, setting.till, true);
+        }
         if (serverDatabaseEmpty(db)) {
             const QString question =
                 QStringLiteral("La base de datos %1 está vacía.\n\n¿Desea crear en ella las "

@@ -28,8 +28,9 @@ bool openShopDatabase(Database& db, const QString& folder, Messages& messages);
 // Opens the shop's database on the server that setting names, as its till. A server that cannot
 // be reached, refuses the connection, holds another program's tables or already has a till of
 // that name at work is reported with one message naming the server, and nothing is written. An
-// empty server database is made the shop's after the cashier agrees. True when the database is
-// open and ready; false when the program must end.
+// empty server database is made the shop's after the cashier agrees. A till held by a session of
+// this same machine (left behind by a power cut) is taken over, ending that session, when the
+// cashier agrees. True when the database is open and ready; false when the program must end.
 bool openShopServer(Database& db, const ServerSetting& setting, Messages& messages);
 
 // The copy asked with --copiar-a-servidor: the shop file at filePath into the server that the

@@ -171,15 +171,18 @@ void Database::openKeyed(const QString& path, const QString& key, int flags)
     m_till.clear();
 }
 
-void Database::openServer(const QString& connection, const QString& till)
+void Database::openServer(const QString& connection, const QString& till, bool takeOver)
 {
     close();
     m_closedUntilRestart.clear();
     auto engine = std::make_unique<ServerEngine>(connection, till);
-    engine->claimTill(std::exchange(m_lostSession, 0));
+    engine->claimTill(std::exchange(m_lostSession, 0), takeOver);
+    // Before actAsTill: the rules are changed by the tables' owner, which a superuser's session
+    // no longer is once it acts as the tills' role.
+    engine->upgradeRowRules();
     engine->actAsTill();
     if (m_shopWide)
-        engine->setTill(QStringLiteral("*"));
+        engine->setShopWide(true);
     m_server = engine.get();
     m_file = nullptr;
     m_engine = std::move(engine);
@@ -307,10 +310,9 @@ void Database::reconnectIfLost()
         openServer(m_connection, m_till);
     } catch (const DbError& e) {
         m_lost = true;
-        throw DbError(QStringLiteral("Se perdió la conexión con el servidor y no se pudo volver a "
-                                     "conectar. %1 El programa lo intentará de nuevo en la próxima "
-                                     "operación.")
-                          .arg(e.message()));
+        throw DbError(e.message() + QStringLiteral(" El programa volverá a conectarse solo en la "
+                                                   "próxima operación, en cuanto el servidor "
+                                                   "responda."));
     }
 }
 
@@ -489,7 +491,7 @@ void Transaction::commit()
 ShopWideReads::ShopWideReads(Database& db) : m_db(db)
 {
     if (m_db.m_server)
-        m_db.m_server->setTill(QStringLiteral("*"));
+        m_db.m_server->setShopWide(true);
     m_db.m_shopWide = true;
 }
 
@@ -499,9 +501,9 @@ ShopWideReads::~ShopWideReads()
     if (!m_db.m_server)
         return;
     try {
-        m_db.m_server->setTill(m_db.m_till);
+        m_db.m_server->setShopWide(false);
     } catch (const DbError&) {
-        // A connection lost meanwhile sets its till again when it is opened again.
+        // A connection lost meanwhile is opened again without it.
     }
 }
 

@@ -41,14 +41,16 @@ public:
     // Connects to a PostgreSQL server as the till named till: connection is a libpq connection
     // string (the password, when one is asked, comes from libpq's own ~/.pgpass). The database
     // must be empty (serverDatabaseEmpty; createServerSchema fills it) or the program's, and no
-    // other session may hold the same till. Throws DbError naming the server, writing nothing.
+    // other session may hold the same till (TillInUse; takeOver ends the session that holds it,
+    // once the cashier has said it is this machine's own). Throws DbError naming the server,
+    // writing nothing.
     //
     // A session the server loses afterwards is replaced at the start of the next operation
     // (a read, a change, begin()) that finds no transaction open and no query being walked: the
     // program connects again once, as the same till, and goes on. When that fails, the operation
     // throws DbError naming the server, and the next one tries again. A transaction whose session
     // is lost is gone with it: its operations fail, and nothing of it is stored.
-    void openServer(const QString& connection, const QString& till);
+    void openServer(const QString& connection, const QString& till, bool takeOver = false);
     bool isServer() const;
     // The till of a server connection; empty on the file.
     QString till() const { return m_till; }

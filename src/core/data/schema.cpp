@@ -148,14 +148,9 @@ void createServerSchema(Database& db)
             // A till sees and writes only its own day; a session that reads for the whole shop
             // (ShopWideReads) sees every till's.
             if (table.name != QLatin1String("Recaudacion") && keptPerTill(table.name))
-                db.execute(QStringLiteral(
-                               "ALTER TABLE %1 ENABLE ROW LEVEL SECURITY; "
-                               "ALTER TABLE %1 FORCE ROW LEVEL SECURITY; "
-                               "CREATE POLICY caja_propia ON %1 USING (caja = "
-                               "current_setting('tarvino.caja', true) or "
-                               "current_setting('tarvino.caja', true) = '*') WITH CHECK (caja = "
-                               "current_setting('tarvino.caja', true))")
-                               .arg(table.name));
+                db.execute(QStringLiteral("ALTER TABLE %1 ENABLE ROW LEVEL SECURITY; "
+                                          "ALTER TABLE %1 FORCE ROW LEVEL SECURITY; %2")
+                               .arg(table.name, serverRowRule(table.name)));
         }
         for (const auto& [name, columns] : kIndexes)
             db.execute(QStringLiteral("CREATE INDEX %1 ON %2").arg(QLatin1String(name), QLatin1String(columns)));
@@ -163,7 +158,7 @@ void createServerSchema(Database& db)
                                   "INSERT INTO tarvino_version VALUES (%1); "
                                   "CREATE TABLE tarvino_cajas (caja text primary key, equipo text, "
                                   "desde timestamp(0))")
-                       .arg(kRightsCarriedOver));
+                       .arg(std::max(kRightsCarriedOver, kExactTillRules)));
         addAdministrator(db);
         tx.commit();
         serverEngine(db)->noteTill();

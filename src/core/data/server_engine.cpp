@@ -5,12 +5,18 @@
 #include "data/dialect.h"
 #include "data/schema.h"
 
+#include <QLoggingCategory>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSysInfo>
 
 #include <libpq-fe.h>
 
+#include <algorithm>
+#include <array>
+#include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <vector>
 
 #include <poll.h>
@@ -36,6 +42,60 @@ enum Oid : unsigned {
 
 // A group of the two-number advisory locks that is the program's: the till's name is the other.
 constexpr int kTillLocks = 0x54617276; // "Tarv"
+
+// How long a statement may run on the server before the server ends it. The program's statements
+// take milliseconds (a 100-line sale, a month of history over a million lines); one that runs
+// longer is waiting for another till's rows, or for a server in trouble.
+constexpr int kStatementSeconds = 4;
+// How long the till waits for any answer before it takes the server for lost: longer than the
+// statement's limit, so that a slow statement is ended by the server, which says so, and only a
+// server that does not answer at all meets this one.
+constexpr std::chrono::seconds kAnswerTime{kStatementSeconds + 2};
+// How long the server is given to end a session of this till left behind.
+constexpr int kEndSessionMilliseconds = 2500;
+
+// What libpq is told before the shop's own connection string, which may set any of them
+// otherwise: connecting gives up after a few seconds, and a link that goes silent while idle
+// shows within about ten (the machine's default is two hours).
+const char* const kConnectionKeys[] = {"connect_timeout",  "keepalives",       "keepalives_idle",
+                                       "keepalives_interval", "keepalives_count", "tcp_user_timeout",
+                                       "dbname",           nullptr};
+const char* const kConnectionDefaults[] = {"4", "1", "4", "2", "3", "6000"};
+
+// The session's settings: dates as the file writes them, the statement's limit, and the server's
+// own keepalives, so that the server lets go of the till's lock within half a minute of the
+// till's power or network going away (its default waits about two hours).
+const QString kSessionSettings = QStringLiteral(
+    "SET client_encoding = 'UTF8'; SET DateStyle = 'ISO, YMD'; SET TimeZone = 'UTC'; "
+    "SET client_min_messages = warning; SET statement_timeout = '%1s'; "
+    "SET tcp_keepalives_idle = 10; SET tcp_keepalives_interval = 5; SET tcp_keepalives_count = 3")
+    .arg(kStatementSeconds);
+
+Q_LOGGING_CATEGORY(serverLog, "tarvino.servidor")
+
+// The text with every password it could hold masked: libpq's messages may repeat parts of a
+// connection string.
+QString withoutSecrets(QString text)
+{
+    static const QRegularExpression keyword(
+        QStringLiteral("(password\\s*=\\s*)('(?:[^'\\\\]|\\\\.)*'?|[^\\s&\"]+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression userInfo(QStringLiteral("(://[^:/@\\s\"]*:)[^@\\s\"]*@"));
+    text.replace(keyword, QStringLiteral("\\1***"));
+    text.replace(userInfo, QStringLiteral("\\1***@"));
+    return text;
+}
+
+// The technical side of a failure, for whoever looks after the till: standard error.
+void logDetail(const QString& what, const QString& detail)
+{
+    qCWarning(serverLog).noquote() << what + QStringLiteral(": ") + withoutSecrets(detail.trimmed());
+}
+
+// What the cashier can do about a server that does not answer.
+const QString kCheckTheServer = QStringLiteral(
+    "Compruebe que la computadora del servidor esté encendida y conectada a la red, y que este "
+    "equipo también lo esté.");
 
 enum class ColumnKind { Integer, Boolean, Real, Text, Stamp };
 
@@ -78,12 +138,13 @@ public:
     {
         const QByteArray text = serverStatementText(sql, &m_parameters).toUtf8();
         m_name = engine.nextStatementName();
-        PGresult* prepared =
-            PQprepare(engine.connection(), m_name.constData(), text.constData(), 0, nullptr);
+        PGresult* prepared = engine.answer(
+            PQsendPrepare(engine.connection(), m_name.constData(), text.constData(), 0, nullptr));
         if (PQresultStatus(prepared) != PGRES_COMMAND_OK)
             engine.raise(prepared);
         PQclear(prepared);
-        PGresult* described = PQdescribePrepared(engine.connection(), m_name.constData());
+        PGresult* described =
+            engine.answer(PQsendDescribePrepared(engine.connection(), m_name.constData()));
         if (PQresultStatus(described) != PGRES_COMMAND_OK)
             engine.raise(described);
         m_parameters = PQnparams(described);
@@ -102,7 +163,7 @@ public:
         if (PQstatus(m_engine.connection()) == CONNECTION_OK &&
             PQtransactionStatus(m_engine.connection()) == PQTRANS_IDLE) {
             const QByteArray sql = "DEALLOCATE " + m_name;
-            PQclear(PQexec(m_engine.connection(), sql.constData()));
+            PQclear(m_engine.answer(PQsendQuery(m_engine.connection(), sql.constData())));
         }
     }
     ServerStatement(const ServerStatement&) = delete;
@@ -142,8 +203,9 @@ public:
             std::vector<const char*> values(m_parameters);
             for (int i = 0; i < m_parameters; ++i)
                 values[i] = m_null[i] ? nullptr : m_values[i].constData();
-            PGresult* result = PQexecPrepared(m_engine.connection(), m_name.constData(),
-                                              m_parameters, values.data(), nullptr, nullptr, 0);
+            PGresult* result = m_engine.answer(PQsendQueryPrepared(
+                m_engine.connection(), m_name.constData(), m_parameters, values.data(), nullptr,
+                nullptr, 0));
             const ExecStatusType status = PQresultStatus(result);
             if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
                 m_engine.raise(result);
@@ -229,25 +291,46 @@ private:
     int m_changes = 0;
 };
 
-// The reason a connection failed, in the cashier's words.
-QString connectCause(pg_conn* conn)
+// The reason a connection failed, in the cashier's words, ending with what to do; libpq's own
+// text, in whatever language the machine's or the server's, goes to the log. Whether the server
+// answers at all is asked with a ping, which does not depend on that text.
+QString connectCause(pg_conn* conn, const char* const* values)
 {
     const QString detail = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
-    if (detail.contains(QLatin1String("password authentication failed")) ||
-        detail.contains(QLatin1String("no password supplied")))
-        return QStringLiteral("el servidor no aceptó la contraseña del usuario «%1» (el programa "
-                              "la toma del archivo .pgpass del usuario del equipo)")
-            .arg(QString::fromUtf8(PQuser(conn)));
-    if (detail.contains(QLatin1String("does not exist")) && detail.contains(QLatin1String("database")))
-        return QStringLiteral("la base de datos no existe en el servidor");
-    if (detail.contains(QLatin1String("Connection refused")) ||
-        detail.contains(QLatin1String("No such file or directory")) ||
-        detail.contains(QLatin1String("timeout")) || detail.contains(QLatin1String("could not translate")) ||
-        detail.contains(QLatin1String("No route to host")))
-        return QStringLiteral("el servidor no responde (compruebe que esté encendido y que este "
-                              "equipo llegue a él por la red) [%1]")
-            .arg(detail.section(QLatin1Char('\n'), 0, 0));
-    return detail.section(QLatin1Char('\n'), 0, 0);
+    logDetail(QStringLiteral("No se pudo conectar con el servidor"), detail);
+    const QString user = QString::fromUtf8(PQuser(conn));
+    // The same connection, given two seconds to answer: a server that did not answer the first
+    // time has had its chance.
+    std::array<const char*, std::size(kConnectionKeys) + 1> keys{};
+    std::array<const char*, std::size(kConnectionKeys) + 1> pinged{};
+    std::copy(std::begin(kConnectionKeys), std::end(kConnectionKeys) - 1, keys.begin());
+    std::copy(values, values + std::size(kConnectionKeys) - 1, pinged.begin());
+    keys[std::size(kConnectionKeys) - 1] = "connect_timeout";
+    pinged[std::size(kConnectionKeys) - 1] = "2";
+    switch (PQpingParams(keys.data(), pinged.data(), 1)) {
+    case PQPING_NO_ATTEMPT:
+        return QStringLiteral("la conexión escrita en tarvino.conf no se entiende. Revísela: se "
+                              "escribe como host=… dbname=… user=…");
+    case PQPING_NO_RESPONSE:
+    case PQPING_REJECT: // starting up or shutting down
+        return QStringLiteral("el servidor no responde. ") + kCheckTheServer;
+    case PQPING_OK:
+        break;
+    }
+    if (PQconnectionNeedsPassword(conn) || PQconnectionUsedPassword(conn))
+        return QStringLiteral("el servidor no aceptó la contraseña del usuario «%1». Revise la línea "
+                              "de ese servidor en el archivo de contraseñas .pgpass de la cuenta de "
+                              "este equipo.")
+            .arg(user);
+    const auto has = [&](const char* words) { return detail.contains(QLatin1String(words)); };
+    if (has("does not exist") && has("database"))
+        return QStringLiteral("esa base de datos no existe en el servidor. Revise dbname= en la "
+                              "conexión de tarvino.conf.");
+    return QStringLiteral("el servidor no aceptó al usuario «%1» en esa base de datos. Revise "
+                          "user= y dbname= en la conexión de tarvino.conf, y que el archivo "
+                          "pg_hba.conf del servidor acepte a este equipo; el detalle quedó en el "
+                          "registro de errores del programa.")
+        .arg(user);
 }
 
 QString serverName(pg_conn* conn)
@@ -333,32 +416,39 @@ QString serverColumnType(const QString& fileType)
 
 ServerEngine::ServerEngine(const QString& connection, const QString& till) : m_till(till)
 {
-    m_conn = PQconnectdb(connection.toUtf8().constData());
+    const QByteArray written = connection.toUtf8();
+    const char* values[] = {kConnectionDefaults[0], kConnectionDefaults[1], kConnectionDefaults[2],
+                            kConnectionDefaults[3], kConnectionDefaults[4], kConnectionDefaults[5],
+                            written.constData(), nullptr};
+    static_assert(std::size(kConnectionKeys) == std::size(values));
+    // The shop's connection string comes last and is expanded, so that what it sets wins.
+    m_conn = PQconnectdbParams(kConnectionKeys, values, 1);
     if (PQstatus(m_conn) != CONNECTION_OK) {
-        const QString message = QStringLiteral("No se pudo conectar con el servidor «%1» (base de "
-                                               "datos «%2»): %3.")
+        const QString message = QStringLiteral("No se pudo conectar con el servidor de la tienda "
+                                               "«%1» (base de datos «%2»): %3")
                                     .arg(serverName(m_conn), QString::fromUtf8(PQdb(m_conn)),
-                                         connectCause(m_conn));
+                                         connectCause(m_conn, values));
         PQfinish(m_conn);
         m_conn = nullptr;
         throw DbError(message);
     }
     m_place = QStringLiteral("%1 del servidor %2")
                   .arg(QString::fromUtf8(PQdb(m_conn)), serverName(m_conn));
+    m_pid = PQbackendPID(m_conn);
     // The server's notices are no business of the cashier's.
     PQsetNoticeProcessor(m_conn, [](void*, const char*) {}, nullptr);
-    execute(QStringLiteral("SET client_encoding = 'UTF8'; SET DateStyle = 'ISO, YMD'; "
-                           "SET TimeZone = 'UTC'; SET client_min_messages = warning"));
+    // Every wait for the server goes through answer(), with its time limit.
+    PQsetnonblocking(m_conn, 1);
+    execute(kSessionSettings);
     setTill(till);
 
     // An empty database, or one with the program's tables; anything else is another program's.
     QSet<QString> ours{QStringLiteral("tarvino_version"), QStringLiteral("tarvino_cajas")};
     for (const TableSpec& table : tableSpecs())
         ours.insert(table.name.toLower());
-    PGresult* tables = PQexec(m_conn, "select tablename from pg_tables where schemaname = "
-                                      "current_schema() order by tablename");
-    if (PQresultStatus(tables) != PGRES_TUPLES_OK)
-        raise(tables);
+    PGresult* tables = run("select tablename from pg_tables where schemaname = current_schema() "
+                           "order by tablename",
+                           {}, PGRES_TUPLES_OK);
     QStringList foreign;
     bool versioned = false;
     for (int i = 0; i < PQntuples(tables); ++i) {
@@ -393,9 +483,96 @@ ServerEngine::~ServerEngine()
 
 QString ServerEngine::lostMessage() const
 {
-    return QStringLiteral("Se perdió la conexión con el servidor (base de datos %1): no responde. "
-                          "Compruebe la red y el servidor.")
-        .arg(m_place);
+    return QStringLiteral("El servidor de la tienda no responde (base de datos %1). ").arg(m_place) +
+           kCheckTheServer;
+}
+
+PGresult* ServerEngine::answer(int sent)
+{
+    if (!m_conn || !sent)
+        return nullptr;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + kAnswerTime;
+    // Whether the socket is ready before the deadline; a failure of poll itself is left for
+    // libpq to meet and tell.
+    const auto ready = [&](short events) {
+        for (;;) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0)
+                return false;
+            pollfd socket{PQsocket(m_conn), events, 0};
+            const int found = ::poll(&socket, 1, int(left));
+            if (found > 0 || (found < 0 && errno != EINTR))
+                return true;
+        }
+    };
+    for (;;) {
+        const int unsent = PQflush(m_conn);
+        if (unsent <= 0)
+            break;
+        if (!ready(POLLIN | POLLOUT)) {
+            giveUp();
+            return nullptr;
+        }
+        if (!PQconsumeInput(m_conn))
+            break;
+    }
+    PGresult* kept = nullptr;
+    bool keptFailed = false;
+    for (;;) {
+        while (PQisBusy(m_conn)) {
+            if (!ready(POLLIN)) {
+                PQclear(kept);
+                giveUp();
+                return nullptr;
+            }
+            if (!PQconsumeInput(m_conn))
+                break;
+        }
+        PGresult* next = PQgetResult(m_conn);
+        if (!next)
+            break;
+        const ExecStatusType status = PQresultStatus(next);
+        const bool failed = status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK &&
+                            status != PGRES_EMPTY_QUERY;
+        if (keptFailed) {
+            PQclear(next);
+            continue;
+        }
+        PQclear(kept);
+        kept = next;
+        keptFailed = failed;
+    }
+    return kept;
+}
+
+void ServerEngine::giveUp()
+{
+    logDetail(QStringLiteral("El servidor no respondió"),
+              QStringLiteral("sin respuesta en %1 s; se cierra la conexión (proceso %2 del servidor)")
+                  .arg(kAnswerTime.count())
+                  .arg(m_pid));
+    // The server's process, if it ever goes on, finds the connection closed and ends, letting go
+    // of the till's lock.
+    PQfinish(m_conn);
+    m_conn = nullptr;
+    m_silent = true;
+}
+
+PGresult* ServerEngine::run(const char* sql, std::initializer_list<QByteArray> parameters,
+                            int expected)
+{
+    if (PQstatus(m_conn) != CONNECTION_OK)
+        throw DbError(lostMessage());
+    std::vector<const char*> values;
+    for (const QByteArray& parameter : parameters)
+        values.push_back(parameter.constData());
+    PGresult* result = answer(PQsendQueryParams(m_conn, sql, int(values.size()), nullptr,
+                                                values.data(), nullptr, nullptr, 0));
+    if (PQresultStatus(result) != ExecStatusType(expected))
+        raise(result);
+    return result;
 }
 
 void ServerEngine::raise(pg_result* result) const
@@ -407,10 +584,18 @@ void ServerEngine::raise(pg_result* result) const
     if (detail.isEmpty())
         detail = serverText(PQerrorMessage(m_conn));
     PQclear(result);
-    const bool lost = PQstatus(m_conn) == CONNECTION_BAD || sqlState.isEmpty() ||
+    const bool lost = m_silent || PQstatus(m_conn) == CONNECTION_BAD || sqlState.isEmpty() ||
                       sqlState.startsWith(QLatin1String("08")) || sqlState == QLatin1String("57P01");
+    if (!m_silent)
+        logDetail(QStringLiteral("Error del servidor (%1)").arg(sqlState), detail);
     if (lost)
         throw DbError(lostMessage());
+    // A statement ended by the server's time limit: most often another till holding the same
+    // rows, or a server too busy to answer in time.
+    if (sqlState == QLatin1String("57014") || sqlState == QLatin1String("55P03"))
+        throw DbError(QStringLiteral("El servidor de la tienda tardó demasiado en responder (otra "
+                                     "caja puede estar usando los mismos datos); no se guardó nada "
+                                     "de esta operación. Vuelva a intentarla en un momento."));
     // Two tills waiting for each other's rows: the server undid this one's work.
     if (sqlState == QLatin1String("40P01") || sqlState == QLatin1String("40001"))
         throw DbError(QStringLiteral("Otra caja estaba cambiando los mismos datos al mismo tiempo; "
@@ -429,7 +614,7 @@ void ServerEngine::execute(const QString& sql)
 {
     if (PQstatus(m_conn) != CONNECTION_OK)
         throw DbError(lostMessage());
-    PGresult* result = PQexec(m_conn, sql.toUtf8().constData());
+    PGresult* result = answer(PQsendQuery(m_conn, sql.toUtf8().constData()));
     const ExecStatusType status = PQresultStatus(result);
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
         raise(result);
@@ -446,7 +631,7 @@ void ServerEngine::commit()
 {
     if (PQstatus(m_conn) != CONNECTION_OK)
         throw DbError(lostMessage());
-    PGresult* result = PQexec(m_conn, "COMMIT");
+    PGresult* result = answer(PQsendQuery(m_conn, "COMMIT"));
     if (PQresultStatus(result) != PGRES_COMMAND_OK)
         raise(result);
     // A transaction in which a statement failed ends in a rollback, reported as such.
@@ -461,7 +646,7 @@ void ServerEngine::commit()
 void ServerEngine::rollback()
 {
     if (inTransaction())
-        PQclear(PQexec(m_conn, "ROLLBACK"));
+        PQclear(answer(PQsendQuery(m_conn, "ROLLBACK")));
 }
 
 bool ServerEngine::inTransaction() const
@@ -474,9 +659,7 @@ bool ServerEngine::inTransaction() const
 
 qint64 ServerEngine::lastInsertRowid()
 {
-    PGresult* result = PQexec(m_conn, "select lastval()");
-    if (PQresultStatus(result) != PGRES_TUPLES_OK)
-        raise(result);
+    PGresult* result = run("select lastval()", {}, PGRES_TUPLES_OK);
     qint64 id = 0;
     const char* text = PQgetvalue(result, 0, 0);
     std::from_chars(text, text + PQgetlength(result, 0, 0), id);
@@ -486,13 +669,13 @@ qint64 ServerEngine::lastInsertRowid()
 
 void ServerEngine::setTill(const QString& till)
 {
-    const QByteArray value = till.toUtf8();
-    const char* values[] = {value.constData()};
-    PGresult* result = PQexecParams(m_conn, "select set_config('tarvino.caja', $1, false)", 1,
-                                    nullptr, values, nullptr, nullptr, 0);
-    if (PQresultStatus(result) != PGRES_TUPLES_OK)
-        raise(result);
-    PQclear(result);
+    PQclear(run("select set_config('tarvino.caja', $1, false)", {till.toUtf8()}, PGRES_TUPLES_OK));
+}
+
+void ServerEngine::setShopWide(bool everyTill)
+{
+    PQclear(run("select set_config('tarvino.todas', $1, false)",
+                {everyTill ? QByteArray("si") : QByteArray()}, PGRES_TUPLES_OK));
 }
 
 bool ServerEngine::alive()
@@ -520,7 +703,7 @@ bool ServerEngine::alive()
 
 int ServerEngine::sessionPid() const
 {
-    return m_conn ? PQbackendPID(m_conn) : 0;
+    return m_pid;
 }
 
 void ServerEngine::actAsTill()
@@ -547,64 +730,133 @@ void ServerEngine::actAsTill()
         "SET ROLE tarvino_cajero"));
 }
 
-void ServerEngine::claimTill(int formerSession)
+void ServerEngine::claimTill(int formerSession, bool takeOver)
 {
     const QByteArray till = m_till.toUtf8();
     const QByteArray lockGroup = QByteArray::number(kTillLocks);
-    const char* values[] = {lockGroup.constData(), till.constData()};
+    const QByteArray machine = QSysInfo::machineHostName().toUtf8();
+    const QByteArray endWait = QByteArray::number(kEndSessionMilliseconds);
+    const char* const holders = "from pg_locks where locktype = 'advisory' and classid = $1::int4::oid "
+                                "and objid = hashtext($2)::oid and objsubid = 2 and granted";
     if (formerSession > 0) {
         // Only the process that holds this very lock, and is the one this program lost, is ended;
-        // the server waits up to five seconds for it to be gone, lock and all.
-        const QByteArray former = QByteArray::number(formerSession);
-        const char* three[] = {lockGroup.constData(), till.constData(), former.constData()};
-        PQclear(PQexecParams(m_conn,
-                             "select pg_terminate_backend(pid, 5000) from pg_locks where "
-                             "locktype = 'advisory' and classid = $1::int4::oid and "
-                             "objid = hashtext($2)::oid and objsubid = 2 and pid = $3::int4 and granted",
-                             3, nullptr, three, nullptr, nullptr, 0));
+        // the server waits a moment for it to be gone, lock and all.
+        PGresult* ended = answer(PQsendQueryParams(
+            m_conn,
+            (QByteArray("select pg_terminate_backend(pid, $4::int4) ") + holders + " and pid = $3::int4")
+                .constData(),
+            4, nullptr,
+            std::array{lockGroup.constData(), till.constData(),
+                       QByteArray::number(formerSession).constData(), endWait.constData()}
+                .data(),
+            nullptr, nullptr, 0));
+        PQclear(ended);
     }
-    PGresult* result = PQexecParams(m_conn, "select pg_try_advisory_lock($1::int4, hashtext($2))",
-                                    2, nullptr, values, nullptr, nullptr, 0);
-    if (PQresultStatus(result) != PGRES_TUPLES_OK)
-        raise(result);
+    if (takeOver) {
+        // Any session holding the lock: the cashier has said it is this machine's own, left
+        // behind. A role may end the sessions of its own role; ending another role's is refused.
+        PGresult* ended = answer(PQsendQueryParams(
+            m_conn,
+            (QByteArray("select pg_terminate_backend(pid, $3::int4) ") + holders +
+             " and pid <> pg_backend_pid()")
+                .constData(),
+            3, nullptr,
+            std::array{lockGroup.constData(), till.constData(), endWait.constData()}.data(), nullptr,
+            nullptr, 0));
+        const char* state = PQresultErrorField(ended, PG_DIAG_SQLSTATE);
+        if (state && qstrcmp(state, "42501") == 0) {
+            PQclear(ended);
+            throw DbError(QStringLiteral(
+                              "No se pudo cerrar la sesión anterior de la caja «%1»: la abrió otro "
+                              "usuario del servidor, y el usuario «%2» de esta caja no puede "
+                              "cerrarla. Espere unos minutos, hasta que el servidor la dé por "
+                              "perdida, o pida al encargado del servidor que la cierre.")
+                              .arg(m_till, QString::fromUtf8(PQuser(m_conn))));
+        }
+        if (PQresultStatus(ended) != PGRES_TUPLES_OK)
+            raise(ended);
+        PQclear(ended);
+    }
+    PGresult* result = run("select pg_try_advisory_lock($1::int4, hashtext($2))",
+                           {lockGroup, till}, PGRES_TUPLES_OK);
     const bool taken = PQgetvalue(result, 0, 0)[0] == 't';
     PQclear(result);
     const bool registry = !m_empty;
     if (!taken) {
-        QString machine;
+        QString holder;
         if (registry) {
-            const char* one[] = {till.constData()};
-            PGresult* who = PQexecParams(m_conn, "select equipo from tarvino_cajas where caja = $1",
-                                         1, nullptr, one, nullptr, nullptr, 0);
-            if (PQresultStatus(who) == PGRES_TUPLES_OK && PQntuples(who) == 1)
-                machine = QString::fromUtf8(PQgetvalue(who, 0, 0));
+            PGresult* who = run("select equipo from tarvino_cajas where caja = $1", {till},
+                                PGRES_TUPLES_OK);
+            if (PQntuples(who) == 1)
+                holder = QString::fromUtf8(PQgetvalue(who, 0, 0));
             PQclear(who);
         }
-        throw DbError(machine.isEmpty()
-                          ? QStringLiteral("La caja «%1» ya está abierta en otro equipo.").arg(m_till)
-                          : QStringLiteral("La caja «%1» ya está abierta en el equipo «%2».")
-                                .arg(m_till, machine));
+        const bool here = !holder.isEmpty() && holder == QString::fromUtf8(machine);
+        // This program's own session, lost and still not let go of: the server is not answering
+        // for it.
+        if (here && formerSession > 0)
+            throw DbError(lostMessage());
+        if (here && takeOver)
+            throw DbError(QStringLiteral("La sesión anterior de la caja «%1» no se pudo cerrar: el "
+                                         "servidor no la terminó a tiempo. Vuelva a abrir el "
+                                         "programa en un momento.")
+                              .arg(m_till));
+        throw TillInUse(holder.isEmpty()
+                            ? QStringLiteral("La caja «%1» ya está abierta en otro equipo.").arg(m_till)
+                            : QStringLiteral("La caja «%1» ya está abierta en el equipo «%2».")
+                                  .arg(m_till, holder),
+                        here);
     }
     if (registry)
         noteTill();
+}
+
+QString serverRowRule(const QString& table)
+{
+    return QStringLiteral("CREATE POLICY caja_propia ON %1 USING (caja = "
+                          "current_setting('tarvino.caja', true) or "
+                          "current_setting('tarvino.todas', true) = 'si') WITH CHECK (caja = "
+                          "current_setting('tarvino.caja', true))")
+        .arg(table);
+}
+
+void ServerEngine::upgradeRowRules()
+{
+    if (m_empty)
+        return;
+    PGresult* version = run("select max(version) from tarvino_version", {}, PGRES_TUPLES_OK);
+    const int found = QByteArray(PQgetvalue(version, 0, 0)).toInt();
+    PQclear(version);
+    if (found >= kExactTillRules)
+        return;
+    // Two tills starting at once: the second waits for the first and then finds it done.
+    QString sql = QStringLiteral("BEGIN; SELECT pg_advisory_xact_lock(hashtext('tarvino: tablas')); "
+                                 "DO $tarvino$ BEGIN IF (SELECT max(version) FROM tarvino_version) < %1 "
+                                 "THEN ")
+                      .arg(kExactTillRules);
+    for (const char* table : {"Temporal", "TipoPago"})
+        sql += QStringLiteral("DROP POLICY IF EXISTS caja_propia ON %1; %2; ")
+                   .arg(QLatin1String(table), serverRowRule(QLatin1String(table)));
+    sql += QStringLiteral("UPDATE tarvino_version SET version = %1; END IF; END $tarvino$; COMMIT")
+               .arg(kExactTillRules);
+    try {
+        execute(sql);
+    } catch (const DbError& e) {
+        rollback();
+        throw DbError(QStringLiteral("No se pudieron poner al día en el servidor las reglas que "
+                                     "separan las ventas de cada caja. %1 Abra esta caja una vez "
+                                     "con el usuario del servidor dueño de las tablas.")
+                          .arg(e.message()));
+    }
 }
 
 void ServerEngine::noteTill()
 {
     m_empty = false;
     const QByteArray till = m_till.toUtf8();
-    {
-        const QByteArray machine = QSysInfo::machineHostName().toUtf8();
-        const char* row[] = {till.constData(), machine.constData()};
-        PGresult* noted = PQexecParams(
-            m_conn,
-            "insert into tarvino_cajas (caja, equipo, desde) values ($1, $2, localtimestamp(0)) "
-            "on conflict (caja) do update set equipo = excluded.equipo, desde = excluded.desde",
-            2, nullptr, row, nullptr, nullptr, 0);
-        if (PQresultStatus(noted) != PGRES_COMMAND_OK)
-            raise(noted);
-        PQclear(noted);
-    }
+    PQclear(run("insert into tarvino_cajas (caja, equipo, desde) values ($1, $2, localtimestamp(0)) "
+                "on conflict (caja) do update set equipo = excluded.equipo, desde = excluded.desde",
+                {till, QSysInfo::machineHostName().toUtf8()}, PGRES_COMMAND_OK));
 }
 
 } // namespace tarvino

@@ -128,10 +128,13 @@ void Form5::settle(const QString& kind, const QString& flag, bool cash)
     }
     const bool recorded = m_sales.guardar();
     if (!printFailure.isEmpty()) {
-        m_ctx.messages.inform(QStringLiteral("No se pudo imprimir la boleta: ") + printFailure +
-                                  (recorded ? QStringLiteral(".\n\nLa venta quedó registrada.")
-                                            : QStringLiteral(".")),
-                              kAppTitle, Messages::Icon::Exclamation);
+        // The cause may be a sentence of its own already (a server's message is).
+        QString said = QStringLiteral("No se pudo imprimir la boleta: ") + printFailure;
+        if (!said.endsWith(QLatin1Char('.')))
+            said += QLatin1Char('.');
+        if (recorded)
+            said += QStringLiteral("\n\nLa venta quedó registrada.");
+        m_ctx.messages.inform(said, kAppTitle, Messages::Icon::Exclamation);
     }
     close();
 }
