@@ -17,6 +17,11 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <clocale>
 #include <csignal>
 #include <future>
@@ -309,11 +314,33 @@ private slots:
 
     void silentServer_data()
     {
-        QTest::addColumn<int>("field"); // of /proc/PID/stat of the session paused: 0 it, 3 the server
+        QTest::addColumn<int>("field"); // of /proc/PID/stat of the session paused: 0 it
         QTest::addColumn<QString>("told"); // a part of the message
         QTest::newRow("this till's session") << 0 << "no responde";
-        QTest::newRow("the server, to a till starting") << 3 << "no responde";
         QTest::newRow("a row another till holds") << -1 << "tardó demasiado";
+    }
+    // A server machine that hangs while a till starts: its port takes the connection and nothing
+    // ever answers. (Pausing the test server itself would stall every other test sharing it.)
+    void silentServerAtStart()
+    {
+        const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        QVERIFY(listener >= 0);
+        const auto closed = qScopeGuard([&] { ::close(listener); });
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        QVERIFY(::bind(listener, reinterpret_cast<sockaddr*>(&address), length) == 0);
+        QVERIFY(::listen(listener, 4) == 0);
+        QVERIFY(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) == 0);
+        const QString connection =
+            QStringLiteral("host=127.0.0.1 port=%1 dbname=tienda user=caja").arg(ntohs(address.sin_port));
+        auto failure = std::async(std::launch::async, [&] {
+            return errorOf([&] { Database().openServer(connection, QStringLiteral("Caja 3")); });
+        });
+        QVERIFY(failure.wait_for(std::chrono::seconds(10)) == std::future_status::ready);
+        const QString said = failure.get();
+        QVERIFY2(said.contains(QStringLiteral("no responde")), qPrintable(said));
     }
     // A server that stops answering, without closing anything, is told within seconds; the till
     // goes on once it answers again.
@@ -326,8 +353,6 @@ private slots:
         Database holder;
         holder.openServer(shop.connection(), QStringLiteral("Caja 2"));
         const auto operation = [&] {
-            if (field == 3)
-                return Database().openServer(shop.connection(), QStringLiteral("Caja 3"));
             Transaction tx(shop.db);
             reduceStock(shop.db, QStringLiteral("100"), 1);
             tx.commit();
@@ -356,8 +381,7 @@ private slots:
         for (int tries = 0; tries < 10 && !(again = errorOf(operation)).isEmpty(); ++tries)
             QTest::qWait(500);
         QVERIFY2(again.isEmpty(), qPrintable(again));
-        QCOMPARE(shop.scalar(QStringLiteral("select Cantidad from Productos")).toDouble(),
-                 field == 3 ? 10.0 : 9.0);
+        QCOMPARE(shop.scalar(QStringLiteral("select Cantidad from Productos")).toDouble(), 9.0);
     }
 
     void rowRulesCompareNamesExactly_data()
