@@ -56,8 +56,7 @@ QByteArray storedRows(Database& db, const QString& sql)
     Query read(db, sql);
     while (read.next()) {
         QByteArrayList cells;
-        for (int i = 0; i < read.columnCount(); ++i)
-            {
+        for (int i = 0; i < read.columnCount(); ++i) {
             const QUtf8StringView bytes = read.cell(i).utf8();
             cells << (read.isNull(i) ? QByteArray("NULL") : QByteArray(bytes.data(), bytes.size()));
         }
@@ -150,8 +149,7 @@ private slots:
         FakeMessages messages;
         messages.answer(true); // the tables made
         messages.answer(agree);
-        Database left;
-        Database again;
+        Database left, again;
         QVERIFY(openShopServer(left, setting, messages));
         QCOMPARE(openShopServer(again, setting, messages), agree);
         QCOMPARE(serverEngine(left)->alive(), !agree);
@@ -242,12 +240,10 @@ private slots:
         QTemporaryDir folder;
         const QString path = makeShopFile(folder.path());
         writeSetting(folder.path(), server.connection(), QStringLiteral("Caja 1"));
-        {
-            Database file;
-            file.open(path);
-            file.execute(change);
-            file.close();
-        }
+        Database file;
+        file.open(path);
+        file.execute(change);
+        file.close();
         const QByteArray before = fileHash(path);
 
         bool copied = false;
