@@ -57,7 +57,8 @@ QByteArray storedRows(Database& db, const QString& sql)
     while (read.next()) {
         QByteArrayList cells;
         for (int i = 0; i < read.columnCount(); ++i) {
-            const QUtf8StringView bytes = read.cell(i).utf8();
+            const auto cell = read.cell(i);
+            const QUtf8StringView bytes = cell.utf8();
             cells << (read.isNull(i) ? QByteArray("NULL") : QByteArray(bytes.data(), bytes.size()));
         }
         rows << cells.join('|');

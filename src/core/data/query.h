@@ -41,6 +41,7 @@ public:
     // An integer as it is, a real cut to its whole part, a text's leading digits; 0 otherwise.
     qint64 integer() const;
     // The stored text bytes (a number's digits as the file's engine writes them); empty for NULL.
+    // A number's digits are kept in the cell itself: the view lives no longer than the cell.
     QUtf8StringView utf8() const;
 
     // As a record set reads it: a real as plain number text in the locale, an integer as its

@@ -111,7 +111,8 @@ struct Totals {
 // so that a month's lines are not each turned into a string just to be passed over.
 bool holds(const Query& row, int column, const QByteArray& utf8)
 {
-    const QUtf8StringView text = row.cell(column).utf8();
+    const auto cell = row.cell(column); // a number's digits live in the cell
+    const QUtf8StringView text = cell.utf8();
     return text.size() == utf8.size() &&
            (text.empty() || std::memcmp(text.data(), utf8.constData(), size_t(text.size())) == 0);
 }

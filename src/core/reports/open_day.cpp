@@ -51,7 +51,8 @@ DayTakings readDayTakings(Database& db, const QString& openingStamp, const QLoca
         while (lines.next()) {
             // Read as a record set reads it: a text that is no number is refused.
             total += lines.number(0);
-            const QUtf8StringView stamp = lines.cell(1).utf8();
+            const auto cell = lines.cell(1); // a number's digits live in the cell
+            const QUtf8StringView stamp = cell.utf8();
             if (stamp.isNull())
                 continue;
             const QByteArray stored(stamp.data(), stamp.size());
