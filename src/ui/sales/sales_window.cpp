@@ -308,12 +308,13 @@ void Form1::enterQuantityState()
 
 void Form1::quantityEntered()
 {
-    if (!goesOn(QuantityEntry::read(Text8->text())))
+    const QuantityAnswer read = QuantityEntry::read(Text8->text());
+    if (!goesOn(read))
         return;
     if (deductionMode())
-        DeductFromSale();
+        DeductFromSale(read.quantity);
     else
-        AddProductToSale();
+        AddProductToSale(read.quantity);
 }
 
 bool Form1::goesOn(const QuantityAnswer& answer)
@@ -345,12 +346,12 @@ bool Form1::goesOn(const QuantityAnswer& answer)
     return false;
 }
 
-void Form1::AddProductToSale()
+void Form1::AddProductToSale(double quantity)
 {
     std::optional<Product> found;
     if (!lookUpProduct(found))
         return;
-    if (!goesOn(QuantityEntry::add(found, readNumber(Text8->text()).value_or(0.0))))
+    if (!goesOn(QuantityEntry::add(found, quantity)))
         return;
     addFoundProduct(*found);
 }
@@ -380,9 +381,9 @@ void Form1::setWarning(bool critical, const QString& name)
     Label17->setVisible(critical);
 }
 
-void Form1::DeductFromSale()
+void Form1::DeductFromSale(double quantity)
 {
-    if (!goesOn(QuantityEntry::deduct(ListView2, Text7->text(), readNumber(Text8->text()).value_or(0.0))))
+    if (!goesOn(QuantityEntry::deduct(ListView2, Text7->text(), quantity)))
         return;
     rebuildSaleList();
     ResetEntry();

@@ -51,8 +51,9 @@ public:
     void ConfigureSaleList();
     void ClearSale();
     void ResetEntry();
-    void AddProductToSale();
-    void DeductFromSale();
+    // The quantity is the one the quantity box was read as.
+    void AddProductToSale(double quantity);
+    void DeductFromSale(double quantity);
     void AppendSaleLine();
     void ComputeTotal();
     void ShowTotal();
