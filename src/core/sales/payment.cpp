@@ -10,20 +10,22 @@ namespace tarvino {
 
 AmountCheck checkAmount(const QString& total, const QString& tendered)
 {
+    if (tendered.isEmpty())
+        return {true, true, QString(), QString()};
     const auto totalNumber = readNumber(total);
     const auto tenderedNumber = readMoney(tendered);
     if (!tenderedNumber || !totalNumber) {
-        return {false, QString(),
+        return {false, false, QString(),
                 QStringLiteral("«%1» no es un monto válido. Escriba el monto con a lo sumo un "
                                "separador decimal, por ejemplo 2000 o %2.")
                     .arg(tendered, QStringLiteral("1500") + QLocale().decimalPoint() + QStringLiteral("50"))};
     }
     if (*totalNumber > *tenderedNumber)
-        return {false, QString(), QStringLiteral("El valor ingresado debe ser mayor o igual al total a pagar")};
+        return {false, false, QString(), QStringLiteral("El valor ingresado debe ser mayor o igual al total a pagar")};
     // A change below one is shown as the plain number, so that no change reads "0".
     const double change = *tenderedNumber - *totalNumber;
     const QString plain = plainNumber(change);
-    return {true,
+    return {true, false,
             leadingNumber(plain) == 0 ? plain : formatPicture(change, QStringLiteral("###,###,###.#0")),
             QString()};
 }

@@ -13,12 +13,14 @@ namespace tarvino {
 // What an amount tendered comes to against the total to pay.
 struct AmountCheck {
     bool accepted = false;
-    QString change;  // the change as shown, when accepted
-    QString refusal; // what the cashier is told, when refused
+    bool noAmount = false; // nothing typed: the sale is paid in cash without an amount or change
+    QString change;        // the change as shown, when an amount is accepted
+    QString refusal;       // what the cashier is told, when refused
 };
 
 // The total is read as a plain number, the amount tendered as money typed in the locale (its
-// thousands separators dropped, see readMoney); the amount must cover the total.
+// thousands separators dropped, see readMoney); an amount must cover the total. An empty box is
+// accepted as no amount at all.
 AmountCheck checkAmount(const QString& total, const QString& tendered);
 
 // The receipt of the sale as it is settled: its lines as the sale list shows them, and the total,

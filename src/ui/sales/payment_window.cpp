@@ -58,19 +58,21 @@ void Form5::Text1_Enter()
 {
     if (Text1->isReadOnly())
         return;
-    if (Text1->text().isEmpty())
+    const AmountCheck amount = checkAmount(m_sales.Text9, Text1->text());
+    if (amount.noAmount)
         Command1_Click();
     else
-        amountEntered();
+        showAmount(amount);
 }
 
-bool Form5::amountEntered()
+bool Form5::showAmount(const AmountCheck& amount)
 {
-    const AmountCheck amount = checkAmount(m_sales.Text9, Text1->text());
     if (!amount.accepted) {
         refuse(m_ctx.messages, Text1, amount.refusal);
         return false;
     }
+    if (amount.noAmount)
+        return true;
     Label5->setText(amount.change);
     Text1->setReadOnly(true);
     Command1->setEnabled(true);
@@ -82,7 +84,7 @@ bool Form5::amountEntered()
 void Form5::Command1_Click()
 {
     // An amount typed but not confirmed with Enter is checked, and its change shown, first.
-    if (!Text1->isReadOnly() && !Text1->text().isEmpty() && !amountEntered())
+    if (!Text1->isReadOnly() && !showAmount(checkAmount(m_sales.Text9, Text1->text())))
         return;
     settle(QStringLiteral("EFECTIVO"), QStringLiteral("0"), true);
 }

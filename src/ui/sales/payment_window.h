@@ -12,6 +12,7 @@ class QPushButton;
 namespace tarvino {
 
 class Form1;
+struct AmountCheck;
 
 class Form5 final : public QDialog {
     Q_OBJECT
@@ -43,8 +44,8 @@ protected:
 
 private:
     void Text1_Enter();
-    // Checks the amount tendered and shows the change; false (after a message) when refused.
-    bool amountEntered();
+    // Shows what the amount tendered came to: the change, or the refusal (then false).
+    bool showAmount(const AmountCheck& amount);
     void settle(const QString& kind, const QString& flag, bool cash);
 
     Form1& m_sales;

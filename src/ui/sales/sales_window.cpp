@@ -12,6 +12,7 @@
 #include "common/services.h"
 #include "data/database.h"
 #include "sales/payment_window.h"
+#include "sales/quantity_entry.h"
 #include "catalogue/products.h"
 #include "sales/recording.h"
 #include "sales/sales_day.h"
@@ -44,9 +45,6 @@ constexpr double kTotalPoints = 54;
 
 // As many characters as the editor's stock box takes.
 constexpr int kQuantityLength = 8;
-// A quantity above this is asked about before it is added: a code scanned into the quantity box
-// must not be sold as millions of units.
-constexpr double kLargeQuantity = 9999;
 
 const ListColumn kSaleListColumns[] = {
     {"_", 0, Qt::AlignLeft},
@@ -310,48 +308,51 @@ void Form1::enterQuantityState()
 
 void Form1::quantityEntered()
 {
-    if (Text8->text().isEmpty()) {
-        m_ctx.messages.inform(QStringLiteral("Debe ingresar la cantidad a vender"));
+    const QuantityAnswer read = QuantityEntry::read(Text8->text());
+    if (!goesOn(read))
         return;
-    }
-    const auto q = readNumber(Text8->text());
-    if (!q) {
-        refuse(m_ctx.messages, Text8,
-               QStringLiteral("«%1» no es una cantidad válida. Escriba la cantidad con un solo "
-                              "separador decimal, por ejemplo 2 o %2.")
-                   .arg(Text8->text(), plainNumber(0.5)));
-        return;
-    }
-    if (*q == 0) {
-        ResetEntry();
-        return;
-    }
     if (deductionMode())
-        DeductFromSale();
+        DeductFromSale(read.quantity);
     else
-        AddProductToSale();
+        AddProductToSale(read.quantity);
 }
 
-void Form1::AddProductToSale()
+bool Form1::goesOn(const QuantityAnswer& answer)
+{
+    switch (answer.kind) {
+    case QuantityAnswer::Kind::Tell:
+        m_ctx.messages.inform(answer.text);
+        return false;
+    case QuantityAnswer::Kind::Refuse:
+        refuse(m_ctx.messages, Text8, answer.text);
+        return false;
+    case QuantityAnswer::Kind::Ask:
+        if (m_ctx.messages.ask(answer.text, kConfirmTitle))
+            return true;
+        // The code stays: the cashier types the quantity meant for it.
+        Text8->clear();
+        Text8->setFocus();
+        return false;
+    case QuantityAnswer::Kind::Drop:
+        if (!answer.text.isEmpty())
+            m_ctx.messages.inform(answer.text);
+        ResetEntry();
+        return false;
+    case QuantityAnswer::Kind::GoOn:
+        if (!answer.text.isEmpty())
+            m_ctx.messages.inform(answer.text);
+        return true;
+    }
+    return false;
+}
+
+void Form1::AddProductToSale(double quantity)
 {
     std::optional<Product> found;
     if (!lookUpProduct(found))
         return;
-    if (!found) {
-        m_ctx.messages.inform(QStringLiteral("El código ingresado no existe"));
-        ResetEntry();
+    if (!goesOn(QuantityEntry::add(found, quantity)))
         return;
-    }
-    const double q = readNumber(Text8->text()).value_or(0.0);
-    if (q > kLargeQuantity &&
-        !m_ctx.messages.ask(QStringLiteral("¿Agregar %1 unidades de %2 a la venta?")
-                                .arg(QLocale().toString(q, 'g', 15), found->name),
-                            kConfirmTitle)) {
-        // The code stays: the cashier types the quantity meant for it.
-        Text8->clear();
-        Text8->setFocus();
-        return;
-    }
     addFoundProduct(*found);
 }
 
@@ -380,22 +381,10 @@ void Form1::setWarning(bool critical, const QString& name)
     Label17->setVisible(critical);
 }
 
-void Form1::DeductFromSale()
+void Form1::DeductFromSale(double quantity)
 {
-    const double q = readNumber(Text8->text()).value_or(0.0);
-    switch (deductFromSale(ListView2, Text7->text(), q)) {
-    case DeductResult::EmptySale:
-        refuse(m_ctx.messages, Text8, QStringLiteral("No hay nada que descontar mientras la lista esté vacía"));
+    if (!goesOn(QuantityEntry::deduct(ListView2, Text7->text(), quantity)))
         return;
-    case DeductResult::TooMuch:
-        refuse(m_ctx.messages, Text8, QStringLiteral("No puede descontar una cantidad mayor a la vendida"));
-        return;
-    case DeductResult::NotInList:
-        m_ctx.messages.inform(QStringLiteral("El código ingresado no está en la lista"));
-        break;
-    case DeductResult::Deducted:
-        break;
-    }
     rebuildSaleList();
     ResetEntry();
     ComputeTotal();

@@ -21,6 +21,7 @@ class QTreeWidget;
 namespace tarvino {
 
 class Form5;
+struct QuantityAnswer;
 class ProductSearch;
 struct UserRights;
 
@@ -50,8 +51,9 @@ public:
     void ConfigureSaleList();
     void ClearSale();
     void ResetEntry();
-    void AddProductToSale();
-    void DeductFromSale();
+    // The quantity is the one the quantity box was read as.
+    void AddProductToSale(double quantity);
+    void DeductFromSale(double quantity);
     void AppendSaleLine();
     void ComputeTotal();
     void ShowTotal();
@@ -121,6 +123,9 @@ private:
 
     void codeEntered();
     void quantityEntered();
+    // Shows what the quantity rules answered, as the quantity box takes it; true when the entry
+    // goes on.
+    bool goesOn(const QuantityAnswer& answer);
     void enterQuantityState();
     // Finds the product whose code is in the code box; false (after a message) when the
     // database could not be read.
