@@ -273,6 +273,13 @@ bool openShopDatabase(Database& db, const QString& folder, Messages& messages)
 
 bool openShopServer(Database& db, const ServerSetting& setting, Messages& messages)
 {
+    // A question the cashier answers «No» to leaves the server as it was, and the program ends.
+    const auto agreed = [&](const QString& question) {
+        if (messages.ask(question, kAppTitle))
+            return true;
+        db.close();
+        return false;
+    };
     try {
         try {
             db.openServer(setting.connection, setting.till);
@@ -288,10 +295,8 @@ bool openShopServer(Database& db, const ServerSetting& setting, Messages& messag
                                "la caja aquí?\n\nResponda «No» si el programa está abierto con esta "
                                "caja en otra ventana o en otra cuenta de este equipo.")
                     .arg(e.message());
-            if (!messages.ask(question, kAppTitle)) {
-                db.close();
+            if (!agreed(question))
                 return false;
-            }
             db.openServer(setting.connection, setting.till, true);
         }
         if (serverDatabaseEmpty(db)) {
@@ -300,10 +305,8 @@ bool openShopServer(Database& db, const ServerSetting& setting, Messages& messag
                                "tablas de la tienda, con el usuario administrador «admin» y la "
                                "contraseña «admin»?")
                     .arg(db.place());
-            if (!messages.ask(question, kAppTitle)) {
-                db.close();
+            if (!agreed(question))
                 return false;
-            }
             createServerSchema(db);
         }
         return true;
