@@ -736,8 +736,12 @@ void ServerEngine::claimTill(int formerSession, bool takeOver)
     const QByteArray lockGroup = QByteArray::number(kTillLocks);
     const QByteArray machine = QSysInfo::machineHostName().toUtf8();
     const QByteArray endWait = QByteArray::number(kEndSessionMilliseconds);
-    const char* const holders = "from pg_locks where locktype = 'advisory' and classid = $1::int4::oid "
-                                "and objid = hashtext($2)::oid and objsubid = 2 and granted";
+    // An advisory lock belongs to one database: the same till of another shop's database on this
+    // server is another till, never ended here.
+    const char* const holders =
+        "from pg_locks where locktype = 'advisory' and classid = $1::int4::oid "
+        "and objid = hashtext($2)::oid and objsubid = 2 and granted "
+        "and database = (select oid from pg_database where datname = current_database())";
     if (formerSession > 0) {
         // Only the process that holds this very lock, and is the one this program lost, is ended;
         // the server waits a moment for it to be gone, lock and all.
