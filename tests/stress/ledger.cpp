@@ -1,76 +1,47 @@
-// What a till said it did, and the check of the shop file against it after the till was stopped.
+// What the tills of a shop said they did, and the check of the stored rows against it.
 #include "stress/ledger.h"
 
 #include "common/timestamps.h"
-#include "data/database.h"
-#include "data/schema.h"
-#include "data/query.h"
-#include "sales/sales_day.h"
-#include "stress/till.h"
 
-#include <QDir>
-#include <QFile>
-
-#include <cmath>
 #include <set>
 
 namespace tarvino::stress {
 
-namespace {
-
-// A copy of the files as they are: what a start after this instant would find. The check works
-// on the copy, so that the next till meets the files exactly as the stop left them.
-QString copyForCheck(const QString& folder)
+void Ledger::note(Till& till, const QString& iso)
 {
-    const QString copy = QDir(folder).filePath(QStringLiteral("../") + QDir(folder).dirName() +
-                                               QStringLiteral("-check"));
-    QDir(copy).removeRecursively();
-    QDir().mkpath(copy);
-    const QString source = QDir(folder).filePath(kDatabaseFileName);
-    const QString target = QDir(copy).filePath(kDatabaseFileName);
-    QFile::copy(source, target);
-    if (QFile::exists(source + QStringLiteral("-wal")))
-        QFile::copy(source + QStringLiteral("-wal"), target + QStringLiteral("-wal"));
-    return target;
+    if (const auto when = readIso(iso); when && *when > till.lastTime)
+        till.lastTime = *when;
 }
 
-} // namespace
-
-void Ledger::note(const QDateTime& when)
+void Ledger::beginRun(const QString& name)
 {
-    if (when.isValid() && when > m_lastTime)
-        m_lastTime = when;
+    Till& till = m_tills[name]; // a till that has not said anything yet is still a till of the run
+    till.phase = QStringLiteral("arranque");
+    till.dayOpen = false;
+    till.currentProduct.clear();
 }
 
-void Ledger::noteIso(const QString& iso)
+QDateTime Ledger::nextClock(const QString& till) const
 {
-    if (const auto when = readIso(iso))
-        note(*when);
+    return m_tills.value(till).lastTime.addSecs(1);
 }
 
-void Ledger::beginRun()
+void Ledger::hear(const QString& name, const QString& text)
 {
-    m_phase = QStringLiteral("arranque");
-    m_dayOpen = false;
-    m_currentProduct.clear();
-}
-
-void Ledger::hear(const QString& text)
-{
+    Till& till = m_tills[name];
     const QStringList f = text.split(QLatin1Char('|'));
     const QString what = f.value(0);
-    const QString between = m_dayOpen ? QStringLiteral("entre operaciones") : QStringLiteral("arranque");
+    const QString between = till.dayOpen ? QStringLiteral("entre operaciones") : QStringLiteral("arranque");
     if (what == QLatin1String("S")) {
-        if (m_expectedStart && f.value(1) != *m_expectedStart)
-            m_heardFaults << QStringLiteral("al arrancar se preguntó por el día «%1» y el archivo tenía "
-                                            "abierto el día «%2»")
-                                 .arg(f.value(1), *m_expectedStart);
-        m_expectedStart.reset();
+        if (till.expectedStart && f.value(1) != *till.expectedStart)
+            m_heardFaults << QStringLiteral("al arrancar «%1» se preguntó por el día «%2» y estaba abierto el día «%3»")
+                                 .arg(name, f.value(1), *till.expectedStart);
+        till.expectedStart.reset();
     } else if (what == QLatin1String("L")) {
-        m_dayOpen = true;
-        m_phase = QStringLiteral("entre operaciones");
-        if (const auto when = readStamp(f.value(1)))
-            note(*when);
+        till.dayOpen = true;
+        till.phase = QStringLiteral("entre operaciones");
+        if (const auto when = readStamp(f.value(1)); when && *when > till.lastTime)
+            till.lastTime = *when;
     } else if (what == QLatin1String("B") && f.size() == 5) {
         Sale sale;
         sale.kind = f[2];
@@ -78,283 +49,273 @@ void Ledger::hear(const QString& text)
             const QStringList parts = cell.split(QLatin1Char(':'));
             sale.lines.push_back({parts.value(0), parts.value(1).toDouble(), parts.value(2).toDouble()});
         }
-        m_sales.insert(f[1], sale);
-        noteIso(f[1]);
-        m_phase = QStringLiteral("venta");
-    } else if ((what == QLatin1String("R") || what == QLatin1String("W")) && m_sales.contains(f.value(1))) {
-        m_sales[f[1]].reported = true;
-        ++m_salesReported;
-        if (what == QLatin1String("W"))
-            ++m_toldStoredDespiteFailure;
-        m_phase = between;
-    } else if (what == QLatin1String("N") && m_sales.contains(f.value(1))) {
-        m_sales[f[1]].toldAbsent = true;
-        ++m_toldNotStored;
-        m_phase = between;
-    } else if (what == QLatin1String("U")) {
-        ++m_outcomeUnknown;
-        m_phase = between;
+        if (till.sales.contains(f[1]))
+            m_heardFaults << QStringLiteral("«%1» empezó dos ventas con la FechaVenta %2").arg(name, f[1]);
+        till.sales.insert(f[1], sale);
+        ++till.counts.began;
+        note(till, f[1]);
+        till.phase = QStringLiteral("venta");
+    } else if ((what == QLatin1String("R") || what == QLatin1String("W")) && till.sales.contains(f.value(1))) {
+        till.sales[f[1]].told = Sale::Told::Stored;
+        ++till.counts.stored;
+        till.counts.storedDespiteFailure += what == QLatin1String("W") ? 1 : 0;
+        till.phase = between;
+    } else if (what == QLatin1String("N") && till.sales.contains(f.value(1))) {
+        till.sales[f[1]].told = Sale::Told::NotStored;
+        ++till.counts.notStored;
+        till.phase = between;
+    } else if (what == QLatin1String("U") && till.sales.contains(f.value(1))) {
+        till.sales[f[1]].told = Sale::Told::Unknown;
+        ++till.counts.unknown;
+        till.phase = between;
     } else if (what == QLatin1String("C")) {
-        m_closings << f.value(1);
-        noteIso(f.value(1));
-        m_phase = QStringLiteral("cierre");
+        till.closings << f.value(1);
+        note(till, f.value(1));
+        till.phase = QStringLiteral("cierre");
     } else if (what == QLatin1String("c")) {
-        m_closingsDone << f.value(1);
-        ++m_closingsReported;
-        m_phase = between;
-    } else if (what == QLatin1String("P") && f.size() == 10) {
+        till.closingsDone << f.value(1);
+        ++till.counts.closings;
+        till.phase = between;
+    } else if ((what == QLatin1String("P") && f.size() == 10) || (what == QLatin1String("D") && f.size() == 3)) {
         ProductOp op;
-        op.version = {f[4], f[5].toDouble(), f[6].toDouble(), f[7].toDouble(), f[8].toDouble(), f[9]};
+        op.deletion = what == QLatin1String("D");
+        if (!op.deletion)
+            op.version = {f[4], f[5].toDouble(), f[6].toDouble(), f[7].toDouble(), f[8].toDouble(), f[9]};
         m_productOps[f[2]].push_back(op);
-        m_currentProduct = f[2];
-        noteIso(f[1]);
-        m_phase = QStringLiteral("guardar producto");
-    } else if (what == QLatin1String("D") && f.size() == 3) {
-        ProductOp op;
-        op.deletion = true;
-        m_productOps[f[2]].push_back(op);
-        m_currentProduct = f[2];
-        noteIso(f[1]);
-        m_phase = QStringLiteral("eliminar producto");
+        till.currentProduct = f[2];
+        note(till, f[1]);
+        till.phase = op.deletion ? QStringLiteral("eliminar producto") : QStringLiteral("guardar producto");
     } else if ((what == QLatin1String("p") || what == QLatin1String("x") || what == QLatin1String("d")) &&
-               !m_productOps[m_currentProduct].empty()) {
-        ProductOp& op = m_productOps[m_currentProduct].back();
+               !m_productOps[till.currentProduct].empty()) {
+        ProductOp& op = m_productOps[till.currentProduct].back();
         op.done = true;
         op.refused = what == QLatin1String("x");
-        ++m_productOpsReported;
-        m_phase = between;
+        ++till.counts.productOps;
+        till.phase = between;
+    } else if (what == QLatin1String("K")) {
+        if (f.value(1) == QLatin1String("sola")) {
+            ++till.counts.reconnectedAlone;
+        } else {
+            ++till.counts.reconnectedByReopen;
+            m_reopenCauses << f.value(2);
+        }
     } else if (what == QLatin1String("Y")) {
         // The interrupted day goes on; the L line that follows names it.
     } else if (what == QLatin1String("F")) {
-        m_heardFaults << QStringLiteral("el programa no arrancó: ") + f.value(1);
+        m_heardFaults << QStringLiteral("«%1» no arrancó: %2").arg(name, f.value(1));
     } else if (what == QLatin1String("E")) {
-        m_heardFaults << QStringLiteral("una operación falló: ") + f.value(1);
+        m_heardFaults << QStringLiteral("una operación de «%1» falló: %2").arg(name, f.value(1));
     } else {
-        m_heardFaults << QStringLiteral("línea no entendida: ") + text;
+        m_heardFaults << QStringLiteral("«%1» dijo una línea no entendida: %2").arg(name, text);
     }
 }
 
-QStringList Ledger::check(const QString& folder)
+QStringList Ledger::check(const StoredShop& shop)
 {
     QStringList faults = m_heardFaults;
     m_heardFaults.clear();
-    Database db;
-    try {
-        db.open(copyForCheck(folder));
-    } catch (const DbError& e) {
-        return faults << QStringLiteral("el archivo no abre: ") + e.message();
-    }
-    try {
-        {
-            Query integrity(db, QStringLiteral("PRAGMA integrity_check"));
-            while (integrity.next()) {
-                if (integrity.text(0) != QLatin1String("ok"))
-                    faults << QStringLiteral("integrity_check: ") + integrity.text(0);
-            }
-        }
-        try {
-            checkSchema(db);
-        } catch (const DbError& e) {
-            faults << QStringLiteral("el programa rechaza el archivo: ") + e.message();
-        }
 
-        // Every stored line, grouped by sale (FechaVenta) and by day (FechaInicio).
-        struct Stored {
-            std::vector<Line> lines;
-            QString kind, day;
-            bool inTemporal = false, inHistory = false;
-            bool mixed = false;
-        };
-        std::map<QString, Stored> sales;
-        struct Day {
-            double cash = 0, card = 0;
-            QString lastSale;
-            bool open = false, closed = false;
-        };
-        std::map<QString, Day> days;
-        std::map<QString, double> taken; // units sold per product code
-        QString earliestOpenSale;
-        for (const bool history : {false, true}) {
-            Query rows(db, history ? QStringLiteral("select CodigoProducto, Cantidad, TotalVenta, TipoPago, "
-                                                            "FechaInicio, FechaVenta from Recaudacion order by rowid")
-                                           : QStringLiteral("select CodigoProducto, Cantidad, TotalVenta, TipoPago, "
-                                                            "FechaInicio, FechaVenta from Temporal order by rowid"));
-            while (rows.next()) {
-                const QString sold = rows.text(5);
-                Stored& s = sales[sold];
-                if (!s.lines.empty() && (s.kind != rows.text(3) || s.day != rows.text(4)))
-                    s.mixed = true;
-                s.kind = rows.text(3);
-                s.day = rows.text(4);
-                s.lines.push_back({rows.text(0), rows.number(1), rows.number(2)});
-                (history ? s.inHistory : s.inTemporal) = true;
-                Day& d = days[s.day];
-                (s.kind == QLatin1String("EFECTIVO") ? d.cash : d.card) += rows.number(2);
-                d.lastSale = std::max(d.lastSale, sold);
-                (history ? d.closed : d.open) = true;
-                taken[rows.text(0)] += rows.number(1);
-                if (!history && (earliestOpenSale.isEmpty() || sold < earliestOpenSale))
-                    earliestOpenSale = sold;
-            }
-        }
-
-        // Sales: each one stored whole or not at all, and every reported one stored.
-        for (const auto& [sold, s] : sales) {
-            const auto known = m_sales.constFind(sold);
-            if (known == m_sales.constEnd()) {
-                faults << QStringLiteral("hay una venta que nadie registró (FechaVenta %1)").arg(sold);
+    // Every stored line, grouped by sale (till, FechaVenta) and by day (till, FechaInicio).
+    struct Stored {
+        std::vector<Line> lines;
+        QString kind, day;
+        bool inTemporal = false, inHistory = false, mixed = false;
+    };
+    std::map<std::pair<QString, QString>, Stored> sales;
+    struct Day {
+        double cash = 0, card = 0;
+        QString lastSale;
+        bool open = false, closed = false;
+    };
+    std::map<std::pair<QString, QString>, Day> days;
+    std::map<QString, double> taken;          // units sold by product code
+    QMap<QString, QString> earliestOpenSale;  // by till
+    QMap<QString, QString> firstOpenDay;      // by till: the day of its first Temporal row
+    for (const bool history : {false, true}) {
+        for (const StoredLine& row : history ? shop.history : shop.open) {
+            Stored& s = sales[{row.till, row.soldIso}];
+            if (!s.lines.empty() && (s.kind != row.kind || s.day != row.dayIso))
+                s.mixed = true;
+            s.kind = row.kind;
+            s.day = row.dayIso;
+            s.lines.push_back({row.code, row.quantity, row.amount});
+            (history ? s.inHistory : s.inTemporal) = true;
+            Day& d = days[{row.till, row.dayIso}];
+            (row.kind == QLatin1String("EFECTIVO") ? d.cash : d.card) += row.amount;
+            d.lastSale = std::max(d.lastSale, row.soldIso);
+            (history ? d.closed : d.open) = true;
+            taken[row.code] += row.quantity;
+            if (history)
                 continue;
-            }
-            if (s.inTemporal && s.inHistory)
-                faults << QStringLiteral("la venta %1 está a la vez en Temporal y en Recaudacion").arg(sold);
-            bool whole = !s.mixed && s.kind == known->kind && s.lines.size() == known->lines.size();
-            for (std::size_t i = 0; whole && i < s.lines.size(); ++i) {
-                whole = s.lines[i].code == known->lines[i].code &&
-                        same(s.lines[i].quantity, known->lines[i].quantity) &&
-                        same(s.lines[i].amount, known->lines[i].amount);
-            }
-            if (!whole)
-                faults << QStringLiteral("la venta %1 no está entera o está repetida: %2 líneas guardadas, "
-                                         "%3 vendidas")
-                              .arg(sold)
-                              .arg(s.lines.size())
-                              .arg(known->lines.size());
+            QString& earliest = earliestOpenSale[row.till];
+            if (earliest.isEmpty() || row.soldIso < earliest)
+                earliest = row.soldIso;
+            if (!firstOpenDay.contains(row.till))
+                firstOpenDay[row.till] = row.dayIso;
         }
-        for (auto it = m_sales.begin(); it != m_sales.end(); ++it) {
+    }
+
+    // Sales: each stored one was begun by its till and is there whole, exactly once.
+    for (const auto& [key, s] : sales) {
+        const auto& [tillName, sold] = key;
+        const auto till = m_tills.constFind(tillName);
+        const auto known = till == m_tills.constEnd() ? QHash<QString, Sale>::const_iterator()
+                                                      : till->sales.constFind(sold);
+        if (till == m_tills.constEnd() || known == till->sales.constEnd()) {
+            faults << QStringLiteral("hay una venta de «%1» que nadie empezó (FechaVenta %2)").arg(tillName, sold);
+            continue;
+        }
+        if (s.inTemporal && s.inHistory)
+            faults << QStringLiteral("la venta %1 de «%2» está a la vez en Temporal y en Recaudacion").arg(sold, tillName);
+        bool whole = !s.mixed && s.kind == known->kind && s.lines.size() == known->lines.size();
+        for (std::size_t i = 0; whole && i < s.lines.size(); ++i) {
+            whole = s.lines[i].code == known->lines[i].code && same(s.lines[i].quantity, known->lines[i].quantity) &&
+                    same(s.lines[i].amount, known->lines[i].amount);
+        }
+        if (!whole)
+            faults << QStringLiteral("la venta %1 de «%2» no está entera o está repetida: %3 líneas guardadas, %4 vendidas")
+                          .arg(sold, tillName)
+                          .arg(s.lines.size())
+                          .arg(known->lines.size());
+    }
+    // Every sale told stored is there, none told not stored is, and none comes or goes between
+    // two checks.
+    for (auto till = m_tills.begin(); till != m_tills.end(); ++till) {
+        for (auto it = till->sales.begin(); it != till->sales.end(); ++it) {
             Sale& sale = it.value();
-            const bool present = sales.count(it.key()) > 0;
-            if (!present && sale.reported)
-                faults << QStringLiteral("la venta %1 se informó como registrada y no está").arg(it.key());
+            const bool present = sales.count({till.key(), it.key()}) > 0;
+            const QString which = QStringLiteral("la venta %1 de «%2»").arg(it.key(), till.key());
+            if (!present && sale.told == Sale::Told::Stored)
+                faults << which + QStringLiteral(" se informó como registrada y no está");
             else if (!present && sale.seen == Sale::Seen::Present)
-                faults << QStringLiteral("la venta %1 estaba guardada y desapareció").arg(it.key());
-            if (present && sale.toldAbsent)
-                faults << QStringLiteral("la venta %1 se informó como no guardada y está en el archivo").arg(it.key());
+                faults << which + QStringLiteral(" estaba guardada y desapareció");
+            if (present && sale.told == Sale::Told::NotStored)
+                faults << which + QStringLiteral(" se informó como no guardada y está");
             else if (present && sale.seen == Sale::Seen::Absent)
-                faults << QStringLiteral("la venta %1 no estaba y apareció después").arg(it.key());
-            // Each loss is told once: from now on the sale counts as absent.
+                faults << which + QStringLiteral(" no estaba y apareció después");
+            // Each wrong answer is told once: from now on the sale counts as what was found.
             sale.seen = present ? Sale::Seen::Present : Sale::Seen::Absent;
-            sale.reported = sale.reported && present;
+            if (sale.told == (present ? Sale::Told::NotStored : Sale::Told::Stored))
+                sale.told = Sale::Told::Nothing;
         }
-
-        // Stock: each product sold is down by exactly the units of the stored lines.
-        std::map<QString, int> soldRows;
-        {
-            Query products(db, QStringLiteral("select CodigoProducto, Cantidad, NombreProducto from Productos"));
-            while (products.next()) {
-                for (const SoldProduct& p : soldProducts()) {
-                    if (products.text(0) != p.code)
-                        continue;
-                    ++soldRows[p.code];
-                    const double expected = kSoldStock - taken[p.code];
-                    if (!same(products.number(1), expected) || products.text(2) != p.name)
-                        faults << QStringLiteral("el producto %1 tiene stock %2 y sus ventas guardadas dejan %3")
-                                      .arg(p.code, number(products.number(1)), number(expected));
-                }
-            }
-        }
-        for (const SoldProduct& p : soldProducts()) {
-            if (soldRows[p.code] != 1)
-                faults << QStringLiteral("el producto %1 está %2 veces").arg(p.code).arg(soldRows[p.code]);
-        }
-
-        // Day rows: one per day with sales, with the takings of its stored lines; a day wholly
-        // open (closing stamp = its last sale) or wholly closed (closing stamp = a closing's).
-        std::map<QString, int> dayRows;
-        {
-            Query rows(db, QStringLiteral("select FechaInicio, efectivo, tarjeta, CajaInicial, FechaCierre "
-                                                  "from TipoPago"));
-            while (rows.next()) {
-                const QString day = rows.text(0);
-                ++dayRows[day];
-                const auto found = days.find(day);
-                if (found == days.end()) {
-                    faults << QStringLiteral("el día %1 tiene fila en TipoPago y ninguna venta").arg(day);
-                    continue;
-                }
-                const Day& d = found->second;
-                if (!same(rows.number(1), d.cash) || !same(rows.number(2), d.card))
-                    faults << QStringLiteral("el día %1 tiene efectivo %2 y tarjeta %3, y sus ventas suman %4 y %5")
-                                  .arg(day, number(rows.number(1)), number(rows.number(2)), number(d.cash),
-                                       number(d.card));
-                if (rows.number(3) != 0)
-                    faults << QStringLiteral("el día %1 tiene caja inicial %2").arg(day, number(rows.number(3)));
-                const QString closedAt = rows.text(4);
-                if (d.open && d.closed)
-                    faults << QStringLiteral("el día %1 está a medio cerrar: líneas en Temporal y en Recaudacion").arg(day);
-                else if (d.open && closedAt != d.lastSale)
-                    faults << QStringLiteral("el día abierto %1 tiene FechaCierre %2 y su última venta es %3")
-                                  .arg(day, closedAt, d.lastSale);
-                else if (d.closed && (!m_closings.contains(closedAt) || closedAt <= d.lastSale))
-                    faults << QStringLiteral("el día cerrado %1 tiene FechaCierre %2, que no es la de un cierre")
-                                  .arg(day, closedAt);
-            }
-        }
-        for (const auto& [day, d] : days) {
-            if (dayRows[day] != 1)
-                faults << QStringLiteral("el día %1 tiene %2 filas en TipoPago").arg(day).arg(dayRows[day]);
-        }
-        // A reported closing left nothing sold before it in Temporal.
-        for (const QString& closedAt : std::as_const(m_closingsDone)) {
-            if (!earliestOpenSale.isEmpty() && earliestOpenSale < closedAt)
-                faults << QStringLiteral("el cierre %1 se informó hecho y la venta %2 sigue en Temporal")
-                              .arg(closedAt, earliestOpenSale);
-        }
-        m_closingsDone.clear();
-
-        // Products of the editor: as the last reported save or deletion left each, or as the one
-        // in progress left it; never a mix of two saves.
-        std::map<QString, std::vector<Version>> found;
-        {
-            Query rows(db, QStringLiteral("select CodigoProducto, NombreProducto, Cantidad, PrecioCosto, "
-                                                  "PrecioVenta, StockCritico, Categoria from Productos "
-                                                  "where CodigoProducto like '9%'"));
-            while (rows.next()) {
-                found[rows.text(0)].push_back(
-                    {rows.text(1), rows.number(2), rows.number(3), rows.number(4), rows.number(5), rows.text(6)});
-            }
-        }
-        std::set<QString> codes;
-        for (int i = 0; i < kEditorCodes; ++i)
-            codes.insert(editorCode(i));
-        for (const auto& [code, versions] : found)
-            codes.insert(code);
-        for (const QString& code : codes) {
-            const std::vector<Version>& rows = found[code];
-            if (rows.size() > 1) {
-                faults << QStringLiteral("el producto %1 está %2 veces").arg(code).arg(rows.size());
-                continue;
-            }
-            const std::optional<Version> now = rows.empty() ? std::nullopt : std::optional<Version>(rows[0]);
-            const std::vector<ProductOp>& ops = m_productOps[code];
-            std::vector<std::optional<Version>> states{m_products[code]};
-            std::size_t lastDone = 0;
-            for (std::size_t i = 0; i < ops.size(); ++i) {
-                const ProductOp& op = ops[i];
-                states.push_back(op.refused ? states.back()
-                                 : op.deletion ? std::nullopt
-                                               : std::optional<Version>(op.version));
-                if (op.done)
-                    lastDone = i + 1;
-            }
-            bool allowed = false;
-            for (std::size_t i = lastDone; i < states.size(); ++i)
-                allowed = allowed || states[i] == now;
-            if (!allowed)
-                faults << QStringLiteral("el producto %1 no quedó como lo dejó ningún guardado ni eliminación: %2")
-                              .arg(code, now ? now->name + QStringLiteral(" / ") + number(now->stock) + QStringLiteral(" / ") +
-                                                   number(now->price)
-                                             : QStringLiteral("no está"));
-            m_products[code] = now;
-        }
-        m_productOps.clear();
-
-        // What the next start must ask about: the day of the first Temporal row, as the start finds it.
-        m_expectedStart = firstTemporalStamp(db).value_or(QString());
-    } catch (const DbError& e) {
-        faults << QStringLiteral("no se pudo leer el archivo: ") + e.message();
     }
-    db.close();
+
+    // Day rows: one per day of each till with sales, with the takings of its stored lines; a day
+    // wholly open (closing stamp = its last sale) or wholly closed (by one of its till's closings).
+    std::map<std::pair<QString, QString>, int> dayRows;
+    for (const StoredDay& row : shop.days) {
+        const std::pair<QString, QString> key{row.till, row.dayIso};
+        ++dayRows[key];
+        const QString which = QStringLiteral("el día %1 de «%2»").arg(row.dayIso, row.till);
+        const auto found = days.find(key);
+        if (found == days.end()) {
+            faults << which + QStringLiteral(" tiene fila en TipoPago y ninguna venta");
+            continue;
+        }
+        const Day& d = found->second;
+        if (!same(row.cash, d.cash) || !same(row.card, d.card))
+            faults << which + QStringLiteral(" tiene efectivo %1 y tarjeta %2, y sus ventas suman %3 y %4")
+                                  .arg(number(row.cash), number(row.card), number(d.cash), number(d.card));
+        if (row.opening != 0)
+            faults << which + QStringLiteral(" tiene caja inicial %1").arg(number(row.opening));
+        const QStringList closings = m_tills.value(row.till).closings;
+        if (d.open && d.closed)
+            faults << which + QStringLiteral(" está a medio cerrar: líneas en Temporal y en Recaudacion");
+        else if (d.open && row.closedIso != d.lastSale)
+            faults << which + QStringLiteral(", abierto, tiene FechaCierre %1 y su última venta es %2")
+                                  .arg(row.closedIso, d.lastSale);
+        else if (d.closed && (!closings.contains(row.closedIso) || row.closedIso <= d.lastSale))
+            faults << which + QStringLiteral(", cerrado, tiene FechaCierre %1, que no es la de un cierre suyo")
+                                  .arg(row.closedIso);
+    }
+    for (const auto& [key, d] : days) {
+        if (dayRows[key] != 1)
+            faults << QStringLiteral("el día %1 de «%2» tiene %3 filas en TipoPago").arg(key.second, key.first).arg(dayRows[key]);
+    }
+    // A closing told done left nothing its till sold before it in Temporal. What the next start
+    // of each till must ask about: the day of its first Temporal row, as the start finds it.
+    for (auto till = m_tills.begin(); till != m_tills.end(); ++till) {
+        const QString earliest = earliestOpenSale.value(till.key());
+        for (const QString& closedAt : std::as_const(till->closingsDone)) {
+            if (!earliest.isEmpty() && earliest < closedAt) {
+                faults << QStringLiteral("el cierre %1 de «%2» se informó hecho y la venta %3 sigue en Temporal")
+                              .arg(closedAt, till.key(), earliest);
+                break;
+            }
+        }
+        till->closingsDone.clear();
+        const QString day = firstOpenDay.value(till.key());
+        till->expectedStart = day.isEmpty() ? QString() : isoToStamp(day).value_or(day);
+    }
+
+    checkProducts(shop, taken, faults);
     return faults;
+}
+
+void Ledger::checkProducts(const StoredShop& shop, const std::map<QString, double>& taken, QStringList& faults)
+{
+    std::map<QString, std::vector<Version>> found;
+    for (const StoredProduct& p : shop.products)
+        found[p.code].push_back({p.name, p.stock, p.cost, p.price, p.critical, p.category});
+
+    // Products sold: each once, with its name, down by exactly the units of the stored lines.
+    for (auto it = m_sold.constBegin(); it != m_sold.constEnd(); ++it) {
+        const std::vector<Version>& rows = found[it.key()];
+        const auto sold = taken.find(it.key());
+        const double expected = it->stock - (sold == taken.end() ? 0 : sold->second);
+        if (rows.size() != 1)
+            faults << QStringLiteral("el producto %1 está %2 veces").arg(it.key()).arg(rows.size());
+        else if (!same(rows[0].stock, expected))
+            faults << QStringLiteral("el producto %1 tiene stock %2 y las ventas guardadas dejan %3")
+                          .arg(it.key(), number(rows[0].stock), number(expected));
+        else if (rows[0].name != it->name)
+            faults << QStringLiteral("el producto %1 se llama «%2»").arg(it.key(), rows[0].name);
+    }
+    for (const auto& [code, units] : taken) {
+        if (!m_sold.contains(code))
+            faults << QStringLiteral("se vendió el producto %1, que no estaba al empezar").arg(code);
+    }
+
+    // Products of the editor: as the last reported save or deletion left each, or as the one in
+    // progress left it; never a mix of two saves.
+    std::set<QString> codes;
+    for (const auto& [code, versions] : found)
+        codes.insert(code);
+    for (const auto& [code, ops] : m_productOps)
+        codes.insert(code);
+    for (const auto& [code, version] : m_products)
+        codes.insert(code);
+    for (const QString& code : codes) {
+        if (m_sold.contains(code))
+            continue;
+        const std::vector<Version>& rows = found[code];
+        if (rows.size() > 1) {
+            faults << QStringLiteral("el producto %1 está %2 veces").arg(code).arg(rows.size());
+            continue;
+        }
+        const std::optional<Version> now = rows.empty() ? std::nullopt : std::optional<Version>(rows[0]);
+        const std::vector<ProductOp>& ops = m_productOps[code];
+        std::vector<std::optional<Version>> states{m_products[code]};
+        std::size_t lastDone = 0;
+        for (std::size_t i = 0; i < ops.size(); ++i) {
+            const ProductOp& op = ops[i];
+            states.push_back(op.refused    ? states.back()
+                             : op.deletion ? std::nullopt
+                                           : std::optional<Version>(op.version));
+            if (op.done)
+                lastDone = i + 1;
+        }
+        bool allowed = false;
+        for (std::size_t i = lastDone; i < states.size(); ++i)
+            allowed = allowed || states[i] == now;
+        if (!allowed)
+            faults << QStringLiteral("el producto %1 no quedó como lo dejó ningún guardado ni eliminación: %2")
+                          .arg(code, now ? now->name + QStringLiteral(" / ") + number(now->stock) + QStringLiteral(" / ") +
+                                               number(now->price)
+                                         : QStringLiteral("no está"));
+        m_products[code] = now;
+    }
+    m_productOps.clear();
 }
 
 } // namespace tarvino::stress

@@ -1,8 +1,11 @@
-// What a till said it did, and the check of the shop file against it after the till was stopped.
+// What the tills of a shop said they did, and the check of the shop's stored rows against it once
+// they are stopped. The rows are read elsewhere, from the file or from the server (the check
+// itself reads nothing), so that a test can hand it rows with a fault planted in them.
 #pragma once
 
 #include <QDateTime>
 #include <QHash>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -13,7 +16,7 @@
 
 namespace tarvino::stress {
 
-// Amounts the ledgers compare: equal to the millionth, and written with two decimals.
+// Amounts the ledger compares: equal to the millionth, and written with two decimals.
 inline bool same(double a, double b)
 {
     return std::fabs(a - b) < 1e-6;
@@ -23,31 +26,83 @@ inline QString number(double value)
     return QString::number(value, 'f', 2);
 }
 
+// One line of Temporal or Recaudacion as stored; stamps in ISO text.
+struct StoredLine {
+    QString till; // the Caja column on a server; the one till's name on the file
+    QString code;
+    double quantity = 0;
+    double amount = 0;
+    QString kind;
+    QString dayIso;  // FechaInicio
+    QString soldIso; // FechaVenta
+};
+
+// A TipoPago row.
+struct StoredDay {
+    QString till;
+    QString dayIso; // FechaInicio
+    double cash = 0;
+    double card = 0;
+    QString closedIso; // FechaCierre
+    double opening = 0; // CajaInicial
+};
+
+// A Productos row.
+struct StoredProduct {
+    QString code;
+    QString name;
+    double stock = 0, cost = 0, price = 0, critical = 0;
+    QString category;
+};
+
+// Everything the check reads, lines in the order they were written (rowid).
+struct StoredShop {
+    std::vector<StoredLine> open;    // Temporal
+    std::vector<StoredLine> history; // Recaudacion
+    std::vector<StoredDay> days;     // TipoPago
+    std::vector<StoredProduct> products;
+};
+
 class Ledger final {
 public:
-    // A new till starts on the file.
-    void beginRun();
+    // The products sold, by code: name and stock before any till sold. Every other product is the
+    // editor's.
+    struct Sold {
+        QString name;
+        double stock = 0;
+    };
+    explicit Ledger(QMap<QString, Sold> sold) : m_sold(std::move(sold)) {}
+
+    // A till (re)starts: what it does next begins with its start-up.
+    void beginRun(const QString& till);
     // One line the till said (see till.h).
-    void hear(const QString& line);
+    void hear(const QString& till, const QString& line);
     // What the till was doing when it was stopped: "arranque", "venta", "cierre",
     // "guardar producto", "eliminar producto" or "entre operaciones".
-    QString phase() const { return m_phase; }
-    // Checks a copy of bd1 and its journal as the stop left them in folder: the file is sound and
-    // passes the program's own check; every sale the till reported is there and every sale there
-    // is whole (its lines, the stock they took, its day's takings); a day is wholly open or wholly
-    // closed, each line in Recaudacion once; each product is as one save left it, or gone as a
-    // deletion left it. Returns one text per fault found (none: the file is whole). What was
-    // found becomes the ground the next check stands on.
-    QStringList check(const QString& folder);
-    // Where the next till's clock starts: after every time a till has used.
-    QDateTime nextClock() const { return m_lastTime.addSecs(1); }
+    QString phase(const QString& till) const { return m_tills.value(till).phase; }
+    // Where the till's next clock starts: after every time it has used, so that its FechaVenta
+    // stays unique.
+    QDateTime nextClock(const QString& till) const;
 
-    int salesReported() const { return m_salesReported; }
-    int closingsReported() const { return m_closingsReported; }
-    int productOpsReported() const { return m_productOpsReported; }
-    int salesToldStoredDespiteFailure() const { return m_toldStoredDespiteFailure; }
-    int salesToldNotStored() const { return m_toldNotStored; }
-    int salesOutcomeUnknown() const { return m_outcomeUnknown; }
+    // Checks the shop against everything the tills said. One text per fault: every sale told
+    // stored (R, W) is there exactly once and whole, and stays; none told not stored (N) is there;
+    // one whose outcome was unknown (U) is there whole or not at all; no sale is there that no
+    // till began; each sold product's stock is its start less every stored unit of every till;
+    // each day of each till is wholly open or wholly closed, with one TipoPago row whose takings
+    // are its lines'; each product of the editor is as one save left it, or gone as a deletion
+    // left it. What was found becomes the ground the next check stands on, and the day the next
+    // start-up of each till must ask about.
+    QStringList check(const StoredShop& shop);
+
+    struct Counts {
+        int began = 0, stored = 0, storedDespiteFailure = 0, notStored = 0, unknown = 0;
+        int closings = 0, productOps = 0;
+        int reconnectedAlone = 0, reconnectedByReopen = 0;
+    };
+    Counts counts(const QString& till) const { return m_tills.value(till).counts; }
+    // The reasons the tills gave for a K|reopen line: what failed on the old connection while the
+    // server was already back.
+    QStringList reopenCauses() const { return m_reopenCauses; }
 
 private:
     struct Line {
@@ -58,9 +113,19 @@ private:
     struct Sale {
         QString kind;
         std::vector<Line> lines;
-        bool reported = false;   // said R or W
-        bool toldAbsent = false; // said N
+        enum class Told { Nothing, Stored, NotStored, Unknown } told = Told::Nothing;
         enum class Seen { NotYet, Present, Absent } seen = Seen::NotYet;
+    };
+    struct Till {
+        QHash<QString, Sale> sales; // by FechaVenta (ISO)
+        QStringList closings;       // FechaCierre (ISO) of every closing begun
+        QStringList closingsDone;   // since the last check
+        QString phase = QStringLiteral("arranque");
+        bool dayOpen = false;
+        QString currentProduct;
+        std::optional<QString> expectedStart; // the unclosed-day stamp the next start must find
+        QDateTime lastTime{QDate(2026, 3, 9), QTime(8, 0, 0)};
+        Counts counts;
     };
     struct Version {
         QString name;
@@ -74,28 +139,15 @@ private:
         bool done = false;
         bool refused = false;
     };
+    void note(Till& till, const QString& iso);
+    void checkProducts(const StoredShop& shop, const std::map<QString, double>& taken, QStringList& faults);
 
-    void note(const QDateTime& when);
-    void noteIso(const QString& iso);
-
-    QString m_phase = QStringLiteral("arranque");
-    bool m_dayOpen = false;
-    QDateTime m_lastTime{QDate(2026, 3, 9), QTime(8, 0, 0)};
-    QHash<QString, Sale> m_sales; // by FechaVenta in stored form
-    QStringList m_closings;       // FechaCierre of every closing begun, stored form
-    QStringList m_closingsDone;
-    std::map<QString, std::optional<Version>> m_products; // editor products as last found
+    QMap<QString, Sold> m_sold;
+    QMap<QString, Till> m_tills;
+    std::map<QString, std::optional<Version>> m_products;   // editor products as last found
     std::map<QString, std::vector<ProductOp>> m_productOps; // since the last check
-    QString m_currentProduct;
-    std::optional<QString> m_expectedStart; // the unclosed-day stamp the next start must find
+    QStringList m_reopenCauses;
     QStringList m_heardFaults;
-
-    int m_salesReported = 0;
-    int m_closingsReported = 0;
-    int m_productOpsReported = 0;
-    int m_toldStoredDespiteFailure = 0;
-    int m_toldNotStored = 0;
-    int m_outcomeUnknown = 0;
 };
 
 } // namespace tarvino::stress

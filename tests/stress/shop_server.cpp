@@ -1,6 +1,12 @@
 // The stress run's own hands on the server, through libpq.
 #include "stress/shop_server.h"
 
+#include "data/database.h"
+#include "data/schema.h"
+#include "stress/till.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -28,7 +34,8 @@ Connection connect(const QString& connection)
 {
     Connection c(PQconnectdb(connection.toUtf8().constData()));
     if (PQstatus(c.get()) != CONNECTION_OK)
-        throw ServerFailure("no se pudo conectar con «" + connection.toStdString() + "»: " + PQerrorMessage(c.get()));
+        throw ServerFailure("no se pudo conectar con " + serverName(connection).toStdString() + ": " +
+                            PQerrorMessage(c.get()));
     return c;
 }
 
@@ -44,6 +51,45 @@ Result run(PGconn* c, const QString& sql)
 QString cell(const PGresult* r, int row, int column)
 {
     return QString::fromUtf8(PQgetvalue(r, row, column));
+}
+
+// The keywords a connection string sets, with their values, in libpq's order.
+QList<std::pair<QString, QString>> keywords(const QString& connection)
+{
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(connection.toUtf8().constData(), &error);
+    if (!options) {
+        const std::string why = error ? error : "sin memoria";
+        PQfreemem(error);
+        throw ServerFailure("la cadena de conexión de TARVINO_TEST_SERVER no se entiende: " + why);
+    }
+    QList<std::pair<QString, QString>> set;
+    for (PQconninfoOption* o = options; o->keyword; ++o) {
+        if (o->val)
+            set.append({QString::fromLatin1(o->keyword), QString::fromUtf8(o->val)});
+    }
+    PQconninfoFree(options);
+    return set;
+}
+
+// The connection string with one keyword set (dbname, user), whatever it said before.
+QString withKeyword(const QString& connection, const QString& keyword, const QString& value)
+{
+    QStringList parts;
+    for (auto [k, v] : keywords(connection)) {
+        if (k == keyword)
+            continue;
+        v.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+        parts << QStringLiteral("%1='%2'").arg(k, v);
+    }
+    parts << QStringLiteral("%1='%2'").arg(keyword, value);
+    return parts.join(QLatin1Char(' '));
+}
+
+void executeOn(const QString& connection, const QString& sql)
+{
+    const Connection c = connect(connection);
+    run(c.get(), sql);
 }
 
 std::vector<StoredLine> readLines(PGconn* c, const char* table)
@@ -64,32 +110,54 @@ std::vector<StoredLine> readLines(PGconn* c, const char* table)
 
 } // namespace
 
-QString withKeyword(const QString& connection, const char* keyword, const QString& value)
+QString serverName(const QString& connection)
 {
-    char* error = nullptr;
-    PQconninfoOption* options = PQconninfoParse(connection.toUtf8().constData(), &error);
-    if (!options) {
-        const std::string why = error ? error : "sin memoria";
-        PQfreemem(error);
-        throw ServerFailure("la cadena de conexión «" + connection.toStdString() + "» no se entiende: " + why);
-    }
     QStringList parts;
-    for (PQconninfoOption* o = options; o->keyword; ++o) {
-        if (qstrcmp(o->keyword, keyword) == 0 || !o->val)
-            continue;
-        QString v = QString::fromUtf8(o->val);
-        v.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
-        parts << QStringLiteral("%1='%2'").arg(QString::fromLatin1(o->keyword), v);
+    for (const auto& [keyword, value] : keywords(connection)) {
+        if (QStringList{QStringLiteral("host"), QStringLiteral("hostaddr"), QStringLiteral("port"),
+                        QStringLiteral("dbname"), QStringLiteral("user")}
+                .contains(keyword))
+            parts << keyword + QLatin1Char('=') + value;
     }
-    PQconninfoFree(options);
-    parts << QStringLiteral("%1='%2'").arg(QString::fromLatin1(keyword), value);
     return parts.join(QLatin1Char(' '));
 }
 
-void executeOn(const QString& connection, const QString& sql)
+QString makeShop(const QString& server, int products, const QString& tillRole, QString& tillConnection)
 {
-    const Connection c = connect(connection);
-    run(c.get(), sql);
+    const QString name = QStringLiteral("tarvino_cajas_%1_%2")
+                             .arg(QCoreApplication::applicationPid())
+                             .arg(QDateTime::currentMSecsSinceEpoch());
+    // Commits durable whatever the cluster says (the tests' cluster turns synchronous commit off
+    // for speed): an immediate restart must not take back a sale the till was told was stored.
+    executeOn(server, QStringLiteral("create database %1").arg(name));
+    executeOn(server, QStringLiteral("alter database %1 set synchronous_commit = on").arg(name));
+    const QString shop = withKeyword(server, QStringLiteral("dbname"), name);
+    {
+        Database db;
+        db.openServer(shop, QStringLiteral("Preparación"));
+        createServerSchema(db);
+        addSoldProducts(db, products);
+        db.close();
+    }
+    // A role made by another run at the same moment is as good as ours.
+    try {
+        executeOn(server, QStringLiteral("create role %1 login").arg(tillRole));
+    } catch (const ServerFailure&) {
+    }
+    executeOn(shop, QStringLiteral("grant usage, create on schema public to %1; "
+                                   "grant all on all tables in schema public to %1; "
+                                   "grant all on all sequences in schema public to %1")
+                        .arg(tillRole));
+    tillConnection = withKeyword(shop, QStringLiteral("user"), tillRole);
+    return shop;
+}
+
+void dropShop(const QString& server, const QString& shop)
+{
+    for (const auto& [keyword, name] : keywords(shop)) {
+        if (keyword == QLatin1String("dbname"))
+            executeOn(server, QStringLiteral("drop database if exists %1 with (force)").arg(name));
+    }
 }
 
 StoredShop readShop(const QString& connection, const QString& tillRole)
@@ -112,19 +180,20 @@ StoredShop readShop(const QString& connection, const QString& tillRole)
     shop.history = readLines(c.get(), "recaudacion");
     {
         const Result r = run(c.get(), QStringLiteral("select caja, to_char(fechainicio, 'YYYY-MM-DD HH24:MI:SS'), "
-                                                     "efectivo, tarjeta, to_char(fechacierre, 'YYYY-MM-DD HH24:MI:SS') "
-                                                     "from tipopago order by rowid"));
+                                                     "efectivo, tarjeta, to_char(fechacierre, 'YYYY-MM-DD HH24:MI:SS'), "
+                                                     "cajainicial from tipopago order by rowid"));
         for (int i = 0; i < PQntuples(r.get()); ++i) {
             shop.days.push_back({cell(r.get(), i, 0), cell(r.get(), i, 1), cell(r.get(), i, 2).toDouble(),
-                                 cell(r.get(), i, 3).toDouble(), cell(r.get(), i, 4)});
+                                 cell(r.get(), i, 3).toDouble(), cell(r.get(), i, 4), cell(r.get(), i, 5).toDouble()});
         }
     }
     {
-        const Result r = run(c.get(), QStringLiteral("select codigoproducto, cantidad from productos"));
+        const Result r = run(c.get(), QStringLiteral("select codigoproducto, nombreproducto, cantidad, preciocosto, "
+                                                     "precioventa, stockcritico, categoria from productos"));
         for (int i = 0; i < PQntuples(r.get()); ++i) {
-            const QString code = cell(r.get(), i, 0);
-            // A code twice would hide one row's stock: say it as a stock no sale can leave.
-            shop.stock[code] = shop.stock.contains(code) ? -1e12 : cell(r.get(), i, 1).toDouble();
+            shop.products.push_back({cell(r.get(), i, 0), cell(r.get(), i, 1), cell(r.get(), i, 2).toDouble(),
+                                     cell(r.get(), i, 3).toDouble(), cell(r.get(), i, 4).toDouble(),
+                                     cell(r.get(), i, 5).toDouble(), cell(r.get(), i, 6)});
         }
     }
     run(c.get(), QStringLiteral("commit"));
@@ -140,15 +209,11 @@ ServerRestarter::ServerRestarter(const QString& connection, QString dataFolder) 
 {
     if (m_data.isEmpty()) {
         // The cluster folder of the tests' script: the socket in the folder, the data in its "data".
-        char* error = nullptr;
-        PQconninfoOption* options = PQconninfoParse(connection.toUtf8().constData(), &error);
-        PQfreemem(error);
         QString host;
-        for (PQconninfoOption* o = options; o && o->keyword; ++o) {
-            if (qstrcmp(o->keyword, "host") == 0 && o->val)
-                host = QString::fromUtf8(o->val);
+        for (const auto& [keyword, value] : keywords(connection)) {
+            if (keyword == QLatin1String("host"))
+                host = value;
         }
-        PQconninfoFree(options);
         if (host.startsWith(QLatin1Char('/')))
             m_data = QDir(host).filePath(QStringLiteral("data"));
     }

@@ -1,9 +1,10 @@
-// The stress run's own hands on the server, through libpq and not through the program: making a
-// fresh shop database, reading every till's rows past row security for the check, dropping it,
-// and restarting the server under the tills.
+// The stress run's own hands on the server, through libpq and not through the program (save the
+// schema and the products, which the program writes): making a fresh shop database, reading
+// every till's rows past row security for the check, dropping it, and restarting the server under
+// the tills.
 #pragma once
 
-#include "stress/server_ledger.h"
+#include "stress/ledger.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,15 +18,21 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The connection string with one keyword set (dbname, user), whatever it said before.
-QString withKeyword(const QString& connection, const char* keyword, const QString& value);
+// What names the server and database of a connection string in a message: its host, port,
+// database and user, never a password.
+QString serverName(const QString& connection);
 
-// Runs statements without results on a new connection; throws ServerFailure.
-void executeOn(const QString& connection, const QString& sql);
+// Makes a fresh shop database on the cluster of server (a superuser's connection string), its
+// schema made by the program, with the first products sold products, and lets tillRole use it.
+// Returns its connection string for the superuser; tillConnection gets the one for tillRole.
+// Throws ServerFailure or DbError.
+QString makeShop(const QString& server, int products, const QString& tillRole, QString& tillConnection);
+// Drops the shop database of makeShop. Throws ServerFailure.
+void dropShop(const QString& server, const QString& shop);
 
-// Reads Temporal, Recaudacion, TipoPago and the stock of Productos, every till's rows, as the
-// superuser of the connection (row security does not apply to it), once no session of the tills'
-// role is left on the database. Throws ServerFailure.
+// Reads Temporal, Recaudacion, TipoPago and Productos, every till's rows, as the superuser of the
+// connection (row security does not apply to it), once no session of the tills' role is left on
+// the database. Throws ServerFailure.
 StoredShop readShop(const QString& connection, const QString& tillRole);
 
 // The cluster behind a connection string, restarted with pg_ctl.

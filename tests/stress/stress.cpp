@@ -21,6 +21,7 @@
 #include "sales/recording.h"
 #include "stress/fault_vfs.h"
 #include "stress/ledger.h"
+#include "stress/shop_file.h"
 #include "stress/till.h"
 
 #include "common/timestamps.h"
@@ -54,6 +55,9 @@ struct Options {
     testing::PlantedVerdict planted = testing::PlantedVerdict::None;
 };
 
+// The one till's name in the ledger.
+const QString kTill = QStringLiteral("Caja");
+
 void print(const QString& text)
 {
     std::fputs(qPrintable(text + QLatin1Char('\n')), stdout);
@@ -85,26 +89,36 @@ struct Tally {
 
     void report(const QString& title, double seconds, const Ledger& ledger) const
     {
+        const Ledger::Counts told = ledger.counts(kTill);
         print(QStringLiteral("%1: %2 en %3 s").arg(title).arg(stops).arg(seconds, 0, 'f', 1));
         QStringList phases;
         for (auto it = byPhase.begin(); it != byPhase.end(); ++it)
             phases << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
         print(QStringLiteral("  durante: ") + phases.join(QStringLiteral(", ")));
         print(QStringLiteral("  informado por la caja: %1 ventas, %2 cierres, %3 productos guardados o eliminados")
-                  .arg(ledger.salesReported())
-                  .arg(ledger.closingsReported())
-                  .arg(ledger.productOpsReported()));
+                  .arg(told.stored)
+                  .arg(told.closings)
+                  .arg(told.productOps));
         print(QStringLiteral("  ventas con falla al guardar: %1 informadas como guardadas pese a la "
                              "falla, %2 como no guardadas, %3 sin saber")
-                  .arg(ledger.salesToldStoredDespiteFailure())
-                  .arg(ledger.salesToldNotStored())
-                  .arg(ledger.salesOutcomeUnknown()));
+                  .arg(told.storedDespiteFailure)
+                  .arg(told.notStored)
+                  .arg(told.unknown));
         print(QStringLiteral("  faltas encontradas: %1, después de %2 de las %3 paradas")
                   .arg(faults.size())
                   .arg(stopsWithFaults)
                   .arg(stops));
     }
 };
+
+// The file as the stop left it, checked against what the till said.
+QStringList checkFile(Ledger& ledger, const QString& folder)
+{
+    QStringList faults;
+    if (const auto shop = readShopFile(folder, kTill, faults))
+        faults << ledger.check(*shop);
+    return faults;
+}
 
 // Reads what the till process has said so far, line by line, into the ledger. Returns the lines.
 QStringList hearProcess(QProcess& till, QByteArray& pending, Ledger& ledger)
@@ -115,7 +129,7 @@ QStringList hearProcess(QProcess& till, QByteArray& pending, Ledger& ledger)
     while ((end = pending.indexOf('\n')) >= 0) {
         const QString line = QString::fromUtf8(pending.left(end));
         pending.remove(0, end + 1);
-        ledger.hear(line);
+        ledger.hear(kTill, line);
         lines << line;
     }
     return lines;
@@ -131,7 +145,7 @@ struct Durations {
 bool startTill(QProcess& till, const Options& options, const QString& folder, quint64 seed, const Ledger& ledger)
 {
     till.setProgram(options.child);
-    till.setArguments({folder, QStringLiteral("till"), QString::number(seed), isoText(ledger.nextClock())});
+    till.setArguments({folder, QStringLiteral("till"), QString::number(seed), isoText(ledger.nextClock(kTill))});
     till.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     till.start();
     return till.waitForStarted(10000);
@@ -149,7 +163,7 @@ void killTill(QProcess& till, QByteArray& pending, Ledger& ledger)
 Durations measure(const Options& options, const QString& folder, Ledger& ledger, Tally& tally, int& n)
 {
     Durations d;
-    ledger.beginRun();
+    ledger.beginRun(kTill);
     QProcess till;
     if (!startTill(till, options, folder, options.seed, ledger))
         return d;
@@ -176,7 +190,7 @@ Durations measure(const Options& options, const QString& folder, Ledger& ledger,
         }
     }
     killTill(till, pending, ledger);
-    tally.add(QStringLiteral("muerte"), ++n, ledger.phase(), ledger.check(folder), options.verbose);
+    tally.add(QStringLiteral("muerte"), ++n, ledger.phase(kTill), checkFile(ledger, folder), options.verbose);
     for (auto it = taken.begin(); it != taken.end(); ++it) {
         QList<double> times = it.value();
         std::sort(times.begin(), times.end());
@@ -193,7 +207,7 @@ Durations measure(const Options& options, const QString& folder, Ledger& ledger,
 int runKills(const Options& options, const QString& folder)
 {
     makeShop(folder);
-    Ledger ledger;
+    Ledger ledger(soldBeforeSales(kBusyProducts));
     Tally tally;
     std::mt19937_64 random(options.seed);
     QElapsedTimer elapsed;
@@ -203,7 +217,7 @@ int runKills(const Options& options, const QString& folder)
     const QList<QChar> targets{QChar(), QLatin1Char('B'), QLatin1Char('C'), QLatin1Char('P'), QLatin1Char('D')};
     while (n < options.kills) {
         const QChar target = targets[int(random() % quint64(targets.size()))];
-        ledger.beginRun();
+        ledger.beginRun(kTill);
         QProcess till;
         if (!startTill(till, options, folder, random(), ledger)) {
             print(QStringLiteral("No se pudo iniciar la caja %1").arg(options.child));
@@ -231,7 +245,7 @@ int runKills(const Options& options, const QString& folder)
         while (double(clock.nsecsElapsed()) / 1000 < delay)
             QThread::usleep(20);
         killTill(till, pending, ledger);
-        tally.add(QStringLiteral("muerte"), ++n, ledger.phase(), ledger.check(folder), options.verbose);
+        tally.add(QStringLiteral("muerte"), ++n, ledger.phase(kTill), checkFile(ledger, folder), options.verbose);
     }
     tally.report(QStringLiteral("Muertes del proceso con SIGKILL"), double(elapsed.elapsed()) / 1000, ledger);
     return int(tally.faults.size());
@@ -242,7 +256,7 @@ int runCuts(const Options& options, const QString& folder)
     FaultVfs& vfs = FaultVfs::instance();
     vfs.watch(QDir(folder).absolutePath().toStdString() + "/");
     makeShop(folder);
-    Ledger ledger;
+    Ledger ledger(soldBeforeSales(kBusyProducts));
     Tally tally;
     std::mt19937_64 random(options.seed ^ 0x5eed);
     QElapsedTimer elapsed;
@@ -252,8 +266,8 @@ int runCuts(const Options& options, const QString& folder)
     // can fall anywhere in a run.
     double startUpEvents = 0, perStep = 0;
     {
-        ledger.beginRun();
-        Till till(folder, random(), ledger.nextClock(), [&](const QString& line) { ledger.hear(line); });
+        ledger.beginRun(kTill);
+        Till till(folder, random(), ledger.nextClock(kTill), [&](const QString& line) { ledger.hear(kTill, line); });
         const auto before = vfs.events();
         till.startUp();
         startUpEvents = double(vfs.events() - before);
@@ -262,7 +276,7 @@ int runCuts(const Options& options, const QString& folder)
             till.step();
         perStep = double(vfs.events() - afterStart) / 20;
         till.close();
-        tally.faults << ledger.check(folder);
+        tally.faults << checkFile(ledger, folder);
         print(QStringLiteral("Escrituras, sincronizaciones y truncados medidos: arranque %1, %2 por operación")
                   .arg(startUpEvents)
                   .arg(perStep, 0, 'f', 1));
@@ -283,7 +297,7 @@ int runCuts(const Options& options, const QString& folder)
     };
     int syncFailures[std::size(kinds)] = {};
     for (int n = 1; n <= options.cuts; ++n) {
-        ledger.beginRun();
+        ledger.beginRun(kTill);
         const double keepChance = n % 2 == 0 ? 0.5 : 0.0;
         const int steps = 1 + int(random() % 8);
         const auto span = std::max<std::int64_t>(1, std::int64_t(startUpEvents + steps * perStep));
@@ -299,9 +313,9 @@ int runCuts(const Options& options, const QString& folder)
             vfs.armCut(cutAt, keepChance, seed);
         // What the till was doing when the power went, read before it says how that ended.
         QString phase;
-        Till till(folder, random(), ledger.nextClock(), [&](const QString& line) {
+        Till till(folder, random(), ledger.nextClock(kTill), [&](const QString& line) {
             if (vfs.isDead() && phase.isEmpty())
-                phase = ledger.phase();
+                phase = ledger.phase(kTill);
             // Without power every operation fails; that the till says so is no fault.
             if (vfs.isDead() && (line.startsWith(QLatin1Char('E')) || line.startsWith(QLatin1Char('F')))) {
                 ++deadLines;
@@ -310,7 +324,7 @@ int runCuts(const Options& options, const QString& folder)
             if (options.verbose && (line.startsWith(QLatin1Char('U')) || line.startsWith(QLatin1Char('N')) ||
                                     line.startsWith(QLatin1Char('W'))))
                 print(QStringLiteral("corte %1, la caja dijo: %2").arg(n).arg(line));
-            ledger.hear(line);
+            ledger.hear(kTill, line);
             const bool saleAnswered = QStringLiteral("RWNU").contains(line.at(0));
             if (!cutArmed && !failSync && !vfs.isDead() && saleAnswered) {
                 vfs.armCut(cutAt, keepChance, seed);
@@ -331,11 +345,11 @@ int runCuts(const Options& options, const QString& folder)
             }
         }
         if (phase.isEmpty())
-            phase = vfs.isDead() ? ledger.phase() : QStringLiteral("tras la última operación");
+            phase = vfs.isDead() ? ledger.phase(kTill) : QStringLiteral("tras la última operación");
         vfs.cutNow(keepChance, seed);
         till.close();
         vfs.revive();
-        tally.add(QStringLiteral("corte"), n, phase, ledger.check(folder), options.verbose);
+        tally.add(QStringLiteral("corte"), n, phase, checkFile(ledger, folder), options.verbose);
     }
     tally.report(QStringLiteral("Cortes de luz (escrituras sin sincronizar perdidas)"),
                  double(elapsed.elapsed()) / 1000, ledger);

@@ -1,6 +1,6 @@
-// The two-till check: a shop whose rows agree with what both tills said passes, and each kind of
-// fault planted in the rows is named.
-#include "stress/server_ledger.h"
+// The ledger's check, on two tills: a shop whose rows agree with what both tills said passes, and
+// each kind of fault planted in the rows is named.
+#include "stress/ledger.h"
 
 #include <QTest>
 
@@ -14,10 +14,13 @@ const QString kDay = QStringLiteral("2026-03-09 08:00:01");  // both tills' firs
 const QString kDay2 = QStringLiteral("2026-03-09 08:00:06"); // Caja 1's day after its closing
 
 // Caja 1: a sale stored, one not stored, one of unknown outcome (not there), its day closed, a
-// sale in its next day. Caja 2: one sale in its open day, the same second as Caja 1's first.
-ServerLedger toldByTills()
+// sale in its next day, a new product saved. Caja 2: one sale in its open day, the same second as
+// Caja 1's first.
+Ledger toldByTills()
 {
-    ServerLedger ledger({{QStringLiteral("1001"), 10}, {QStringLiteral("1002"), 10}, {QStringLiteral("1003"), 10}});
+    Ledger ledger({{QStringLiteral("1001"), {QStringLiteral("Leche"), 10}},
+                   {QStringLiteral("1002"), {QStringLiteral("Pan"), 10}},
+                   {QStringLiteral("1003"), {QStringLiteral("Queso"), 10}}});
     const QStringList one = {
         QStringLiteral("S|"),
         QStringLiteral("L|09/03/2026 8:00:01"),
@@ -33,6 +36,8 @@ ServerLedger toldByTills()
         QStringLiteral("L|09/03/2026 8:00:06"),
         QStringLiteral("B|2026-03-09 08:00:07|EFECTIVO|200|1002:1:200"),
         QStringLiteral("R|2026-03-09 08:00:07"),
+        QStringLiteral("P|2026-03-09 08:00:08|901|0|Nuevo|5|100|200|1|Varios"),
+        QStringLiteral("p|2026-03-09 08:00:08"),
     };
     const QStringList two = {
         QStringLiteral("S|"),
@@ -60,7 +65,10 @@ StoredShop wholeShop()
     shop.days = {{k1, kDay, 300, 0, QStringLiteral("2026-03-09 08:00:05")},
                  {k1, kDay2, 200, 0, QStringLiteral("2026-03-09 08:00:07")},
                  {k2, kDay, 100, 0, sold}};
-    shop.stock = {{QStringLiteral("1001"), 8}, {QStringLiteral("1002"), 8}, {QStringLiteral("1003"), 10}};
+    shop.products = {{QStringLiteral("1001"), QStringLiteral("Leche"), 8, 0, 0, 0, {}},
+                     {QStringLiteral("1002"), QStringLiteral("Pan"), 8, 0, 0, 0, {}},
+                     {QStringLiteral("1003"), QStringLiteral("Queso"), 10, 0, 0, 0, {}},
+                     {QStringLiteral("901"), QStringLiteral("Nuevo"), 5, 100, 200, 1, QStringLiteral("Varios")}};
     return shop;
 }
 
@@ -76,6 +84,7 @@ enum class Planted {
     WrongTakings,
     DayRowTwice,
     ClosedDayStillOpen,
+    ProductHalfSaved,
 };
 
 StoredShop plant(Planted planted)
@@ -89,24 +98,24 @@ StoredShop plant(Planted planted)
     case Planted::UnknownSaleStored:
         shop.history.push_back(unknown);
         shop.days[0].cash += 100;
-        shop.stock[QStringLiteral("1001")] -= 1;
+        shop.products[0].stock -= 1;
         break;
     case Planted::ReportedSaleMissing:
         shop.open.erase(shop.open.begin());
         shop.days.erase(shop.days.begin() + 1);
-        shop.stock[QStringLiteral("1002")] += 1;
+        shop.products[1].stock += 1;
         break;
     case Planted::NotStoredSalePresent:
         shop.history.push_back({k1, QStringLiteral("1001"), 1, 100, QStringLiteral("TARJETA"), kDay,
                                 QStringLiteral("2026-03-09 08:00:03")});
         shop.days[0].card += 100;
-        shop.stock[QStringLiteral("1001")] -= 1;
+        shop.products[0].stock -= 1;
         break;
     case Planted::UnknownSaleTwice:
         shop.history.push_back(unknown);
         shop.history.push_back(unknown);
         shop.days[0].cash += 200;
-        shop.stock[QStringLiteral("1001")] -= 2;
+        shop.products[0].stock -= 2;
         break;
     case Planted::SaleNobodyBegan:
         // Caja 1's sale of 08:00:07 under Caja 2's name: Caja 2 never began one then.
@@ -115,7 +124,7 @@ StoredShop plant(Planted planted)
         break;
     case Planted::LostDecrement:
         // Both tills took a unit of 1001; one decrement was written over by the other.
-        shop.stock[QStringLiteral("1001")] = 9;
+        shop.products[0].stock = 9;
         break;
     case Planted::HalfClosedDay:
         shop.open.push_back(shop.history.back());
@@ -132,6 +141,9 @@ StoredShop plant(Planted planted)
         shop.open.insert(shop.open.begin(), shop.history.begin(), shop.history.end());
         shop.history.clear();
         shop.days[0].closedIso = QStringLiteral("2026-03-09 08:00:02");
+        break;
+    case Planted::ProductHalfSaved:
+        shop.products.back().price = 999;
         break;
     }
     return shop;
@@ -160,6 +172,7 @@ private slots:
         QTest::newRow("takings not its lines") << Planted::WrongTakings << QStringLiteral("tiene efectivo 200.00");
         QTest::newRow("two day rows") << Planted::DayRowTwice << QStringLiteral("tiene 2 filas en TipoPago");
         QTest::newRow("closing told done, day still open") << Planted::ClosedDayStillOpen << QStringLiteral("se informó hecho");
+        QTest::newRow("product half saved") << Planted::ProductHalfSaved << QStringLiteral("el producto 901 no quedó");
     }
     void check()
     {
@@ -176,8 +189,8 @@ private slots:
     // Each till's clock goes on after its own last stamp, the other till's notwithstanding.
     void clocksPerTill()
     {
-        const ServerLedger ledger = toldByTills();
-        QCOMPARE(ledger.nextClock(k1), QDateTime(QDate(2026, 3, 9), QTime(8, 0, 8)));
+        const Ledger ledger = toldByTills();
+        QCOMPARE(ledger.nextClock(k1), QDateTime(QDate(2026, 3, 9), QTime(8, 0, 9)));
         QCOMPARE(ledger.nextClock(k2), QDateTime(QDate(2026, 3, 9), QTime(8, 0, 3)));
         QCOMPARE(ledger.counts(k1).reconnectedByReopen, 1);
     }

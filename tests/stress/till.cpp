@@ -1,24 +1,25 @@
-// A till without windows that works a shop file through the routines the windows call, at random,
-// and says each step it takes in one line, so that whoever stops it knows what it was told.
+// A till without windows that works a shop, on its file or on its server, through the routines
+// the windows call, at random, and says each step it takes in one line.
 #include "stress/till.h"
-#include "data/query.h"
 
 #include "app/startup.h"
 #include "catalogue/products.h"
 #include "common/numbers.h"
 #include "common/timestamps.h"
-#include "data/schema.h"
+#include "data/query.h"
 #include "sales/recording.h"
-#include "sales/sale_lines.h"
-#include "sales/sales_day.h"
 
-#include <QDir>
+#include <QElapsedTimer>
 #include <QStringList>
-
+#include <QThread>
 
 namespace tarvino::stress {
 
 namespace {
+
+// How long a till on a server waits for it to come back, or for its name to be free at start-up.
+constexpr qint64 kPatienceMs = 60000;
+constexpr unsigned long kPauseMs = 100;
 
 // The start-up's messages: the till has nobody to show them to, so it keeps the last one to say.
 class KeptMessages final : public Messages {
@@ -32,18 +33,100 @@ public:
     QString last;
 };
 
+// The cashier of a till at start-up: answers the unclosed-day question at random and says so. Yes
+// resumes the day; No has the load close it right away, one second on.
+class RandomCashier final : public Messages {
+public:
+    RandomCashier(std::function<int(int)> draw, SteppingClock& clock, SalesDay& day, const Till::Say& say)
+        : m_draw(std::move(draw)), m_clock(clock), m_day(day), m_say(say)
+    {
+    }
+    void inform(const QString& text, const QString&, Icon) override { last = text; }
+    bool ask(const QString&, const QString&) override
+    {
+        asked = true;
+        m_say(QStringLiteral("S|") + m_day.openingStamp());
+        if (m_draw(2) == 0) {
+            m_say(QStringLiteral("Y"));
+            return true;
+        }
+        m_clock.step();
+        closingIso = isoText(m_clock.now());
+        m_say(QStringLiteral("C|") + closingIso);
+        return false;
+    }
+    // After the day's load: says what it did, then logs in (a resumed day reloads its stamp).
+    // False, said with E, when the till cannot go on.
+    bool openDay(SalesDay::Start start)
+    {
+        if (!asked)
+            m_say(QStringLiteral("S|"));
+        if (m_day.earlierDayUnclosed()) {
+            m_say(QStringLiteral("E|") + oneLine(last));
+            return false;
+        }
+        if (!closingIso.isEmpty())
+            m_say(QStringLiteral("c|%1|%2").arg(closingIso).arg(m_day.linesClosed()));
+        m_clock.step();
+        m_day.begin(QStringLiteral("admin"));
+        if (start == SalesDay::Start::Resume) {
+            try {
+                m_day.reload();
+            } catch (const DbError& e) {
+                m_say(QStringLiteral("E|") + oneLine(e.message()));
+                return false;
+            }
+        }
+        m_say(QStringLiteral("L|") + m_day.openingStamp());
+        return true;
+    }
+    QString last;
+    QString closingIso;
+    bool asked = false;
+
+private:
+    std::function<int(int)> m_draw;
+    SteppingClock& m_clock;
+    SalesDay& m_day;
+    const Till::Say& m_say;
+};
+
 } // namespace
 
-const std::vector<SoldProduct>& soldProducts()
+QString soldCode(int i)
 {
-    static const std::vector<SoldProduct> products{
-        {QStringLiteral("101"), QStringLiteral("Leche"), 700, 990},
-        {QStringLiteral("102"), QStringLiteral("Pan"), 900, 1500},
-        {QStringLiteral("103"), QStringLiteral("Queso"), 3000, 4290},
-        {QStringLiteral("104"), QStringLiteral("Arroz"), 800, 1190},
-        {QStringLiteral("105"), QStringLiteral("Aceite"), 2100, 2890},
-    };
-    return products;
+    return QString::number(1001 + i);
+}
+
+QString soldName(int i)
+{
+    return QStringLiteral("Producto %1").arg(i + 1);
+}
+
+void addSoldProducts(Database& db, int count)
+{
+    Transaction tx(db);
+    {
+        Query insert(db, QStringLiteral("insert into Productos (CodigoProducto, NombreProducto, Cantidad, PrecioCosto, "
+                                        "PrecioVenta, StockCritico, Categoria) values (?, ?, ?, ?, ?, 5, 'Almacén')"));
+        for (int i = 0; i < count; ++i) {
+            insert.bind(1, soldCode(i));
+            insert.bind(2, soldName(i));
+            insert.bind(3, kSoldStock);
+            insert.bind(4, 50.0 * (i + 1));
+            insert.bind(5, 100.0 * (i + 1));
+            insert.execute();
+        }
+    }
+    tx.commit();
+}
+
+QMap<QString, Ledger::Sold> soldBeforeSales(int count)
+{
+    QMap<QString, Ledger::Sold> sold;
+    for (int i = 0; i < count; ++i)
+        sold.insert(soldCode(i), {soldName(i), kSoldStock});
+    return sold;
 }
 
 QString editorCode(int i)
@@ -51,31 +134,22 @@ QString editorCode(int i)
     return QString::number(901 + i);
 }
 
-void makeShop(const QString& folder)
+bool serverLost(const QString& message)
 {
-    const QString path = QDir(folder).filePath(kDatabaseFileName);
-    createDatabase(path, kDatabaseKey);
-    Database db;
-    db.open(path);
-    prepareDatabase(db);
-    {
-        Query insert(db, QStringLiteral(
-            "insert into Productos (CodigoProducto, NombreProducto, Cantidad, PrecioCosto, PrecioVenta, "
-            "StockCritico, Categoria) values (?, ?, ?, ?, ?, 5, 'Almacén')"));
-        for (const SoldProduct& p : soldProducts()) {
-            insert.bind(1, p.code);
-            insert.bind(2, p.name);
-            insert.bind(3, kSoldStock);
-            insert.bind(4, p.cost);
-            insert.bind(5, p.price);
-            insert.execute();
-        }
-    }
-    db.close();
+    return message.contains(QStringLiteral("servidor"), Qt::CaseInsensitive) &&
+           (message.contains(QStringLiteral("conexión"), Qt::CaseInsensitive) ||
+            message.contains(QStringLiteral("conectar"), Qt::CaseInsensitive));
 }
 
 Till::Till(const QString& folder, quint64 seed, const QDateTime& clockStart, Say say)
     : m_folder(folder), m_random(seed), m_clock(clockStart), m_say(std::move(say))
+{
+}
+
+Till::Till(const QString& connection, const QString& name, int products, std::function<bool()> serverAnswers,
+           quint64 seed, const QDateTime& clockStart, Say say)
+    : m_connection(connection), m_name(name), m_products(products), m_serverAnswers(std::move(serverAnswers)),
+      m_random(seed), m_clock(clockStart), m_say(std::move(say))
 {
 }
 
@@ -94,83 +168,112 @@ int Till::draw(int below)
     return int(m_random() % quint64(below));
 }
 
+bool Till::open(QString& failure)
+{
+    if (m_connection.isEmpty()) {
+        KeptMessages messages;
+        const bool opened = openShopDatabase(m_db, m_folder, messages);
+        failure = messages.last;
+        return opened;
+    }
+    try {
+        m_db.openServer(m_connection, m_name);
+        return true;
+    } catch (const DbError& e) {
+        failure = e.message();
+        return false;
+    }
+}
+
 bool Till::startUp()
 {
-    KeptMessages messages;
-    if (!openShopDatabase(m_db, m_folder, messages)) {
-        m_say(QStringLiteral("F|") + oneLine(messages.last));
-        return false;
+    // A file that does not open has failed for good; a server may be restarting, or still hold
+    // the session of this till's killed process, for a while.
+    const qint64 patience = m_connection.isEmpty() ? 0 : kPatienceMs;
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        QString failure;
+        if (open(failure)) {
+            // The sales window's load, with a cashier who answers the unclosed-day question at random.
+            RandomCashier cashier([this](int below) { return draw(below); }, m_clock, m_day, m_say);
+            const SalesDay::Start start = m_day.load(cashier);
+            if (start != SalesDay::Start::Refused)
+                return cashier.openDay(start);
+            failure = cashier.last;
+            m_db.close();
+        }
+        if (waited.elapsed() >= patience) {
+            m_say(QStringLiteral("F|") + oneLine(failure));
+            return false;
+        }
+        QThread::msleep(kPauseMs);
     }
-    // The sales window's load, with a cashier who answers the unclosed-day question at random.
-    RandomCashier cashier([this](int below) { return draw(below); }, m_clock, m_day, m_say);
-    const SalesDay::Start start = m_day.load(cashier);
-    if (start == SalesDay::Start::Refused) {
-        m_say(QStringLiteral("F|") + oneLine(cashier.last));
-        return false;
-    }
-    return cashier.openDay(start);
 }
 
 bool Till::step()
 {
     const int pick = draw(100);
+    if (!m_connection.isEmpty())
+        return pick < 92 ? sale() : closing();
     if (pick < 50)
-        return sale(false);
-    if (pick < 62) {
-        if (!closing())
-            return false;
-        m_clock.step();
-        m_day.begin(QStringLiteral("admin"));
-        m_say(QStringLiteral("L|") + m_day.openingStamp());
-        return true;
-    }
+        return sale();
+    if (pick < 62)
+        return closing();
     if (pick < 85)
         return saveProduct();
     return deleteProduct();
 }
 
-bool Till::sale(bool retry)
+bool Till::sale()
 {
-    SaleLines& lines = m_lines;
-    QString& kind = m_kind;
-    if (!retry) {
-        lines.clear();
+    SaleLines lines;
+    try {
         const int count = 1 + draw(4);
         for (int i = 0; i < count; ++i) {
-            const SoldProduct& p = soldProducts()[std::size_t(draw(int(soldProducts().size())))];
+            const int index = draw(10) < 4 ? draw(kBusyProducts) : draw(m_products);
             const double quantity = 1 + draw(3);
-            const auto product = findProductByCode(m_db, p.code);
+            const auto product = findProductByCode(m_db, soldCode(index));
             if (!product) {
-                m_say(QStringLiteral("E|producto %1 no encontrado").arg(p.code));
+                m_say(QStringLiteral("E|producto %1 no encontrado").arg(soldCode(index)));
                 return false;
             }
             mergeDetailLine(lines, *product, product->code, quantity, plainNumber(quantity));
         }
-        kind = draw(10) < 7 ? QStringLiteral("EFECTIVO") : QStringLiteral("TARJETA");
+    } catch (const DbError& e) {
+        // Looking the products up failed: nothing was charged yet.
+        m_say(QStringLiteral("E|") + oneLine(e.message()));
+        return regain(e.message());
     }
-    m_clock.step();
-    const QString iso = isoText(m_clock.now());
+    const QString kind = draw(10) < 7 ? QStringLiteral("EFECTIVO") : QStringLiteral("TARJETA");
     const QString total = plainNumber(computeTotal(lines));
     QStringList cells;
     for (const SaleLine& line : std::as_const(lines))
         cells << QStringLiteral("%1:%2:%3").arg(line[detail::Code], line[detail::Quantity], line[detail::TotalSale]);
-    m_say(QStringLiteral("B|%1|%2|%3|%4").arg(iso, kind, total, cells.join(QLatin1Char(','))));
-    if (beforeSale)
-        beforeSale();
-    try {
-        const RecordedSale recorded = m_day.record(lines, total, kind);
-        m_say(recorded.commitFailure.isEmpty()
-                  ? QStringLiteral("R|") + iso
-                  : QStringLiteral("W|%1|%2").arg(iso, oneLine(recorded.commitFailure)));
-        return true;
-    } catch (const SaleOutcomeUnknown& e) {
-        m_say(QStringLiteral("U|%1|%2").arg(iso, oneLine(e.message())));
-        return false;
-    } catch (const DbError& e) {
-        m_say(QStringLiteral("N|%1|%2").arg(iso, oneLine(e.message())));
-        // The cashier charges the sale on screen once more.
-        return !retry && m_db.isOpen() && sale(true);
+    // Not stored: the cashier charges the sale on screen again once the shop can be used.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        m_clock.step();
+        const QString iso = isoText(m_clock.now());
+        m_say(QStringLiteral("B|%1|%2|%3|%4").arg(iso, kind, total, cells.join(QLatin1Char(','))));
+        if (beforeSale)
+            beforeSale();
+        try {
+            const RecordedSale recorded = m_day.record(lines, total, kind);
+            m_say(recorded.commitFailure.isEmpty()
+                      ? QStringLiteral("R|") + iso
+                      : QStringLiteral("W|%1|%2").arg(iso, oneLine(recorded.commitFailure)));
+            return true;
+        } catch (const SaleOutcomeUnknown& e) {
+            // The connection is closed until the program starts again.
+            m_say(QStringLiteral("U|%1|%2").arg(iso, oneLine(e.message())));
+            return false;
+        } catch (const DbError& e) {
+            m_say(QStringLiteral("N|%1|%2").arg(iso, oneLine(e.message())));
+            if (!regain(e.message()))
+                return false;
+        }
     }
+    return true;
 }
 
 bool Till::closing()
@@ -181,11 +284,15 @@ bool Till::closing()
     try {
         const int copied = m_day.close();
         m_say(QStringLiteral("c|%1|%2").arg(iso).arg(copied));
-        return true;
     } catch (const DbError& e) {
+        // The day stays open with all its lines; the next closing takes them.
         m_say(QStringLiteral("E|") + oneLine(e.message()));
-        return false;
+        return regain(e.message());
     }
+    m_clock.step();
+    m_day.begin(QStringLiteral("admin"));
+    m_say(QStringLiteral("L|") + m_day.openingStamp());
+    return true;
 }
 
 bool Till::saveProduct()
@@ -213,7 +320,7 @@ bool Till::saveProduct()
         return true;
     } catch (const DbError& e) {
         m_say(QStringLiteral("E|") + oneLine(e.message()));
-        return false;
+        return regain(e.message());
     }
 }
 
@@ -234,8 +341,43 @@ bool Till::deleteProduct()
         return true; // nothing to delete this time
     } catch (const DbError& e) {
         m_say(QStringLiteral("E|") + oneLine(e.message()));
-        return false;
+        return regain(e.message());
     }
+}
+
+bool Till::regain(const QString& failed)
+{
+    if (m_connection.isEmpty())
+        return m_db.isOpen();
+    QElapsedTimer waited;
+    waited.start();
+    bool wentAway = serverLost(failed);
+    while (waited.elapsed() < kPatienceMs) {
+        if (!m_serverAnswers()) {
+            wentAway = true;
+            QThread::msleep(kPauseMs);
+            continue;
+        }
+        QString failure;
+        try {
+            Query probe(m_db, QStringLiteral("select count(*) from Productos"));
+            probe.next();
+            if (wentAway)
+                m_say(QStringLiteral("K|sola"));
+            return true;
+        } catch (const DbError& e) {
+            failure = e.message();
+        }
+        try {
+            m_db.reopen();
+            m_say(QStringLiteral("K|reopen|") + oneLine(failure));
+            return true;
+        } catch (const DbError&) {
+            QThread::msleep(kPauseMs);
+        }
+    }
+    m_say(QStringLiteral("E|el servidor no volvió en %1 s").arg(kPatienceMs / 1000));
+    return false;
 }
 
 } // namespace tarvino::stress

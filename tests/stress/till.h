@@ -1,12 +1,13 @@
-// A till without windows that works a shop file through the routines the windows call, at random,
-// and says each step it takes in one line, so that whoever stops it knows what it was told.
+// A till without windows that works a shop, on its file or on its server, through the routines
+// the windows call, at random, and says each step it takes in one line, so that whoever stops it
+// knows what it was told.
 #pragma once
 
 #include "common/services.h"
-#include "common/timestamps.h"
 #include "data/database.h"
 #include "sales/sale_lines.h"
 #include "sales/sales_day.h"
+#include "stress/ledger.h"
 
 #include <QDateTime>
 #include <QString>
@@ -30,23 +31,26 @@ namespace tarvino::stress {
 //   p|iso       saved               x|iso|message   refused
 //   D|iso|code  a product is about to be deleted                    d|iso|count   deleted
 //   E|message   an operation failed
+//   K|sola            the server came back and the connection went on by itself
+//   K|reopen|failure  the server came back, the connection still failed (failure), reopen() fixed it
 // "About to" lines are said before the work starts, so the work of a stopped till is known.
 
-// The products sold: codes 101 to 105, each with a stock of 1,000,000 and whole prices.
-struct SoldProduct {
-    QString code;
-    QString name;
-    double cost;
-    double price;
-};
-const std::vector<SoldProduct>& soldProducts();
+// The products sold: codes 1001 onwards, "Producto 1" onwards, each with this stock.
 inline constexpr double kSoldStock = 1000000;
+QString soldCode(int i);
+QString soldName(int i);
+// The few products sold most, so that two tills often take the same product at once.
+inline constexpr int kBusyProducts = 5;
+// Adds the first count sold products to a new shop.
+void addSoldProducts(Database& db, int count);
+// The first count sold products as a ledger knows them before any sale.
+QMap<QString, Ledger::Sold> soldBeforeSales(int count);
 // The products the editor saves and deletes: codes 901 to 910.
 QString editorCode(int i);
 inline constexpr int kEditorCodes = 10;
 
-// Makes a new shop file bd1 in folder with the sold products.
-void makeShop(const QString& folder);
+// True when a failure says the server could not be reached.
+bool serverLost(const QString& message);
 
 // A clock that stands still until told to move on one second, so that every line of one sale,
 // and the day row it changes, carry the same time, and no two operations share one.
@@ -66,98 +70,57 @@ inline QString oneLine(QString text)
     return text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('|'), QLatin1Char('/'));
 }
 
-// The cashier of a till at start-up: answers the unclosed-day question at random and says so. Yes
-// resumes the day; No has the load close it right away, one second on.
-class RandomCashier final : public Messages {
-public:
-    RandomCashier(std::function<int(int)> draw, SteppingClock& clock, SalesDay& day,
-                  std::function<void(const QString&)> say)
-        : m_draw(std::move(draw)), m_clock(clock), m_day(day), m_say(std::move(say))
-    {
-    }
-    void inform(const QString& text, const QString&, Icon) override { last = text; }
-    bool ask(const QString&, const QString&) override
-    {
-        asked = true;
-        m_say(QStringLiteral("S|") + m_day.openingStamp());
-        if (m_draw(2) == 0) {
-            m_say(QStringLiteral("Y"));
-            return true;
-        }
-        m_clock.step();
-        closingIso = isoText(m_clock.now());
-        m_say(QStringLiteral("C|") + closingIso);
-        return false;
-    }
-    // After the day's load: says what it did, then logs in (a resumed day reloads its stamp).
-    // False, said with E, when the till cannot go on.
-    bool openDay(SalesDay::Start start)
-    {
-        if (!asked)
-            m_say(QStringLiteral("S|"));
-        if (m_day.earlierDayUnclosed()) {
-            m_say(QStringLiteral("E|") + oneLine(last));
-            return false;
-        }
-        if (!closingIso.isEmpty())
-            m_say(QStringLiteral("c|%1|%2").arg(closingIso).arg(m_day.linesClosed()));
-        m_clock.step();
-        m_day.begin(QStringLiteral("admin"));
-        if (start == SalesDay::Start::Resume) {
-            try {
-                m_day.reload();
-            } catch (const DbError& e) {
-                m_say(QStringLiteral("E|") + oneLine(e.message()));
-                return false;
-            }
-        }
-        m_say(QStringLiteral("L|") + m_day.openingStamp());
-        return true;
-    }
-    QString last;
-    QString closingIso;
-    bool asked = false;
-
-private:
-    std::function<int(int)> m_draw;
-    SteppingClock& m_clock;
-    SalesDay& m_day;
-    std::function<void(const QString&)> m_say;
-};
-
 class Till final {
 public:
     using Say = std::function<void(const QString&)>;
+    // A till on the shop file in folder: it sells the first kBusyProducts products and edits
+    // products too. A failure of the file is final.
     Till(const QString& folder, quint64 seed, const QDateTime& clockStart, Say say);
+    // A till named name on the server of connection, one of several selling the first products
+    // sold products at once. It edits no product: the edits of two tills on one product come in
+    // an order nobody outside the server sees. It outlives a server that goes away: what it was
+    // doing is told truthfully (N or U), then it waits for the server (serverAnswers tells
+    // whether it takes connections) and goes on.
+    Till(const QString& connection, const QString& name, int products, std::function<bool()> serverAnswers,
+         quint64 seed, const QDateTime& clockStart, Say say);
     ~Till();
 
-    // Start-up as the program does it: the file opened and checked, Temporal brought up to date,
-    // the unclosed-day question answered at random (No closes that day), then the login.
-    // Returns false when the start-up failed (said with F).
+    // Start-up as the program does it: the shop opened and checked, the unclosed-day question
+    // answered at random (No closes that day), then the login. On a server, one still down or the
+    // till's name still held by the session of a till just killed is waited for a while. Returns
+    // false when the start-up failed (said with F or E).
     bool startUp();
     // One operation chosen at random: a sale, the day's closing (and a new day), a product saved,
-    // or a product deleted. Returns false when the till cannot go on (the file was left closed).
+    // or a product deleted. Returns false when the till cannot go on: the file failed, the server
+    // did not come back, or a sale's outcome is unknown (the connection stays closed until the
+    // program starts again).
     bool step();
-    // Called before each sale, so that a fault can be armed for it.
+    // Called before each sale is recorded, so that a fault can be armed for it.
     std::function<void()> beforeSale;
     void close();
-    Database& db() { return m_db; }
 
 private:
-    bool sale(bool retry);
+    bool open(QString& failure);
+    bool sale();
     bool closing();
     bool saveProduct();
     bool deleteProduct();
+    // After an operation failed: on a server, waits until it answers again and this till can use
+    // it, first on its own connection, else through reopen(), and says K; on the file, only an
+    // open file goes on. failed: the failure that sent the till here.
+    bool regain(const QString& failed);
     int draw(int below);
 
-    QString m_folder;
+    QString m_folder; // empty on a server
+    QString m_connection; // empty on the file
+    QString m_name;
+    int m_products = kBusyProducts;
+    std::function<bool()> m_serverAnswers;
     std::mt19937_64 m_random;
     SteppingClock m_clock;
     Say m_say;
     Database m_db;
     SalesDay m_day{m_db, m_clock};
-    SaleLines m_lines; // the sale on screen, kept for charging it again
-    QString m_kind;
 };
 
 } // namespace tarvino::stress
