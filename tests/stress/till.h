@@ -76,8 +76,8 @@ public:
     // A till on the shop file in folder: it sells the first kBusyProducts products and edits
     // products too. A failure of the file is final.
     Till(const QString& folder, quint64 seed, const QDateTime& clockStart, Say say);
-    // A till named name on the server of connection, one of several selling the first products
-    // sold products at once. It edits no product: the edits of two tills on one product come in
+    // A till named name on the server of connection, one of several tills selling at once from
+    // the same sold products (the first `products` of them). It edits no product: the edits of two tills on one product come in
     // an order nobody outside the server sees. It outlives a server that goes away: what it was
     // doing is told truthfully (N or U), then it waits for the server (serverAnswers tells
     // whether it takes connections) and goes on.
