@@ -321,8 +321,10 @@ private slots:
         QFETCH(int, chosenAfter);
         static const ListColumn columns[] = {{"_", 0, Qt::AlignLeft}, {"Nombre", 3000, Qt::AlignLeft}};
         QTreeView list;
-        ListModel model(columns, &list);
-        model.setRows(rows, [](qsizetype row, int column) { return QStringLiteral("%1-%2").arg(row).arg(column); });
+        ListModel<int> model(
+            columns, [](const int& count) { return qsizetype(count); },
+            [](const int&, qsizetype row, int column) { return QStringLiteral("%1-%2").arg(row).arg(column); }, &list);
+        model.setRows(rows);
         list.setModel(&model);
         configureList(&list, columns);
         list.resize(300, 200);
@@ -339,17 +341,23 @@ private slots:
     void listModelHoldsTheRowsItShows()
     {
         static const ListColumn columns[] = {{"Nombre", 3000, Qt::AlignLeft}};
-        ListModel model(columns, nullptr);
+        ListModel<QStringList> model(
+            columns, [](const QStringList& names) { return names.size(); },
+            [](const QStringList& names, qsizetype row, int) { return names[row]; }, nullptr);
         auto rows = std::make_shared<const QStringList>(QStringList{QStringLiteral("Leche"), QStringLiteral("Pan")});
         const std::weak_ptr<const QStringList> held = rows;
-        model.showRows(rows, rows->size(), [](const QStringList& names, qsizetype row, int) { return names[row]; });
-        // The window that read the rows lets go of them (it is closing, or reads others): the list
-        // still shows them.
+        model.setRows(rows);
+        // The window that read the rows lets go of them: the list still shows them.
         rows.reset();
-        QCOMPARE(model.rowCount(), 2);
         QCOMPARE(model.data(model.index(1, 0), Qt::DisplayRole).toString(), QStringLiteral("Pan"));
-        // Once it shows nothing, it holds nothing.
-        model.clear();
+        // An export takes a share of them and repaints the window as it goes; meanwhile the list
+        // shows others: the export still has the rows it began with, and once it lets go nothing
+        // holds them.
+        std::shared_ptr<const QStringList> exported = model.sharedRows();
+        model.setRows(QStringList{QStringLiteral("Queso")});
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(exported->value(1), QStringLiteral("Pan"));
+        exported.reset();
         QVERIFY(held.expired());
     }
 

@@ -112,7 +112,7 @@ void limitTyping(QLineEdit* box, int limit)
 } // namespace
 
 Form2::Form2(Context& context, QWidget* parent)
-    : QMainWindow(parent), m_ctx(context), m_rows(std::make_shared<const ProductList>())
+    : QMainWindow(parent), m_ctx(context)
 {
     buildControls();
 }
@@ -131,7 +131,9 @@ void Form2::buildControls()
                     arialNarrow(20.25, true));
 
     ListView1 = place(new QTreeView(Picture1), "ListView1", 0, 600, 15135, 6015);
-    m_model = attachModel(ListView1, kProductColumns, this);
+    m_model = attachModel<ProductList>(
+        ListView1, kProductColumns, [](const ProductList& rows) { return rows.size(); },
+        [](const ProductList& rows, qsizetype row, int column) { return rows.text(row, column); }, this);
     setUpReportList(ListView1, kProductColumns, arial(13, true), arial(10, true));
     connect(ListView1, &QTreeView::clicked, this, &Form2::ListView1_Click);
     stretchAcrossWindow(Label1);
@@ -237,7 +239,7 @@ void Form2::buildControls()
 
 const ProductList& Form2::productRows() const
 {
-    return *m_rows;
+    return m_model->rows();
 }
 
 void Form2::Form_Load()
@@ -255,10 +257,11 @@ void Form2::Form_Load()
 
 void Form2::ReloadProductList(ProductOrder order)
 {
+    // A list that cannot be read again shows the rows it had, from the top.
+    std::shared_ptr<const ProductList> rows = m_model->sharedRows();
     guarded(m_ctx.messages, QStringLiteral("No se pudo leer la lista de productos."),
-            [&] { m_rows = std::make_shared<const ProductList>(productList(m_ctx.db, order)); });
-    m_model->showRows(m_rows, m_rows->size(),
-                      [](const ProductList& rows, qsizetype row, int column) { return rows.text(row, column); });
+            [&] { rows = std::make_shared<const ProductList>(productList(m_ctx.db, order)); });
+    m_model->setRows(std::move(rows));
 }
 
 void Form2::LoadCategoryChoices()
@@ -311,9 +314,10 @@ void Form2::Command6_Click()
 void Form2::ListView1_Click()
 {
     const QModelIndex current = ListView1->currentIndex();
-    if (m_rows->isEmpty() || !current.isValid())
+    const ProductList& rows = m_model->rows();
+    if (rows.isEmpty() || !current.isValid())
         return;
-    Text1->setText(m_rows->text(current.row(), 1));
+    Text1->setText(rows.text(current.row(), 1));
     LookUpProductCode(false);
 }
 

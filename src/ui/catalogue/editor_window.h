@@ -6,7 +6,6 @@
 
 #include <QMainWindow>
 
-#include <memory>
 #include <optional>
 
 class QComboBox;
@@ -18,6 +17,7 @@ class QTreeView;
 
 namespace tarvino {
 
+template <typename Rows>
 class ListModel;
 class ProductSearch;
 
@@ -91,8 +91,7 @@ private:
     void buildControls();
 
     Context& m_ctx;
-    ListModel* m_model;
-    std::shared_ptr<const ProductList> m_rows; // shared with the list's model
+    ListModel<ProductList>* m_model;
     // The product as the last look-up found it: Guardar leaves a number it only showed as stored.
     std::optional<Product> m_loaded;
 };

@@ -84,7 +84,7 @@ private:
 } // namespace
 
 Form9::Form9(Context& context, QWidget* parent)
-    : QMainWindow(parent), m_ctx(context), m_rows(std::make_shared<const StockList>())
+    : QMainWindow(parent), m_ctx(context)
 {
     buildControls();
 }
@@ -104,7 +104,9 @@ void Form9::buildControls()
                     arialNarrow(20.25, true));
 
     ListView1 = place(new QTreeView(Picture1), "ListView1", 60, 480, 15015, 6495);
-    m_model = attachModel(ListView1, kStockColumns, this);
+    m_model = attachModel<StockList>(
+        ListView1, kStockColumns, [](const StockList& rows) { return rows.size(); },
+        [](const StockList& rows, qsizetype row, int column) { return rows.text(row, column); }, this);
     SetUpStockList();
 
     ProgressBar1 = place(new QProgressBar(Picture1), "ProgressBar1", 60, 6975, 15015, 210);
@@ -200,11 +202,14 @@ void Form9::setListLook(StockList::Look look)
 
 void Form9::showRows(StockList rows)
 {
-    m_rows = std::make_shared<const StockList>(std::move(rows));
-    m_model->showRows(m_rows, m_rows->size(),
-                      [](const StockList& list, qsizetype row, int column) { return list.text(row, column); });
+    m_model->setRows(std::move(rows));
     // Each listing starts at its first column, where the codes and names are.
     ListView1->horizontalScrollBar()->setValue(0);
+}
+
+const StockList& Form9::stockRows() const
+{
+    return m_model->rows();
 }
 
 void Form9::Form_Load()
@@ -303,7 +308,7 @@ void Form9::SearchStockByName()
         return;
     }
     showRows(std::move(rows));
-    if (!m_rows->isEmpty()) {
+    if (!stockRows().isEmpty()) {
         Command1->setEnabled(true);
         return;
     }
@@ -328,7 +333,7 @@ void Form9::SearchStockByCode()
                               [&] { rows = stockByCode(m_ctx.db, Text2->text()); });
     Text2->clear();
     showRows(std::move(rows));
-    if (!m_rows->isEmpty()) {
+    if (!stockRows().isEmpty()) {
         Command1->setEnabled(true);
     } else {
         if (read)
@@ -365,7 +370,7 @@ void Form9::SearchStockByCategory()
         return;
     }
     showRows(std::move(rows));
-    if (!m_rows->isEmpty()) {
+    if (!stockRows().isEmpty()) {
         Command1->setEnabled(true);
         return;
     }
@@ -392,7 +397,7 @@ void Form9::ListCriticalStock()
     if (!rows.isEmpty())
         setListLook(StockList::Look::Critical);
     showRows(std::move(rows));
-    if (!m_rows->isEmpty()) {
+    if (!stockRows().isEmpty()) {
         Command1->setEnabled(true);
     } else {
         if (read)
@@ -409,18 +414,18 @@ void Form9::ListCriticalStock()
 
 void Form9::ShowInvestmentTotal()
 {
-    Label2->setText(investmentCaption(m_rows->investmentTotal()));
+    Label2->setText(investmentCaption(stockRows().investmentTotal()));
 }
 
 void Form9::Command1_Click()
 {
-    if (m_rows->isEmpty()) {
+    if (stockRows().isEmpty()) {
         m_ctx.messages.inform(stockMessages::kNadaQueExportar);
         return;
     }
     // The export repaints the window as it goes; it holds the rows it writes (they are never
     // changed, only replaced) and nothing else of the window, which may be closed meanwhile.
-    const std::shared_ptr<const StockList> rows = m_rows;
+    const std::shared_ptr<const StockList> rows = m_model->sharedRows();
     Context& context = m_ctx;
     BarProgress progress(ProgressBar1);
     Exportar_Excel(context.spreadsheet, context.messages, *rows, &progress);

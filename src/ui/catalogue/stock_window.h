@@ -7,8 +7,6 @@
 
 #include <QMainWindow>
 
-#include <memory>
-
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -20,6 +18,7 @@ class QTreeView;
 
 namespace tarvino {
 
+template <typename Rows>
 class ListModel;
 
 class Form9 final : public QMainWindow {
@@ -63,7 +62,7 @@ public:
     QString screenHeight;
 
     // The list's rows, as shown.
-    const StockList& stockRows() const { return *m_rows; }
+    const StockList& stockRows() const;
 
 private:
     void SetUpStockList();
@@ -78,8 +77,7 @@ private:
     void buildControls();
 
     Context& m_ctx;
-    ListModel* m_model;
-    std::shared_ptr<const StockList> m_rows; // shared with the list's model
+    ListModel<StockList>* m_model;
 };
 
 } // namespace tarvino

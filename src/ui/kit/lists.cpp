@@ -184,55 +184,36 @@ void keyboardList(QAbstractItemView* list)
         new FirstEntryFirst(list);
 }
 
-ListModel::ListModel(std::span<const ListColumn> columns, QObject* parent)
+ListModelBase::ListModelBase(std::span<const ListColumn> columns, QObject* parent)
     : QAbstractTableModel(parent), m_columns(columns)
 {
 }
 
-void ListModel::setRows(qsizetype rows, Cell cell, Colour text, Colour back)
+int ListModelBase::rowCount(const QModelIndex& parent) const
 {
-    beginResetModel();
-    m_rows = rows;
-    m_cell = std::move(cell);
-    m_text = std::move(text);
-    m_back = std::move(back);
-    endResetModel();
+    return parent.isValid() ? 0 : int(count());
 }
 
-void ListModel::clear()
-{
-    setRows(0, {});
-}
-
-int ListModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : int(m_rows);
-}
-
-int ListModel::columnCount(const QModelIndex& parent) const
+int ListModelBase::columnCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : int(m_columns.size());
 }
 
-QVariant ListModel::data(const QModelIndex& index, int role) const
+QVariant ListModelBase::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_rows)
+    if (!index.isValid() || index.row() >= count())
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return m_cell(index.row(), index.column());
+        return text(index.row(), index.column());
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(m_columns[size_t(index.column())].align | Qt::AlignVCenter);
-    case Qt::ForegroundRole:
-        return m_text ? QVariant(m_text(index.row())) : QVariant();
-    case Qt::BackgroundRole:
-        return m_back ? QVariant(m_back(index.row())) : QVariant();
     default:
         return {};
     }
 }
 
-QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const
+QVariant ListModelBase::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= int(m_columns.size()))
         return {};
@@ -249,13 +230,6 @@ void listColours(QAbstractItemView* list, const QColor& back, const QColor& text
     palette.setColor(QPalette::Base, back);
     palette.setColor(QPalette::Text, text);
     list->setPalette(palette);
-}
-
-ListModel* attachModel(QTreeView* list, std::span<const ListColumn> columns, QObject* owner)
-{
-    auto* model = new ListModel(columns, owner);
-    list->setModel(model);
-    return model;
 }
 
 void setUpReportList(QTreeView* list, std::span<const ListColumn> columns, const QFont& rowFont,

@@ -1,17 +1,16 @@
 // The lists of the windows: column tables, report views, the list model and list colours.
 #pragma once
 
+#include <QAbstractItemView>
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QFont>
 #include <QString>
 
-#include <functional>
 #include <memory>
 #include <span>
 #include <utility>
 
-class QAbstractItemView;
 class QTreeView;
 
 namespace tarvino {
@@ -49,39 +48,61 @@ QList<int> columnWidths(std::span<const ListColumn> columns, const QList<int>& n
 // unmarked on taking the focus and then step past it), so that a single match is chosen by keys.
 void keyboardList(QAbstractItemView* list);
 
-// The rows of a list view on a model: the cells come from a function, so that a list of 100,000
-// rows holds no object per row or cell. Titles and alignments come from the column table.
-class ListModel final : public QAbstractTableModel {
+// The part of a list model that does not depend on what its rows are: the columns (titles and
+// alignments from the column table) and the roles a view asks for.
+class ListModelBase : public QAbstractTableModel {
 public:
-    using Cell = std::function<QString(qsizetype row, int column)>;
-    using Colour = std::function<QColor(qsizetype row)>;
-
-    ListModel(std::span<const ListColumn> columns, QObject* parent);
-    // Shows rows rows whose cells come from cell; text (and, when given, background) colours per row.
-    // Whatever cell reads must live as long as the model shows it: see showRows.
-    void setRows(qsizetype rows, Cell cell, Colour text = {}, Colour back = {});
-    // Shows count rows read by cell from rows, which the model shares with whoever else holds them
-    // (read only) for as long as it shows them: the view never reads from a window going away.
-    template <typename Rows, typename CellOf>
-    void showRows(std::shared_ptr<const Rows> rows, qsizetype count, CellOf cell)
-    {
-        setRows(count, [rows = std::move(rows), cell = std::move(cell)](qsizetype row, int column) {
-            return QString(cell(*rows, row, column));
-        });
-    }
-    void clear();
-
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
+protected:
+    ListModelBase(std::span<const ListColumn> columns, QObject* parent);
+    virtual qsizetype count() const = 0;
+    virtual QString text(qsizetype row, int column) const = 0;
+
 private:
     std::span<const ListColumn> m_columns;
-    qsizetype m_rows = 0;
+};
+
+// The rows a list shows, owned by its model: the window that reads them hands them over and reads
+// them back from the model. A row's cells are made as the view asks for them, so that a list of
+// 100,000 rows holds no object per row or cell. The rows are never changed, only replaced, and
+// whoever takes a share of them (an export that repaints the window as it goes) keeps them whole
+// after the list shows others or its window is gone.
+template <typename Rows>
+class ListModel final : public ListModelBase {
+public:
+    // How many rows rows holds, and the text of one of its cells.
+    using Count = qsizetype (*)(const Rows& rows);
+    using Cell = QString (*)(const Rows& rows, qsizetype row, int column);
+
+    ListModel(std::span<const ListColumn> columns, Count count, Cell cell, QObject* parent)
+        : ListModelBase(columns, parent), m_count(count), m_cell(cell), m_rows(std::make_shared<const Rows>())
+    {
+    }
+
+    const Rows& rows() const { return *m_rows; }
+    std::shared_ptr<const Rows> sharedRows() const { return m_rows; }
+
+    // Shows rows in place of the rows shown so far.
+    void setRows(Rows rows) { setRows(std::make_shared<const Rows>(std::move(rows))); }
+    void setRows(std::shared_ptr<const Rows> rows)
+    {
+        beginResetModel();
+        m_rows = std::move(rows);
+        endResetModel();
+    }
+    void clear() { setRows(Rows()); }
+
+private:
+    qsizetype count() const override { return m_count(*m_rows); }
+    QString text(qsizetype row, int column) const override { return m_cell(*m_rows, row, column); }
+
+    Count m_count;
     Cell m_cell;
-    Colour m_text;
-    Colour m_back;
+    std::shared_ptr<const Rows> m_rows;
 };
 
 // The pale yellow behind most lists of the program.
@@ -91,7 +112,14 @@ inline const QColor kListYellow(0xFF, 0xFF, 0x80);
 void listColours(QAbstractItemView* list, const QColor& back = kListYellow, const QColor& text = Qt::black);
 
 // A model with the given columns for list, owned by owner, and shown by list.
-ListModel* attachModel(QTreeView* list, std::span<const ListColumn> columns, QObject* owner);
+template <typename Rows>
+ListModel<Rows>* attachModel(QAbstractItemView* list, std::span<const ListColumn> columns,
+                             typename ListModel<Rows>::Count count, typename ListModel<Rows>::Cell cell, QObject* owner)
+{
+    auto* model = new ListModel<Rows>(columns, count, cell, owner);
+    list->setModel(model);
+    return model;
+}
 
 // The look of the product and report lists of the main windows: the columns (see configureList),
 // rows in rowFont under titles in titleFont, one row chosen at a time, in the list colours.

@@ -63,7 +63,7 @@ QPushButton* searchButton(QWidget* parent, const char* name)
 } // namespace
 
 Form7::Form7(Context& context, QWidget* parent)
-    : QMainWindow(parent), m_ctx(context), m_result(std::make_shared<const HistoryResult>())
+    : QMainWindow(parent), m_ctx(context)
 {
     buildControls();
 }
@@ -99,7 +99,9 @@ void Form7::buildControls()
     Command3 = searchButton(Picture4, "Command3");
 
     ListView1 = place(new QTreeView(Picture1), "ListView1", 120, 2250, 14895, 5280);
-    m_model = attachModel(ListView1, kHistoryColumns, this);
+    m_model = attachModel<HistoryResult>(
+        ListView1, kHistoryColumns, [](const HistoryResult& rows) { return qsizetype(rows.lines.size()); },
+        [](const HistoryResult& rows, qsizetype row, int column) { return rows.cell(row, column); }, this);
 
     // The result lines under the list.
     Picture2 = place(new QFrame(Picture1), "Picture2", 120, 7650, 14895, 2445);
@@ -139,6 +141,11 @@ void Form7::buildControls()
     connect(Timer1, &QTimer::timeout, this, &Form7::Timer1_Timer);
     for (QComboBox* list : {Combo1, Combo2, Combo4, Combo5, Combo6})
         connect(list, &QComboBox::activated, this, &Form7::ClearHistory);
+}
+
+const HistoryResult& Form7::result() const
+{
+    return m_model->rows();
 }
 
 void Form7::Form_Load()
@@ -191,7 +198,6 @@ void Form7::FillCategoryLists(const QStringList& categories)
 void Form7::ClearHistory()
 {
     m_model->clear();
-    m_result = std::make_shared<const HistoryResult>();
     for (QLabel* label : {Label4, Label6, Label7, Label8, Label9, Label11})
         label->clear();
 }
@@ -252,8 +258,7 @@ void Form7::DailySearch()
                     found = dailySearch(m_ctx.db, m_days.value(day), m_tills.value(day),
                                         chosenCategory(Combo2));
                 })) {
-        m_result = std::make_shared<const HistoryResult>(std::move(found));
-        showResult();
+        showResult(std::move(found));
     }
     endSearch();
 }
@@ -265,22 +270,21 @@ void Form7::MonthlySearch()
             found = monthlySearch(m_ctx.db, Combo4->currentText(), Combo5->currentText(),
                                   chosenCategory(Combo6));
         })) {
-        m_result = std::make_shared<const HistoryResult>(std::move(found));
-        showResult();
+        showResult(std::move(found));
     }
     endSearch();
 }
 
-void Form7::showResult()
+void Form7::showResult(HistoryResult found)
 {
-    m_model->showRows(m_result, qsizetype(m_result->lines.size()),
-                      [](const HistoryResult& result, qsizetype row, int column) { return result.cell(row, column); });
-    Label4->setText(m_result->label4);
-    Label6->setText(m_result->label6);
-    Label7->setText(m_result->label7);
-    Label8->setText(m_result->label8);
-    Label9->setText(m_result->label9);
-    Label11->setText(m_result->label11);
+    m_model->setRows(std::move(found));
+    const HistoryResult& shown = m_model->rows();
+    Label4->setText(shown.label4);
+    Label6->setText(shown.label6);
+    Label7->setText(shown.label7);
+    Label8->setText(shown.label8);
+    Label9->setText(shown.label9);
+    Label11->setText(shown.label11);
 }
 
 void Form7::endSearch()

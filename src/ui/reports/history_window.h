@@ -6,8 +6,6 @@
 
 #include <QMainWindow>
 
-#include <memory>
-
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -17,6 +15,7 @@ class QTreeView;
 
 namespace tarvino {
 
+template <typename Rows>
 class ListModel;
 
 class Form7 final : public QMainWindow {
@@ -69,18 +68,17 @@ public:
     QString Text1;
 
     // The rows and captions of the last search, as the list shows them.
-    const HistoryResult& result() const { return *m_result; }
+    const HistoryResult& result() const;
 
 private:
     void buildControls();
     // The category chosen in a category list: nullopt for "Todas" (the last entry) or no choice.
     static CategoryFilter chosenCategory(const QComboBox* list);
-    void showResult();
+    void showResult(HistoryResult found);
     void endSearch();
 
     Context& m_ctx;
-    ListModel* m_model;
-    std::shared_ptr<const HistoryResult> m_result; // shared with the list's model
+    ListModel<HistoryResult>* m_model;
     // The day and till of each entry of Combo1.
     QStringList m_days;
     QStringList m_tills;

@@ -57,11 +57,18 @@ Form12::Form12(Context& context) : QWidget(nullptr), m_ctx(context)
                     arial(18, true));
 
     ListView2 = place(new QTreeView(Picture1), "ListView2", 120, 720, 3495, 6135);
-    m_salesModel = attachModel(ListView2, kSalesColumns, this);
+    m_salesModel = attachModel<DaySales>(
+        ListView2, kSalesColumns, [](const DaySales& sales) { return sales.size(); },
+        [](const DaySales& sales, qsizetype row, int column) {
+            return column == 0 ? sales.stamp(row) : sales.marker(row);
+        },
+        this);
     listColours(ListView2, QColor(255, 255, 192));
 
     ListView1 = place(new QTreeView(Picture1), "ListView1", 3840, 720, 10575 + kWider, 4935);
-    m_linesModel = attachModel(ListView1, kLineColumns, this);
+    m_linesModel = attachModel<SaleDetail>(
+        ListView1, kLineColumns, [](const SaleDetail& sale) { return sale.rows.size(); },
+        [](const SaleDetail& sale, qsizetype row, int column) { return sale.rows[row][column]; }, this);
 
     for (QTreeView* list : {ListView2, ListView1}) {
         list->setFont(arial(12, true));
@@ -97,25 +104,35 @@ bool Form12::Form_Load()
 {
     configureList(ListView2, kSalesColumns);
     configureList(ListView1, kLineColumns);
+    DaySales sales;
     if (!guarded(m_ctx.messages, QStringLiteral("No se pudo leer las ventas del día."),
-                 [&] { m_sales = std::make_shared<const DaySales>(readDaySales(m_ctx.db)); }))
+                 [&] { sales = readDaySales(m_ctx.db); }))
         return false;
-    m_salesModel->showRows(m_sales, m_sales->size(), [](const DaySales& sales, qsizetype row, int column) {
-        return column == 0 ? sales.stamp(row) : sales.marker(row);
-    });
+    m_salesModel->setRows(std::move(sales));
     clearSale();
     return true;
+}
+
+const DaySales& Form12::saleRows() const
+{
+    return m_salesModel->rows();
+}
+
+const SaleDetail& Form12::lineRows() const
+{
+    return m_linesModel->rows();
 }
 
 void Form12::ListView2_Click()
 {
     const QModelIndexList chosen = ListView2->selectionModel()->selectedRows();
-    if (m_sales->isEmpty() || chosen.isEmpty())
+    const DaySales& sales = saleRows();
+    if (sales.isEmpty() || chosen.isEmpty())
         return;
     const int row = chosen.first().row();
     // The stamp as stored finds the lines, so a sale at midnight is found like any other.
-    Text1 = m_sales->stamp(row);
-    m_chosen = m_sales->stored(row);
+    Text1 = sales.stamp(row);
+    m_chosen = sales.stored(row);
     Command1_Click();
 }
 
@@ -129,19 +146,16 @@ void Form12::Command1_Click()
     // A sale whose lines are gone shows nothing rather than the figures of another.
     if (detail.rows.isEmpty())
         return;
-    m_detail = std::make_shared<const SaleDetail>(std::move(detail));
-    m_linesModel->showRows(m_detail, m_detail->rows.size(), [](const SaleDetail& sale, qsizetype row, int column) {
-        return sale.rows[row][column];
-    });
-    Label1->setText(m_detail->Label1);
-    Label2->setText(m_detail->Label2);
-    Label4->setText(m_detail->Label4);
+    m_linesModel->setRows(std::move(detail));
+    const SaleDetail& shown = lineRows();
+    Label1->setText(shown.Label1);
+    Label2->setText(shown.Label2);
+    Label4->setText(shown.Label4);
 }
 
 void Form12::clearSale()
 {
     m_linesModel->clear();
-    m_detail = std::make_shared<const SaleDetail>();
     Label1->clear();
     Label2->clear();
     Label4->clear();

@@ -8,13 +8,12 @@
 #include <QVariant>
 #include <QWidget>
 
-#include <memory>
-
 class QLabel;
 class QTreeView;
 
 namespace tarvino {
 
+template <typename Rows>
 class ListModel;
 
 class Form12 final : public QWidget {
@@ -47,18 +46,15 @@ public:
     QString Text1;
 
     // The lists' rows, as shown.
-    const DaySales& saleRows() const { return *m_sales; }
-    const SaleDetail& lineRows() const { return *m_detail; }
+    const DaySales& saleRows() const;
+    const SaleDetail& lineRows() const;
 
 private:
     void clearSale();
 
     Context& m_ctx;
-    ListModel* m_salesModel;
-    ListModel* m_linesModel;
-    // Shared with the lists' models.
-    std::shared_ptr<const DaySales> m_sales = std::make_shared<const DaySales>();
-    std::shared_ptr<const SaleDetail> m_detail = std::make_shared<const SaleDetail>();
+    ListModel<DaySales>* m_salesModel;
+    ListModel<SaleDetail>* m_linesModel;
     QVariant m_chosen; // the chosen sale's FechaVenta as the file holds it
 };
 

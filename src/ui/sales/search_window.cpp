@@ -9,7 +9,6 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QListView>
-#include <QStringListModel>
 #include <QTimer>
 
 #include <algorithm>
@@ -22,6 +21,9 @@ constexpr int kWindowTwips = 6000;
 constexpr int kMargin = 120;
 constexpr int kBoxHeight = 450;
 
+// A list view shows one column without a title, and only its alignment counts.
+const ListColumn kNameColumn[] = {{"Nombre", 0, Qt::AlignLeft}};
+
 bool isDigitOrLetter(int keyAscii)
 {
     return (keyAscii >= '0' && keyAscii <= '9') || (keyAscii >= 'A' && keyAscii <= 'Z') ||
@@ -30,8 +32,7 @@ bool isDigitOrLetter(int keyAscii)
 } // namespace
 
 ProductSearch::ProductSearch(Context& context, const char* name, HandOver handOver)
-    : QWidget(nullptr), m_ctx(context), m_handOver(std::move(handOver)), m_names(new QStringListModel(this)),
-      m_refresh(new QTimer(this))
+    : QWidget(nullptr), m_ctx(context), m_handOver(std::move(handOver)), m_refresh(new QTimer(this))
 {
     setFont(arial(12));
     // Wide enough for a whole 40-character name beside the list's frame, margins and scroll bar.
@@ -48,7 +49,9 @@ ProductSearch::ProductSearch(Context& context, const char* name, HandOver handOv
     // The empty text lists the whole catalogue: rows of one height let the view lay out and
     // scroll 100,000 names without measuring each.
     List1->setUniformItemSizes(true);
-    List1->setModel(m_names);
+    m_matches = attachModel<ProductMatches>(
+        List1, kNameColumn, [](const ProductMatches& found) { return found.names.size(); },
+        [](const ProductMatches& found, qsizetype row, int) { return found.names[row]; }, this);
     List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     keyboardList(List1);
@@ -91,8 +94,7 @@ void ProductSearch::Command1_Click()
     guarded(m_ctx.messages, QStringLiteral("No se pudieron buscar los productos."),
             [&] { found = findProductsByName(m_ctx.db, Text1->text()); });
     // On a failure the list is left empty, as it is emptied before every search.
-    m_matches = std::move(found);
-    m_names->setStringList(m_matches.names);
+    m_matches->setRows(std::move(found));
 }
 
 bool ProductSearch::List1_KeyPress(int keyAscii)
@@ -119,7 +121,7 @@ void ProductSearch::List1_Enter()
         return;
     std::optional<QString> code;
     if (!guarded(m_ctx.messages, QStringLiteral("No se pudo leer el producto elegido."),
-                 [&] { code = chosenProductCode(m_ctx.db, m_matches, selected.first().row()); }))
+                 [&] { code = chosenProductCode(m_ctx.db, m_matches->rows(), selected.first().row()); }))
         return;
     // A product deleted or renamed since the list was filled is no choice: the window stays.
     if (!code)

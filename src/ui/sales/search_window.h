@@ -10,10 +10,12 @@
 
 class QLineEdit;
 class QListView;
-class QStringListModel;
 class QTimer;
 
 namespace tarvino {
+
+template <typename Rows>
+class ListModel;
 
 // Finds a product by part of its name and hands the chosen product's code to the window that
 // opened it, through the callback that window gives.
@@ -44,11 +46,10 @@ private:
 
     Context& m_ctx;
     HandOver m_handOver;
-    QStringListModel* m_names;
+    ListModel<ProductMatches>* m_matches; // the names found, and the rows behind them
     // Coalesces the refreshes asked for by key releases: keys already waiting are handled first,
     // then one refresh runs with the text as it stands.
     QTimer* m_refresh;
-    ProductMatches m_matches;
     // A release only counts once the box has seen a press: the Enter or Space that opened the
     // window is released here, and must not list the whole catalogue.
     bool m_pressSeen = false;
