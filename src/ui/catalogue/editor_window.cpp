@@ -3,6 +3,7 @@
 
 #include "app/placement.h"
 #include "app/support_window.h"
+#include "catalogue/product_entry.h"
 #include "kit/window_kit.h"
 #include "kit/key_filter.h"
 #include "common/numbers.h"
@@ -273,10 +274,8 @@ void Form2::LoadCategoryChoices()
 
 void Form2::LookUpProductCode(bool fromEnter)
 {
-    if (fromEnter && Text1->text().isEmpty()) {
-        m_ctx.messages.inform(productMessages::kCodigoVacio);
+    if (fromEnter && !goesOn(ProductEntry::code(Text1->text())))
         return;
-    }
     LoadCategoryChoices();
     std::optional<Product> found;
     if (!guarded(m_ctx.messages, QStringLiteral("No se pudo buscar el producto."),
@@ -342,17 +341,12 @@ void Form2::Command4_Click()
     if (!guarded(m_ctx.messages, QStringLiteral("No se pudo eliminar el producto."),
                  [&] { check = checkProductDeletion(m_ctx.db, Text1->text()); }))
         return;
-    if (check.outcome != DeleteCheck::Outcome::Allowed) {
-        m_ctx.messages.inform(check.message);
-        if (check.outcome == DeleteCheck::Outcome::Vanished) {
-            // Someone else deleted it meanwhile: nothing is left to delete here.
+    if (!goesOn(check.answer)) {
+        // Someone else deleted it meanwhile: nothing is left to delete here.
+        if (check.outcome == DeleteCheck::Outcome::Vanished)
             Command5_Click();
-        }
-        return;
-    }
-    if (!m_ctx.messages.ask(productMessages::kConfirmarEliminacion,
-                            productMessages::kTituloConfirmarEliminacion)) {
-        ReloadProductList();
+        else if (check.answer.kind == EntryAnswer::Kind::Ask)
+            ReloadProductList();
         return;
     }
     if (!guarded(m_ctx.messages, QStringLiteral("No se pudo eliminar el producto. No se eliminó nada."),
@@ -362,6 +356,20 @@ void Form2::Command4_Click()
     ResetToCodeEntry();
     ReloadProductList();
     Command4->setEnabled(false);
+}
+
+bool Form2::goesOn(const EntryAnswer& answer)
+{
+    switch (answer.kind) {
+    case EntryAnswer::Kind::Refuse:
+        m_ctx.messages.inform(answer.text);
+        return false;
+    case EntryAnswer::Kind::Ask:
+        return m_ctx.messages.ask(answer.text, answer.title);
+    case EntryAnswer::Kind::GoOn:
+        break;
+    }
+    return true;
 }
 
 void Form2::Command5_Click()
