@@ -9,9 +9,11 @@
 #include <cmath>
 #include <limits>
 
-namespace tarvino {
+namespace tarvino
+{
 
-namespace {
+namespace
+{
 
 QString trimSpaces(const QString& text)
 {
@@ -31,7 +33,8 @@ QString badNumber(const QString& text, const QString& box)
 
 // Reads the number boxes into change, or gives the message naming the first box whose text is no
 // number its column accepts. A box left as the look-up filled it keeps its column as stored.
-std::optional<QString> readNumbers(const Product& boxes, const Product* loaded, ProductChange& change)
+std::optional<QString> readNumbers(const Product& boxes, const Product* loaded,
+                                   ProductChange& change)
 {
     const QLocale locale;
     const auto untouched = [loaded, &boxes](const QString Product::*field) {
@@ -79,7 +82,8 @@ std::optional<QString> readNumbers(const Product& boxes, const Product* loaded, 
 
 } // namespace
 
-namespace ProductEntry {
+namespace ProductEntry
+{
 
 EntryAnswer code(const QString& typed)
 {
@@ -88,7 +92,8 @@ EntryAnswer code(const QString& typed)
     return {};
 }
 
-ProductSave save(const Product& boxes, bool editing, const Product* loaded, const NameOwners& owners)
+ProductSave save(const Product& boxes, bool editing, const Product* loaded,
+                 const NameOwners& owners)
 {
     using Outcome = SaveResult::Outcome;
     ProductSave result;

@@ -8,7 +8,8 @@
 #include <functional>
 #include <optional>
 
-namespace tarvino {
+namespace tarvino
+{
 
 // A product as Guardar stores it: the name trimmed, the numbers as their columns take them. A
 // number without a value keeps its column as stored.
@@ -31,7 +32,8 @@ struct ProductSave {
     ProductChange change;
 };
 
-namespace ProductEntry {
+namespace ProductEntry
+{
 
 // The codes of the products already named exactly so.
 using NameOwners = std::function<QStringList(const QString& name)>;
@@ -44,7 +46,8 @@ EntryAnswer code(const QString& typed);
 // loaded is what the look-up showed: a number box whose text is still the loaded one has no value,
 // since the box shows the stored number only to 15 significant digits. A typed quantity is
 // rounded to kQuantityDecimals.
-ProductSave save(const Product& boxes, bool editing, const Product* loaded, const NameOwners& owners);
+ProductSave save(const Product& boxes, bool editing, const Product* loaded,
+                 const NameOwners& owners);
 
 // Eliminar of the product of code as it stands when pressed: refused when it is gone (Vanished) or
 // part of an offer, else asked.

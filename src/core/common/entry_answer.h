@@ -4,7 +4,8 @@
 
 #include <QString>
 
-namespace tarvino {
+namespace tarvino
+{
 
 struct EntryAnswer {
     enum class Kind {
@@ -17,7 +18,10 @@ struct EntryAnswer {
     QString title;
 
     static EntryAnswer refuse(const QString& text) { return {Kind::Refuse, text, {}}; }
-    static EntryAnswer ask(const QString& text, const QString& title) { return {Kind::Ask, text, title}; }
+    static EntryAnswer ask(const QString& text, const QString& title)
+    {
+        return {Kind::Ask, text, title};
+    }
     bool goesOn() const { return kind == Kind::GoOn; }
 };
 

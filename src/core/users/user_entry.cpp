@@ -4,9 +4,11 @@
 
 #include "common/numbers.h"
 
-namespace tarvino {
+namespace tarvino
+{
 
-namespace {
+namespace
+{
 
 // What the key filter of the boxes lets through: a user named otherwise could never log in.
 bool typeable(const QString& text)
@@ -26,7 +28,8 @@ QString vanished(const QString& name)
 
 } // namespace
 
-namespace UserEntry {
+namespace UserEntry
+{
 
 EntryAnswer name(const QString& typed)
 {
@@ -59,7 +62,8 @@ UserSave save(const QString& name, const QString& password, const QString& setti
         return refused(Outcome::BadCharacters, userMessages::kCaracteres);
     const auto value = readNumber(setting);
     if (!value)
-        return refused(Outcome::BadSetting, QStringLiteral("La opción de impresión «%1» no es válida.").arg(setting));
+        return refused(Outcome::BadSetting,
+                       QStringLiteral("La opción de impresión «%1» no es válida.").arg(setting));
     if (name == kAdminName && !rights.administrator)
         return refused(Outcome::AdministratorKeepsLevel, userMessages::kAdministradorConservaNivel);
     result.outcome = existing ? Outcome::Changed : Outcome::Added;
@@ -73,7 +77,8 @@ UserSaveResult store(const UserChange& change, bool existing, const UserStanding
     if (!existing) {
         // Names are unique: the login would only ever find the first of two.
         if (standing.stored)
-            return {Outcome::AlreadyExists, QStringLiteral("El usuario «%1» ya existe.").arg(change.name)};
+            return {Outcome::AlreadyExists,
+                    QStringLiteral("El usuario «%1» ya existe.").arg(change.name)};
         return {Outcome::Added, QString()};
     }
     if (!standing.stored)
@@ -93,11 +98,12 @@ UserDeletion remove(const QString& name, const QString& loggedIn, const UserStan
     if (!loggedIn.isEmpty() && name == loggedIn)
         return {Outcome::LoggedIn, EntryAnswer::refuse(userMessages::kSesionAbierta)};
     if (standing.administrator && !standing.otherAdministrator)
-        return {Outcome::LastAdministrator, EntryAnswer::refuse(userMessages::kEliminarUltimoAdministrador)};
+        return {Outcome::LastAdministrator,
+                EntryAnswer::refuse(userMessages::kEliminarUltimoAdministrador)};
     if (!standing.otherUser)
         return {Outcome::LastUser, EntryAnswer::refuse(userMessages::kUltimoUsuario)};
-    return {Outcome::Allowed,
-            EntryAnswer::ask(userMessages::kConfirmarEliminacion, userMessages::kTituloConfirmarEliminacion)};
+    return {Outcome::Allowed, EntryAnswer::ask(userMessages::kConfirmarEliminacion,
+                                               userMessages::kTituloConfirmarEliminacion)};
 }
 
 } // namespace UserEntry

@@ -5,7 +5,8 @@
 #include "common/entry_answer.h"
 #include "users/users.h"
 
-namespace tarvino {
+namespace tarvino
+{
 
 // A user as Guardar stores it; an empty password keeps the stored one.
 struct UserChange {
@@ -30,7 +31,8 @@ struct UserSave {
     UserChange change;
 };
 
-namespace UserEntry {
+namespace UserEntry
+{
 
 // Enter in the name box: an empty name is refused.
 EntryAnswer name(const QString& typed);

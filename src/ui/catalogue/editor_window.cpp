@@ -274,7 +274,7 @@ void Form2::LoadCategoryChoices()
 
 void Form2::LookUpProductCode(bool fromEnter)
 {
-    if (fromEnter && !goesOn(ProductEntry::code(Text1->text())))
+    if (fromEnter && !goesOn(m_ctx.messages, ProductEntry::code(Text1->text())))
         return;
     LoadCategoryChoices();
     std::optional<Product> found;
@@ -341,7 +341,7 @@ void Form2::Command4_Click()
     if (!guarded(m_ctx.messages, QStringLiteral("No se pudo eliminar el producto."),
                  [&] { check = checkProductDeletion(m_ctx.db, Text1->text()); }))
         return;
-    if (!goesOn(check.answer)) {
+    if (!goesOn(m_ctx.messages, check.answer)) {
         // Someone else deleted it meanwhile: nothing is left to delete here.
         if (check.outcome == DeleteCheck::Outcome::Vanished)
             Command5_Click();
@@ -356,20 +356,6 @@ void Form2::Command4_Click()
     ResetToCodeEntry();
     ReloadProductList();
     Command4->setEnabled(false);
-}
-
-bool Form2::goesOn(const EntryAnswer& answer)
-{
-    switch (answer.kind) {
-    case EntryAnswer::Kind::Refuse:
-        m_ctx.messages.inform(answer.text);
-        return false;
-    case EntryAnswer::Kind::Ask:
-        return m_ctx.messages.ask(answer.text, answer.title);
-    case EntryAnswer::Kind::GoOn:
-        break;
-    }
-    return true;
 }
 
 void Form2::Command5_Click()

@@ -18,7 +18,6 @@ class QTreeView;
 
 namespace tarvino {
 
-struct EntryAnswer;
 class ListModel;
 class ProductSearch;
 
@@ -90,8 +89,6 @@ private:
     void ClearProductFields();
     void ReloadProductList(ProductOrder order = ProductOrder::ByName);
     void buildControls();
-    // Tells the refusal or asks the question the editor's rules answered; true when the work goes on.
-    bool goesOn(const EntryAnswer& answer);
 
     Context& m_ctx;
     ListModel* m_model;

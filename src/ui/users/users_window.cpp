@@ -149,7 +149,7 @@ void Form8::Combo1_Click()
 
 void Form8::LookUpUser()
 {
-    if (!goesOn(UserEntry::name(Text1->text())))
+    if (!goesOn(m_ctx.messages, UserEntry::name(Text1->text())))
         return;
     UserFound found;
     if (!guarded(m_ctx.messages, QStringLiteral("No se pudo buscar el usuario."),
@@ -222,7 +222,7 @@ void Form8::DeleteUser()
     if (!guarded(m_ctx.messages, QStringLiteral("No se pudo eliminar el usuario."),
                  [&] { rule = checkUserDeletion(m_ctx.db, name, m_loggedIn); }))
         return;
-    if (!goesOn(rule.answer)) {
+    if (!goesOn(m_ctx.messages, rule.answer)) {
         // Nothing is left to delete or change of a user removed meanwhile.
         if (rule.outcome == UserDeletion::Outcome::Vanished)
             Command5_Click();
@@ -238,20 +238,6 @@ void Form8::DeleteUser()
     ClearUserForm();
     NameEntryState();
     Command4->setEnabled(false);
-}
-
-bool Form8::goesOn(const EntryAnswer& answer)
-{
-    switch (answer.kind) {
-    case EntryAnswer::Kind::Refuse:
-        m_ctx.messages.inform(answer.text);
-        return false;
-    case EntryAnswer::Kind::Ask:
-        return m_ctx.messages.ask(answer.text, answer.title);
-    case EntryAnswer::Kind::GoOn:
-        break;
-    }
-    return true;
 }
 
 void Form8::Command5_Click()

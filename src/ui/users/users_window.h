@@ -16,7 +16,6 @@ class QPushButton;
 
 namespace tarvino {
 
-struct EntryAnswer;
 struct UserRights;
 
 class Form8 final : public QWidget {
@@ -68,8 +67,6 @@ private:
     void ClearUserForm();
     void showRights(const UserRights& rights);
     void buildControls();
-    // Tells the refusal or asks the question the user rules answered; true when the work goes on.
-    bool goesOn(const EntryAnswer& answer);
 
     Context& m_ctx;
     QString m_loggedIn;
