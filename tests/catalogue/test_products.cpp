@@ -1,5 +1,6 @@
 // The Productos table as the product editor and the search windows use it: the list in each order,
-// Guardar and its refusals, Eliminar and the offer rule, the search by part of the name.
+// the code box, Guardar and its refusals, Eliminar and the offer rule, the search by part of the
+// name.
 #include "catalogue/product_entry.h"
 #include "catalogue/products.h"
 #include "data/window_data.h"
@@ -115,8 +116,9 @@ private slots:
             O::BadNumber,
             "El valor «40000» de «Stock Crítico» debe ser un número entero entre -32768 y 32767.",
             "Queso", "");
-        row("typed quantity rounded", "es_CL", false, {"400", "Queso", ",0000004", "2", "3", "", "X"},
-            O::Added, {}, "Queso", "400|Queso|0.0|2.0|3.0|0|X|0");
+        row("typed quantity rounded", "es_CL", false,
+            {"400", "Queso", ",0000004", "2", "3", "", "X"}, O::Added, {}, "Queso",
+            "400|Queso|0.0|2.0|3.0|0|X|0");
         row("decimal point in C", "C", false, {"400", "Queso", "1.5", "0.25", "3", "", "X"}, O::Added,
             {}, "Queso", "400|Queso|1.5|0.25|3.0|0|X|0");
         row("comma in C", "C", false, {"400", "Queso", "1,5", "2", "3", "", "X"}, O::BadNumber,
@@ -235,7 +237,8 @@ private slots:
         QCOMPARE(int(check.outcome), outcome);
         QCOMPARE(check.answer.text, message);
         // Only a product free to go is asked about; the others are refused.
-        QCOMPARE(check.answer.kind == EntryAnswer::Kind::Ask, outcome == int(DeleteCheck::Outcome::Allowed));
+        QCOMPARE(check.answer.kind == EntryAnswer::Kind::Ask,
+                 outcome == int(DeleteCheck::Outcome::Allowed));
         QCOMPARE(shop.dump(), before);
         if (namesLeft.isEmpty())
             return;

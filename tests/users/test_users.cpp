@@ -293,7 +293,8 @@ private slots:
         QTest::addColumn<bool>("keyRefused");
         QTest::addColumn<QString>("refusal");
         QTest::newRow("no name") << "" << "pw" << false << userMessages::kNombreVacio;
-        QTest::newRow("a key refused") << "ana" << "nueva" << true << userMessages::kContrasenaIncompleta;
+        QTest::newRow("a key refused")
+            << "ana" << "nueva" << true << userMessages::kContrasenaIncompleta;
         QTest::newRow("refused key erased with the password") << "ana" << "" << true << "";
         QTest::newRow("nothing refused") << "ana" << "nueva" << false << "";
     }
