@@ -1,5 +1,7 @@
 // The Productos table as the product editor and the search windows use it: the list in each order,
-// Guardar and its refusals, Eliminar and the offer rule, the search by part of the name.
+// the code box, Guardar and its refusals, Eliminar and the offer rule, the search by part of the
+// name.
+#include "catalogue/product_entry.h"
 #include "catalogue/products.h"
 #include "data/window_data.h"
 #include "support/temp_shop.h"
@@ -114,6 +116,9 @@ private slots:
             O::BadNumber,
             "El valor «40000» de «Stock Crítico» debe ser un número entero entre -32768 y 32767.",
             "Queso", "");
+        row("typed quantity rounded", "es_CL", false,
+            {"400", "Queso", ",0000004", "2", "3", "", "X"}, O::Added, {}, "Queso",
+            "400|Queso|0.0|2.0|3.0|0|X|0");
         row("decimal point in C", "C", false, {"400", "Queso", "1.5", "0.25", "3", "", "X"}, O::Added,
             {}, "Queso", "400|Queso|1.5|0.25|3.0|0|X|0");
         row("comma in C", "C", false, {"400", "Queso", "1,5", "2", "3", "", "X"}, O::BadNumber,
@@ -195,17 +200,18 @@ private slots:
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("offer"); // ParteDeOferta of Leche, as SQL
         QTest::addColumn<int>("outcome");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("message"); // the refusal, or the question before deleting
         QTest::addColumn<QStringList>("namesLeft"); // after deleteProduct; empty: not reached
 
         using O = DeleteCheck::Outcome;
+        const QString asked = productMessages::kConfirmarEliminacion;
         QTest::newRow("in an offer") << "100" << "1" << int(O::InOffer) << productMessages::kEnOferta
                                      << QStringList();
-        QTest::newRow("not in an offer") << "100" << "0" << int(O::Allowed) << QString()
+        QTest::newRow("not in an offer") << "100" << "0" << int(O::Allowed) << asked
                                          << QStringList{"Pan", "Pan integral"};
-        QTest::newRow("offer empty") << "100" << "NULL" << int(O::Allowed) << QString()
+        QTest::newRow("offer empty") << "100" << "NULL" << int(O::Allowed) << asked
                                      << QStringList{"Pan", "Pan integral"};
-        QTest::newRow("every row of the code") << "200" << "1" << int(O::Allowed) << QString()
+        QTest::newRow("every row of the code") << "200" << "1" << int(O::Allowed) << asked
                                                << QStringList{"Leche"};
         QTest::newRow("gone meanwhile") << "555" << "0" << int(O::Vanished)
                                         << "El producto de código «555» ya no existe."
@@ -229,7 +235,10 @@ private slots:
 
         const DeleteCheck check = checkProductDeletion(shop.db, code);
         QCOMPARE(int(check.outcome), outcome);
-        QCOMPARE(check.message, message);
+        QCOMPARE(check.answer.text, message);
+        // Only a product free to go is asked about; the others are refused.
+        QCOMPARE(check.answer.kind == EntryAnswer::Kind::Ask,
+                 outcome == int(DeleteCheck::Outcome::Allowed));
         QCOMPARE(shop.dump(), before);
         if (namesLeft.isEmpty())
             return;
@@ -237,6 +246,23 @@ private slots:
         QCOMPARE(deleteProduct(shop.db, code), expected);
         QCOMPARE(shop.column(QStringLiteral("select NombreProducto from Productos order by 1")),
                  QVariantList(namesLeft.begin(), namesLeft.end()));
+    }
+
+    // Enter in the code box: only an empty code is refused.
+    void code_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("empty") << "" << productMessages::kCodigoVacio;
+        QTest::newRow("a space is a code") << " " << "";
+    }
+    void code()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, refusal);
+        const EntryAnswer answer = ProductEntry::code(typed);
+        QCOMPARE(answer.goesOn(), refusal.isEmpty());
+        QCOMPARE(answer.text, refusal);
     }
 
     void search_data()

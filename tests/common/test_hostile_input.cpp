@@ -149,5 +149,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestHostileInput)
+QTEST_GUILESS_MAIN(TestHostileInput)
 #include "test_hostile_input.moc"

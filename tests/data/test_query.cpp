@@ -212,5 +212,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestQuery)
+QTEST_GUILESS_MAIN(TestQuery)
 #include "test_query.moc"

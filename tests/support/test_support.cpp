@@ -5,12 +5,10 @@
 #include "data/query.h"
 
 #include <QAbstractItemModel>
-#include <QApplication>
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QEvent>
 #include <QFile>
-#include <QWidget>
 
 namespace tarvino::test {
 
@@ -26,15 +24,6 @@ QByteArray fileHash(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
-
-QWidget* visibleTopLevel(const QMetaObject& type)
-{
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->isVisible() && type.cast(window))
-            return window;
-    }
-    return nullptr;
 }
 
 QStringList shownRows(const QAbstractItemModel* model, int fromColumn)

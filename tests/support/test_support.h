@@ -41,7 +41,8 @@ void flushClosedWindows();
 // SHA-256 of a file's bytes; empty when it cannot be read.
 QByteArray fileHash(const QString& path);
 
-// The first visible top-level window of the class type, if any.
+// The first visible top-level window of the class type, if any. Only the window part of the support
+// has it: a core test has no window to look for.
 QWidget* visibleTopLevel(const QMetaObject& type);
 // The visible window of class W, if any: the one a menu or a button has just opened.
 template <typename W>

@@ -3,6 +3,7 @@
 #include "sales/payment_window.h"
 #include "support/sales_driver.h"
 #include "users/passwords.h"
+#include "users/user_entry.h"
 #include "users/users.h"
 #include "users/users_window.h"
 #include "kit/window_kit.h"
@@ -245,18 +246,19 @@ private slots:
         QTest::addColumn<QString>("loggedIn");
         QTest::addColumn<QString>("prepare"); // SQL run first
         QTest::addColumn<DeleteOutcome>("outcome");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("message"); // the refusal, or the question before deleting
         // A file without admin, where beto alone holds Nivel 1.
         const QString noAdmin = "delete from Usuarios where NombreUsuario = 'admin';"
                                 "update Usuarios set Nivel = 1 where NombreUsuario = 'beto';"
                                 "update Usuarios set Nivel = 2 where NombreUsuario = 'ana'";
-        QTest::newRow("other user") << "ana" << "admin" << "" << DeleteOutcome::Allowed << "";
+        const QString asked = userMessages::kConfirmarEliminacion;
+        QTest::newRow("other user") << "ana" << "admin" << "" << DeleteOutcome::Allowed << asked;
         QTest::newRow("administrator") << "admin" << "ana" << "" << DeleteOutcome::Administrator << userMessages::kAdministrador;
         QTest::newRow("at the till") << "beto" << "beto" << "" << DeleteOutcome::LoggedIn << userMessages::kSesionAbierta;
         QTest::newRow("only user") << "ana" << "" << "delete from Usuarios where NombreUsuario <> 'ana'" << DeleteOutcome::LastUser << userMessages::kUltimoUsuario;
         QTest::newRow("gone") << "nadie" << "" << "" << DeleteOutcome::Vanished << "El usuario «nadie» ya no existe.";
         QTest::newRow("last administrator") << "beto" << "" << noAdmin << DeleteOutcome::LastAdministrator << userMessages::kEliminarUltimoAdministrador;
-        QTest::newRow("one of two administrators") << "beto" << "" << noAdmin + ";update Usuarios set Nivel = 1.0 where NombreUsuario = 'caro'" << DeleteOutcome::Allowed << "";
+        QTest::newRow("one of two administrators") << "beto" << "" << noAdmin + ";update Usuarios set Nivel = 1.0 where NombreUsuario = 'caro'" << DeleteOutcome::Allowed << asked;
     }
     void deletion()
     {
@@ -273,13 +275,39 @@ private slots:
         const QString before = shop.dump();
         const UserDeletion done = deleteUser(shop.db, name, loggedIn);
         QCOMPARE(done.outcome, outcome);
-        QCOMPARE(done.message, message);
+        QCOMPARE(done.answer.text, message);
+        QCOMPARE(done.answer.kind == EntryAnswer::Kind::Ask, done.allowed());
         if (done.allowed()) {
             QCOMPARE(shop.count("Usuarios"), users - 1);
             QVERIFY(userRow(shop, name).isEmpty());
         } else {
             QCOMPARE(shop.dump(), before);
         }
+    }
+
+    // Enter in the name box, and the hidden password box at Guardar after a key was refused in it.
+    void boxes_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("keyRefused");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("no name") << "" << "pw" << false << userMessages::kNombreVacio;
+        QTest::newRow("a key refused")
+            << "ana" << "nueva" << true << userMessages::kContrasenaIncompleta;
+        QTest::newRow("refused key erased with the password") << "ana" << "" << true << "";
+        QTest::newRow("nothing refused") << "ana" << "nueva" << false << "";
+    }
+    void boxes()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, password);
+        QFETCH(bool, keyRefused);
+        QFETCH(QString, refusal);
+        const EntryAnswer named = UserEntry::name(name);
+        const EntryAnswer typed = UserEntry::password(password, keyRefused);
+        QCOMPARE(named.goesOn() && typed.goesOn(), refusal.isEmpty());
+        QCOMPARE(named.text + typed.text, refusal);
     }
 
     // The window as it opens, then Enter on a known name (typed through the key filter): its

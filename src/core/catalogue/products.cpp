@@ -2,16 +2,13 @@
 // product, and the search by part of the name behind both product search windows.
 #include "catalogue/products.h"
 
+#include "catalogue/product_entry.h"
 #include "common/numbers.h"
 #include "data/database.h"
 #include "data/query.h"
 #include "data/window_data.h"
 
-#include <QLocale>
-
 #include <algorithm>
-#include <cmath>
-#include <limits>
 
 namespace tarvino {
 
@@ -84,95 +81,18 @@ SortKey sortKey(const Cell& cell)
     }
 }
 
-QString trimSpaces(const QString& text)
+void writeFields(RecordSet& rs, const ProductChange& change)
 {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text[first] == QLatin1Char(' '))
-        ++first;
-    while (last > first && text[last - 1] == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first);
-}
-
-QString badNumber(const QString& text, const QString& box)
-{
-    return QStringLiteral("El valor «%1» de «%2» no es un número válido.").arg(text, box);
-}
-
-QString vanished(const QString& code)
-{
-    return QStringLiteral("El producto de código «%1» ya no existe.").arg(code);
-}
-
-// The numbers of the boxes as the columns take them, or the message naming the first box whose
-// text is no number the column accepts. A box left as the look-up filled it has no number here: its
-// column keeps the stored value, which the box shows only to 15 significant digits.
-struct Numbers {
-    std::optional<double> stock;
-    std::optional<double> costPrice;
-    std::optional<double> salePrice;
-    std::optional<qint16> criticalStock;
-};
-
-std::optional<QString> readNumbers(const Product& boxes, const Product* loaded, Numbers& out)
-{
-    const QLocale locale;
-    const auto untouched = [loaded](const QString Product::*field, const Product& boxes) {
-        return loaded && boxes.*field == loaded->*field;
-    };
-    const struct {
-        const QString Product::*field;
-        const char* box;
-        std::optional<double>& value;
-    } reals[] = {{&Product::stock, "Cantidad", out.stock},
-                 {&Product::costPrice, "Precio Costo", out.costPrice},
-                 {&Product::salePrice, "Precio Venta", out.salePrice}};
-    for (const auto& real : reals) {
-        if (untouched(real.field, boxes))
-            continue;
-        const QString& text = boxes.*real.field;
-        const auto value = readNumber(text, locale);
-        if (!value)
-            return badNumber(text, QString::fromUtf8(real.box));
-        real.value = *value;
-    }
-    // A typed quantity is kept to the decimals a quantity has, as every stock change is.
-    if (out.stock)
-        out.stock = roundQuantity(*out.stock);
-    if (untouched(&Product::criticalStock, boxes))
-        return std::nullopt;
-    // The critical level is a 16-bit integer, 0 when the box is left empty.
-    if (boxes.criticalStock.trimmed().isEmpty()) {
-        out.criticalStock = 0;
-        return std::nullopt;
-    }
-    const QString box = QStringLiteral("Stock Crítico");
-    const auto value = readNumber(boxes.criticalStock, locale);
-    if (!value)
-        return badNumber(boxes.criticalStock, box);
-    if (*value != std::trunc(*value) || *value < std::numeric_limits<qint16>::min() ||
-        *value > std::numeric_limits<qint16>::max())
-        return QStringLiteral("El valor «%1» de «%2» debe ser un número entero entre %3 y %4.")
-            .arg(boxes.criticalStock, box)
-            .arg(std::numeric_limits<qint16>::min())
-            .arg(std::numeric_limits<qint16>::max());
-    out.criticalStock = qint16(*value);
-    return std::nullopt;
-}
-
-void writeFields(RecordSet& rs, const QString& name, const Numbers& numbers, const QString& category)
-{
-    rs.setValue(kNombre, name);
-    if (numbers.stock)
-        rs.setValue(kCantidad, *numbers.stock);
-    if (numbers.costPrice)
-        rs.setValue(kPrecioCosto, *numbers.costPrice);
-    if (numbers.salePrice)
-        rs.setValue(kPrecioVenta, *numbers.salePrice);
-    if (numbers.criticalStock)
-        rs.setValue(kStockCritico, int(*numbers.criticalStock));
-    rs.setValue(kCategoria, category);
+    rs.setValue(kNombre, change.name);
+    if (change.stock)
+        rs.setValue(kCantidad, *change.stock);
+    if (change.costPrice)
+        rs.setValue(kPrecioCosto, *change.costPrice);
+    if (change.salePrice)
+        rs.setValue(kPrecioVenta, *change.salePrice);
+    if (change.criticalStock)
+        rs.setValue(kStockCritico, int(*change.criticalStock));
+    rs.setValue(kCategoria, change.category);
 }
 
 // The LIKE pattern for "name contains typed". The engine ignores case for ASCII letters only, so
@@ -383,64 +303,59 @@ ProductList productList(Database& db, ProductOrder order)
     return list;
 }
 
+QString productMessages::gone(const QString& code)
+{
+    return QStringLiteral("El producto de código «%1» ya no existe.").arg(code);
+}
+
 SaveResult saveProduct(Database& db, const Product& boxes, bool editing, const Product* loaded)
 {
     using Outcome = SaveResult::Outcome;
-    for (const QString* box : {&boxes.code, &boxes.name, &boxes.stock, &boxes.costPrice,
-                               &boxes.salePrice, &boxes.category}) {
-        if (box->isEmpty())
-            return {Outcome::MissingData, productMessages::kFaltanDatos, boxes.name};
-    }
-    const QString name = trimSpaces(boxes.name);
-    // A name of spaces alone is no name.
-    if (name.isEmpty())
-        return {Outcome::MissingData, productMessages::kFaltanDatos, name};
-
-    Transaction tx(db);
+    // Read only once the required boxes are there, within the transaction that writes.
+    std::optional<Transaction> tx;
     WindowData data(db);
     RecordSet& rs = data.rs;
+    const ProductSave rules = ProductEntry::save(boxes, editing, loaded, [&](const QString& name) {
+        tx.emplace(db);
+        QStringList owners;
+        data.OpenProductosWithName(name);
+        for (; !rs.eof(); rs.moveNext())
+            owners << rs.text(kCodigo);
+        return owners;
+    });
+    if (!rules.answer.goesOn())
+        return {rules.outcome, rules.answer.text, rules.name};
 
-    // Names compare exactly: two names that differ only in letter case are two names.
-    data.OpenProductosWithName(name);
-    for (; !rs.eof(); rs.moveNext()) {
-        if (!editing || rs.text(kCodigo) != boxes.code)
-            return {Outcome::DuplicateName, productMessages::kNombreRepetido, name};
-    }
-
-    // Only a change of the product that was loaded can leave columns as they are stored.
-    if (!editing || (loaded && loaded->code != boxes.code))
-        loaded = nullptr;
-    Numbers numbers;
-    if (const auto refusal = readNumbers(boxes, loaded, numbers))
-        return {Outcome::BadNumber, *refusal, name};
-
+    const ProductChange& change = rules.change;
     if (editing) {
-        data.OpenProductosWithCode(boxes.code);
+        data.OpenProductosWithCode(change.code);
         if (rs.eof())
-            return {Outcome::Vanished, vanished(boxes.code), name};
-        writeFields(rs, name, numbers, boxes.category);
+            return {Outcome::Vanished, productMessages::gone(change.code), rules.name};
+        writeFields(rs, change);
         rs.update();
     } else {
         data.OpenProductosForAdding();
         rs.addNew();
-        rs.setValue(kCodigo, boxes.code);
-        writeFields(rs, name, numbers, boxes.category);
+        rs.setValue(kCodigo, change.code);
+        writeFields(rs, change);
         rs.update();
     }
     data.CloseDatabase();
-    tx.commit();
-    return {editing ? Outcome::Changed : Outcome::Added, QString(), name};
+    tx->commit();
+    return {rules.outcome, QString(), rules.name};
 }
 
 DeleteCheck checkProductDeletion(Database& db, const QString& code)
 {
     WindowData data(db);
     data.OpenProductosWithCode(code);
+    using Outcome = DeleteCheck::Outcome;
+    Outcome standing = Outcome::Allowed;
     if (data.rs.eof())
-        return {DeleteCheck::Outcome::Vanished, vanished(code)};
-    if (data.rs.number(kParteDeOferta) == 1)
-        return {DeleteCheck::Outcome::InOffer, productMessages::kEnOferta};
-    return {DeleteCheck::Outcome::Allowed, QString()};
+        standing = Outcome::Vanished;
+    else if (data.rs.number(kParteDeOferta) == 1)
+        standing = Outcome::InOffer;
+    return {standing, ProductEntry::remove(code, standing)};
 }
 
 int deleteProduct(Database& db, const QString& loadedCode)

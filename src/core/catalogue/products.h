@@ -2,6 +2,8 @@
 // product, and the search by part of the name behind both product search windows.
 #pragma once
 
+#include "common/entry_answer.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -25,6 +27,8 @@ inline const QString kEnOferta = QStringLiteral(
 inline const QString kConfirmarEliminacion =
     QStringLiteral("¿Está seguro que desea eliminar el registro de este Producto?");
 inline const QString kTituloConfirmarEliminacion = QStringLiteral("Confirme Eliminación");
+// The product of code was deleted meanwhile, at another till.
+QString gone(const QString& code);
 } // namespace productMessages
 
 // A product in the text form of its boxes and list cells. As the editor's input to saveProduct,
@@ -91,20 +95,19 @@ struct SaveResult {
 };
 
 // Guardar: adds the product of the boxes (editing false) or changes the first product in name
-// order with its code (editing true), in one transaction. A refusal writes nothing. loaded is what
-// the look-up gave for that code: a number box whose text is still the loaded one leaves its column
-// exactly as stored (the box shows at most 15 significant digits). A typed quantity is rounded to
-// kQuantityDecimals.
+// order with its code (editing true), as ProductEntry::save answers, in one transaction that also
+// reads whether the name is taken. A refusal writes nothing; so does a change of a product deleted
+// meanwhile.
 SaveResult saveProduct(Database& db, const Product& boxes, bool editing, const Product* loaded = nullptr);
 
-// Whether Eliminar may go on to the confirmation question.
+// What Eliminar answers, as the product stands: a refusal, or the question before deleting.
 struct DeleteCheck {
     enum class Outcome { Allowed, InOffer, Vanished };
     Outcome outcome;
-    QString message; // empty when allowed
+    EntryAnswer answer;
 };
 
-// The first product in name order with this code: refused when it is part of an offer.
+// The first product in name order with this code, as ProductEntry::remove answers.
 DeleteCheck checkProductDeletion(Database& db, const QString& code);
 // Deletes every product with the loaded code, in one transaction; returns how many went.
 int deleteProduct(Database& db, const QString& loadedCode);

@@ -6,6 +6,7 @@
 #include "data/database.h"
 #include "data/window_data.h"
 #include "users/passwords.h"
+#include "users/user_entry.h"
 
 namespace tarvino {
 
@@ -63,52 +64,25 @@ UserRights rightsOf(const RecordSet& rs)
                        rs.value(kPermisoRecaudacion));
 }
 
-// Whether a user other than name holds Nivel 1: then name may lose it.
-bool otherAdministrator(WindowData& data, const QString& name)
+// What Usuarios holds of name now: its first row in name order, and whether another user, and
+// another administrator, is there.
+UserStanding standingOf(WindowData& data, const QString& name)
 {
-    data.OpenUsuarios();
-    for (RecordSet& rs = data.rs; !rs.eof(); rs.moveNext()) {
-        if (rs.text(kNombre) != name && rightsOf(rs).administrator)
-            return true;
-    }
-    return false;
-}
-
-// What the key filter of the boxes lets through: a user named otherwise could never log in.
-bool typeable(const QString& text)
-{
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (!((u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9')))
-            return false;
-    }
-    return true;
-}
-
-QString vanished(const QString& name)
-{
-    return QStringLiteral("El usuario «%1» ya no existe.").arg(name);
-}
-
-UserDeletion deletionRule(WindowData& data, const QString& name, const QString& loggedIn)
-{
-    using Outcome = UserDeletion::Outcome;
+    UserStanding standing;
     RecordSet& rs = data.rs;
     data.OpenUsuariosWithName(name);
-    if (rs.eof())
-        return {Outcome::Vanished, vanished(name)};
-    if (name == kAdminName)
-        return {Outcome::Administrator, userMessages::kAdministrador};
-    if (!loggedIn.isEmpty() && name == loggedIn)
-        return {Outcome::LoggedIn, userMessages::kSesionAbierta};
-    if (rightsOf(rs).administrator && !otherAdministrator(data, name))
-        return {Outcome::LastAdministrator, userMessages::kEliminarUltimoAdministrador};
+    if (!rs.eof()) {
+        standing.stored = true;
+        standing.administrator = rightsOf(rs).administrator;
+    }
     data.OpenUsuarios();
     for (; !rs.eof(); rs.moveNext()) {
-        if (rs.text(kNombre) != name)
-            return {Outcome::Allowed, QString()};
+        if (rs.text(kNombre) == name)
+            continue;
+        standing.otherUser = true;
+        standing.otherAdministrator = standing.otherAdministrator || rightsOf(rs).administrator;
     }
-    return {Outcome::LastUser, userMessages::kUltimoUsuario};
+    return standing;
 }
 
 } // namespace
@@ -257,71 +231,49 @@ UserFound lookUpUser(Database& db, const QString& name)
 UserSaveResult saveUser(Database& db, const QString& name, const QString& password,
                         const QString& setting, bool existing, const UserRights& rights)
 {
-    using Outcome = UserSaveResult::Outcome;
-    // A stored user keeps the password when none is typed; a new one needs one.
-    if (name.isEmpty() || (password.isEmpty() && !existing))
-        return {Outcome::MissingData, userMessages::kFaltanDatos};
-    if (!typeable(name) || !typeable(password))
-        return {Outcome::BadCharacters, userMessages::kCaracteres};
-    const auto value = readNumber(setting);
-    if (!value)
-        return {Outcome::BadSetting,
-                QStringLiteral("La opción de impresión «%1» no es válida.").arg(setting)};
-    if (name == kAdminName && !rights.administrator)
-        return {Outcome::AdministratorKeepsLevel, userMessages::kAdministradorConservaNivel};
-    // Hashing takes a while: done before the transaction, which then only writes.
+    const UserSave rules = UserEntry::save(name, password, setting, existing, rights);
+    if (!rules.answer.goesOn())
+        return {rules.outcome, rules.answer.text};
+    const UserChange& change = rules.change;
+    // Hashing takes a while: done before the transaction, which then only reads and writes.
     const QString hash = password.isEmpty() ? QString() : hashPassword(password);
 
     Transaction tx(db);
     WindowData data(db);
+    const UserSaveResult stored = UserEntry::store(change, existing, standingOf(data, name));
+    if (!stored.saved())
+        return stored;
     RecordSet& rs = data.rs;
-    data.OpenUsuariosWithName(name);
-    const auto writeRights = [&] {
-        rs.setValue(kNivel, rights.administrator ? 1 : 0);
-        rs.setValue(kPermisoProductos, rights.products ? 1 : 0);
-        rs.setValue(kPermisoRecaudacion, rights.takings ? 1 : 0);
-    };
     if (existing) {
-        if (rs.eof())
-            return {Outcome::Vanished, vanished(name)};
-        if (rightsOf(rs).administrator && !rights.administrator) {
-            if (!otherAdministrator(data, name))
-                return {Outcome::LastAdministrator, userMessages::kUltimoAdministrador};
-            data.OpenUsuariosWithName(name);
-        }
-        if (!hash.isEmpty())
-            rs.setValue(kContrasena, hash);
-        rs.setValue(kPermisoCruce, *value);
-        writeRights();
-        rs.update();
+        data.OpenUsuariosWithName(name);
     } else {
-        // Names are unique: the login would only ever find the first of two.
-        if (!rs.eof())
-            return {Outcome::AlreadyExists, QStringLiteral("El usuario «%1» ya existe.").arg(name)};
         data.OpenUsuariosForAdding();
         rs.addNew();
         rs.setValue(kNombre, name);
-        rs.setValue(kContrasena, hash);
-        rs.setValue(kPermisoCruce, *value);
-        writeRights();
-        rs.update();
     }
+    if (!existing || !hash.isEmpty())
+        rs.setValue(kContrasena, hash);
+    rs.setValue(kPermisoCruce, change.setting);
+    rs.setValue(kNivel, change.rights.administrator ? 1 : 0);
+    rs.setValue(kPermisoProductos, change.rights.products ? 1 : 0);
+    rs.setValue(kPermisoRecaudacion, change.rights.takings ? 1 : 0);
+    rs.update();
     data.CloseDatabase();
     tx.commit();
-    return {existing ? Outcome::Changed : Outcome::Added, QString()};
+    return stored;
 }
 
 UserDeletion checkUserDeletion(Database& db, const QString& name, const QString& loggedIn)
 {
     WindowData data(db);
-    return deletionRule(data, name, loggedIn);
+    return UserEntry::remove(name, loggedIn, standingOf(data, name));
 }
 
 UserDeletion deleteUser(Database& db, const QString& name, const QString& loggedIn)
 {
     Transaction tx(db);
     WindowData data(db);
-    const UserDeletion rule = deletionRule(data, name, loggedIn);
+    const UserDeletion rule = UserEntry::remove(name, loggedIn, standingOf(data, name));
     if (!rule.allowed())
         return rule;
     data.OpenUsuariosWithName(name);

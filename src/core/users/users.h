@@ -2,6 +2,8 @@
 // window's look-up, saving and deleting of accounts.
 #pragma once
 
+#include "common/entry_answer.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QString>
@@ -155,22 +157,22 @@ struct UserSaveResult {
 
 // Guardar: adds the user name with password, setting and rights (existing false) or changes the
 // setting and rights of the stored user name, and its password unless password is empty
-// (existing true); the name itself is never changed. setting is the receipt setting as text,
-// written as a number; the rights are written as 1 or 0 into Nivel, permisoproductos and
-// permisorecaudacion. The password is stored hashed. "admin" and the last administrator keep
-// Nivel 1. One transaction; a refusal writes nothing.
+// (existing true), as UserEntry::save and UserEntry::store answer; the name itself is never
+// changed. The rights are written as 1 or 0 into Nivel, permisoproductos and permisorecaudacion;
+// the password is stored hashed. One transaction; a refusal writes nothing.
 UserSaveResult saveUser(Database& db, const QString& name, const QString& password,
                         const QString& setting, bool existing, const UserRights& rights = {});
 
+// What Eliminar answers: a refusal, or (allowed) the question before deleting.
 struct UserDeletion {
     enum class Outcome { Allowed, Administrator, LoggedIn, LastUser, LastAdministrator, Vanished };
     Outcome outcome;
-    QString message; // empty when allowed
+    EntryAnswer answer;
     bool allowed() const { return outcome == Outcome::Allowed; }
 };
 
-// Whether the user name may be deleted while loggedIn has the session: never the administrator,
-// never the user at the till, never the only user left, never the last one with Nivel 1.
+// Whether the user name may be deleted while loggedIn has the session, as UserEntry::remove
+// answers.
 UserDeletion checkUserDeletion(Database& db, const QString& name, const QString& loggedIn);
 // Checks again and deletes every row of the user name, in one transaction.
 UserDeletion deleteUser(Database& db, const QString& name, const QString& loggedIn);

@@ -3,6 +3,7 @@
 
 #include "app/placement.h"
 #include "app/support_window.h"
+#include "catalogue/product_entry.h"
 #include "kit/window_kit.h"
 #include "kit/key_filter.h"
 #include "common/numbers.h"
@@ -276,10 +277,8 @@ void Form2::LoadCategoryChoices()
 
 void Form2::LookUpProductCode(bool fromEnter)
 {
-    if (fromEnter && Text1->text().isEmpty()) {
-        m_ctx.messages.inform(productMessages::kCodigoVacio);
+    if (fromEnter && !goesOn(m_ctx.messages, ProductEntry::code(Text1->text())))
         return;
-    }
     LoadCategoryChoices();
     std::optional<Product> found;
     if (!guarded(m_ctx.messages, QStringLiteral("No se pudo buscar el producto."),
@@ -346,17 +345,12 @@ void Form2::Command4_Click()
     if (!guarded(m_ctx.messages, QStringLiteral("No se pudo eliminar el producto."),
                  [&] { check = checkProductDeletion(m_ctx.db, Text1->text()); }))
         return;
-    if (check.outcome != DeleteCheck::Outcome::Allowed) {
-        m_ctx.messages.inform(check.message);
-        if (check.outcome == DeleteCheck::Outcome::Vanished) {
-            // Someone else deleted it meanwhile: nothing is left to delete here.
+    if (!goesOn(m_ctx.messages, check.answer)) {
+        // Someone else deleted it meanwhile: nothing is left to delete here.
+        if (check.outcome == DeleteCheck::Outcome::Vanished)
             Command5_Click();
-        }
-        return;
-    }
-    if (!m_ctx.messages.ask(productMessages::kConfirmarEliminacion,
-                            productMessages::kTituloConfirmarEliminacion)) {
-        ReloadProductList();
+        else if (check.answer.kind == EntryAnswer::Kind::Ask)
+            ReloadProductList();
         return;
     }
     if (!guarded(m_ctx.messages, QStringLiteral("No se pudo eliminar el producto. No se eliminó nada."),

@@ -3,6 +3,7 @@
 #include "kit/keys.h"
 
 #include "kit/look.h"
+#include "common/entry_answer.h"
 #include "common/services.h"
 
 #include <QAbstractButton>
@@ -262,6 +263,20 @@ void refuse(Messages& messages, QLineEdit* box, const QString& text)
     messages.inform(text);
     box->clear();
     box->setFocus();
+}
+
+bool goesOn(Messages& messages, const EntryAnswer& answer)
+{
+    switch (answer.kind) {
+    case EntryAnswer::Kind::Refuse:
+        messages.inform(answer.text);
+        return false;
+    case EntryAnswer::Kind::Ask:
+        return messages.ask(answer.text, answer.title);
+    case EntryAnswer::Kind::GoOn:
+        break;
+    }
+    return true;
 }
 
 } // namespace tarvino

@@ -14,6 +14,7 @@ class QLineEdit;
 namespace tarvino {
 
 class Messages;
+struct EntryAnswer;
 
 // A button the keyboard reaches with Tab and presses with Space or Enter.
 void keyboardButton(QAbstractButton* button);
@@ -50,5 +51,9 @@ inline constexpr char kRefusalNote[] = "refusalNote";
 
 // An entry refused: the message, then the box emptied and focused.
 void refuse(Messages& messages, QLineEdit* box, const QString& text);
+
+// What an entry window's rules answered, told or asked; true when the work goes on (a no to the
+// question does nothing).
+bool goesOn(Messages& messages, const EntryAnswer& answer);
 
 } // namespace tarvino

@@ -5,6 +5,7 @@
 #include "kit/window_kit.h"
 #include "common/services.h"
 #include "data/database.h"
+#include "users/user_entry.h"
 #include "users/users.h"
 
 #include <QCheckBox>
@@ -148,10 +149,8 @@ void Form8::Combo1_Click()
 
 void Form8::LookUpUser()
 {
-    if (Text1->text().isEmpty()) {
-        m_ctx.messages.inform(userMessages::kNombreVacio);
+    if (!goesOn(m_ctx.messages, UserEntry::name(Text1->text())))
         return;
-    }
     UserFound found;
     if (!guarded(m_ctx.messages, QStringLiteral("No se pudo buscar el usuario."),
                  [&] { found = lookUpUser(m_ctx.db, Text1->text()); }))
@@ -190,8 +189,9 @@ void Form8::SaveUser()
 {
     // The password box shows no letters: a key it refused would otherwise go unnoticed, and the user
     // would get a password other than the one the owner typed and hands over.
-    if (m_passwordKeyRefused && !Text2->text().isEmpty()) {
-        refuse(m_ctx.messages, Text2, userMessages::kContrasenaIncompleta);
+    const EntryAnswer typed = UserEntry::password(Text2->text(), m_passwordKeyRefused);
+    if (!typed.goesOn()) {
+        refuse(m_ctx.messages, Text2, typed.text);
         return;
     }
     UserSaveResult result{UserSaveResult::Outcome::MissingData, {}};
@@ -222,20 +222,17 @@ void Form8::DeleteUser()
     if (!guarded(m_ctx.messages, QStringLiteral("No se pudo eliminar el usuario."),
                  [&] { rule = checkUserDeletion(m_ctx.db, name, m_loggedIn); }))
         return;
-    if (!rule.allowed()) {
-        m_ctx.messages.inform(rule.message);
+    if (!goesOn(m_ctx.messages, rule.answer)) {
         // Nothing is left to delete or change of a user removed meanwhile.
         if (rule.outcome == UserDeletion::Outcome::Vanished)
             Command5_Click();
         return;
     }
-    if (!m_ctx.messages.ask(userMessages::kConfirmarEliminacion, userMessages::kTituloConfirmarEliminacion))
-        return;
     if (!guarded(m_ctx.messages, QStringLiteral("No se pudo eliminar el usuario. No se eliminó nada."),
                  [&] { rule = deleteUser(m_ctx.db, name, m_loggedIn); }))
         return;
     if (!rule.allowed()) {
-        m_ctx.messages.inform(rule.message);
+        m_ctx.messages.inform(rule.answer.text);
         return;
     }
     ClearUserForm();
