@@ -508,9 +508,9 @@ void reduceStock(Database& db, const QString& code, double quantity)
 
 void reduceStock(Database& db, const std::vector<SoldQuantity>& sold)
 {
-    // Each code's quantities in the order sold, and the codes in order: two tills on one server
-    // that sell the same products then lock their rows in the same order, so neither ever waits
-    // for the other in a circle.
+    // Each code's quantities in the order sold. The products are read and locked in code order:
+    // two tills on one server that sell the same products then lock their rows in the same order,
+    // so neither ever waits for the other in a circle.
     QHash<QString, std::vector<double>> quantities;
     for (const SoldQuantity& line : sold)
         quantities[line.code].push_back(line.quantity);

@@ -32,7 +32,7 @@ public:
     // The products whose code equals code, in name order.
     void OpenProductosWithCode(const QString& code);
     // The products whose code is one of codes, by code and within a code in name order, locked
-    // in that order.
+    // in that order against the other tills' changes until the transaction ends.
     void OpenProductosWithCodesLocking(const QStringList& codes);
     // The products whose name is exactly name.
     void OpenProductosWithName(const QString& name);
