@@ -396,6 +396,46 @@ private slots:
         QCOMPARE(list.text(list.size(), 1), QString());
     }
 
+    // A sale takes each line off the first product in name order with its code, one code's lines
+    // in turn (each rounded, as sold one at a time), a code without a product taking nothing, and
+    // a sale of more codes than one read carries in parts.
+    void saleTakesStock_data()
+    {
+        QTest::addColumn<QStringList>("products"); // code|name, each with a stock of 1
+        QTest::addColumn<QStringList>("sold");     // code|quantity, in the sale's order
+        QTest::addColumn<QVariantList>("left");    // by code, then name
+        QTest::newRow("first in name order") << QStringList{"100|Leche B", "100|Leche A"}
+                                             << QStringList{"100|0.25"} << QVariantList{0.75, 1.0};
+        QTest::newRow("one code's lines in turn")
+            << QStringList{"200|Pan"} << QStringList{"200|0.0000004", "200|0.0000004", "200|0.0000004"}
+            << QVariantList{1.0};
+        QTest::newRow("codes out of order, one without product")
+            << QStringList{"100|Leche", "300|Queso"} << QStringList{"300|1", "999|1", "100|2"}
+            << QVariantList{-1.0, 0.0};
+        QStringList many;
+        for (int code = 0; code < 600; ++code)
+            many << QStringLiteral("%1|1").arg(code, 4, 10, QLatin1Char('0'));
+        QTest::newRow("more codes than one read")
+            << QStringList{"0000|A", "0511|B", "0512|C", "0599|D"} << many
+            << QVariantList{0.0, 0.0, 0.0, 0.0};
+    }
+    void saleTakesStock()
+    {
+        QFETCH(QStringList, products);
+        QFETCH(QStringList, sold);
+        TempShop shop;
+        for (const QString& product : products)
+            shop.addProduct({product.section(QLatin1Char('|'), 0, 0), product.section(QLatin1Char('|'), 1), 1});
+        std::vector<SoldQuantity> lines;
+        for (const QString& line : sold)
+            lines.push_back({line.section(QLatin1Char('|'), 0, 0), line.section(QLatin1Char('|'), 1).toDouble()});
+        Transaction tx(shop.db);
+        reduceStock(shop.db, lines);
+        tx.commit();
+        QTEST(shop.column(QStringLiteral("select Cantidad from Productos order by CodigoProducto, NombreProducto")),
+              "left");
+    }
+
     void categories()
     {
         TempShop shop;

@@ -160,6 +160,40 @@ private slots:
                  QVariantList({"General", "Bebidas", "General"}));
     }
 
+    // Rows written in one batch land as a row's own statement leaves them, and keep their rowids.
+    void batchLandsAsRowByRow_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("quotes, backslashes") << "NombreProducto" << QVariant(QStringLiteral("\"Gran\" C:\\vino\\ O'Higgins"));
+        QTest::newRow("control, accents, emoji") << "NombreProducto" << QVariant(QStringLiteral("a\tb\nñandú 😀\x01"));
+        QTest::newRow("a double's last digit") << "Cantidad" << QVariant(0.1 + 0.2);
+        QTest::newRow("a stamp") << "FechaVenta" << QVariant(QStringLiteral("09/03/2026 9:05:07"));
+        QTest::newRow("null") << "TotalVenta" << QVariant();
+    }
+    void batchLandsAsRowByRow()
+    {
+        QFETCH(QString, column);
+        QFETCH(QVariant, value);
+        TempShop shop;
+        RecordSet rs;
+        rs.open(shop.db, q::kTemporalNuevas);
+        for (const char* code : {"1", "2", "3"}) {
+            rs.addNew();
+            rs.setValue(QStringLiteral("CodigoProducto"), QString::fromLatin1(code));
+            rs.setValue(column, value);
+            if (*code == '1')
+                rs.update();
+        }
+        rs.updateBatch();
+        rs.setValue(QStringLiteral("CodigoProducto"), QStringLiteral("tres"));
+        rs.update();
+        QCOMPARE(shop.column(QStringLiteral("select CodigoProducto from Temporal order by rowid")),
+                 (QVariantList{"1", "2", "tres"}));
+        const QVariantList stored = shop.column(QStringLiteral("select %1 from Temporal").arg(column));
+        QCOMPARE(stored, QVariantList(3, stored.first()));
+    }
+
     void deleteWhileWalking()
     {
         TempShop shop;

@@ -8,6 +8,8 @@
 #include "data/query.h"
 #include "data/window_data.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 namespace tarvino {
@@ -160,9 +162,25 @@ void WindowData::OpenProductosWithCode(const QString& code)
     rs.open(m_db, kProductoPorCodigo, {code});
 }
 
-void WindowData::OpenProductosWithCodeLocking(const QString& code)
+// A sale's codes in one read, by code and, within a code, in name order. The number of "?" is
+// rounded up to a power of two (the last code repeated) so that a few statements, prepared once,
+// serve every sale.
+void WindowData::OpenProductosWithCodesLocking(const QStringList& codes)
 {
-    rs.openLocking(m_db, kProductoPorCodigo, {code});
+    qsizetype marks = 1;
+    while (marks < codes.size())
+        marks *= 2;
+    QStringList placeholders;
+    QVariantList values;
+    for (qsizetype i = 0; i < marks; ++i) {
+        placeholders << QStringLiteral("?");
+        values << codes.value(std::min(i, codes.size() - 1));
+    }
+    rs.openLocking(m_db,
+                   QStringLiteral("select * from Productos where CodigoProducto in (%1) order by "
+                                  "CodigoProducto, NombreProducto, rowid")
+                       .arg(placeholders.join(QLatin1Char(','))),
+                   values);
 }
 
 void WindowData::OpenProductosWithName(const QString& name)
@@ -401,15 +419,46 @@ std::optional<QString> chosenProductCode(Database& db, const ProductMatches& mat
 
 void reduceStock(Database& db, const QString& code, double quantity)
 {
+    reduceStock(db, {{code, quantity}});
+}
+
+void reduceStock(Database& db, const std::vector<SoldQuantity>& sold)
+{
+    // Each code's quantities in the order sold. The products are read and locked in code order:
+    // two tills on one server that sell the same products then lock their rows in the same order,
+    // so neither ever waits for the other in a circle.
+    QHash<QString, std::vector<double>> quantities;
+    for (const SoldQuantity& line : sold)
+        quantities[line.code].push_back(line.quantity);
+    QStringList codes = quantities.keys();
+    std::sort(codes.begin(), codes.end());
+
     WindowData data(db);
-    // Locked while the sale's transaction lasts: another till selling the same product waits for
-    // this quantity instead of writing over it.
-    data.OpenProductosWithCodeLocking(code);
-    if (data.rs.eof())
-        return;
-    // Kept to a quantity's decimals: 0,3 sold as 0,1 and 0,2 leaves 0, not a remainder.
-    data.rs.setValue(QStringLiteral("Cantidad"), roundQuantity(data.rs.number(QStringLiteral("Cantidad")) - quantity));
-    data.rs.update();
+    RecordSet& rs = data.rs;
+    // A sale's codes fit one read; more than a statement may carry are read a part at a time.
+    constexpr qsizetype kCodesPerRead = 512;
+    for (qsizetype from = 0; from < codes.size(); from += kCodesPerRead) {
+        // Locked while the sale's transaction lasts: another till selling the same products waits
+        // for these quantities instead of writing over them.
+        data.OpenProductosWithCodesLocking(codes.mid(from, kCodesPerRead));
+        QString previous;
+        for (; !rs.eof(); rs.moveNext()) {
+            // The first row of each code is the first product in name order with it.
+            const QString code = rs.text(kCodigo);
+            if (code == previous)
+                continue;
+            previous = code;
+            const auto sales = quantities.constFind(code);
+            if (sales == quantities.constEnd())
+                continue;
+            // Kept to a quantity's decimals: 0,3 sold as 0,1 and 0,2 leaves 0, not a remainder.
+            double left = rs.number(kCantidad);
+            for (const double quantity : *sales)
+                left = roundQuantity(left - quantity);
+            rs.setValue(kCantidad, left);
+        }
+        rs.updateBatch();
+    }
 }
 
 } // namespace tarvino

@@ -127,5 +127,13 @@ std::optional<QString> chosenProductCode(Database& db, const ProductMatches& mat
 // A sale takes quantity off the stock of the first product in name order with code; nothing
 // happens when there is none. No lower bound: the stock may go below zero. Throws DbError.
 void reduceStock(Database& db, const QString& code, double quantity);
+// A quantity sold of the product with a code: a line of a sale.
+struct SoldQuantity {
+    QString code;
+    double quantity;
+};
+// The same for each line of a sale, the lines of one code taken off in turn, with one read of the
+// products and one batch of writes (a write per product).
+void reduceStock(Database& db, const std::vector<SoldQuantity>& sold);
 
 } // namespace tarvino

@@ -382,6 +382,36 @@ int Database::stepWrite(Statement& stmt)
     return changed;
 }
 
+void Database::countBatch(const RowBatch& batch)
+{
+    reconnectIfLost();
+    requireOpen();
+    for (size_t row = 0; row < batch.rows.size(); ++row)
+        countWrite();
+}
+
+void Database::afterBatch()
+{
+    failIfDone();
+    if (!inTransaction())
+        foldWhenIdle();
+}
+
+std::vector<qint64> Database::insertRows(const RowBatch& batch)
+{
+    countBatch(batch);
+    std::vector<qint64> rowids = m_engine->insertRows(batch);
+    afterBatch();
+    return rowids;
+}
+
+void Database::updateRows(const RowBatch& batch, const std::vector<qint64>& rowids)
+{
+    countBatch(batch);
+    m_engine->updateRows(batch, rowids);
+    afterBatch();
+}
+
 qint64 Database::lastInsertRowid() const
 {
     requireOpen();

@@ -12,11 +12,13 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace tarvino {
 
 class Engine;
 class FileEngine;
+struct RowBatch;
 class ServerEngine;
 class Statement;
 
@@ -130,6 +132,13 @@ private:
     // Runs a statement that changes rows. Every change and every commit of the program passes
     // here, which is where a test can make the n-th write fail. Returns the rows changed.
     int stepWrite(Statement& stmt);
+    // Writes a batch of rows through the engine (Engine::insertRows, updateRows). Each row counts
+    // as one write, all of them before anything is sent: a batch whose n-th write is armed to
+    // fail sends nothing.
+    std::vector<qint64> insertRows(const RowBatch& batch);
+    void updateRows(const RowBatch& batch, const std::vector<qint64>& rowids);
+    void countBatch(const RowBatch& batch);
+    void afterBatch();
     void dropStatements();
     void countWrite();
     // Folds the journal once the event loop is idle; several requests make one fold.

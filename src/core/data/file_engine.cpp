@@ -278,6 +278,57 @@ qint64 FileEngine::lastInsertRowid()
     return sqlite3_last_insert_rowid(m_db);
 }
 
+namespace {
+
+QString quotedName(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+void runWithEach(Statement& stmt, const QVariantList& values)
+{
+    for (qsizetype i = 0; i < values.size(); ++i)
+        stmt.bind(int(i + 1), values[i]);
+    stmt.step();
+    stmt.reset();
+}
+
+} // namespace
+
+// The file has no exchange to save: a batch is its rows' own statements, prepared once.
+std::vector<qint64> FileEngine::insertRows(const RowBatch& batch)
+{
+    QStringList names;
+    QStringList marks;
+    for (const QString& column : batch.columns) {
+        names << quotedName(column);
+        marks << QStringLiteral("?");
+    }
+    const auto stmt = prepare(QStringLiteral("insert into %1 (%2) values (%3)")
+                                  .arg(batch.table, names.join(QLatin1Char(',')),
+                                       marks.join(QLatin1Char(','))));
+    std::vector<qint64> rowids;
+    rowids.reserve(batch.rows.size());
+    for (const QVariantList& row : batch.rows) {
+        runWithEach(*stmt, row);
+        rowids.push_back(sqlite3_last_insert_rowid(m_db));
+    }
+    return rowids;
+}
+
+void FileEngine::updateRows(const RowBatch& batch, const std::vector<qint64>& rowids)
+{
+    QStringList sets;
+    for (const QString& column : batch.columns)
+        sets << quotedName(column) + QStringLiteral("=?");
+    const auto stmt = prepare(QStringLiteral("update %1 set %2 where rowid=?")
+                                  .arg(batch.table, sets.join(QLatin1Char(','))));
+    for (size_t r = 0; r < batch.rows.size(); ++r)
+        runWithEach(*stmt, batch.rows[r] + QVariantList{rowids[r]});
+}
+
 bool FileEngine::foldJournal()
 {
     int frames = -1;

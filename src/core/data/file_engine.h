@@ -27,6 +27,8 @@ public:
     void rollback() override;
     bool inTransaction() const override;
     qint64 lastInsertRowid() override;
+    std::vector<qint64> insertRows(const RowBatch& batch) override;
+    void updateRows(const RowBatch& batch, const std::vector<qint64>& rowids) override;
 
     sqlite3* handle() const { return m_db; }
     // Whether the file may be written at all (not a read-only file).

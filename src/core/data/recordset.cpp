@@ -283,7 +283,73 @@ void RecordSet::addNew()
 void RecordSet::update()
 {
     requireTable();
-    Row& row = current();
+    write(current());
+}
+
+void RecordSet::updateBatch()
+{
+    requireTable();
+    RowBatch batch;
+    batch.table = m_table;
+    std::vector<qsizetype> members; // the record set's rows in the batch
+    std::vector<qint64> rowids;     // and their rowids, when they are changed
+    bool adding = false;
+    QVector<bool> shape; // the columns the batch's rows give
+    const auto flush = [&] {
+        if (members.empty())
+            return;
+        if (adding) {
+            const std::vector<qint64> added = m_db->insertRows(batch);
+            for (size_t i = 0; i < members.size(); ++i) {
+                m_rows[members[i]].rowid = added[i];
+                m_rows[members[i]].isNew = false;
+            }
+        } else {
+            m_db->updateRows(batch, rowids);
+        }
+        for (qsizetype i : members)
+            m_rows[i].dirty.fill(false);
+        members.clear();
+        rowids.clear();
+        batch.rows.clear();
+    };
+    for (qsizetype i = 0; i < m_rows.size(); ++i) {
+        Row& row = m_rows[i];
+        const bool changed = row.dirty.contains(true);
+        if (row.deleted || (!changed && !row.isNew))
+            continue;
+        if (row.isNew != adding || row.dirty != shape)
+            flush();
+        if (!changed) {
+            // An added row of nothing but defaults: a statement of its own.
+            write(row);
+            continue;
+        }
+        if (members.empty()) {
+            adding = row.isNew;
+            shape = row.dirty;
+            batch.columns.clear();
+            for (qsizetype c = 0; c < m_columns.size(); ++c) {
+                if (shape[c])
+                    batch.columns << m_columns[c];
+            }
+        }
+        QVariantList values;
+        values.reserve(batch.columns.size());
+        for (qsizetype c = 0; c < m_columns.size(); ++c) {
+            if (shape[c])
+                values << row.values[c];
+        }
+        batch.rows.push_back(std::move(values));
+        members.push_back(i);
+        if (!adding)
+            rowids.push_back(row.rowid);
+    }
+    flush();
+}
+
+void RecordSet::write(Row& row)
+{
     QStringList names;
     QVariantList values;
     for (int i = 0; i < m_columns.size(); ++i) {

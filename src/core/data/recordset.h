@@ -49,6 +49,10 @@ public:
     void setValue(const QString& column, const QVariant& value);
     void addNew();
     void update();
+    // Writes every row added or changed and not yet written, in order. Rows that follow one
+    // another with the same change (added, or changed in the same columns) go as one batch, which
+    // a server gets in one statement; each row counts as one write (Database::failAtWrite).
+    void updateBatch();
     void deleteCurrent();
 
 private:
@@ -64,6 +68,7 @@ private:
     const Row& current() const;
     Row& current();
     QVariant convertForColumn(int index, const QVariant& value) const;
+    void write(Row& row);
     void requireTable() const;
 
     Database* m_db = nullptr;

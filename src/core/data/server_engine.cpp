@@ -17,6 +17,8 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstdio>
+#include <optional>
 #include <vector>
 
 #include <poll.h>
@@ -132,6 +134,85 @@ QString serverText(const QByteArray& utf8)
     return QString::fromUtf8(utf8).trimmed();
 }
 
+// A value as the server is given it: text of no stated type, which the server reads as the type
+// its place asks for; none for NULL.
+std::optional<QByteArray> parameterText(const QVariant& value)
+{
+    switch (boundKind(value)) {
+    case BoundKind::Null:
+        return std::nullopt;
+    case BoundKind::Integer:
+        return QByteArray::number(value.toLongLong());
+    case BoundKind::Real: {
+        // The shortest text that reads back as the same double.
+        char digits[32];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value.toDouble()).ptr;
+        return QByteArray(digits, end - digits);
+    }
+    case BoundKind::Text:
+        break;
+    }
+    return value.toString().toUtf8();
+}
+
+QByteArray quotedName(const QString& name)
+{
+    QByteArray quoted = name.toUtf8();
+    quoted.replace('"', "\"\"");
+    return '"' + quoted + '"';
+}
+
+void appendJsonString(QByteArray& out, const QByteArray& text)
+{
+    out += '"';
+    // libpq sends a parameter's text up to its first NUL: a batch's value stops there too.
+    for (const char c : QByteArrayView(text.constData(), qstrnlen(text.constData(), text.size()))) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (uchar(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(uchar(c)));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+// A batch's rows as one JSON array of objects keyed by column (with the rowid first, when given),
+// each value the very text a parameter would carry: json_populate_recordset hands it to the
+// column type's input as the server reads a parameter, so a row lands as its own insert would
+// have left it.
+QByteArray rowsAsJson(const RowBatch& batch, const std::vector<qint64>* rowids)
+{
+    std::vector<QByteArray> keys;
+    for (const QString& column : batch.columns) {
+        QByteArray key;
+        appendJsonString(key, column.toUtf8());
+        keys.push_back(key + ':');
+    }
+    QByteArray json("[");
+    for (size_t r = 0; r < batch.rows.size(); ++r) {
+        json += r == 0 ? "{" : ",{";
+        if (rowids)
+            json += "\"rowid\":" + QByteArray::number((*rowids)[r]) + ',';
+        const QVariantList& row = batch.rows[r];
+        for (qsizetype c = 0; c < row.size(); ++c) {
+            if (c > 0)
+                json += ',';
+            json += keys[size_t(c)];
+            if (const auto text = parameterText(row[c]))
+                appendJsonString(json, *text);
+            else
+                json += "null";
+        }
+        json += '}';
+    }
+    return json + ']';
+}
+
 class ServerStatement final : public Statement {
 public:
     ServerStatement(ServerEngine& engine, const QString& sql) : m_engine(engine)
@@ -176,24 +257,10 @@ public:
         if (index < 1 || index > m_parameters)
             return;
         const int i = index - 1;
-        const BoundKind kind = boundKind(value);
-        m_null[i] = kind == BoundKind::Null;
-        switch (kind) {
-        case BoundKind::Null:
-            break;
-        case BoundKind::Integer:
-            m_values[i] = QByteArray::number(value.toLongLong());
-            break;
-        case BoundKind::Real: {
-            // The shortest text that reads back as the same double.
-            char digits[32];
-            const auto end = std::to_chars(digits, digits + sizeof digits, value.toDouble()).ptr;
-            m_values[i] = QByteArray(digits, end - digits);
-            break;
-        }
-        case BoundKind::Text:
-            m_values[i] = value.toString().toUtf8();
-        }
+        auto text = parameterText(value);
+        m_null[i] = !text;
+        if (text)
+            m_values[i] = std::move(*text);
     }
     void clearBindings() override { m_null.assign(m_parameters, true); }
 
@@ -665,6 +732,38 @@ qint64 ServerEngine::lastInsertRowid()
     std::from_chars(text, text + PQgetlength(result, 0, 0), id);
     PQclear(result);
     return id;
+}
+
+std::vector<qint64> ServerEngine::insertRows(const RowBatch& batch)
+{
+    QByteArrayList columns;
+    for (const QString& column : batch.columns)
+        columns << quotedName(column);
+    const QByteArray list = columns.join(',');
+    const QByteArray table = batch.table.toUtf8();
+    const QByteArray sql = "insert into " + table + " (" + list + ") select " + list +
+                           " from json_populate_recordset(null::" + table + ", $1) returning rowid";
+    PGresult* result = run(sql.constData(), {rowsAsJson(batch, nullptr)}, PGRES_TUPLES_OK);
+    // The rows come back in the order the array gave them, which is the order they were made in.
+    std::vector<qint64> rowids(size_t(PQntuples(result)));
+    for (size_t r = 0; r < rowids.size(); ++r) {
+        const char* text = PQgetvalue(result, int(r), 0);
+        std::from_chars(text, text + PQgetlength(result, int(r), 0), rowids[r]);
+    }
+    PQclear(result);
+    return rowids;
+}
+
+void ServerEngine::updateRows(const RowBatch& batch, const std::vector<qint64>& rowids)
+{
+    QByteArrayList assignments;
+    for (const QString& column : batch.columns)
+        assignments << quotedName(column) + " = v." + quotedName(column);
+    const QByteArray table = batch.table.toUtf8();
+    const QByteArray sql = "update " + table + " as t set " + assignments.join(", ") +
+                           " from json_populate_recordset(null::" + table +
+                           ", $1) as v where t.rowid = v.rowid";
+    PQclear(run(sql.constData(), {rowsAsJson(batch, &rowids)}, PGRES_COMMAND_OK));
 }
 
 void ServerEngine::setTill(const QString& till)

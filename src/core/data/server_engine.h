@@ -62,6 +62,8 @@ public:
     void rollback() override;
     bool inTransaction() const override;
     qint64 lastInsertRowid() override;
+    std::vector<qint64> insertRows(const RowBatch& batch) override;
+    void updateRows(const RowBatch& batch, const std::vector<qint64>& rowids) override;
 
     // Whether the database holds none of the program's tables yet.
     bool empty() const { return m_empty; }

@@ -31,8 +31,9 @@ public:
     void OpenProductosByQuantity();
     // The products whose code equals code, in name order.
     void OpenProductosWithCode(const QString& code);
-    // The same, locked against the other tills' changes until the transaction ends.
-    void OpenProductosWithCodeLocking(const QString& code);
+    // The products whose code is one of codes, by code and within a code in name order, locked
+    // in that order against the other tills' changes until the transaction ends.
+    void OpenProductosWithCodesLocking(const QStringList& codes);
     // The products whose name is exactly name.
     void OpenProductosWithName(const QString& name);
     // No product at all, for adding one.

@@ -12,7 +12,6 @@
 
 #include <QStringList>
 
-#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -49,16 +48,11 @@ void writeSale(Database& db, const Clock& clock, const SaleToRecord& sale, doubl
     const bool cash = sale.paymentKind == QLatin1String("EFECTIVO");
     Transaction tx(db);
 
-    // Products are taken in code order: two tills on one server that sell the same products
-    // then lock their rows in the same order, so neither ever waits for the other in a circle.
-    std::vector<const SaleLine*> byCode;
-    byCode.reserve(size_t(sale.lines.size()));
+    std::vector<SoldQuantity> sold;
+    sold.reserve(size_t(sale.lines.size()));
     for (const SaleLine& line : sale.lines)
-        byCode.push_back(&line);
-    std::stable_sort(byCode.begin(), byCode.end(),
-                     [](const SaleLine* a, const SaleLine* b) { return (*a)[Code] < (*b)[Code]; });
-    for (const SaleLine* line : byCode)
-        reduceStock(db, (*line)[Code], cellNumber((*line)[Quantity]));
+        sold.push_back({line[Code], cellNumber(line[Quantity])});
+    reduceStock(db, sold);
 
     WindowData data(db);
     RecordSet& rs = data.rs;
@@ -87,9 +81,10 @@ void writeSale(Database& db, const Clock& clock, const SaleToRecord& sale, doubl
         rs.setValue(QStringLiteral("FechaInicio"), attempt.stamp);
         rs.setValue(QStringLiteral("FechaVenta"), stampText(when));
         rs.setValue(QStringLiteral("ValorUnitario"), line[UnitSale]);
-        rs.update();
         attempt.saleStamps << isoText(when);
     }
+    // The lines go together: on a server, one exchange for the whole sale.
+    rs.updateBatch();
     data.CloseDatabase();
 
     // Day takings: the day row of the stamp, made by the day's first sale.
