@@ -5,6 +5,7 @@
 #include "sales/recording.h"
 #include "sales/sales_day.h"
 #include "stress/fault_vfs.h"
+#include "support/faulty_engine.h"
 #include "support/sales_driver.h"
 #include "support/test_main.h"
 
@@ -84,6 +85,7 @@ private slots:
     void everyWriteOfARecordingFailingInTurn()
     {
         SalesDriver d;
+        WriteFaults faults(d.shop.db);
         Form1& f = d.open();
         // A day row already exists, so that the sale updates it rather than creating it.
         QVERIFY(d.sell(QStringLiteral("200"), QStringLiteral("TARJETA")));
@@ -98,7 +100,7 @@ private slots:
         int failures = 0;
         for (int n = 1;; ++n) {
             d.shop.messages.clear();
-            d.shop.db.failAtWrite(n);
+            faults.failAtWrite(n);
             d.settleInCash();
             if (d.shop.messages.boxes.isEmpty())
                 break; // the n-th write was never reached: the sale went through
@@ -112,7 +114,7 @@ private slots:
             QVERIFY(n < 20);
         }
         QCOMPARE(failures, 6);
-        d.shop.db.failAtWrite(0);
+        faults.failAtWrite(0);
         QVERIFY(d.saleList().isEmpty());
         QCOMPARE(d.shop.count("Temporal"), 3);
         QCOMPARE(d.shop.rows("select efectivo, tarjeta from TipoPago"),
@@ -124,11 +126,12 @@ private slots:
     void firstSaleOfTheDayFailingCreatesNoDayRow()
     {
         SalesDriver d;
+        WriteFaults faults(d.shop.db);
         d.open();
         d.typeCode(QStringLiteral("100"));
-        d.shop.db.failAtWrite(3); // the new day row
+        faults.failAtWrite(3); // the new day row
         d.settleInCash();
-        d.shop.db.failAtWrite(0);
+        faults.failAtWrite(0);
         QCOMPARE(d.shop.count("TipoPago"), 0);
         QCOMPARE(d.shop.count("Temporal"), 0);
         QCOMPARE(d.shop.scalar("select Cantidad from Productos where CodigoProducto = '100'").toDouble(), 10.0);
@@ -140,6 +143,7 @@ private slots:
     void everyWriteOfAClosingFailingInTurn()
     {
         SalesDriver d;
+        WriteFaults faults(d.shop.db);
         Form1& f = d.open();
         for (const char* code : {"100", "200", "100"}) {
             QVERIFY(d.sell(QString::fromLatin1(code)));
@@ -152,7 +156,7 @@ private slots:
         int failures = 0;
         for (int n = 1;; ++n) {
             d.shop.messages.clear();
-            d.shop.db.failAtWrite(n);
+            faults.failAtWrite(n);
             if (f.cierreDelDia())
                 break;
             ++failures;
@@ -162,7 +166,7 @@ private slots:
             QVERIFY(n < 20);
         }
         QCOMPARE(failures, 4);
-        d.shop.db.failAtWrite(0);
+        faults.failAtWrite(0);
         QVERIFY(d.shop.messages.boxes.isEmpty());
         QCOMPARE(d.shop.count("Temporal"), 0);
         QCOMPARE(d.shop.count("Recaudacion"), 3);
@@ -176,13 +180,14 @@ private slots:
     void failedClosingAtExitIsOfferedAgainAtTheNextStart()
     {
         SalesDriver d;
+        WriteFaults faults(d.shop.db);
         Form1& f = d.open();
         QVERIFY(d.sell(QStringLiteral("100")));
-        d.shop.db.failAtWrite(2);
+        faults.failAtWrite(2);
         d.shop.messages.answer(true); // leave
         d.shop.messages.answer(true); // leave all the same
         QVERIFY(f.close());
-        d.shop.db.failAtWrite(0);
+        faults.failAtWrite(0);
         QCOMPARE(d.shop.messages.unexpectedQuestions, 0);
         QVERIFY(d.shop.messages.lastText().startsWith(QStringLiteral("No se pudo cerrar el día de ventas")));
         QCOMPARE(d.shop.count("Temporal"), 1);
@@ -204,17 +209,18 @@ private slots:
     {
         QFETCH(bool, reachedTheFile);
         SalesDriver d;
+        WriteFaults faults(d.shop.db);
         d.open();
         // An identical sale earlier in the same second must not pass for the failed one.
         ringUpTheSale(d);
-        d.shop.db.failAtWrite(1000);
+        faults.failAtWrite(1000);
         d.settleInCash();
-        const int commit = d.shop.db.writesSinceArmed();
+        const int commit = faults.writesSinceArmed();
         ringUpTheSale(d);
         const QStringList sale = d.saleList();
 
-        d.shop.db.failAtWrite(commit, reachedTheFile ? Database::FaultTiming::AfterWriting
-                                                     : Database::FaultTiming::BeforeWriting);
+        faults.failAtWrite(commit, reachedTheFile ? FaultTiming::AfterWriting
+                                                     : FaultTiming::BeforeWriting);
         d.settleInCash();
         QCOMPARE(d.shop.messages.boxes.size(), 1);
         const FakeMessages::Box box = d.shop.messages.boxes.first();
@@ -361,21 +367,22 @@ private slots:
         QFETCH(bool, afterWriting);
         QFETCH(bool, stored);
         TempShop shop;
+        WriteFaults faults(shop.db);
         shop.addProduct({QStringLiteral("100"), QStringLiteral("Leche"), 10, 700, 990, 0});
         SaleLines lines;
         const Product milk = *findProductByCode(shop.db, QStringLiteral("100"));
         mergeDetailLine(lines, milk, milk.code, 2, QStringLiteral("2"));
         const SaleToRecord sale{lines, QStringLiteral("09/03/2026 9:05:07"), QStringLiteral("admin"),
                                 QStringLiteral("1980"), QStringLiteral("TARJETA")};
-        shop.db.failAtWrite(1000);
+        faults.failAtWrite(1000);
         recordSale(shop.db, shop.clock, sale);
-        const int commit = shop.db.writesSinceArmed();
+        const int commit = faults.writesSinceArmed();
         // A server's session is told by its process on the server.
         const auto session = [&] { return shop.scalar(QStringLiteral("select pg_backend_pid()")).toLongLong(); };
         const qint64 sessionBefore = onServer() ? session() : 0;
 
-        shop.db.failAtWrite(commit + fromCommit, afterWriting ? Database::FaultTiming::AfterWriting
-                                                              : Database::FaultTiming::BeforeWriting);
+        faults.failAtWrite(commit + fromCommit, afterWriting ? FaultTiming::AfterWriting
+                                                              : FaultTiming::BeforeWriting);
         bool threw = false;
         try {
             const RecordedSale recorded = recordSale(shop.db, shop.clock, sale);

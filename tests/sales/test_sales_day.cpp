@@ -4,6 +4,7 @@
 #include "common/numbers.h"
 #include "data/schema.h"
 #include "sales/sales_day.h"
+#include "support/faulty_engine.h"
 #include "support/sales_driver.h"
 
 #include <QAction>
@@ -152,15 +153,16 @@ private slots:
         QFETCH(bool, answer);
         QFETCH(bool, closingFails);
         SalesDriver d;
+        WriteFaults faults(d.shop.db);
         prepare(d, setup);
         d.shop.messages.answer(answer);
         d.shop.clock.current = QDateTime(QDate(2026, 3, 9), QTime(7, 30, 0));
         const QString before = d.shop.dump();
         SalesDay day(d.shop.db, d.shop.clock);
         if (closingFails)
-            d.shop.db.failAtWrite(1);
+            faults.failAtWrite(1);
         const SalesDay::Start start = day.load(d.shop.messages);
-        d.shop.db.failAtWrite(0);
+        faults.failAtWrite(0);
 
         QTEST(int(start), "start");
         QFETCH(bool, asked);
@@ -237,13 +239,14 @@ private slots:
         QFETCH(QString, code);
         QFETCH(QString, kind);
         SalesDriver d;
+        WriteFaults faults(d.shop.db);
         prepare(d, setup);
         d.shop.messages.answer(answer);
         SalesDay day(d.shop.db, d.shop.clock);
         if (closingFails)
-            d.shop.db.failAtWrite(1);
+            faults.failAtWrite(1);
         QVERIFY(day.load(d.shop.messages) != SalesDay::Start::Refused);
-        d.shop.db.failAtWrite(0);
+        faults.failAtWrite(0);
         day.begin(QStringLiteral("ana"), kLogin);
         QCOMPARE(day.user(), QStringLiteral("ana"));
         if (reload)

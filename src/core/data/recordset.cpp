@@ -4,6 +4,7 @@
 #include "common/numbers.h"
 #include "common/timestamps.h"
 #include "data/database.h"
+#include "data/dialect.h"
 #include "data/engine.h"
 #include "data/query.h"
 
@@ -78,9 +79,8 @@ void RecordSet::open(Database& db, const QString& sql, const QVariantList& param
     static const QRegularExpression grouped(QStringLiteral("\\bgroup\\s+by\\b"),
                                             QRegularExpression::CaseInsensitiveOption);
     QString withRowid = sql;
-    withRowid.replace(leadingSelect, db.isServer() && grouped.match(sql).hasMatch()
-                                         ? QStringLiteral("select min(rowid), ")
-                                         : QStringLiteral("select rowid, "));
+    withRowid.replace(leadingSelect, QStringLiteral("select %1, ")
+                                         .arg(db.dialect().rowidColumn(grouped.match(sql).hasMatch())));
 
     Statement& stmt = db.statement(withRowid);
     for (int i = 0; i < params.size(); ++i)

@@ -667,6 +667,17 @@ qint64 ServerEngine::lastInsertRowid()
     return id;
 }
 
+const Dialect& ServerEngine::dialect() const
+{
+    return serverDialect();
+}
+
+void ServerEngine::tablesMade()
+{
+    noteTill();
+    actAsTill();
+}
+
 void ServerEngine::setTill(const QString& till)
 {
     PQclear(run("select set_config('tarvino.caja', $1, false)", {till.toUtf8()}, PGRES_TUPLES_OK));
