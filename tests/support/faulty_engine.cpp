@@ -12,7 +12,25 @@ struct WriteFaults::Armed {
     int failAt = 0;
     int writes = 0;
     bool afterWriting = false;
-    bool done = false; // the armed write went through, and is to fail now
+    bool done = false; // the armed write went through, and fails now
+
+    void count(const QString& place)
+    {
+        if (failAt == 0 || ++writes != failAt)
+            return;
+        failAt = 0;
+        done = afterWriting;
+        if (!done)
+            throw DbError(QStringLiteral("Error en la base de datos «%1»: falla de escritura "
+                                         "provocada.").arg(place));
+    }
+    void failIfDone(const QString& place)
+    {
+        if (std::exchange(done, false))
+            throw DbError(QStringLiteral("Error en la base de datos «%1»: falló la lectura o "
+                                         "escritura en el disco (falla provocada después de "
+                                         "escribir).").arg(place));
+    }
 };
 
 namespace {
@@ -20,28 +38,27 @@ namespace {
 class FaultyEngine final : public Engine {
 public:
     FaultyEngine(std::unique_ptr<Engine> inner, std::shared_ptr<WriteFaults::Armed> armed)
-        : m_inner(std::move(inner)), m_armed(std::move(armed))
+        : m_inner(std::move(inner)), m_armed(std::move(armed)) {}
+
+    int write(Statement& stmt) override
     {
+        m_armed->count(place());
+        const int changed = m_inner->write(stmt);
+        m_armed->failIfDone(place());
+        return changed;
+    }
+    void commit() override
+    {
+        m_armed->count(place());
+        m_inner->commit();
+        m_armed->failIfDone(place());
     }
 
     const Dialect& dialect() const override { return m_inner->dialect(); }
     QString place() const override { return m_inner->place(); }
     std::unique_ptr<Statement> prepare(const QString& sql) override { return m_inner->prepare(sql); }
     void execute(const QString& sql) override { m_inner->execute(sql); }
-    int write(Statement& stmt) override
-    {
-        count();
-        const int changed = m_inner->write(stmt);
-        failIfDone();
-        return changed;
-    }
     void begin() override { m_inner->begin(); }
-    void commit() override
-    {
-        count();
-        m_inner->commit();
-        failIfDone();
-    }
     void rollback() override { m_inner->rollback(); }
     bool inTransaction() const override { return m_inner->inTransaction(); }
     qint64 lastInsertRowid() override { return m_inner->lastInsertRowid(); }
@@ -56,28 +73,6 @@ public:
     sqlite3* fileHandle() const override { return m_inner->fileHandle(); }
 
 private:
-    void count()
-    {
-        WriteFaults::Armed& a = *m_armed;
-        if (a.failAt == 0 || ++a.writes != a.failAt)
-            return;
-        a.failAt = 0;
-        if (a.afterWriting) {
-            a.done = true;
-            return;
-        }
-        throw DbError(QStringLiteral("Error en la base de datos «%1»: falla de escritura provocada.")
-                          .arg(place()));
-    }
-    void failIfDone()
-    {
-        if (!std::exchange(m_armed->done, false))
-            return;
-        throw DbError(QStringLiteral("Error en la base de datos «%1»: falló la lectura o escritura en "
-                                     "el disco (falla provocada después de escribir).")
-                          .arg(place()));
-    }
-
     std::unique_ptr<Engine> m_inner;
     std::shared_ptr<WriteFaults::Armed> m_armed;
 };

@@ -8,23 +8,22 @@
 
 namespace tarvino::test {
 
-// When the armed write fails: before it reaches the database, or once it is done, as a commit
-// whose sync failed when the transaction was already in the file.
+// AfterWriting: once the write is done, as a commit whose sync failed when the transaction was
+// already in the file.
 enum class FaultTiming { BeforeWriting, AfterWriting };
 
 class WriteFaults final {
 public:
     // Stands between db and its engine from now on, through reopenings and reconnections.
     explicit WriteFaults(Database& db);
-    // Disarms, and leaves the connections opened later unwrapped.
     ~WriteFaults();
     WriteFaults(const WriteFaults&) = delete;
     WriteFaults& operator=(const WriteFaults&) = delete;
 
-    // Makes the n-th write from now fail (1 = the next one); 0 turns it off. A write is every
-    // statement that changes rows and every commit.
+    // Makes the n-th write from now fail (1 = the next one); 0 turns it off. Every statement
+    // that changes rows and every commit is a write.
     void failAtWrite(int n, FaultTiming timing = FaultTiming::BeforeWriting);
-    // The writes counted since the last failAtWrite, up to the one that failed.
+    // The writes counted since failAtWrite, up to the one that failed.
     int writesSinceArmed() const;
 
     struct Armed;

@@ -34,6 +34,12 @@ public:
         return {QStringLiteral("CREATE TABLE \"%1\" (%2)").arg(table, declared.join(", "))};
     }
     QString madeTables(int version) const override { return versionWrite(version); }
+    QStringList connectionSettings() const override
+    {
+        // The file's small encrypted pages make a whole-catalogue read page through the cache;
+        // 32 MB keeps a catalogue of 100,000 products in memory between reads.
+        return {QStringLiteral("PRAGMA synchronous = FULL"), QStringLiteral("PRAGMA cache_size = -32000")};
+    }
     bool preparedAtCreation() const override { return false; }
     QString tablesCountRead() const override { return {}; }
     QString versionRead() const override { return QStringLiteral("PRAGMA user_version"); }
@@ -99,6 +105,8 @@ public:
                               "desde timestamp(0))")
             .arg(version);
     }
+    // The session's settings are sent as it connects.
+    QStringList connectionSettings() const override { return {}; }
     bool preparedAtCreation() const override { return true; }
     QString tablesCountRead() const override
     {

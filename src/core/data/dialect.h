@@ -43,6 +43,8 @@ public:
     // What ends the making of a new database, after its tables: its version, and whatever the
     // engine keeps of its own beside the program's tables.
     virtual QString madeTables(int version) const = 0;
+    // What each connection is told before its first use, not written into the database.
+    virtual QStringList connectionSettings() const = 0;
     // Whether the indexes are made with the tables (and prepareDatabase leaves the database
     // alone), or found missing and made at each start.
     virtual bool preparedAtCreation() const = 0;

@@ -402,14 +402,11 @@ void BackgroundStructureCheck::run(const QString& path, const QString& key)
 
 void prepareDatabase(Database& db)
 {
-    // A server's database is made whole by createServerSchema, and has no pragmas.
+    for (const QString& setting : db.dialect().connectionSettings())
+        db.execute(setting);
+    // A server's database is made whole by createServerSchema.
     if (db.dialect().preparedAtCreation())
         return;
-    // Connection settings, not written into the file.
-    db.execute(QStringLiteral("PRAGMA synchronous = FULL"));
-    // The file's small encrypted pages make a whole-catalogue read page through the cache; 32 MB
-    // keeps a catalogue of 100,000 products in memory between reads.
-    db.execute(QStringLiteral("PRAGMA cache_size = -32000"));
 
     // What changes the file goes through stepWrite, which holds every write of a run until the
     // file's structure is known to be whole; a file already prepared is not written to at all.
