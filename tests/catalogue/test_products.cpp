@@ -2,7 +2,6 @@
 // Guardar and its refusals, Eliminar and the offer rule, the search by part of the name.
 #include "catalogue/products.h"
 #include "data/window_data.h"
-#include "support/faulty_engine.h"
 #include "support/temp_shop.h"
 
 #include <QTest>
@@ -171,14 +170,13 @@ private slots:
     {
         QFETCH(bool, editing);
         TempShop shop;
-        WriteFaults faults(shop.db);
         shop.addProduct({QStringLiteral("100"), QStringLiteral("Leche")});
         const QString before = shop.dump();
         const Product typed{editing ? QStringLiteral("100") : QStringLiteral("400"),
                             QStringLiteral("Queso"), "1", "2", "3", "4", "X"};
         int failures = 0;
         for (int n = 1; n < 10; ++n) {
-            faults.failAtWrite(n);
+            shop.faults->failAtWrite(n);
             try {
                 saveProduct(shop.db, typed, editing);
             } catch (const DbError&) {

@@ -2,7 +2,6 @@
 // deleting rows, and the write failures a test can provoke.
 #include "data/database.h"
 #include "data/recordset.h"
-#include "support/faulty_engine.h"
 #include "support/temp_shop.h"
 
 #include <QTest>
@@ -295,8 +294,7 @@ private slots:
     void provokedWriteFailure()
     {
         TempShop shop;
-        WriteFaults faults(shop.db);
-        faults.failAtWrite(2);
+        shop.faults->failAtWrite(2);
         addTemporal(shop.db, QStringLiteral("1"));
         QVERIFY_THROWS_EXCEPTION(DbError, addTemporal(shop.db, QStringLiteral("2")));
         addTemporal(shop.db, QStringLiteral("3")); // the failure fires once
@@ -304,7 +302,7 @@ private slots:
                  QVariantList({"1", "3"}));
 
         // Inside a transaction the rows written before the failure are not kept either.
-        faults.failAtWrite(2);
+        shop.faults->failAtWrite(2);
         try {
             Transaction tx(shop.db);
             addTemporal(shop.db, QStringLiteral("4"));

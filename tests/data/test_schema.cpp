@@ -5,7 +5,6 @@
 #include "data/schema.h"
 #include "sales/recording.h"
 #include "sales/sales_day.h"
-#include "support/faulty_engine.h"
 #include "support/temp_shop.h"
 #include "users/passwords.h"
 #include "support/without_override_rights.h"
@@ -232,7 +231,6 @@ private slots:
     {
         QFETCH(int, failAt);
         TempShop shop;
-        WriteFaults faults(shop.db);
         shop.db.execute(QStringLiteral(
             "PRAGMA user_version = 0;"
             "update Usuarios set Nivel = NULL, permisoproductos = NULL, permisorecaudacion = NULL;"
@@ -248,7 +246,7 @@ private slots:
         };
         const QVariantList before = rights();
         if (failAt) {
-            faults.failAtWrite(failAt);
+            shop.faults->failAtWrite(failAt);
             QVERIFY_THROWS_EXCEPTION(DbError, prepareDatabase(shop.db));
             QCOMPARE(rights(), before);
             QCOMPARE(shop.scalar(QStringLiteral("PRAGMA user_version")).toInt(), 0);

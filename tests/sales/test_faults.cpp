@@ -5,7 +5,6 @@
 #include "sales/recording.h"
 #include "sales/sales_day.h"
 #include "stress/fault_vfs.h"
-#include "support/faulty_engine.h"
 #include "support/sales_driver.h"
 #include "support/test_main.h"
 
@@ -85,7 +84,6 @@ private slots:
     void everyWriteOfARecordingFailingInTurn()
     {
         SalesDriver d;
-        WriteFaults faults(d.shop.db);
         Form1& f = d.open();
         // A day row already exists, so that the sale updates it rather than creating it.
         QVERIFY(d.sell(QStringLiteral("200"), QStringLiteral("TARJETA")));
@@ -100,7 +98,7 @@ private slots:
         int failures = 0;
         for (int n = 1;; ++n) {
             d.shop.messages.clear();
-            faults.failAtWrite(n);
+            d.shop.faults->failAtWrite(n);
             d.settleInCash();
             if (d.shop.messages.boxes.isEmpty())
                 break; // the n-th write was never reached: the sale went through
@@ -114,7 +112,7 @@ private slots:
             QVERIFY(n < 20);
         }
         QCOMPARE(failures, 6);
-        faults.failAtWrite(0);
+        d.shop.faults->failAtWrite(0);
         QVERIFY(d.saleList().isEmpty());
         QCOMPARE(d.shop.count("Temporal"), 3);
         QCOMPARE(d.shop.rows("select efectivo, tarjeta from TipoPago"),
@@ -126,12 +124,11 @@ private slots:
     void firstSaleOfTheDayFailingCreatesNoDayRow()
     {
         SalesDriver d;
-        WriteFaults faults(d.shop.db);
         d.open();
         d.typeCode(QStringLiteral("100"));
-        faults.failAtWrite(3); // the new day row
+        d.shop.faults->failAtWrite(3); // the new day row
         d.settleInCash();
-        faults.failAtWrite(0);
+        d.shop.faults->failAtWrite(0);
         QCOMPARE(d.shop.count("TipoPago"), 0);
         QCOMPARE(d.shop.count("Temporal"), 0);
         QCOMPARE(d.shop.scalar("select Cantidad from Productos where CodigoProducto = '100'").toDouble(), 10.0);
@@ -143,7 +140,6 @@ private slots:
     void everyWriteOfAClosingFailingInTurn()
     {
         SalesDriver d;
-        WriteFaults faults(d.shop.db);
         Form1& f = d.open();
         for (const char* code : {"100", "200", "100"}) {
             QVERIFY(d.sell(QString::fromLatin1(code)));
@@ -156,7 +152,7 @@ private slots:
         int failures = 0;
         for (int n = 1;; ++n) {
             d.shop.messages.clear();
-            faults.failAtWrite(n);
+            d.shop.faults->failAtWrite(n);
             if (f.cierreDelDia())
                 break;
             ++failures;
@@ -166,7 +162,7 @@ private slots:
             QVERIFY(n < 20);
         }
         QCOMPARE(failures, 4);
-        faults.failAtWrite(0);
+        d.shop.faults->failAtWrite(0);
         QVERIFY(d.shop.messages.boxes.isEmpty());
         QCOMPARE(d.shop.count("Temporal"), 0);
         QCOMPARE(d.shop.count("Recaudacion"), 3);
@@ -180,14 +176,13 @@ private slots:
     void failedClosingAtExitIsOfferedAgainAtTheNextStart()
     {
         SalesDriver d;
-        WriteFaults faults(d.shop.db);
         Form1& f = d.open();
         QVERIFY(d.sell(QStringLiteral("100")));
-        faults.failAtWrite(2);
+        d.shop.faults->failAtWrite(2);
         d.shop.messages.answer(true); // leave
         d.shop.messages.answer(true); // leave all the same
         QVERIFY(f.close());
-        faults.failAtWrite(0);
+        d.shop.faults->failAtWrite(0);
         QCOMPARE(d.shop.messages.unexpectedQuestions, 0);
         QVERIFY(d.shop.messages.lastText().startsWith(QStringLiteral("No se pudo cerrar el día de ventas")));
         QCOMPARE(d.shop.count("Temporal"), 1);
@@ -209,17 +204,16 @@ private slots:
     {
         QFETCH(bool, reachedTheFile);
         SalesDriver d;
-        WriteFaults faults(d.shop.db);
         d.open();
         // An identical sale earlier in the same second must not pass for the failed one.
         ringUpTheSale(d);
-        faults.failAtWrite(1000);
+        d.shop.faults->failAtWrite(1000);
         d.settleInCash();
-        const int commit = faults.writesSinceArmed();
+        const int commit = d.shop.faults->writesSinceArmed();
         ringUpTheSale(d);
         const QStringList sale = d.saleList();
 
-        faults.failAtWrite(commit, reachedTheFile ? FaultTiming::AfterWriting
+        d.shop.faults->failAtWrite(commit, reachedTheFile ? FaultTiming::AfterWriting
                                                      : FaultTiming::BeforeWriting);
         d.settleInCash();
         QCOMPARE(d.shop.messages.boxes.size(), 1);
@@ -367,21 +361,20 @@ private slots:
         QFETCH(bool, afterWriting);
         QFETCH(bool, stored);
         TempShop shop;
-        WriteFaults faults(shop.db);
         shop.addProduct({QStringLiteral("100"), QStringLiteral("Leche"), 10, 700, 990, 0});
         SaleLines lines;
         const Product milk = *findProductByCode(shop.db, QStringLiteral("100"));
         mergeDetailLine(lines, milk, milk.code, 2, QStringLiteral("2"));
         const SaleToRecord sale{lines, QStringLiteral("09/03/2026 9:05:07"), QStringLiteral("admin"),
                                 QStringLiteral("1980"), QStringLiteral("TARJETA")};
-        faults.failAtWrite(1000);
+        shop.faults->failAtWrite(1000);
         recordSale(shop.db, shop.clock, sale);
-        const int commit = faults.writesSinceArmed();
+        const int commit = shop.faults->writesSinceArmed();
         // A server's session is told by its process on the server.
         const auto session = [&] { return shop.scalar(QStringLiteral("select pg_backend_pid()")).toLongLong(); };
         const qint64 sessionBefore = onServer() ? session() : 0;
 
-        faults.failAtWrite(commit + fromCommit, afterWriting ? FaultTiming::AfterWriting
+        shop.faults->failAtWrite(commit + fromCommit, afterWriting ? FaultTiming::AfterWriting
                                                               : FaultTiming::BeforeWriting);
         bool threw = false;
         try {

@@ -4,7 +4,6 @@
 #include "common/numbers.h"
 #include "data/schema.h"
 #include "sales/sales_day.h"
-#include "support/faulty_engine.h"
 #include "support/sales_driver.h"
 
 #include <QAction>
@@ -153,16 +152,15 @@ private slots:
         QFETCH(bool, answer);
         QFETCH(bool, closingFails);
         SalesDriver d;
-        WriteFaults faults(d.shop.db);
         prepare(d, setup);
         d.shop.messages.answer(answer);
         d.shop.clock.current = QDateTime(QDate(2026, 3, 9), QTime(7, 30, 0));
         const QString before = d.shop.dump();
         SalesDay day(d.shop.db, d.shop.clock);
         if (closingFails)
-            faults.failAtWrite(1);
+            d.shop.faults->failAtWrite(1);
         const SalesDay::Start start = day.load(d.shop.messages);
-        faults.failAtWrite(0);
+        d.shop.faults->failAtWrite(0);
 
         QTEST(int(start), "start");
         QFETCH(bool, asked);
@@ -239,14 +237,13 @@ private slots:
         QFETCH(QString, code);
         QFETCH(QString, kind);
         SalesDriver d;
-        WriteFaults faults(d.shop.db);
         prepare(d, setup);
         d.shop.messages.answer(answer);
         SalesDay day(d.shop.db, d.shop.clock);
         if (closingFails)
-            faults.failAtWrite(1);
+            d.shop.faults->failAtWrite(1);
         QVERIFY(day.load(d.shop.messages) != SalesDay::Start::Refused);
-        faults.failAtWrite(0);
+        d.shop.faults->failAtWrite(0);
         day.begin(QStringLiteral("ana"), kLogin);
         QCOMPARE(day.user(), QStringLiteral("ana"));
         if (reload)

@@ -6,7 +6,6 @@
 #include "data/query.h"
 #include "data/server_engine.h"
 #include "sales/recording.h"
-#include "support/faulty_engine.h"
 #include "support/temp_shop.h"
 #include "support/test_server.h"
 
@@ -34,7 +33,6 @@ constexpr double kTotal = 2480;
 // this till alone, a server that no longer answers.
 struct LosingShop {
     TempShop shop;
-    WriteFaults faults{shop.db};
     Database admin;
     QTemporaryDir door;
     QString socket;
@@ -83,10 +81,10 @@ struct LosingShop {
     // The writes a sale makes, the commit last, measured on a first sale already stored.
     int writesOfASale()
     {
-        faults.failAtWrite(1000);
+        shop.faults->failAtWrite(1000);
         recordSale(shop.db, shop.clock, sale());
-        const int writes = faults.writesSinceArmed();
-        faults.failAtWrite(0);
+        const int writes = shop.faults->writesSinceArmed();
+        shop.faults->failAtWrite(0);
         return writes;
     }
 
@@ -211,7 +209,7 @@ private slots:
         QFETCH(bool, serverAnswersAfter);
         LosingShop s;
         const int commit = s.writesOfASale();
-        s.faults.failAtWrite(commit, FaultTiming::AfterWriting);
+        s.shop.faults->failAtWrite(commit, FaultTiming::AfterWriting);
         int writes = 0;
         if (!serverAnswersAfter) {
             s.shop.db.setWriteGuard([&] {

@@ -5,7 +5,6 @@
 #include "data/backup.h"
 #include "data/schema.h"
 #include "sales/payment_window.h"
-#include "support/faulty_engine.h"
 #include "support/sales_driver.h"
 #include "support/small_disk.h"
 #include "users/users_window.h"
@@ -37,14 +36,13 @@ void failEachWriteInTurn(TempShop& shop, const QString& refusal,
                          const std::function<void()>& action, const std::function<QString()>& shown,
                          int& failures)
 {
-    WriteFaults faults(shop.db);
     const QString file = shop.dump();
     const QString window = shown();
     for (failures = 0; failures < 20; ++failures) {
         shop.messages.clear();
-        faults.failAtWrite(failures + 1);
+        shop.faults->failAtWrite(failures + 1);
         action();
-        faults.failAtWrite(0);
+        shop.faults->failAtWrite(0);
         // A deletion's question comes first, answered Yes.
         if (!shop.messages.boxes.isEmpty() && shop.messages.boxes[0].kind == FakeMessages::Box::Ask)
             shop.messages.boxes.removeFirst();

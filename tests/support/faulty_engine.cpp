@@ -1,57 +1,29 @@
 // Writes that fail on purpose, by an engine standing in front of the real one.
 #include "support/faulty_engine.h"
 
-#include "data/db_error.h"
 #include "data/engine.h"
 
-#include <utility>
-
 namespace tarvino::test {
-
-struct WriteFaults::Armed {
-    int failAt = 0;
-    int writes = 0;
-    bool afterWriting = false;
-    bool done = false; // the armed write went through, and fails now
-
-    void count(const QString& place)
-    {
-        if (failAt == 0 || ++writes != failAt)
-            return;
-        failAt = 0;
-        done = afterWriting;
-        if (!done)
-            throw DbError(QStringLiteral("Error en la base de datos «%1»: falla de escritura "
-                                         "provocada.").arg(place));
-    }
-    void failIfDone(const QString& place)
-    {
-        if (std::exchange(done, false))
-            throw DbError(QStringLiteral("Error en la base de datos «%1»: falló la lectura o "
-                                         "escritura en el disco (falla provocada después de "
-                                         "escribir).").arg(place));
-    }
-};
 
 namespace {
 
 class FaultyEngine final : public Engine {
 public:
-    FaultyEngine(std::unique_ptr<Engine> inner, std::shared_ptr<WriteFaults::Armed> armed)
-        : m_inner(std::move(inner)), m_armed(std::move(armed)) {}
+    FaultyEngine(std::unique_ptr<Engine> inner, std::shared_ptr<WriteFaults> faults)
+        : m_inner(std::move(inner)), m_faults(std::move(faults)) {}
 
     int write(Statement& stmt) override
     {
-        m_armed->count(place());
+        m_faults->count(place());
         const int changed = m_inner->write(stmt);
-        m_armed->failIfDone(place());
+        m_faults->failIfDone(place());
         return changed;
     }
     void commit() override
     {
-        m_armed->count(place());
+        m_faults->count(place());
         m_inner->commit();
-        m_armed->failIfDone(place());
+        m_faults->failIfDone(place());
     }
 
     const Dialect& dialect() const override { return m_inner->dialect(); }
@@ -74,32 +46,46 @@ public:
 
 private:
     std::unique_ptr<Engine> m_inner;
-    std::shared_ptr<WriteFaults::Armed> m_armed;
+    std::shared_ptr<WriteFaults> m_faults;
 };
 
 } // namespace
 
-WriteFaults::WriteFaults(Database& db) : m_db(db), m_armed(std::make_shared<Armed>())
-{
-    m_db.wrapEngines([armed = m_armed](std::unique_ptr<Engine> engine) -> std::unique_ptr<Engine> {
-        return std::make_unique<FaultyEngine>(std::move(engine), armed);
-    });
-}
-
-WriteFaults::~WriteFaults()
-{
-    failAtWrite(0);
-    m_db.wrapEngines({});
-}
-
 void WriteFaults::failAtWrite(int n, FaultTiming timing)
 {
-    *m_armed = Armed{n, 0, timing == FaultTiming::AfterWriting, false};
+    *this = WriteFaults();
+    m_failAt = n;
+    m_afterWriting = timing == FaultTiming::AfterWriting;
 }
 
-int WriteFaults::writesSinceArmed() const
+void WriteFaults::count(const QString& place)
 {
-    return m_armed->writes;
+    if (m_failAt == 0 || ++m_writes != m_failAt)
+        return;
+    m_failAt = 0;
+    m_done = m_afterWriting;
+    if (!m_done)
+        throw DbError(QStringLiteral("Error en la base de datos «%1»: falla de escritura provocada.")
+                          .arg(place));
+}
+
+void WriteFaults::failIfDone(const QString& place)
+{
+    if (!m_done)
+        return;
+    m_done = false;
+    throw DbError(QStringLiteral("Error en la base de datos «%1»: falló la lectura o escritura en el "
+                                 "disco (falla provocada después de escribir).")
+                      .arg(place));
+}
+
+std::shared_ptr<WriteFaults> faultyWrites(Database& db)
+{
+    auto faults = std::make_shared<WriteFaults>();
+    db.wrapEngines([faults](std::unique_ptr<Engine> engine) -> std::unique_ptr<Engine> {
+        return std::make_unique<FaultyEngine>(std::move(engine), faults);
+    });
+    return faults;
 }
 
 } // namespace tarvino::test
