@@ -38,7 +38,8 @@ public:
     {
         // The file's small encrypted pages make a whole-catalogue read page through the cache;
         // 32 MB keeps a catalogue of 100,000 products in memory between reads.
-        return {QStringLiteral("PRAGMA synchronous = FULL"), QStringLiteral("PRAGMA cache_size = -32000")};
+        return {QStringLiteral("PRAGMA synchronous = FULL"),
+                QStringLiteral("PRAGMA cache_size = -32000")};
     }
     bool preparedAtCreation() const override { return false; }
     QString tablesCountRead() const override { return {}; }

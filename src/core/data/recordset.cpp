@@ -78,9 +78,9 @@ void RecordSet::open(Database& db, const QString& sql, const QVariantList& param
     // there, and takes the group's first.
     static const QRegularExpression grouped(QStringLiteral("\\bgroup\\s+by\\b"),
                                             QRegularExpression::CaseInsensitiveOption);
+    const QString rowid = db.dialect().rowidColumn(grouped.match(sql).hasMatch());
     QString withRowid = sql;
-    withRowid.replace(leadingSelect, QStringLiteral("select %1, ")
-                                         .arg(db.dialect().rowidColumn(grouped.match(sql).hasMatch())));
+    withRowid.replace(leadingSelect, QStringLiteral("select %1, ").arg(rowid));
 
     Statement& stmt = db.statement(withRowid);
     for (int i = 0; i < params.size(); ++i)
