@@ -3,8 +3,8 @@
 // two differ. Features ask the dialect of their Database; they never ask which engine it is.
 #pragma once
 
-#include <QString>
 #include <QList>
+#include <QString>
 #include <QStringList>
 
 #include <utility>
