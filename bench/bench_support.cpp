@@ -101,7 +101,7 @@ int failures()
 
 QString pragmaText(Database& db, const QString& sql)
 {
-    if (db.isServer())
+    if (!fileConnection(db))
         return QStringLiteral("(no aplica en el servidor)");
     sqlite3_stmt* stmt = nullptr;
     QString text;
@@ -171,7 +171,7 @@ void fillCatalogue(test::TempShop& shop, int count)
 
 void settle(Database& db)
 {
-    db.execute(db.isServer() ? QStringLiteral("ANALYZE") : QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    db.execute(fileConnection(db) ? QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)") : QStringLiteral("ANALYZE"));
 }
 
 } // namespace tarvino::bench

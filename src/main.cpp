@@ -117,7 +117,7 @@ int main(int argc, char* argv[])
         return 1;
     // A shop with several tills: every window's title says which till this is ("TARVINO 1.0 —
     // Caja 1"), as the windowing system shows an application's display name after each title.
-    if (db.isServer())
+    if (!db.till().isEmpty())
         QApplication::setApplicationDisplayName(db.till());
 
     tarvino::Context context{db, messages, clock, printer, spreadsheet, folder};

@@ -5,6 +5,7 @@
 #include "data/query.h"
 #include "data/schema.h"
 #include "data/server_copy.h"
+#include "data/engine.h"
 #include "data/server_engine.h"
 #include "support/fakes.h"
 #include "support/test_server.h"
@@ -124,7 +125,7 @@ private slots:
         Database second;
         QVERIFY(!openShopServer(second, {server.connection(), QStringLiteral("Caja 1")}, messages));
         QVERIFY(messages.lastText().contains(QStringLiteral("Caja 1")));
-        QVERIFY(!second.isOpen() && serverEngine(first)->alive());
+        QVERIFY(!second.isOpen() && !engineOf(first)->lost());
         Database missing;
         const QString nowhere = server.connection().replace(server.name(), QStringLiteral("no_hay_tal"));
         QVERIFY(!openShopServer(missing, {nowhere, QStringLiteral("Caja 2")}, messages));
@@ -153,7 +154,7 @@ private slots:
         Database left, again;
         QVERIFY(openShopServer(left, setting, messages));
         QCOMPARE(openShopServer(again, setting, messages), agree);
-        QCOMPARE(serverEngine(left)->alive(), !agree);
+        QCOMPARE(engineOf(left)->lost(), agree);
         QCOMPARE(messages.boxes.at(1).kind, FakeMessages::Box::Ask);
         QVERIFY2(messages.boxes.at(1).text.contains(QStringLiteral("ya está abierta")),
                  qPrintable(messages.boxes.at(1).text));

@@ -181,7 +181,7 @@ private slots:
                             QStringLiteral("Queso"), "1", "2", "3", "4", "X"};
         int failures = 0;
         for (int n = 1; n < 10; ++n) {
-            shop.db.failAtWrite(n);
+            shop.faults->failAtWrite(n);
             try {
                 saveProduct(shop.db, typed, editing);
             } catch (const DbError&) {

@@ -328,7 +328,7 @@ private slots:
     void provokedWriteFailure()
     {
         TempShop shop;
-        shop.db.failAtWrite(2);
+        shop.faults->failAtWrite(2);
         addTemporal(shop.db, QStringLiteral("1"));
         QVERIFY_THROWS_EXCEPTION(DbError, addTemporal(shop.db, QStringLiteral("2")));
         addTemporal(shop.db, QStringLiteral("3")); // the failure fires once
@@ -336,7 +336,7 @@ private slots:
                  QVariantList({"1", "3"}));
 
         // Inside a transaction the rows written before the failure are not kept either.
-        shop.db.failAtWrite(2);
+        shop.faults->failAtWrite(2);
         try {
             Transaction tx(shop.db);
             addTemporal(shop.db, QStringLiteral("4"));

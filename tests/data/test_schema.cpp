@@ -246,7 +246,7 @@ private slots:
         };
         const QVariantList before = rights();
         if (failAt) {
-            shop.db.failAtWrite(failAt);
+            shop.faults->failAtWrite(failAt);
             QVERIFY_THROWS_EXCEPTION(DbError, prepareDatabase(shop.db));
             QCOMPARE(rights(), before);
             QCOMPARE(shop.scalar(QStringLiteral("PRAGMA user_version")).toInt(), 0);

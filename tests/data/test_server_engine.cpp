@@ -4,6 +4,7 @@
 #include "data/database.h"
 #include "data/dialect.h"
 #include "data/query.h"
+#include "data/engine.h"
 #include "data/server_engine.h"
 #include "reports/history.h"
 #include "support/temp_shop.h"
@@ -350,7 +351,7 @@ private slots:
             tx.commit();
         };
         // Paused as a hung machine leaves it; resumed at the end, or by a shell should this program die.
-        const auto session = pid_t(serverEngine(shop.db)->sessionPid());
+        const auto session = pid_t(engineOf(shop.db)->session());
         const auto release = [&] { paused ? void(::kill(session, SIGCONT)) : holder.rollback(); };
         if (paused) {
             QProcess::startDetached(QStringLiteral("sh"),

@@ -98,7 +98,7 @@ private slots:
         int failures = 0;
         for (int n = 1;; ++n) {
             d.shop.messages.clear();
-            d.shop.db.failAtWrite(n);
+            d.shop.faults->failAtWrite(n);
             d.settleInCash();
             if (d.shop.messages.boxes.isEmpty())
                 break; // the n-th write was never reached: the sale went through
@@ -112,7 +112,7 @@ private slots:
             QVERIFY(n < 20);
         }
         QCOMPARE(failures, 6);
-        d.shop.db.failAtWrite(0);
+        d.shop.faults->failAtWrite(0);
         QVERIFY(d.saleList().isEmpty());
         QCOMPARE(d.shop.count("Temporal"), 3);
         QCOMPARE(d.shop.rows("select efectivo, tarjeta from TipoPago"),
@@ -126,9 +126,9 @@ private slots:
         SalesDriver d;
         d.open();
         d.typeCode(QStringLiteral("100"));
-        d.shop.db.failAtWrite(3); // the new day row
+        d.shop.faults->failAtWrite(3); // the new day row
         d.settleInCash();
-        d.shop.db.failAtWrite(0);
+        d.shop.faults->failAtWrite(0);
         QCOMPARE(d.shop.count("TipoPago"), 0);
         QCOMPARE(d.shop.count("Temporal"), 0);
         QCOMPARE(d.shop.scalar("select Cantidad from Productos where CodigoProducto = '100'").toDouble(), 10.0);
@@ -152,7 +152,7 @@ private slots:
         int failures = 0;
         for (int n = 1;; ++n) {
             d.shop.messages.clear();
-            d.shop.db.failAtWrite(n);
+            d.shop.faults->failAtWrite(n);
             if (f.cierreDelDia())
                 break;
             ++failures;
@@ -162,7 +162,7 @@ private slots:
             QVERIFY(n < 20);
         }
         QCOMPARE(failures, 4);
-        d.shop.db.failAtWrite(0);
+        d.shop.faults->failAtWrite(0);
         QVERIFY(d.shop.messages.boxes.isEmpty());
         QCOMPARE(d.shop.count("Temporal"), 0);
         QCOMPARE(d.shop.count("Recaudacion"), 3);
@@ -178,11 +178,11 @@ private slots:
         SalesDriver d;
         Form1& f = d.open();
         QVERIFY(d.sell(QStringLiteral("100")));
-        d.shop.db.failAtWrite(2);
+        d.shop.faults->failAtWrite(2);
         d.shop.messages.answer(true); // leave
         d.shop.messages.answer(true); // leave all the same
         QVERIFY(f.close());
-        d.shop.db.failAtWrite(0);
+        d.shop.faults->failAtWrite(0);
         QCOMPARE(d.shop.messages.unexpectedQuestions, 0);
         QVERIFY(d.shop.messages.lastText().startsWith(QStringLiteral("No se pudo cerrar el día de ventas")));
         QCOMPARE(d.shop.count("Temporal"), 1);
@@ -207,14 +207,14 @@ private slots:
         d.open();
         // An identical sale earlier in the same second must not pass for the failed one.
         ringUpTheSale(d);
-        d.shop.db.failAtWrite(1000);
+        d.shop.faults->failAtWrite(1000);
         d.settleInCash();
-        const int commit = d.shop.db.writesSinceArmed();
+        const int commit = d.shop.faults->writesSinceArmed();
         ringUpTheSale(d);
         const QStringList sale = d.saleList();
 
-        d.shop.db.failAtWrite(commit, reachedTheFile ? Database::FaultTiming::AfterWriting
-                                                     : Database::FaultTiming::BeforeWriting);
+        d.shop.faults->failAtWrite(commit, reachedTheFile ? FaultTiming::AfterWriting
+                                                     : FaultTiming::BeforeWriting);
         d.settleInCash();
         QCOMPARE(d.shop.messages.boxes.size(), 1);
         const FakeMessages::Box box = d.shop.messages.boxes.first();
@@ -367,15 +367,15 @@ private slots:
         mergeDetailLine(lines, milk, milk.code, 2, QStringLiteral("2"));
         const SaleToRecord sale{lines, QStringLiteral("09/03/2026 9:05:07"), QStringLiteral("admin"),
                                 QStringLiteral("1980"), QStringLiteral("TARJETA")};
-        shop.db.failAtWrite(1000);
+        shop.faults->failAtWrite(1000);
         recordSale(shop.db, shop.clock, sale);
-        const int commit = shop.db.writesSinceArmed();
+        const int commit = shop.faults->writesSinceArmed();
         // A server's session is told by its process on the server.
         const auto session = [&] { return shop.scalar(QStringLiteral("select pg_backend_pid()")).toLongLong(); };
         const qint64 sessionBefore = onServer() ? session() : 0;
 
-        shop.db.failAtWrite(commit + fromCommit, afterWriting ? Database::FaultTiming::AfterWriting
-                                                              : Database::FaultTiming::BeforeWriting);
+        shop.faults->failAtWrite(commit + fromCommit, afterWriting ? FaultTiming::AfterWriting
+                                                              : FaultTiming::BeforeWriting);
         bool threw = false;
         try {
             const RecordedSale recorded = recordSale(shop.db, shop.clock, sale);

@@ -158,9 +158,9 @@ private slots:
         const QString before = d.shop.dump();
         SalesDay day(d.shop.db, d.shop.clock);
         if (closingFails)
-            d.shop.db.failAtWrite(1);
+            d.shop.faults->failAtWrite(1);
         const SalesDay::Start start = day.load(d.shop.messages);
-        d.shop.db.failAtWrite(0);
+        d.shop.faults->failAtWrite(0);
 
         QTEST(int(start), "start");
         QFETCH(bool, asked);
@@ -241,9 +241,9 @@ private slots:
         d.shop.messages.answer(answer);
         SalesDay day(d.shop.db, d.shop.clock);
         if (closingFails)
-            d.shop.db.failAtWrite(1);
+            d.shop.faults->failAtWrite(1);
         QVERIFY(day.load(d.shop.messages) != SalesDay::Start::Refused);
-        d.shop.db.failAtWrite(0);
+        d.shop.faults->failAtWrite(0);
         day.begin(QStringLiteral("ana"), kLogin);
         QCOMPARE(day.user(), QStringLiteral("ana"));
         if (reload)

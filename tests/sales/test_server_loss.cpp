@@ -2,6 +2,7 @@
 // commit is not stored and is stored once when charged again, and one whose commit got no answer
 // is told as the server shows it.
 #include "catalogue/products.h"
+#include "data/engine.h"
 #include "data/query.h"
 #include "data/server_engine.h"
 #include "sales/recording.h"
@@ -63,7 +64,7 @@ struct LosingShop {
 
     void open() { QFile::link(socket, link); }
     void shut() { QFile::remove(link); }
-    int session() { return serverEngine(shop.db)->sessionPid(); }
+    int session() { return engineOf(shop.db)->session(); }
     // Ends the till's session as an administrator or a restart of the server would, and waits
     // until it is gone.
     void endSession()
@@ -80,10 +81,10 @@ struct LosingShop {
     // The writes a sale makes, the commit last, measured on a first sale already stored.
     int writesOfASale()
     {
-        shop.db.failAtWrite(1000);
+        shop.faults->failAtWrite(1000);
         recordSale(shop.db, shop.clock, sale());
-        const int writes = shop.db.writesSinceArmed();
-        shop.db.failAtWrite(0);
+        const int writes = shop.faults->writesSinceArmed();
+        shop.faults->failAtWrite(0);
         return writes;
     }
 
@@ -208,7 +209,7 @@ private slots:
         QFETCH(bool, serverAnswersAfter);
         LosingShop s;
         const int commit = s.writesOfASale();
-        s.shop.db.failAtWrite(commit, Database::FaultTiming::AfterWriting);
+        s.shop.faults->failAtWrite(commit, FaultTiming::AfterWriting);
         int writes = 0;
         if (!serverAnswersAfter) {
             s.shop.db.setWriteGuard([&] {

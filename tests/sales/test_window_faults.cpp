@@ -40,9 +40,9 @@ void failEachWriteInTurn(TempShop& shop, const QString& refusal,
     const QString window = shown();
     for (failures = 0; failures < 20; ++failures) {
         shop.messages.clear();
-        shop.db.failAtWrite(failures + 1);
+        shop.faults->failAtWrite(failures + 1);
         action();
-        shop.db.failAtWrite(0);
+        shop.faults->failAtWrite(0);
         // A deletion's question comes first, answered Yes.
         if (!shop.messages.boxes.isEmpty() && shop.messages.boxes[0].kind == FakeMessages::Box::Ask)
             shop.messages.boxes.removeFirst();

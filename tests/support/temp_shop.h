@@ -6,6 +6,7 @@
 #include "app/context.h"
 #include "data/database.h"
 #include "support/fakes.h"
+#include "support/faulty_engine.h"
 #include "support/test_server.h"
 #include "support/test_support.h"
 
@@ -64,6 +65,7 @@ private:
 
 public:
     Database db;
+    std::shared_ptr<WriteFaults> faults = faultyWrites(db);
     FakeMessages messages;
     FakeClock clock;
     FakePrinter printer;

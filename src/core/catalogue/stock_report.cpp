@@ -6,6 +6,7 @@
 #include "common/numbers.h"
 #include "common/services.h"
 #include "data/database.h"
+#include "data/dialect.h"
 #include "data/query.h"
 
 #include <QHash>
@@ -119,11 +120,7 @@ const QString kCodigos = QStringLiteral("select rowid, CodigoProducto from Produ
 const QString kCategorias = QStringLiteral("select rowid, Categoria from Productos");
 // Only numbers compare: a quantity or level that is empty, or text, makes no product critical.
 const QString kFilasCriticas = QStringLiteral(
-    "select rowid from Productos where typeof(Cantidad) in ('integer', 'real') and "
-    "typeof(StockCritico) in ('integer', 'real') and Cantidad <= StockCritico");
-// A server's number columns hold numbers only; an empty one compares to no truth.
-const QString kFilasCriticasServidor =
-    QStringLiteral("select rowid from Productos where Cantidad <= StockCritico");
+    "select rowid from Productos where %1 and %2 and Cantidad <= StockCritico");
 const QString kHayProductos = QStringLiteral("select 1 from Productos limit 1");
 
 // Up to this many products are read one by one through their row numbers; more are picked out
@@ -422,9 +419,20 @@ StockList stockByCategory(Database& db, const QString& category)
     }));
 }
 
+namespace {
+
+QString criticalRows(const Database& db)
+{
+    const Dialect& dialect = db.dialect();
+    return kFilasCriticas.arg(dialect.holdsNumber(QStringLiteral("Cantidad")),
+                              dialect.holdsNumber(QStringLiteral("StockCritico")));
+}
+
+} // namespace
+
 StockList criticalStock(Database& db)
 {
-    return StockReader::list(db, inNameOrder(db, ascendingOnce(rowidsOf(db, db.isServer() ? kFilasCriticasServidor : kFilasCriticas))),
+    return StockReader::list(db, inNameOrder(db, ascendingOnce(rowidsOf(db, criticalRows(db)))),
                              StockList::Look::Critical);
 }
 

@@ -3,6 +3,7 @@
 
 #include "data/cipher_format.h"
 #include "data/database.h"
+#include "data/dialect.h"
 #include "data/file_engine.h"
 #include "data/file_modes.h"
 #include "data/schema.h"
@@ -308,8 +309,7 @@ QString newestBackup(const QString& databasePath)
 
 BackupResult backUpDatabase(Database& db, const QDateTime& opened, int keep)
 {
-    // A server is backed up by its own tools (pg_dump), not by the tills.
-    if (db.isServer())
+    if (!db.dialect().keepsCopies())
         return {};
     const QString folder = backupFolder(db.path());
     const QStringList before = backupsNewestFirst(db.path());

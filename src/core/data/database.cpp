@@ -2,6 +2,7 @@
 #include "data/database.h"
 
 #include "common/system_error.h"
+#include "data/dialect.h"
 #include "data/engine.h"
 #include "data/file_engine.h"
 #include "data/file_modes.h"
@@ -129,7 +130,7 @@ QString unusableFileCause(const QString& path, DbError::Cause& contents)
 
 } // namespace
 
-Database::Database() = default;
+Database::Database() : m_dialect(&fileDialect()) {}
 
 Database::~Database()
 {
@@ -161,10 +162,7 @@ void Database::create(const QString& path, const QString& key)
 
 void Database::openKeyed(const QString& path, const QString& key, int flags)
 {
-    auto engine = std::make_unique<FileEngine>(path, key, flags);
-    m_file = engine.get();
-    m_server = nullptr;
-    m_engine = std::move(engine);
+    install(std::make_unique<FileEngine>(path, key, flags));
     m_path = path;
     m_key = key;
     m_connection.clear();
@@ -183,18 +181,24 @@ void Database::openServer(const QString& connection, const QString& till, bool t
     engine->actAsTill();
     if (m_shopWide)
         engine->setShopWide(true);
-    m_server = engine.get();
-    m_file = nullptr;
-    m_engine = std::move(engine);
+    install(std::move(engine));
     m_path.clear();
     m_key.clear();
     m_connection = connection;
     m_till = till;
 }
 
-bool Database::isServer() const
+void Database::install(std::unique_ptr<Engine> engine)
 {
-    return m_server != nullptr || (!m_engine && !m_connection.isEmpty());
+    m_dialect = &engine->dialect();
+    m_engine = m_wrap ? m_wrap(std::move(engine)) : std::move(engine);
+}
+
+void Database::wrapEngines(EngineWrap wrap)
+{
+    m_wrap = std::move(wrap);
+    if (m_wrap && m_engine)
+        m_engine = m_wrap(std::move(m_engine));
 }
 
 QString Database::place() const
@@ -216,11 +220,10 @@ void Database::reopen()
     if (!m_connection.isEmpty()) {
         const QString connection = m_connection;
         const QString till = m_till;
-        if (m_server && m_lostSession == 0 && !m_server->alive())
-            m_lostSession = m_server->sessionPid();
+        if (m_engine && m_lostSession == 0 && m_engine->lost())
+            m_lostSession = m_engine->session();
         dropStatements();
         m_engine.reset();
-        m_server = nullptr;
         try {
             openServer(connection, till);
         } catch (const DbError&) {
@@ -234,9 +237,8 @@ void Database::reopen()
     const QString key = m_key;
     if (m_engine) {
         dropStatements();
-        m_file->closeKeepingJournal();
+        m_engine->closeKeepingJournal();
         m_engine.reset();
-        m_file = nullptr;
     }
     open(path, key);
 }
@@ -246,9 +248,9 @@ void Database::close()
     dropStatements();
     if (!m_engine)
         return;
-    if (m_file) {
-        bool mayWrite = m_file->writable();
-        if (mayWrite && m_writeGuard) {
+    if (m_engine->keepsJournal()) {
+        bool mayWrite = true;
+        if (m_writeGuard) {
             try {
                 m_writeGuard();
             } catch (const DbError&) {
@@ -256,11 +258,9 @@ void Database::close()
             }
         }
         if (mayWrite)
-            m_file->foldAtClose();
+            m_engine->foldAtClose();
     }
     m_engine.reset();
-    m_file = nullptr;
-    m_server = nullptr;
     m_lost = false;
     m_inTransaction = false;
 }
@@ -269,11 +269,9 @@ void Database::closeUntilRestart(const QString& instruction)
 {
     dropStatements();
     // What the journal holds stays there for the next start to read; nothing is folded.
-    if (m_file)
-        m_file->closeKeepingJournal();
+    if (m_engine)
+        m_engine->closeKeepingJournal();
     m_engine.reset();
-    m_file = nullptr;
-    m_server = nullptr;
     m_lost = false;
     m_inTransaction = false;
     m_closedUntilRestart = instruction;
@@ -291,21 +289,20 @@ void Database::requireOpen() const
 void Database::reconnectIfLost()
 {
     // A statement being walked, or a transaction's work, belongs to the session it began on.
-    if (m_connection.isEmpty() || m_inTransaction || m_queriesOpen > 0 ||
-        !m_closedUntilRestart.isEmpty())
+    if (m_inTransaction || m_queriesOpen > 0 || !m_closedUntilRestart.isEmpty())
         return;
-    if (m_server) {
-        if (m_server->alive())
+    if (m_engine) {
+        if (!m_engine->lost())
             return;
-        m_lostSession = m_server->sessionPid();
+        m_lostSession = m_engine->session();
         m_lost = true;
     }
+    // Only a server's session is ever lost.
     if (!m_lost)
         return;
     // The statements prepared on the old session are prepared again on the new one, as used.
     dropStatements();
     m_engine.reset();
-    m_server = nullptr;
     try {
         openServer(m_connection, m_till);
     } catch (const DbError& e) {
@@ -340,42 +337,25 @@ Statement& Database::statement(const QString& sql)
 
 QString Database::lockingRead(const QString& sql) const
 {
-    return m_server ? sql + QStringLiteral(" for update") : sql;
+    return m_dialect->lockingRead(sql);
 }
 
 QString Database::tillOfRow() const
 {
-    return isServer() ? QStringLiteral("Caja") : QStringLiteral("''");
+    return m_dialect->tillOfRow();
 }
 
-void Database::countWrite()
+void Database::guardWrite()
 {
     requireOpen();
     if (m_writeGuard)
         m_writeGuard();
-    if (m_failAt > 0 && ++m_writes == m_failAt) {
-        m_failAt = 0;
-        if (m_failAfterWriting) {
-            m_failDone = true;
-            return;
-        }
-        throw DbError(QStringLiteral("Error en la base de datos «%1»: falla de escritura provocada.")
-                          .arg(place()));
-    }
 }
 
 int Database::stepWrite(Statement& stmt)
 {
-    countWrite();
-    try {
-        stmt.step();
-    } catch (const DbError&) {
-        stmt.reset();
-        throw;
-    }
-    stmt.reset();
-    failIfDone();
-    const int changed = stmt.changes();
+    guardWrite();
+    const int changed = m_engine->write(stmt);
     // A change outside a transaction was committed by itself, and is folded as commit() does.
     if (!inTransaction())
         foldWhenIdle();
@@ -387,12 +367,11 @@ void Database::countBatch(const RowBatch& batch)
     reconnectIfLost();
     requireOpen();
     for (size_t row = 0; row < batch.rows.size(); ++row)
-        countWrite();
+        guardWrite();
 }
 
 void Database::afterBatch()
 {
-    failIfDone();
     if (!inTransaction())
         foldWhenIdle();
 }
@@ -428,16 +407,15 @@ void Database::begin()
 
 void Database::commit()
 {
-    countWrite();
+    guardWrite();
     m_engine->commit();
     m_inTransaction = false;
-    failIfDone();
     foldWhenIdle();
 }
 
 void Database::foldWhenIdle()
 {
-    if (m_foldRequested || !m_file)
+    if (m_foldRequested || !m_engine || !m_engine->keepsJournal())
         return;
     m_foldRequested = true;
     // A fold that cannot be done takes nothing away: the change stays committed in the journal,
@@ -450,10 +428,10 @@ void Database::foldWhenIdle()
 
 bool Database::foldJournal()
 {
-    if (m_server)
-        return true;
-    if (!m_file)
+    if (!m_engine)
         return false;
+    if (!m_engine->keepsJournal())
+        return true;
     // Folding writes into bd1: a damaged file is left as it is.
     if (m_writeGuard) {
         try {
@@ -462,7 +440,7 @@ bool Database::foldJournal()
             return false;
         }
     }
-    return m_file->foldJournal();
+    return m_engine->foldJournal();
 }
 
 void Database::rollback()
@@ -475,30 +453,6 @@ void Database::rollback()
 bool Database::inTransaction() const
 {
     return m_engine && m_engine->inTransaction();
-}
-
-void Database::failAtWrite(int n)
-{
-    m_failAt = n;
-    m_writes = 0;
-    m_failAfterWriting = false;
-    m_failDone = false;
-}
-
-void Database::failAtWrite(int n, FaultTiming timing)
-{
-    failAtWrite(n);
-    m_failAfterWriting = timing == FaultTiming::AfterWriting;
-}
-
-void Database::failIfDone()
-{
-    if (!m_failDone)
-        return;
-    m_failDone = false;
-    throw DbError(QStringLiteral("Error en la base de datos «%1»: falló la lectura o escritura en el "
-                                 "disco (falla provocada después de escribir).")
-                      .arg(place()));
 }
 
 Transaction::Transaction(Database& db) : m_db(db)
@@ -520,37 +474,32 @@ void Transaction::commit()
 
 ShopWideReads::ShopWideReads(Database& db) : m_db(db)
 {
-    if (m_db.m_server)
-        m_db.m_server->setShopWide(true);
+    if (m_db.m_engine)
+        m_db.m_engine->setShopWide(true);
     m_db.m_shopWide = true;
 }
 
 ShopWideReads::~ShopWideReads()
 {
     m_db.m_shopWide = false;
-    if (!m_db.m_server)
+    if (!m_db.m_engine)
         return;
     try {
-        m_db.m_server->setShopWide(false);
+        m_db.m_engine->setShopWide(false);
     } catch (const DbError&) {
         // A connection lost meanwhile is opened again without it.
     }
 }
 
-FileEngine* fileEngine(const Database& db)
+Engine* engineOf(const Database& db)
 {
-    return db.m_file;
-}
-
-ServerEngine* serverEngine(const Database& db)
-{
-    return db.m_server;
+    return db.m_engine.get();
 }
 
 sqlite3* fileConnection(const Database& db)
 {
-    const FileEngine* file = fileEngine(db);
-    return file ? file->handle() : nullptr;
+    const Engine* engine = engineOf(db);
+    return engine ? engine->fileHandle() : nullptr;
 }
 
 } // namespace tarvino

@@ -16,10 +16,9 @@
 
 namespace tarvino {
 
+class Dialect;
 class Engine;
-class FileEngine;
 struct RowBatch;
-class ServerEngine;
 class Statement;
 
 // The database password compiled into the program.
@@ -53,7 +52,6 @@ public:
     // throws DbError naming the server, and the next one tries again. A transaction whose session
     // is lost is gone with it: its operations fail, and nothing of it is stored.
     void openServer(const QString& connection, const QString& till, bool takeOver = false);
-    bool isServer() const;
     // The till of a server connection; empty on the file.
     QString till() const { return m_till; }
     // The database as messages name it: the file's path, or the database and its server.
@@ -76,14 +74,12 @@ public:
     // Runs statements without results (schema work, pragmas).
     void execute(const QString& sql);
     qint64 lastInsertRowid() const;
-    // The text of a read that locks the rows it reads until the transaction ends: on a server,
-    // where another till may change them in between; the file's write transactions exclude
-    // every other writer already.
+    // The words and answers of the engine this connection is (or was last) opened on, for the
+    // reads whose text differs between them.
+    const Dialect& dialect() const { return *m_dialect; }
+    // A read that locks the rows it reads until the transaction ends (Dialect::lockingRead).
     QString lockingRead(const QString& sql) const;
-    // The till a row of the day's tables (Temporal, TipoPago, Recaudacion) belongs to, as an
-    // expression for a read's text: on a server each till keeps its own days, and two tills may
-    // open theirs in the same second, so a day is its opening stamp and its till; the file is one
-    // till's, and there the expression is an empty text.
+    // The till a row of the day's tables belongs to, as an expression (Dialect::tillOfRow).
     QString tillOfRow() const;
 
     void begin();
@@ -108,13 +104,11 @@ public:
     // close; a guard that throws DbError keeps the write from happening (a damaged file).
     void setWriteGuard(std::function<void()> guard) { m_writeGuard = std::move(guard); }
 
-    // Makes the n-th write from now fail (1 = the next one); 0 turns it off.
-    void failAtWrite(int n);
-    // When the armed write fails: before it reaches the file, or once it is done, as a commit
-    // whose sync failed when the transaction was already in the file.
-    enum class FaultTiming { BeforeWriting, AfterWriting };
-    void failAtWrite(int n, FaultTiming timing);
-    int writesSinceArmed() const { return m_writes; }
+    // Puts wrap around the engine of this connection and of every one it opens afterwards
+    // (open, create, reopen, openServer, a reconnection), so that a test can stand between the
+    // program and the engine. An empty wrap leaves later connections as they are made.
+    using EngineWrap = std::function<std::unique_ptr<Engine>(std::unique_ptr<Engine>)>;
+    void wrapEngines(EngineWrap wrap);
 
     // The cause of a failure of the file's engine; the system's error number, when the engine saw one, tells
     // a full disk or a missing permission apart from other read and write failures.
@@ -124,28 +118,27 @@ private:
     friend class Query;
     friend class RecordSet;
     friend class ShopWideReads;
-    friend FileEngine* fileEngine(const Database& db);
-    friend ServerEngine* serverEngine(const Database& db);
+    friend Engine* engineOf(const Database& db);
 
     // A prepared statement for this text, kept for reuse; it comes back reset with no bindings.
     Statement& statement(const QString& sql);
-    // Runs a statement that changes rows. Every change and every commit of the program passes
-    // here, which is where a test can make the n-th write fail. Returns the rows changed.
+    // Runs a statement that changes rows. Every change of the program passes here, and every
+    // commit through commit(). Returns the rows changed.
     int stepWrite(Statement& stmt);
-    // Writes a batch of rows through the engine (Engine::insertRows, updateRows). Each row counts
-    // as one write, all of them before anything is sent: a batch whose n-th write is armed to
-    // fail sends nothing.
+    // Writes a batch of rows through the engine (Engine::insertRows, updateRows), the write
+    // guard asked once per row before anything is sent.
     std::vector<qint64> insertRows(const RowBatch& batch);
     void updateRows(const RowBatch& batch, const std::vector<qint64>& rowids);
     void countBatch(const RowBatch& batch);
     void afterBatch();
     void dropStatements();
-    void countWrite();
+    // Before a write or a commit: throws when there is no connection, or the guard refuses.
+    void guardWrite();
     // Folds the journal once the event loop is idle; several requests make one fold.
     void foldWhenIdle();
-    // Throws the failure of a write armed to fail once it is done.
-    void failIfDone();
     void openKeyed(const QString& path, const QString& key, int flags);
+    // Makes engine this connection's, wrapped as wrapEngines asks.
+    void install(std::unique_ptr<Engine> engine);
     // Throws when there is no connection to use.
     void requireOpen() const;
     // On a server, between two operations: connects again when the session is gone (see
@@ -153,16 +146,13 @@ private:
     void reconnectIfLost();
 
     std::unique_ptr<Engine> m_engine;
-    FileEngine* m_file = nullptr;     // the engine, when it is the file
-    ServerEngine* m_server = nullptr; // the engine, when it is a server
+    // The engine's dialect, kept while a lost server's session waits to be replaced.
+    const Dialect* m_dialect;
+    EngineWrap m_wrap;
     QString m_path;
     QString m_connection;
     QString m_till;
     QHash<QString, Statement*> m_statements;
-    int m_failAt = 0;
-    int m_writes = 0;
-    bool m_failAfterWriting = false;
-    bool m_failDone = false;
     QString m_key;
     QString m_closedUntilRestart; // the instruction, while closed until restart
     bool m_lost = false;      // a server's session is gone and is to be replaced
@@ -174,6 +164,10 @@ private:
     QObject m_idleFolds; // pending folds go with the connection
     std::function<void()> m_writeGuard;
 };
+
+// The engine behind db, for the data layer and for tests that look at the connection itself;
+// nullptr while it is closed.
+Engine* engineOf(const Database& db);
 
 // A transaction that rolls back unless committed. Nothing of it is stored until commit().
 class Transaction final {

@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+struct sqlite3;
+
 namespace tarvino {
 
 // The kind of a stored value, as a record set tells them apart.
@@ -74,16 +76,24 @@ struct RowBatch {
     std::vector<QVariantList> rows;
 };
 
-// One connection to a database.
+class Dialect;
+
+// One connection to a database. What the engines do differently is theirs to do: a feature, and
+// Database itself, never asks which engine it has. Where one engine has nothing to do, the
+// default does nothing.
 class Engine {
 public:
     virtual ~Engine() = default;
-    virtual bool isServer() const = 0;
+    // The engine's words and answers (see Dialect).
+    virtual const Dialect& dialect() const = 0;
     // The database as a message names it: the file's path, or the server and its database.
     virtual QString place() const = 0;
     virtual std::unique_ptr<Statement> prepare(const QString& sql) = 0;
     // Statements without results, several separated by ";" (schema work, settings).
     virtual void execute(const QString& sql) = 0;
+    // Runs a prepared statement that changes rows, leaves it reset, and returns the rows it
+    // changed. Every change of the program passes here, and every commit through commit().
+    virtual int write(Statement& stmt);
     virtual void begin() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
@@ -95,6 +105,32 @@ public:
     // Sets the batch's columns of the row with each rowid to that row's values, in one statement
     // on a server. Each rowid comes at most once.
     virtual void updateRows(const RowBatch& batch, const std::vector<qint64>& rowids) = 0;
+
+    // Whether committed changes wait in a journal to be folded into the database (foldJournal),
+    // which is then asked for whenever the program is idle.
+    virtual bool keepsJournal() const { return false; }
+    // Moves every committed change from the journal into the database; true when none is left.
+    virtual bool foldJournal() { return true; }
+    // Folds the journal into the database when the connection closes (at the program's end).
+    virtual void foldAtClose() {}
+    // Closes leaving the journal as it is, for the next connection to read.
+    virtual void closeKeepingJournal() {}
+
+    // Whether the session is gone (the server ended it, or stopped answering), so that a new
+    // connection is to replace this one; as far as can be told without waiting.
+    virtual bool lost() { return false; }
+    // The server's process of this session, which a new connection may end while it still holds
+    // the till; 0 where there is none.
+    virtual int session() const { return 0; }
+    // Reads of the day's tables that see every till's rows, or again only this till's.
+    virtual void setShopWide(bool) {}
+    // After the program's tables were made in an empty database: what the engine does once they
+    // are there.
+    virtual void tablesMade() {}
+
+    // The file's own connection, for what only the file has (its copies, its structure check,
+    // its pragmas); nullptr on a server.
+    virtual sqlite3* fileHandle() const { return nullptr; }
 };
 
 } // namespace tarvino

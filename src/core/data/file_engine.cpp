@@ -3,6 +3,7 @@
 
 #include "common/system_error.h"
 #include "data/database.h"
+#include "data/dialect.h"
 #include "data/file_modes.h"
 
 #include <sqlite3.h>
@@ -221,6 +222,11 @@ void FileEngine::closeKeepingJournal()
     sqlite3_file_control(m_db, "main", SQLITE_FCNTL_PERSIST_WAL, &keepJournal);
     sqlite3_close_v2(m_db);
     m_db = nullptr;
+}
+
+const Dialect& FileEngine::dialect() const
+{
+    return fileDialect();
 }
 
 bool FileEngine::writable() const

@@ -18,7 +18,7 @@ public:
     FileEngine(const FileEngine&) = delete;
     FileEngine& operator=(const FileEngine&) = delete;
 
-    bool isServer() const override { return false; }
+    const Dialect& dialect() const override;
     QString place() const override { return m_path; }
     std::unique_ptr<Statement> prepare(const QString& sql) override;
     void execute(const QString& sql) override;
@@ -30,15 +30,19 @@ public:
     std::vector<qint64> insertRows(const RowBatch& batch) override;
     void updateRows(const RowBatch& batch, const std::vector<qint64>& rowids) override;
 
+    bool keepsJournal() const override { return true; }
+    // Moves the committed journal into the file; see Database::foldJournal.
+    bool foldJournal() override;
+    // Folds the journal into bd1 itself before closing (at the program's end), unless the file
+    // may not be written at all.
+    void foldAtClose() override { m_foldAtClose = true; }
+    // Closes leaving the journal beside the file for the next connection to read.
+    void closeKeepingJournal() override;
+    sqlite3* fileHandle() const override { return m_db; }
+
     sqlite3* handle() const { return m_db; }
     // Whether the file may be written at all (not a read-only file).
     bool writable() const;
-    // Moves the committed journal into the file; see Database::foldJournal.
-    bool foldJournal();
-    // Folds the journal into bd1 itself before closing (at the program's end).
-    void foldAtClose() { m_foldAtClose = true; }
-    // Closes leaving the journal beside the file for the next connection to read.
-    void closeKeepingJournal();
 
     // Throws DbError for the connection's last failure.
     [[noreturn]] void raise(int code) const;
@@ -52,6 +56,5 @@ private:
 // The file's own connection, for what only the file has (its backup copy, its structure check,
 // its cipher settings, its pragmas); nullptr when the database is a server.
 sqlite3* fileConnection(const Database& db);
-FileEngine* fileEngine(const Database& db);
 
 } // namespace tarvino

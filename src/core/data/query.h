@@ -91,7 +91,7 @@ public:
     // Back before the first row, to walk again (with new bindings).
     void restart();
     // Runs a statement that changes rows (insert, update, delete, schema work) and returns the
-    // rows it changed. It counts as one of the connection's writes (Database::failAtWrite).
+    // rows it changed. It is one of the connection's writes (Engine::write).
     int execute();
 
     Cell cell(int column) const { return Cell(*this, column); }

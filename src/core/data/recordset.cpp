@@ -4,6 +4,7 @@
 #include "common/numbers.h"
 #include "common/timestamps.h"
 #include "data/database.h"
+#include "data/dialect.h"
 #include "data/engine.h"
 #include "data/query.h"
 
@@ -77,10 +78,9 @@ void RecordSet::open(Database& db, const QString& sql, const QVariantList& param
     // there, and takes the group's first.
     static const QRegularExpression grouped(QStringLiteral("\\bgroup\\s+by\\b"),
                                             QRegularExpression::CaseInsensitiveOption);
+    const QString rowid = db.dialect().rowidColumn(grouped.match(sql).hasMatch());
     QString withRowid = sql;
-    withRowid.replace(leadingSelect, db.isServer() && grouped.match(sql).hasMatch()
-                                         ? QStringLiteral("select min(rowid), ")
-                                         : QStringLiteral("select rowid, "));
+    withRowid.replace(leadingSelect, QStringLiteral("select %1, ").arg(rowid));
 
     Statement& stmt = db.statement(withRowid);
     for (int i = 0; i < params.size(); ++i)

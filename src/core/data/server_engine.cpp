@@ -766,6 +766,17 @@ void ServerEngine::updateRows(const RowBatch& batch, const std::vector<qint64>& 
     PQclear(run(sql.constData(), {rowsAsJson(batch, &rowids)}, PGRES_COMMAND_OK));
 }
 
+const Dialect& ServerEngine::dialect() const
+{
+    return serverDialect();
+}
+
+void ServerEngine::tablesMade()
+{
+    noteTill();
+    actAsTill();
+}
+
 void ServerEngine::setTill(const QString& till)
 {
     PQclear(run("select set_config('tarvino.caja', $1, false)", {till.toUtf8()}, PGRES_TUPLES_OK));

@@ -13,8 +13,6 @@ struct pg_result;
 
 namespace tarvino {
 
-class Database;
-
 // A till refused because another session holds its name. onThisMachine: the session was opened
 // from this very machine, which is what a till that lost its power or its network leaves behind
 // until the server notices.
@@ -53,7 +51,7 @@ public:
     ServerEngine(const ServerEngine&) = delete;
     ServerEngine& operator=(const ServerEngine&) = delete;
 
-    bool isServer() const override { return true; }
+    const Dialect& dialect() const override;
     QString place() const override { return m_place; }
     std::unique_ptr<Statement> prepare(const QString& sql) override;
     void execute(const QString& sql) override;
@@ -64,6 +62,12 @@ public:
     qint64 lastInsertRowid() override;
     std::vector<qint64> insertRows(const RowBatch& batch) override;
     void updateRows(const RowBatch& batch, const std::vector<qint64>& rowids) override;
+
+    bool lost() override { return !alive(); }
+    int session() const override { return sessionPid(); }
+    void setShopWide(bool everyTill) override;
+    // The tills' registry and their role come with the tables.
+    void tablesMade() override;
 
     // Whether the database holds none of the program's tables yet.
     bool empty() const { return m_empty; }
@@ -94,8 +98,6 @@ public:
     void actAsTill();
     // Sets the till whose rows the day's tables show.
     void setTill(const QString& till);
-    // Shows every till's rows of the day's tables, or again only this till's.
-    void setShopWide(bool everyTill);
     QString till() const { return m_till; }
 
     pg_conn* connection() const { return m_conn; }
@@ -125,8 +127,5 @@ private:
     bool m_empty = false;
     int m_statements = 0;
 };
-
-// The server's connection of db; nullptr when db is the file.
-ServerEngine* serverEngine(const Database& db);
 
 } // namespace tarvino

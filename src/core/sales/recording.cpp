@@ -183,7 +183,7 @@ RecordedSale recordSale(Database& db, const Clock& clock, const SaleToRecord& sa
             // journal into the file asks it to, for the journal and for bd1. Only then is the sale
             // told as stored.
             if (db.foldJournal())
-                return {attempt.stamp, failure.message()};
+                return {attempt.stamp, failure.message(), db.dialect().failurePlace()};
             lookFailure = QStringLiteral(
                 "La venta está en la base de datos, pero el disco no confirmó haberla guardado.");
             break;
@@ -195,10 +195,37 @@ RecordedSale recordSale(Database& db, const Clock& clock, const SaleToRecord& sa
         db.closeUntilRestart(outcomeUnknownInstruction());
         throw SaleOutcomeUnknown(
             failure.message() + QLatin1Char('\n') +
-            (lookFailure.isEmpty()
-                 ? QStringLiteral("Al volver a leer la base de datos, la venta no estaba ni completa ni ausente.")
-                 : lookFailure));
+                (lookFailure.isEmpty()
+                     ? QStringLiteral("Al volver a leer la base de datos, la venta no estaba ni completa ni ausente.")
+                     : lookFailure),
+            db.dialect().failurePlace());
     }
+}
+
+QString outcomeUnknownText(const SaleOutcomeUnknown& unknown)
+{
+    return (unknown.place() == FailurePlace::Server
+                ? QStringLiteral("No se pudo saber si la venta quedó registrada: el servidor no "
+                                 "respondió al guardarla y después no se le pudo volver a "
+                                 "consultar.\n\n%1\n\n")
+                : QStringLiteral("No se pudo saber si la venta quedó registrada: el disco falló al "
+                                 "guardarla y después no se pudo volver a leer la base de datos."
+                                 "\n\n%1\n\n"))
+               .arg(unknown.message()) +
+           QStringLiteral("No cobre la venta de nuevo todavía. Cierre el programa, vuelva a "
+                          "abrirlo y busque la venta en DETALLE VENTA PARCIAL: cóbrela otra vez "
+                          "solo si no aparece.");
+}
+
+QString storedDespiteFailureText(const RecordedSale& recorded)
+{
+    return (recorded.failurePlace == FailurePlace::Server
+                ? QStringLiteral("La venta quedó registrada: el servidor la guardó, aunque su "
+                                 "respuesta no llegó a tiempo:\n\n%1\n\nNo la cobre de nuevo.")
+                : QStringLiteral("La venta quedó registrada, pero el disco informó una falla al "
+                                 "guardarla:\n\n%1\n\nNo la cobre de nuevo. Revise el disco y haga "
+                                 "una copia de bd1 cuanto antes."))
+        .arg(recorded.commitFailure);
 }
 
 QString outcomeUnknownInstruction()

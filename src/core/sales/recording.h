@@ -2,6 +2,7 @@
 #pragma once
 
 #include "data/database.h"
+#include "data/dialect.h"
 #include "sales/sale_lines.h"
 
 #include <QString>
@@ -29,15 +30,30 @@ struct RecordedSale {
     // Empty when the commit went through. Otherwise the failure the disk reported while the sale
     // was being committed, though the file, read again, holds the whole sale.
     QString commitFailure;
+    // Where that failure lay.
+    FailurePlace failurePlace = FailurePlace::Disk;
 };
+
+// What the cashier is told of a sale stored although its commit reported commitFailure.
+QString storedDespiteFailureText(const RecordedSale& recorded);
 
 // The commit of a sale failed and the file could not be read again to tell whether the sale is in
 // it. The connection is left closed: nothing more is written before the program starts again,
 // when the file itself shows what became of the sale. message() gives both failures.
 class SaleOutcomeUnknown : public DbError {
 public:
-    using DbError::DbError;
+    SaleOutcomeUnknown(const QString& message, FailurePlace place)
+        : DbError(message), m_place(place)
+    {
+    }
+    FailurePlace place() const { return m_place; }
+
+private:
+    FailurePlace m_place;
 };
+
+// What the cashier is told of a sale whose outcome could not be known, with what to do.
+QString outcomeUnknownText(const SaleOutcomeUnknown& unknown);
 
 // What the cashier is told of every use of the file once a sale's outcome could not be known.
 QString outcomeUnknownInstruction();

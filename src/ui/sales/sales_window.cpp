@@ -532,19 +532,7 @@ bool Form1::guardar()
     try {
         recorded = m_day.record(ListView2, Text9, Text10);
     } catch (const SaleOutcomeUnknown& e) {
-        m_ctx.messages.inform(
-            (m_ctx.db.isServer()
-                 ? QStringLiteral("No se pudo saber si la venta quedó registrada: el servidor no "
-                                  "respondió al guardarla y después no se le pudo volver a "
-                                  "consultar.\n\n%1\n\n")
-                 : QStringLiteral("No se pudo saber si la venta quedó registrada: el disco falló al "
-                                  "guardarla y después no se pudo volver a leer la base de datos."
-                                  "\n\n%1\n\n"))
-                    .arg(e.message()) +
-                QStringLiteral("No cobre la venta de nuevo todavía. Cierre el programa, vuelva a "
-                               "abrirlo y busque la venta en DETALLE VENTA PARCIAL: cóbrela otra vez "
-                               "solo si no aparece."),
-            kAppTitle, Messages::Icon::Critical);
+        m_ctx.messages.inform(outcomeUnknownText(e), kAppTitle, Messages::Icon::Critical);
         return false;
     } catch (const DbError& e) {
         reportDbError(m_ctx.messages,
@@ -554,17 +542,9 @@ bool Form1::guardar()
         return false;
     }
     Command2_Click();
-    if (!recorded.commitFailure.isEmpty()) {
-        m_ctx.messages.inform(
-            (m_ctx.db.isServer()
-                 ? QStringLiteral("La venta quedó registrada: el servidor la guardó, aunque su "
-                                  "respuesta no llegó a tiempo:\n\n%1\n\nNo la cobre de nuevo.")
-                 : QStringLiteral("La venta quedó registrada, pero el disco informó una falla al "
-                                  "guardarla:\n\n%1\n\nNo la cobre de nuevo. Revise el disco y haga "
-                                  "una copia de bd1 cuanto antes."))
-                .arg(recorded.commitFailure),
-            kAppTitle, Messages::Icon::Exclamation);
-    }
+    if (!recorded.commitFailure.isEmpty())
+        m_ctx.messages.inform(storedDespiteFailureText(recorded), kAppTitle,
+                              Messages::Icon::Exclamation);
     return true;
 }
 
