@@ -544,7 +544,19 @@ ServerEngine::ServerEngine(const QString& connection, const QString& till) : m_t
 
 ServerEngine::~ServerEngine()
 {
-    // The session's end lets go of the till's lock.
+    // The session's end lets go of the till's lock, but only once the server has ended it, a
+    // moment after the connection closes: a connection made again at once as the same till
+    // (a fresh look after a failed commit) would find its till taken by itself. So a session that
+    // still answers lets go of the lock before it goes.
+    if (m_tillHeld && !m_silent && PQstatus(m_conn) == CONNECTION_OK &&
+        PQtransactionStatus(m_conn) == PQTRANS_IDLE) {
+        try {
+            PQclear(run("select pg_advisory_unlock($1::int4, hashtext($2))",
+                        {QByteArray::number(kTillLocks), m_till.toUtf8()}, PGRES_TUPLES_OK));
+        } catch (const DbError&) {
+            // Gone with the session all the same.
+        }
+    }
     PQfinish(m_conn);
 }
 
@@ -895,6 +907,7 @@ void ServerEngine::claimTill(int formerSession, bool takeOver)
                            {lockGroup, till}, PGRES_TUPLES_OK);
     const bool taken = PQgetvalue(result, 0, 0)[0] == 't';
     PQclear(result);
+    m_tillHeld = taken;
     const bool registry = !m_empty;
     if (!taken) {
         QString holder;

@@ -125,6 +125,7 @@ private:
     QString m_place;
     QString m_till;
     bool m_empty = false;
+    bool m_tillHeld = false; // this session holds the till's lock
     int m_statements = 0;
 };
 
