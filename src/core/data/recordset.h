@@ -1,7 +1,6 @@
 // A record set over one query: walk its rows, read and assign columns by name, add, update, delete.
 #pragma once
 
-#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -75,7 +74,6 @@ private:
     QString m_table;
     QStringList m_columns;
     QVector<Kind> m_kinds;
-    QHash<QString, int> m_index;
     QVector<Row> m_rows;
     qsizetype m_pos = 0;
 };
