@@ -362,33 +362,30 @@ int Database::stepWrite(Statement& stmt)
     return changed;
 }
 
-void Database::countBatch(const RowBatch& batch)
+void Database::guardBatch(const RowBatch& batch)
 {
     reconnectIfLost();
     requireOpen();
+    // Each row is a write, as each statement of a row written on its own would be.
     for (size_t row = 0; row < batch.rows.size(); ++row)
         guardWrite();
 }
 
-void Database::afterBatch()
-{
-    if (!inTransaction())
-        foldWhenIdle();
-}
-
 std::vector<qint64> Database::insertRows(const RowBatch& batch)
 {
-    countBatch(batch);
+    guardBatch(batch);
     std::vector<qint64> rowids = m_engine->insertRows(batch);
-    afterBatch();
+    if (!inTransaction())
+        foldWhenIdle();
     return rowids;
 }
 
 void Database::updateRows(const RowBatch& batch, const std::vector<qint64>& rowids)
 {
-    countBatch(batch);
+    guardBatch(batch);
     m_engine->updateRows(batch, rowids);
-    afterBatch();
+    if (!inTransaction())
+        foldWhenIdle();
 }
 
 qint64 Database::lastInsertRowid() const

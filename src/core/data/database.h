@@ -129,8 +129,7 @@ private:
     // guard asked once per row before anything is sent.
     std::vector<qint64> insertRows(const RowBatch& batch);
     void updateRows(const RowBatch& batch, const std::vector<qint64>& rowids);
-    void countBatch(const RowBatch& batch);
-    void afterBatch();
+    void guardBatch(const RowBatch& batch);
     void dropStatements();
     // Before a write or a commit: throws when there is no connection, or the guard refuses.
     void guardWrite();
