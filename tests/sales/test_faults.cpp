@@ -111,7 +111,7 @@ private slots:
             QVERIFY(f.isEnabled() && f.Frame2->isEnabled());
             QVERIFY(n < 20);
         }
-        QCOMPARE(failures, 6);
+        QCOMPARE(failures, 7);
         d.shop.faults->failAtWrite(0);
         QVERIFY(d.saleList().isEmpty());
         QCOMPARE(d.shop.count("Temporal"), 3);
@@ -161,7 +161,7 @@ private slots:
             QCOMPARE(d.shop.dump(), before);
             QVERIFY(n < 20);
         }
-        QCOMPARE(failures, 4);
+        QCOMPARE(failures, 5);
         d.shop.faults->failAtWrite(0);
         QVERIFY(d.shop.messages.boxes.isEmpty());
         QCOMPARE(d.shop.count("Temporal"), 0);

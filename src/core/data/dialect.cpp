@@ -8,11 +8,16 @@ namespace tarvino {
 namespace {
 
 // The tables whose rows are each till's own on a server: the open day's lines, the day rows
-// with their takings, and the history lines (which every till reads together).
+// with their takings, the history lines (which every till reads together) and the drawer's
+// money of each day.
 bool keptPerTill(const QString& table)
 {
-    return table == QLatin1String("Temporal") || table == QLatin1String("TipoPago") ||
-           table == QLatin1String("Recaudacion");
+    static const QStringList tables{
+        QStringLiteral("Temporal"),        QStringLiteral("TipoPago"),
+        QStringLiteral("Recaudacion"),     QStringLiteral("FondoCaja"),
+        QStringLiteral("MovimientosCaja"), QStringLiteral("ArqueosCaja"),
+        QStringLiteral("PagosVenta")};
+    return tables.contains(table);
 }
 
 class FileDialect final : public Dialect {

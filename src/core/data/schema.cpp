@@ -67,6 +67,52 @@ const std::vector<TableSpec>& tableSpecs()
           {"permisoproductos", "INTEGER"},
           {"permisorecaudacion", "INTEGER"}}},
         {QStringLiteral("Existencias"), {{"Producto6", "REAL"}}, false},
+        // The drawer's money, beside the day's tables: added by an upgrade, so a file or server
+        // from before it gets them made when missing.
+        {QStringLiteral("FondoCaja"),
+         {{"FechaInicio", "DATETIME"},
+          {"Monto", "REAL"},
+          {"NombreUsuario", "TEXT"},
+          {"FechaRegistro", "DATETIME"},
+          {"FechaCierre", "DATETIME"}},
+         true,
+         true},
+        {QStringLiteral("MovimientosCaja"),
+         {{"FechaInicio", "DATETIME"},
+          {"Fecha", "DATETIME"},
+          {"Tipo", "TEXT"},
+          {"Monto", "REAL"},
+          {"Motivo", "TEXT"},
+          {"NombreUsuario", "TEXT"},
+          {"Autoriza", "TEXT"}},
+         true,
+         true},
+        {QStringLiteral("ArqueosCaja"),
+         {{"FechaInicio", "DATETIME"},
+          {"FechaArqueo", "DATETIME"},
+          {"NombreUsuario", "TEXT"},
+          {"Fondo", "REAL"},
+          {"Efectivo", "REAL"},
+          {"Tarjeta", "REAL"},
+          {"Ingresos", "REAL"},
+          {"Retiros", "REAL"},
+          {"Esperado", "REAL"},
+          {"Contado", "REAL"},
+          {"Diferencia", "REAL"},
+          {"Detalle", "TEXT"}},
+         true,
+         true},
+        {QStringLiteral("PagosVenta"),
+         {{"FechaInicio", "DATETIME"},
+          {"FechaVenta", "DATETIME"},
+          {"NombreUsuario", "TEXT"},
+          {"TipoPago", "TEXT"},
+          {"Total", "REAL"},
+          {"Efectivo", "REAL"},
+          {"Tarjeta", "REAL"},
+          {"Lineas", "INTEGER"}},
+         true,
+         true},
         {QStringLiteral("Ofertas"), {{"CodigoOferta", "TEXT"}, {"NombreOferta", "TEXT"}}, false},
         {QStringLiteral("Actualizacion"), {{"Codigo", "TEXT"}}, false},
     };
@@ -144,7 +190,7 @@ void createServerSchema(Database& db)
         db.execute(QStringLiteral("select pg_advisory_xact_lock(hashtext('tarvino: tablas'))"));
         if (!serverDatabaseEmpty(db))
             return;
-        makeTables(db, std::max(kRightsCarriedOver, kExactTillRules));
+        makeTables(db, std::max({kRightsCarriedOver, kExactTillRules, kCashTables}));
         tx.commit();
         engineOf(db)->tablesMade();
     } catch (const DbError& e) {
@@ -171,8 +217,8 @@ void createDatabase(const QString& path, const QString& key)
         Database db;
         db.create(partial, key);
         Transaction tx(db);
-        // A new file has nothing to carry over.
-        makeTables(db, kRightsCarriedOver);
+        // A new file has nothing to carry over and every table.
+        makeTables(db, kCashTables);
         tx.commit();
         db.close();
     } catch (const DbError& e) {
@@ -261,6 +307,8 @@ void checkSchema(Database& db)
         if (!table.used)
             continue;
         const std::vector<DeclaredColumn> present = declaredColumns(db, table.name);
+        if (present.empty() && table.upgrade)
+            continue; // made by addMissingTables
         if (present.empty()) {
             problems << QStringLiteral("falta la tabla %1").arg(table.name);
             continue;
@@ -423,6 +471,37 @@ void prepareDatabase(Database& db)
                 .execute();
     }
     carryOverRights(db);
+    addMissingTables(db);
+}
+
+void addMissingTables(Database& db)
+{
+    const auto missing = [&] {
+        std::vector<const TableSpec*> tables;
+        for (const TableSpec& table : tableSpecs())
+            if (table.upgrade && declaredColumns(db, table.name).empty())
+                tables.push_back(&table);
+        return tables;
+    };
+    if (missing().empty())
+        return;
+    try {
+        Transaction tx(db);
+        for (const TableSpec* table : missing()) {
+            QList<std::pair<QString, QString>> columns;
+            for (const ColumnSpec& column : table->columns)
+                columns.append({column.name, column.type});
+            for (const QString& sql : db.dialect().createTable(table->name, columns))
+                db.execute(sql);
+        }
+        if (column0(db, db.dialect().versionRead()).value(0).toInt() < kCashTables)
+            db.execute(db.dialect().versionWrite(kCashTables));
+        tx.commit();
+    } catch (const DbError& e) {
+        throw DbError(QStringLiteral("No se pudieron agregar a la base de datos «%1» las tablas de "
+                                     "la caja: %2")
+                          .arg(db.place(), e.message()));
+    }
 }
 
 void carryOverRights(Database& db)

@@ -25,6 +25,9 @@ struct TableSpec {
     QString name;
     std::vector<ColumnSpec> columns;
     bool used = true; // tables no operation reads or writes are not required in a file
+    // Added by an upgrade: a file or server from before it lacks the table, which is then made
+    // (see addMissingTables) rather than refused.
+    bool upgrade = false;
 };
 
 // Every table of the file with its columns, in order.
@@ -100,6 +103,14 @@ private:
 // The file's user_version from which the users' rights are in force: a file below it was made
 // before rights were applied, when every user reached every menu.
 constexpr int kRightsCarriedOver = 1;
+// The version from which the drawer's tables (opening cash, movements, counts, a sale's payment)
+// are in the database. Above the server's kExactTillRules, so that one number orders both.
+constexpr int kCashTables = 3;
+
+// The tables of tableSpecs marked as an upgrade that the file lacks, made in one transaction with
+// the version raised to kCashTables; nothing is written when none is missing. A server's are made
+// by its tables' owner as the till connects (ServerEngine). Throws DbError naming the database.
+void addMissingTables(Database& db);
 
 // Settings and indexes the program needs beyond the tables: a journal that survives a crash or
 // a power cut, indexes on the columns that look-ups compare, and the users' rights carried over

@@ -954,8 +954,11 @@ void ServerEngine::upgradeRowRules()
     PGresult* version = run("select max(version) from tarvino_version", {}, PGRES_TUPLES_OK);
     const int found = QByteArray(PQgetvalue(version, 0, 0)).toInt();
     PQclear(version);
-    if (found >= kExactTillRules)
+    if (found >= kExactTillRules) {
+        if (found < kCashTables)
+            addCashTables();
         return;
+    }
     // Two tills starting at once: the second waits for the first and then finds it done.
     QString sql = QStringLiteral("BEGIN; SELECT pg_advisory_xact_lock(hashtext('tarvino: tablas')); "
                                  "DO $tarvino$ BEGIN IF (SELECT max(version) FROM tarvino_version) < %1 "
@@ -973,6 +976,39 @@ void ServerEngine::upgradeRowRules()
         throw DbError(QStringLiteral("No se pudieron poner al día en el servidor las reglas que "
                                      "separan las ventas de cada caja. %1 Abra esta caja una vez "
                                      "con el usuario del servidor dueño de las tablas.")
+                          .arg(e.message()));
+    }
+    addCashTables();
+}
+
+void ServerEngine::addCashTables()
+{
+    // The tables the drawer's money added, each made when missing and kept per till; two tills
+    // starting at once: the second waits for the first and then finds them made.
+    QString sql = QStringLiteral("BEGIN; SELECT pg_advisory_xact_lock(hashtext('tarvino: tablas')); "
+                                 "DO $tarvino$ BEGIN IF (SELECT max(version) FROM tarvino_version) < %1 "
+                                 "THEN ")
+                      .arg(kCashTables);
+    for (const TableSpec& table : tableSpecs()) {
+        if (!table.upgrade)
+            continue;
+        QList<std::pair<QString, QString>> columns;
+        for (const ColumnSpec& column : table.columns)
+            columns.append({column.name, column.type});
+        sql += QStringLiteral("IF to_regclass('%1') IS NULL THEN %2; END IF; ")
+                   .arg(table.name.toLower(),
+                        serverDialect().createTable(table.name, columns).join(QStringLiteral("; ")));
+    }
+    sql += QStringLiteral("UPDATE tarvino_version SET version = greatest(version, %1); END IF; "
+                          "END $tarvino$; COMMIT")
+               .arg(kCashTables);
+    try {
+        execute(sql);
+    } catch (const DbError& e) {
+        rollback();
+        throw DbError(QStringLiteral("No se pudieron agregar en el servidor las tablas de la caja. "
+                                     "%1 Abra esta caja una vez con el usuario del servidor dueño "
+                                     "de las tablas.")
                           .arg(e.message()));
     }
 }

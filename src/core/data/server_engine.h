@@ -79,8 +79,10 @@ public:
     // is this machine's own, left behind.
     void claimTill(int formerSession = 0, bool takeOver = false);
     // Replaces the day's tables' rules of a database made by an earlier version, in one
-    // transaction, when its version says they are older than serverRowRule. Throws DbError.
+    // transaction, when its version says they are older than serverRowRule, then makes the
+    // drawer's tables when the version says they are missing (addCashTables). Throws DbError.
     void upgradeRowRules();
+    void addCashTables();
     // Whether the session is still there, as far as can be told without asking the server: a
     // session the server ended (an administrator, a restart of the server) has said so and closed
     // the connection, which this reads without waiting. A network that dropped silently shows only

@@ -1,6 +1,7 @@
 // Recording a settled sale: stock, sale lines and the day's takings, all in one transaction.
 #include "sales/recording.h"
 
+#include "cash/cash_book.h"
 #include "catalogue/products.h"
 #include "common/numbers.h"
 #include "common/services.h"
@@ -29,9 +30,9 @@ struct Attempt {
     QString stamp;           // the day the sale went to
     qint64 lastRowBefore = 0;
     QStringList saleStamps;  // FechaVenta of each line, in its stored form
-    int takingsColumn = 0;   // 0 efectivo, 1 tarjeta
-    std::optional<double> takingsBefore; // none when the sale made the day row
-    double takingsAfter = 0;
+    // efectivo and tarjeta of the day row; none before when the sale made the row
+    std::optional<std::pair<double, double>> takingsBefore;
+    std::pair<double, double> takingsAfter;
 };
 
 const QString kLinesAfter = QStringLiteral(
@@ -45,7 +46,16 @@ testing::PlantedVerdict planted = testing::PlantedVerdict::None;
 
 void writeSale(Database& db, const Clock& clock, const SaleToRecord& sale, double amount, Attempt& attempt)
 {
-    const bool cash = sale.paymentKind == QLatin1String("EFECTIVO");
+    // What goes to the cash and to the card takings: a split sale's card part is what its cash
+    // part leaves of the total.
+    double cashPart = 0;
+    double cardPart = 0;
+    if (sale.paymentKind == QLatin1String("EFECTIVO"))
+        cashPart = amount;
+    else if (sale.paymentKind == QLatin1String("MIXTO"))
+        cashPart = fromCents(sale.cashPart), cardPart = fromCents(toCents(amount) - sale.cashPart);
+    else
+        cardPart = amount;
     Transaction tx(db);
 
     std::vector<SoldQuantity> sold;
@@ -87,22 +97,30 @@ void writeSale(Database& db, const Clock& clock, const SaleToRecord& sale, doubl
     rs.updateBatch();
     data.CloseDatabase();
 
-    // Day takings: the day row of the stamp, made by the day's first sale.
+    // The sale's payment, one row for the whole sale: what the drawer's figures count.
+    Query(db,
+          QStringLiteral("insert into PagosVenta (FechaInicio, FechaVenta, NombreUsuario, TipoPago, "
+                         "Total, Efectivo, Tarjeta, Lineas) values (?, ?, ?, ?, ?, ?, ?, ?)"),
+          {stampToIso(attempt.stamp).value_or(QString()), attempt.saleStamps.value(0), sale.user,
+           sale.paymentKind, amount, cashPart, cardPart, qint64(sale.lines.size())})
+        .execute();
+
+    // Day takings: the day row of the stamp, made by the day's first sale with the opening cash
+    // recorded for the day, if any.
     data.OpenTipoPagoOfDay(attempt.stamp);
-    const QString column = cash ? QStringLiteral("efectivo") : QStringLiteral("tarjeta");
-    attempt.takingsColumn = cash ? 0 : 1;
     if (rs.eof()) {
+        const std::optional<Cents> opening = openingCashOf(db, attempt.stamp);
         rs.addNew();
         rs.setValue(QStringLiteral("FechaInicio"), attempt.stamp);
-        rs.setValue(QStringLiteral("efectivo"), 0.0);
-        rs.setValue(QStringLiteral("tarjeta"), 0.0);
-        attempt.takingsAfter = amount;
-        rs.setValue(QStringLiteral("CajaInicial"), 0);
+        attempt.takingsAfter = {cashPart, cardPart};
+        rs.setValue(QStringLiteral("CajaInicial"), opening ? wholePesos(*opening) : 0);
     } else {
-        attempt.takingsBefore = rs.number(column);
-        attempt.takingsAfter = *attempt.takingsBefore + amount;
+        attempt.takingsBefore = {rs.number(QStringLiteral("efectivo")), rs.number(QStringLiteral("tarjeta"))};
+        attempt.takingsAfter = {attempt.takingsBefore->first + cashPart,
+                                attempt.takingsBefore->second + cardPart};
     }
-    rs.setValue(column, attempt.takingsAfter);
+    rs.setValue(QStringLiteral("efectivo"), attempt.takingsAfter.first);
+    rs.setValue(QStringLiteral("tarjeta"), attempt.takingsAfter.second);
     rs.setValue(QStringLiteral("FechaCierre"), stampText(clock.now()));
     rs.update();
     data.CloseDatabase();
@@ -132,11 +150,11 @@ InFile lookForSale(Database& db, const SaleToRecord& sale, const Attempt& attemp
             ++rows;
         }
     }
-    std::optional<double> takings;
+    std::optional<std::pair<double, double>> takings;
     {
         Query day(db, kDayTakings, {dayIso});
         if (day.next())
-            takings = day.number(attempt.takingsColumn);
+            takings = std::pair{day.number(0), day.number(1)};
     }
     if (same && rows == sale.lines.size() && takings == attempt.takingsAfter)
         return InFile::Whole;

@@ -1,6 +1,7 @@
 // Recording a settled sale: stock, sale lines and the day's takings, all in one transaction.
 #pragma once
 
+#include "cash/money.h"
 #include "data/database.h"
 #include "data/dialect.h"
 #include "sales/sale_lines.h"
@@ -16,7 +17,8 @@ struct SaleToRecord {
     QString openingStamp; // the day's stamp "dd/mm/yyyy h:mm:ss"
     QString user;
     QString total;        // plain number text of the total
-    QString paymentKind;  // "EFECTIVO" or "TARJETA"
+    QString paymentKind;  // "EFECTIVO", "TARJETA" or "MIXTO" (part cash, part card)
+    Cents cashPart = 0;   // a split sale's cash part; the card takes the rest of the total
     // Set while Temporal still holds the lines of an earlier day that could not be closed: the
     // sale then belongs to its own day, not to the day of the first line found there.
     bool earlierDayUnclosed = false;
@@ -59,8 +61,9 @@ QString outcomeUnknownText(const SaleOutcomeUnknown& unknown);
 QString outcomeUnknownInstruction();
 
 // Reduces the stock of each product sold (the first product in name order with the line's code),
-// writes one Temporal row per line, and adds the total to the cash or card takings of the day row
-// in TipoPago (creating the row at the day's first sale), all in one transaction.
+// writes one Temporal row per line and the sale's payment in PagosVenta, and adds the total to the
+// cash or card takings of the day row in TipoPago (a split sale each part to its column; the
+// day's first sale makes the row with the day's opening cash), all in one transaction.
 //
 // A failure before the commit rolls everything back and throws DbError: nothing was stored. When
 // the commit itself fails, the sale may be in the file all the same (a disk that wrote it and then

@@ -1,6 +1,7 @@
 // The sales day: whether one is left open, its stamp, the sales recorded into it and closing it.
 #include "sales/sales_day.h"
 
+#include "cash/cash_book.h"
 #include "common/services.h"
 #include "common/timestamps.h"
 #include "data/backup.h"
@@ -45,12 +46,32 @@ SalesDay::Start SalesDay::load(Messages& messages)
                       e);
         return Start::Refused;
     }
-    if (!interrupted)
-        return Start::NewDay;
+    if (!interrupted) {
+        // A day whose opening cash was recorded, and nothing sold yet, goes on without a question.
+        std::optional<QString> counted;
+        try {
+            counted = openOpeningCashDay(m_db);
+        } catch (const DbError& e) {
+            reportDbError(messages,
+                          QStringLiteral("No se pudo preparar el día de ventas, por lo que el programa "
+                                         "se cerrará sin registrar ventas. Los datos guardados no "
+                                         "cambiaron."),
+                          e);
+            return Start::Refused;
+        }
+        if (!counted)
+            return Start::NewDay;
+        m_openingStamp = *counted;
+        m_goesOn = true;
+        m_keepStamp = true;
+        return Start::Resume;
+    }
     // Until the login the day at hand is the one left open: it is the one asked about and closed.
     m_openingStamp = *interrupted;
-    if (messages.ask(kQuestionUnclosedDay, kConfirmTitle))
+    if (messages.ask(kQuestionUnclosedDay, kConfirmTitle)) {
+        m_goesOn = true;
         return Start::Resume;
+    }
     try {
         close();
     } catch (const DbError& e) {
@@ -70,7 +91,26 @@ void SalesDay::begin(const QString& user)
 void SalesDay::begin(const QString& user, const QString& openingStamp)
 {
     m_user = user;
-    m_openingStamp = openingStamp;
+    m_userSince = m_clock.now();
+    // A day whose opening cash was recorded and nothing sold keeps its stamp: no line in
+    // Temporal would bring it back.
+    if (!m_keepStamp)
+        m_openingStamp = openingStamp;
+    m_keepStamp = false;
+}
+
+void SalesDay::changeUser(const QString& user)
+{
+    m_user = user;
+    m_userSince = m_clock.now();
+}
+
+void SalesDay::startNewDay(const QString& user)
+{
+    m_goesOn = false;
+    m_keepStamp = false;
+    m_earlierDayUnclosed = false;
+    begin(user);
 }
 
 void SalesDay::reload()
@@ -83,10 +123,13 @@ void SalesDay::reload()
         m_openingStamp = *stamp;
 }
 
-RecordedSale SalesDay::record(const SaleLines& lines, const QString& total, const QString& paymentKind)
+RecordedSale SalesDay::record(const SaleLines& lines, const QString& total, const QString& paymentKind,
+                              Cents cashPart)
 {
-    RecordedSale recorded =
-        recordSale(m_db, m_clock, {lines, m_openingStamp, m_user, total, paymentKind, m_earlierDayUnclosed});
+    SaleToRecord sale{lines, m_openingStamp, m_user, total, paymentKind};
+    sale.cashPart = cashPart;
+    sale.earlierDayUnclosed = m_earlierDayUnclosed;
+    RecordedSale recorded = recordSale(m_db, m_clock, sale);
     m_openingStamp = recorded.openingStamp;
     return recorded;
 }
@@ -139,7 +182,13 @@ std::optional<QString> firstTemporalStamp(Database& db)
 int cierreDelDia(Database& db, const Clock& clock, const QString& openingStamp)
 {
     Transaction tx(db);
+    const int copied = closeOpenDays(db, clock, openingStamp);
+    tx.commit();
+    return copied;
+}
 
+int closeOpenDays(Database& db, const Clock& clock, const QString& openingStamp)
+{
     // The day row of the stamp is closed, and so is the row of every other day whose lines are
     // still waiting here: a day whose closing failed at start-up is closed with the day after it.
     QStringList stamps;
@@ -172,8 +221,10 @@ int cierreDelDia(Database& db, const Clock& clock, const QString& openingStamp)
                       .arg(columns))
             .execute();
     Query(db, QStringLiteral("delete from Temporal")).execute();
-
-    tx.commit();
+    // An opening cash recorded for a day closed here, sold in or not, is not offered again.
+    Query(db, QStringLiteral("update FondoCaja set FechaCierre = ? where FechaCierre is null"),
+          {isoText(clock.now())})
+        .execute();
     return copied;
 }
 

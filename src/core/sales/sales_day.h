@@ -4,6 +4,7 @@
 
 #include "sales/recording.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <optional>
@@ -29,16 +30,23 @@ public:
     // question is open, openingStamp() is the stamp of the day left open.
     Start load(Messages& messages);
 
-    // The login: a new day for user, stamped with the clock's time or with the given stamp.
+    // The login: a new day for user, stamped with the clock's time or with the given stamp. A day
+    // the start-up went on with because its opening cash was recorded keeps its own stamp.
     void begin(const QString& user);
     void begin(const QString& user, const QString& openingStamp);
+    // A change of cashier: the day, its stamp and its start-up stay; the next sales carry user.
+    void changeUser(const QString& user);
+    // After the day was closed with its count, the next day for the same user, as a login would
+    // begin it.
+    void startNewDay(const QString& user);
 
     // Reloads the stamp from the first Temporal line, the day a resumed run sells into. Kept as it
     // is while an earlier day waits to be closed. Throws DbError.
     void reload();
 
     // Records a settled sale into the day (see recordSale) and follows the day it went to.
-    RecordedSale record(const SaleLines& lines, const QString& total, const QString& paymentKind);
+    RecordedSale record(const SaleLines& lines, const QString& total, const QString& paymentKind,
+                        Cents cashPart = 0);
 
     // Closes the day, and with it any earlier day still waiting; returns the lines copied.
     // Throws DbError, leaving the day open with all its lines.
@@ -49,6 +57,10 @@ public:
 
     const QString& openingStamp() const { return m_openingStamp; }
     const QString& user() const { return m_user; }
+    // When the user at the till logged in (the start of a change of cashier's share).
+    const QDateTime& userSince() const { return m_userSince; }
+    // Whether the start-up went on with a day left open rather than starting a new one.
+    bool goesOn() const { return m_goesOn; }
     // The closing of an earlier day failed at start-up: its lines still wait in Temporal.
     bool earlierDayUnclosed() const { return m_earlierDayUnclosed; }
     // The lines the latest closing copied into the history.
@@ -59,6 +71,9 @@ private:
     const Clock& m_clock;
     QString m_openingStamp;
     QString m_user;
+    QDateTime m_userSince;
+    bool m_goesOn = false;
+    bool m_keepStamp = false;
     bool m_earlierDayUnclosed = false;
     int m_linesClosed = 0;
 };
@@ -77,6 +92,9 @@ std::optional<QString> firstTemporalStamp(Database& db);
 // failure (DbError) the day is still open with all its lines, so running it again is safe.
 // Returns the number of lines copied.
 int cierreDelDia(Database& db, const Clock& clock, const QString& openingStamp);
+// The closing's work inside a transaction the caller holds, so that more may be stored with it
+// (the count of the drawer); the opening cash of every day still open is marked closed too.
+int closeOpenDays(Database& db, const Clock& clock, const QString& openingStamp);
 
 // The question asked when the closing at exit failed with cause: leave anyway (the day stays open
 // and is offered for closing at the next start) or stay and try again.
