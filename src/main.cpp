@@ -7,6 +7,7 @@
 #include "app/server_setting.h"
 #include "app/single_copy.h"
 #include "app/startup.h"
+#include "cash/cash_setting.h"
 #include "kit/qt_services.h"
 #include "common/xlsx_spreadsheet.h"
 #include "data/database.h"
@@ -107,6 +108,14 @@ int main(int argc, char* argv[])
         return 1;
     }
 
+    // The drawer's settings, beside the server's in tarvino.conf: a wrong line stops the start.
+    const tarvino::CashSettingRead cash = tarvino::readCashSetting(folder);
+    if (!cash.error.isEmpty()) {
+        say(stderr, cash.error + QLatin1Char('\n'));
+        messages.inform(cash.error, tarvino::kAppTitle, tarvino::Messages::Icon::Critical);
+        return 1;
+    }
+
     tarvino::SingleCopy lock(folder);
     if (!tarvino::singleCopyCheck(lock, messages))
         return 0;
@@ -120,7 +129,7 @@ int main(int argc, char* argv[])
     if (!db.till().isEmpty())
         QApplication::setApplicationDisplayName(db.till());
 
-    tarvino::Context context{db, messages, clock, printer, spreadsheet, folder};
+    tarvino::Context context{db, messages, clock, printer, spreadsheet, folder, cash.setting};
     tarvino::Form4 login(context);
     login.show();
     return QApplication::exec();

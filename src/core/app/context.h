@@ -1,6 +1,8 @@
 // What every window is handed: the database connection and the services of the outside world.
 #pragma once
 
+#include "cash/cash_setting.h"
+
 #include <QString>
 
 namespace tarvino {
@@ -20,6 +22,8 @@ struct Context {
     // The data folder the program was started on: where bd1 or tarvino.conf is, and the files
     // the shop keeps beside them (soporte.txt), whichever engine holds the data.
     QString dataFolder;
+    // The till's drawer settings, [caja] of tarvino.conf.
+    CashSetting cash = {};
 };
 
 } // namespace tarvino

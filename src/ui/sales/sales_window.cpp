@@ -193,7 +193,19 @@ void Form1::buildMenu()
     stock = named(informes->addAction(QStringLiteral("STOCK DE PRODUCTOS")), "stock");
     informes->addSeparator();
     ventaparcial = named(informes->addAction(QStringLiteral("DETALLE VENTA PARCIAL")), "ventaparcial");
+    informes->addSeparator();
+    arqueos = named(informes->addAction(QStringLiteral("ARQUEOS DE CAJA")), "arqueos");
     soporte = named(bar->addAction(QStringLiteral("SOPORTE")), "soporte");
+    // The drawer's money, after the menus a cashier's keyboard already knows its way through.
+    caja = bar->addMenu(QStringLiteral("CAJA"));
+    caja->setObjectName(QStringLiteral("caja"));
+    fondoCaja = named(caja->addAction(QStringLiteral("FONDO DE CAJA")), "fondoCaja");
+    ingresoDinero = named(caja->addAction(QStringLiteral("INGRESO DE DINERO")), "ingresoDinero");
+    retiroDinero = named(caja->addAction(QStringLiteral("RETIRO DE DINERO")), "retiroDinero");
+    informeX = named(caja->addAction(QStringLiteral("INFORME X")), "informeX");
+    cambiarCajero = named(caja->addAction(QStringLiteral("CAMBIAR CAJERO")), "cambiarCajero");
+    caja->addSeparator();
+    arqueoCierre = named(caja->addAction(QStringLiteral("ARQUEO Y CIERRE DE CAJA")), "arqueoCierre");
     connect(edicionProductos, &QAction::triggered, this, [this] { Form2::open(this, m_ctx); });
     connect(stock, &QAction::triggered, this, [this] { Form9::open(this, m_ctx); });
     connect(usuarios, &QAction::triggered, this, [this] { Form8::open(this, m_ctx, m_day.user()); });
@@ -211,6 +223,7 @@ void Form1::applyRights(const UserRights& rights)
     edicionProductos->setEnabled(access.productos);
     usuarios->setEnabled(access.usuarios);
     recaudacion->setEnabled(access.recaudacion);
+    arqueos->setEnabled(access.recaudacion);
     stock->setEnabled(access.stock);
 }
 
@@ -244,6 +257,10 @@ bool Form1::Form_Load()
     Text8->setEnabled(false);
     Command2_Click();
     return true;
+}
+
+void Form1::askOpeningCash()
+{
 }
 
 Form5* Form1::paymentWindow() const

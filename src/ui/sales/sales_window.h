@@ -62,6 +62,10 @@ public:
     // and neither the mouse nor the keyboard reaches them.
     void applyRights(const UserRights& rights);
 
+    // Asks for the opening cash of the day, over this window (a new day at login, or the day
+    // after a count-and-close).
+    void askOpeningCash();
+
     // The sales day the window sells into: its opening stamp and user are set by the login.
     SalesDay& day() { return m_day; }
     const SalesDay& day() const { return m_day; }
@@ -100,6 +104,14 @@ public:
     QAction* stock;
     QAction* ventaparcial;
     QAction* soporte;
+    QAction* arqueos;          // INFORMES › ARQUEOS DE CAJA
+    QMenu* caja;
+    QAction* fondoCaja;
+    QAction* ingresoDinero;
+    QAction* retiroDinero;
+    QAction* informeX;
+    QAction* cambiarCajero;
+    QAction* arqueoCierre;
 
     // Hidden working fields.
     QString Text1;  // display width in pixels
