@@ -1,8 +1,13 @@
 // The sales window: rings up a sale by product code, totals it, settles it and owns the sales day.
 #include "sales/sales_window.h"
 
+#include "app/login_window.h"
 #include "app/placement.h"
 #include "app/support_window.h"
+#include "cash/cash_entry.h"
+#include "cash/cash_report.h"
+#include "cash/movement_window.h"
+#include "cash/opening_cash_window.h"
 #include "catalogue/editor_window.h"
 #include "catalogue/stock_window.h"
 #include "sales/search_window.h"
@@ -213,10 +218,17 @@ void Form1::buildMenu()
     connect(recaudaciondeldia, &QAction::triggered, this, [this] { Form6::open(*this, m_ctx); });
     connect(ventaparcial, &QAction::triggered, this, [this] { Form12::open(this, m_ctx); });
     connect(soporte, &QAction::triggered, this, [this] { Form13::open(this, m_ctx, QStringLiteral("0")); });
+    connect(fondoCaja, &QAction::triggered, this, &Form1::askOpeningCash);
+    connect(ingresoDinero, &QAction::triggered, this,
+            [this] { Form15::open(*this, m_ctx, CashMovement::Kind::In); });
+    connect(retiroDinero, &QAction::triggered, this,
+            [this] { Form15::open(*this, m_ctx, CashMovement::Kind::Out); });
+    connect(cambiarCajero, &QAction::triggered, this, &Form1::cambiarCajero_Click);
 }
 
 void Form1::applyRights(const UserRights& rights)
 {
+    m_rights = rights;
     const MenuAccess access = menuAccess(rights);
     // The menu's own entry as well as its item: a greyed PRODUCTOS does not even open.
     productos->menuAction()->setEnabled(access.productos);
@@ -261,6 +273,38 @@ bool Form1::Form_Load()
 
 void Form1::askOpeningCash()
 {
+    Form14::open(*this, m_ctx);
+}
+
+void Form1::cambiarCajero_Click()
+{
+    // A sale on screen belongs to the cashier who rang it up; handing it over would put it under
+    // another name.
+    if (ListView1->topLevelItemCount() > 0) {
+        m_ctx.messages.inform(QStringLiteral("Termine o cancele la venta antes de cambiar de cajero."));
+        Text7->setFocus();
+        return;
+    }
+    const QString leaving = m_day.user();
+    bool offer = false;
+    guarded(m_ctx.messages, QStringLiteral("No se pudo leer la configuración de boletas del usuario."),
+            [&] { offer = printsReceipts(m_ctx.db, leaving); });
+    if (offer && m_ctx.messages.ask(QStringLiteral("¿Imprimir el informe X de %1?").arg(leaving), kConfirmTitle)) {
+        try {
+            const CashSummary share = summarise(m_ctx.db, {m_day.openingStamp(), leaving, m_day.userSince()});
+            printReport(m_ctx.db, m_ctx.printer, leaving, xReportLines(share, m_ctx.db.till(), m_ctx.clock.now()));
+        } catch (const PrinterError& e) {
+            m_ctx.messages.inform(QStringLiteral("No se pudo imprimir el informe X: ") + e.message(), kAppTitle,
+                                  Messages::Icon::Exclamation);
+        } catch (const DbError& e) {
+            reportDbError(m_ctx.messages, QStringLiteral("No se pudo imprimir el informe X."), e);
+        }
+    }
+    auto* login = new Form4(m_ctx, *this);
+    login->setAttribute(Qt::WA_DeleteOnClose);
+    login->show();
+    login->activateWindow();
+    hide();
 }
 
 Form5* Form1::paymentWindow() const

@@ -4,6 +4,7 @@
 #include "app/context.h"
 #include "sales/sale_lines.h"
 #include "sales/sales_day.h"
+#include "users/users.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -23,7 +24,6 @@ namespace tarvino {
 class Form5;
 struct QuantityAnswer;
 class ProductSearch;
-struct UserRights;
 
 class Form1 final : public QMainWindow {
     Q_OBJECT
@@ -61,10 +61,16 @@ public:
     // Opens to the logged-in user only the menu items the rights allow; the others are greyed
     // and neither the mouse nor the keyboard reaches them.
     void applyRights(const UserRights& rights);
+    // The rights of the user at the till, as applied.
+    const UserRights& rights() const { return m_rights; }
 
     // Asks for the opening cash of the day, over this window (a new day at login, or the day
     // after a count-and-close).
     void askOpeningCash();
+
+    // CAMBIAR CAJERO: with no sale on screen, offers the leaving cashier's X report and hands the
+    // till to the login, keeping the day open; the login shows this window again for the next one.
+    void cambiarCajero_Click();
 
     // The sales day the window sells into: its opening stamp and user are set by the login.
     SalesDay& day() { return m_day; }
@@ -153,6 +159,7 @@ private:
     Context& m_ctx;
     QPointer<Form5> m_payment;
     SalesDay m_day;
+    UserRights m_rights;
 };
 
 } // namespace tarvino
