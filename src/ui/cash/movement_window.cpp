@@ -29,7 +29,8 @@ Form15::Form15(Form1& sales, Context& context, CashMovement::Kind kind)
       m_needsAuthorisation(needsAuthorisation(kind, sales.rights()))
 {
     const int rows = m_needsAuthorisation ? 4 : 2;
-    fixedWindow(this, "Form15", QSize(px(kWidth), px(1380 + rows * kRow + 900)));
+    // Room for the boxes shown, Guardar below them and a margin.
+    fixedWindow(this, "Form15", QSize(px(kWidth), px(780 + rows * kRow + 120 + 495 + 300)));
     setFont(arial(10, true));
 
     const bool in = kind == CashMovement::Kind::In;
