@@ -3,6 +3,8 @@
 
 #include "app/placement.h"
 #include "app/support_window.h"
+#include "cash/count_window.h"
+#include "cash/report_window.h"
 #include "catalogue/editor_window.h"
 #include "catalogue/stock_window.h"
 #include "sales/search_window.h"
@@ -213,6 +215,8 @@ void Form1::buildMenu()
     connect(recaudaciondeldia, &QAction::triggered, this, [this] { Form6::open(*this, m_ctx); });
     connect(ventaparcial, &QAction::triggered, this, [this] { Form12::open(this, m_ctx); });
     connect(soporte, &QAction::triggered, this, [this] { Form13::open(this, m_ctx, QStringLiteral("0")); });
+    connect(informeX, &QAction::triggered, this, [this] { Form17::openX(*this, m_ctx); });
+    connect(arqueoCierre, &QAction::triggered, this, [this] { Form16::open(*this, m_ctx); });
 }
 
 void Form1::applyRights(const UserRights& rights)
