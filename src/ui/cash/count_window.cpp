@@ -11,6 +11,7 @@
 #include "sales/sales_window.h"
 
 #include <QFrame>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -245,6 +246,13 @@ void Form16::Command2_Click()
 void Form16::reject()
 {
     Command2_Click();
+}
+
+void Form16::closeEvent(QCloseEvent* event)
+{
+    // A dialog's own closing would ask reject() again, which closes: the window just goes.
+    m_done = true;
+    event->accept();
 }
 
 } // namespace tarvino

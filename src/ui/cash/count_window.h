@@ -58,6 +58,9 @@ public:
     // Esc goes back to the sale, as Volver does.
     void reject() override;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void piecesChanged();
     void showDifference();

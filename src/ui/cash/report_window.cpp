@@ -9,6 +9,7 @@
 #include "sales/sales_window.h"
 
 #include <QFontDatabase>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -90,6 +91,12 @@ void Form17::Command2_Click()
 void Form17::reject()
 {
     close();
+}
+
+void Form17::closeEvent(QCloseEvent* event)
+{
+    // A dialog's own closing would ask reject() again, which closes: the window just goes.
+    event->accept();
 }
 
 } // namespace tarvino

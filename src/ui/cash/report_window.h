@@ -45,6 +45,9 @@ public:
     // Esc closes the report, as Cerrar does.
     void reject() override;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     Context& m_ctx;
     std::vector<ReportLine> m_lines;
