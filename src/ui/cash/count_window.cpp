@@ -195,7 +195,9 @@ void Form16::showDifference()
 {
     const MoneyRead read = readMoneyBox(Text1->text());
     if (!read.amount) {
-        Label9->clear();
+        // An amount the close would refuse says so at once, not only at Enter.
+        Label9->setText(Text1->text().isEmpty() ? QString() : read.refusal);
+        setTextColour(Label9, QColor(160, 0, 0));
         return;
     }
     const Cents difference = *read.amount - m_summary.expected();
