@@ -8,6 +8,8 @@
 #include "cash/cash_report.h"
 #include "cash/movement_window.h"
 #include "cash/opening_cash_window.h"
+#include "cash/count_window.h"
+#include "cash/report_window.h"
 #include "catalogue/editor_window.h"
 #include "catalogue/stock_window.h"
 #include "sales/search_window.h"
@@ -224,6 +226,8 @@ void Form1::buildMenu()
     connect(retiroDinero, &QAction::triggered, this,
             [this] { Form15::open(*this, m_ctx, CashMovement::Kind::Out); });
     connect(cambiarCajero, &QAction::triggered, this, &Form1::cambiarCajero_Click);
+    connect(informeX, &QAction::triggered, this, [this] { Form17::openX(*this, m_ctx); });
+    connect(arqueoCierre, &QAction::triggered, this, [this] { Form16::open(*this, m_ctx); });
 }
 
 void Form1::applyRights(const UserRights& rights)
