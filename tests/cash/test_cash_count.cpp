@@ -1,6 +1,7 @@
 // The count and close of the drawer, and the X report, through the real windows over a sales day
 // with opening cash, a cash and a card sale, cash in and cash out.
 #include "cash/count_window.h"
+#include "cash/opening_cash_window.h"
 #include "cash/report_window.h"
 #include "support/sales_driver.h"
 
@@ -101,7 +102,16 @@ private slots:
         QVERIFY(z && z->Text1->toPlainText().contains(QStringLiteral("13.000,50")));
         QTest::keyClick(z->Text1, Qt::Key_Escape);
         flushClosedWindows();
-        QVERIFY(!visibleWindow<Form17>() && day.f->isEnabled());
+        QVERIFY(!visibleWindow<Form17>());
+        // The new day asks for its opening cash, offering what was counted.
+        Form14* opening = visibleWindow<Form14>();
+        QVERIFY(opening);
+        QCOMPARE(opening->Text1->text(), QStringLiteral("13000"));
+        QTest::keyClick(opening->Text1, Qt::Key_Return);
+        flushClosedWindows();
+        QVERIFY(!visibleWindow<Form14>() && day.f->isEnabled());
+        QCOMPARE(day.d.shop.rows(QStringLiteral("select Monto, FechaCierre from FondoCaja order by rowid")),
+                 (QVariantList{QStringLiteral("10000.0|2026-03-09 21:00:00"), QStringLiteral("13000.0|NULL")}));
     }
 
     void escLeavesTheDayOpen()
