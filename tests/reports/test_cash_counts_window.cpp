@@ -12,6 +12,7 @@
 #include <QDateEdit>
 #include <QStackedBarSeries>
 #include <QTest>
+#include <QToolTip>
 #include <QTreeView>
 
 using namespace tarvino;
@@ -63,10 +64,13 @@ private slots:
         QCOMPARE(shownRows(f->ListView1->model(), 1),
                  QStringList{"09/03/2026 09:05|$ 0|$ 990|$ 1.500,50|$ 990|$ 1.000|$ 10"});
         QCOMPARE(shownRows(f->ListView2->model(), 1),
-                 QStringList{"1 día|$ 0|$ 990|$ 1.500,50|$ 990|$ 1.000|$ 10"});
+                 QStringList{"TOTALES|$ 0|$ 990|$ 1.500,50|$ 990|$ 1.000|$ 10"});
         QVERIFY(f->ListView1->isColumnHidden(0)); // one till's file: no till column
         QCOMPARE(barsOf(f->Chart1), (QStringList{"1 series", "Efectivo=990", "Tarjeta=1500.5"}));
         QCOMPARE(barsOf(f->Chart2), (QStringList{"1 series", "Sobrante=10", "Faltante=0"}));
+        // The mouse over a bar tells its date and amount.
+        emit static_cast<QStackedBarSeries*>(f->Chart1->chart()->series().value(0))->barSets().value(1)->hovered(true, 0);
+        QCOMPARE(QToolTip::text(), QStringLiteral("09/03/2026, Tarjeta: $ 1.500,50"));
 
         // A period that ends before it starts is refused and leaves the list as it was.
         f->DTPicker1->setDate(f->DTPicker2->date().addDays(1));

@@ -185,14 +185,19 @@ QString CashCounts::cell(qsizetype row, int column, const QLocale& locale) const
     }
 }
 
-QStringList CashCounts::foot(const QLocale& locale) const
+QString CashCounts::daysText() const
 {
     const int count = int(days.size());
-    QString what = count == 1 ? QStringLiteral("1 día") : QStringLiteral("%1 días").arg(count);
+    QString text = count == 1 ? QStringLiteral("1 día") : QStringLiteral("%1 días").arg(count);
     if (totals.uncounted > 0)
-        what += QStringLiteral(" (%1 %2)").arg(totals.uncounted).arg(cashCountsTexts::kSinArqueo);
-    return {QStringLiteral("TOTALES"),
-            what,
+        text += QStringLiteral(", %1 %2").arg(totals.uncounted).arg(cashCountsTexts::kSinArqueo);
+    return text;
+}
+
+QStringList CashCounts::foot(const QLocale& locale) const
+{
+    return {QString(),
+            QStringLiteral("TOTALES"),
             moneyText(totals.opening, locale),
             moneyText(totals.cash, locale),
             moneyText(totals.card, locale),

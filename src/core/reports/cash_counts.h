@@ -68,8 +68,10 @@ struct CashCounts {
     // A cell of the list: amounts as moneyText, the day as "dd/mm/yyyy hh:mm", an empty count as
     // "sin arqueo" and its difference empty.
     QString cell(qsizetype row, int column, const QLocale& locale = QLocale()) const;
-    // The foot under the list, column by column as cell gives them (the first two name it).
+    // The foot under the list, column by column as cell gives them, "TOTALES" under the days.
     QStringList foot(const QLocale& locale = QLocale()) const;
+    // How many days are listed and how many of them have no count: "6 días, 1 sin arqueo".
+    QString daysText() const;
     // Whether any day names a till: the till column means something only then.
     bool anyTill() const;
     // The chart's dates, earliest first: those with a closed day.

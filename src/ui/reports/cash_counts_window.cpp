@@ -51,15 +51,21 @@ const ListColumn kCountColumnsNoTill[] = {
     {"Diferencia", 1700, Qt::AlignRight},
 };
 
+const QString kTakings = QStringLiteral("Recaudación diaria");
+const QString kDifferences = QStringLiteral("Diferencias de caja");
+
 const QColor kCash(0x2E, 0x8B, 0x57);
 const QColor kCard(0x1E, 0x5A, 0xA8);
 const QColor kSurplus(0x1E, 0x5A, 0xA8);
 const QColor kShortfall(0xC0, 0x20, 0x20);
 
-// A date under its bar: short enough for a month of bars side by side.
+// Dates beyond which the bars are too narrow for a weekday and date under each.
+constexpr size_t kLabelledBars = 10;
+
+// A date under its bar: its weekday over it.
 QString barLabel(const QDate& date)
 {
-    return QLocale().toString(date, QStringLiteral("ddd dd/MM"));
+    return QLocale().toString(date, QStringLiteral("ddd'<br>'dd/MM"));
 }
 
 QBarSet* barSet(const QString& name, const QColor& colour)
@@ -71,17 +77,19 @@ QBarSet* barSet(const QString& name, const QColor& colour)
 }
 
 // The chart's figure of a bar as its amount in the shop's money, when the mouse is over it.
-void tellAmounts(QBarSet* set, const std::vector<DailyFigures>& daily, Cents DailyFigures::*figure)
+void tellAmounts(QChartView* view, QBarSet* set, const std::vector<DailyFigures>& daily,
+                 Cents DailyFigures::*figure)
 {
-    QObject::connect(set, &QBarSet::hovered, set, [set, daily, figure](bool over, int index) {
+    QObject::connect(set, &QBarSet::hovered, set, [view, set, daily, figure](bool over, int index) {
         if (!over || index < 0 || index >= int(daily.size())) {
             QToolTip::hideText();
             return;
         }
         const DailyFigures& day = daily[size_t(index)];
-        QToolTip::showText(QCursor::pos(), QStringLiteral("%1, %2: %3")
-                                               .arg(dateText(day.date.startOfDay()), set->label(),
-                                                    moneyText(day.*figure)));
+        QToolTip::showText(QCursor::pos(),
+                           QStringLiteral("%1, %2: %3")
+                               .arg(dateText(day.date.startOfDay()), set->label(), moneyText(day.*figure)),
+                           view);
     });
 }
 
@@ -114,17 +122,24 @@ void clearChart(QChart* chart)
     }
 }
 
-// Puts series on chart with the dates along the bottom and amounts from low to high up the side.
-void addBars(QChart* chart, QStackedBarSeries* series, const std::vector<DailyFigures>& daily,
-             double low, double high)
+// Puts series on chart, under title, with the dates along the bottom and amounts from low to high up the side.
+void addBars(QChart* chart, const QString& title, QStackedBarSeries* series,
+             const std::vector<DailyFigures>& daily, double low, double high)
 {
     chart->addSeries(series);
     auto* dates = new QBarCategoryAxis;
     for (const DailyFigures& day : daily)
         dates->append(barLabel(day.date));
     dates->setLabelsFont(arial(8));
-    // A month of dates stands upright under its bars, rather than running into each other.
-    dates->setLabelsAngle(daily.size() > 10 ? -90 : 0);
+    // Under a month of narrow bars no date fits, not even cut short: the title names the first and
+    // the last, and the tip of each bar its own.
+    chart->setTitle(title);
+    if (daily.size() > kLabelledBars) {
+        dates->setLabelsVisible(false);
+        chart->setTitle(QStringLiteral("%1, del %2 al %3")
+                            .arg(title, dateText(daily.front().date.startOfDay()),
+                                 dateText(daily.back().date.startOfDay())));
+    }
     chart->addAxis(dates, Qt::AlignBottom);
     series->attachAxis(dates);
 
@@ -195,8 +210,8 @@ void Form18::buildControls()
         [](const QStringList& rows, qsizetype, int column) { return rows.value(column); }, this);
     ListView2->setFocusPolicy(Qt::NoFocus);
 
-    Chart1 = chartView(Picture1, "Chart1", 120, QStringLiteral("Recaudación diaria"));
-    Chart2 = chartView(Picture1, "Chart2", 7635, QStringLiteral("Diferencias de caja"));
+    Chart1 = chartView(Picture1, "Chart1", 120, kTakings);
+    Chart2 = chartView(Picture1, "Chart2", 7635, kDifferences);
 
     setTabOrder(DTPicker1, DTPicker2);
     setTabOrder(DTPicker2, Command1);
@@ -245,7 +260,8 @@ void Form18::showResult(CashCounts found)
         list->setColumnHidden(0, !tills);
     }
     ListView2->setHeaderHidden(true);
-    ListView2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // No scroll bar of its own: the columns are fitted as if it had one, as the days' list is.
+    ListView2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setBackColour(ListView2, Qt::white);
 
     m_foot->setRows(found.foot());
@@ -254,11 +270,12 @@ void Form18::showResult(CashCounts found)
     if (shown.days.empty())
         Label4->setText(QStringLiteral("No hay días cerrados en el período. Elija otras fechas y pulse VER."));
     else if (shown.totals.uncounted > 0)
-        Label4->setText(QStringLiteral("«%1»: día cerrado al salir del programa, sin contar el efectivo; "
-                                       "su Esperado no entra en la diferencia.")
+        Label4->setText(shown.daysText() +
+                        QStringLiteral(". «%1»: día cerrado al salir del programa, sin contar el "
+                                       "efectivo; su Esperado no entra en la diferencia.")
                             .arg(cashCountsTexts::kSinArqueo));
     else
-        Label4->clear();
+        Label4->setText(shown.daysText() + QLatin1Char('.'));
 
     const std::vector<DailyFigures> daily = shown.daily();
     drawTakings(daily);
@@ -280,9 +297,9 @@ void Form18::drawTakings(const std::vector<DailyFigures>& daily)
     }
     series->append(cash);
     series->append(card);
-    tellAmounts(cash, daily, &DailyFigures::cash);
-    tellAmounts(card, daily, &DailyFigures::card);
-    addBars(chart, series, daily, 0, highest > 0 ? highest : 1);
+    tellAmounts(Chart1, cash, daily, &DailyFigures::cash);
+    tellAmounts(Chart1, card, daily, &DailyFigures::card);
+    addBars(chart, kTakings, series, daily, 0, highest > 0 ? highest : 1);
 }
 
 void Form18::drawDifferences(const std::vector<DailyFigures>& daily)
@@ -301,11 +318,11 @@ void Form18::drawDifferences(const std::vector<DailyFigures>& daily)
     }
     series->append(surplus);
     series->append(shortfall);
-    tellAmounts(surplus, daily, &DailyFigures::difference);
-    tellAmounts(shortfall, daily, &DailyFigures::difference);
+    tellAmounts(Chart2, surplus, daily, &DailyFigures::difference);
+    tellAmounts(Chart2, shortfall, daily, &DailyFigures::difference);
     // The zero line in the middle, so that a surplus and a shortfall of the same size look alike.
     const double reach = widest > 0 ? fromCents(widest) : 1;
-    addBars(chart, series, daily, -reach, reach);
+    addBars(chart, kDifferences, series, daily, -reach, reach);
 }
 
 } // namespace tarvino
