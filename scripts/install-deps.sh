@@ -6,6 +6,9 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev
+  # The charts of the drawer's counts (ARQUEOS DE CAJA). Qt Charts' CMake files need Qt OpenGL's,
+  # which Debian 12's qt6-charts-dev does not pull in.
+  qt6-charts-dev libqt6opengl6-dev
   libsqlcipher-dev sqlcipher
   zlib1g-dev
   libsodium-dev

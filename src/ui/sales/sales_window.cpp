@@ -23,6 +23,7 @@
 #include "catalogue/products.h"
 #include "sales/recording.h"
 #include "sales/sales_day.h"
+#include "reports/cash_counts_window.h"
 #include "reports/day_takings_window.h"
 #include "reports/sales_detail_window.h"
 #include "reports/history_window.h"
@@ -217,6 +218,7 @@ void Form1::buildMenu()
     connect(stock, &QAction::triggered, this, [this] { Form9::open(this, m_ctx); });
     connect(usuarios, &QAction::triggered, this, [this] { Form8::open(this, m_ctx, m_day.user()); });
     connect(recaudacion, &QAction::triggered, this, [this] { Form7::open(this, m_ctx); });
+    connect(arqueos, &QAction::triggered, this, [this] { Form18::open(this, m_ctx); });
     connect(recaudaciondeldia, &QAction::triggered, this, [this] { Form6::open(*this, m_ctx); });
     connect(ventaparcial, &QAction::triggered, this, [this] { Form12::open(this, m_ctx); });
     connect(soporte, &QAction::triggered, this, [this] { Form13::open(this, m_ctx, QStringLiteral("0")); });
