@@ -14,7 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShortcut>
+#include <QKeyEvent>
 
 namespace tarvino {
 
@@ -58,7 +58,6 @@ Form5::Form5(Form1& sales, Context& context) : QDialog(nullptr), m_sales(sales),
     connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form5::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &Form5::Command4_Click);
-    connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, this, &Form5::Command4_Click);
     installKeys(Text1, KeyClass::Money, [this] { Text1_Enter(); });
     installKeys(Text3, KeyClass::Money, [this] { Text3_Enter(); });
     connect(Text3, &QLineEdit::textChanged, this, &Form5::Text3_Change);
@@ -202,6 +201,16 @@ void Form5::Command3_Click()
 {
     m_done = true;
     close();
+}
+
+void Form5::keyPressEvent(QKeyEvent* event)
+{
+    // The boxes and buttons leave F3 to the window, wherever the cursor stands.
+    if (event->key() == Qt::Key_F3 && event->modifiers() == Qt::NoModifier) {
+        Command4_Click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void Form5::reject()
