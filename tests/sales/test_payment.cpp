@@ -282,8 +282,7 @@ private slots:
         QVERIFY2(refusal.isEmpty() ? split.refusal.isEmpty() : split.refusal.startsWith(refusal), qPrintable(split.refusal));
     }
 
-    // F3, a refused cash part, then one accepted: each part lands where it belongs, and the receipt
-    // shows both.
+    // F3, a refused cash part, then one accepted: each part lands where it belongs, receipt too.
     void splitSale()
     {
         SalesDriver d;

@@ -27,16 +27,17 @@ AmountCheck checkAmount(const QString& total, const QString& tendered);
 // A sale paid part in cash and the rest by card: the cash part as typed, checked against the total.
 struct SplitCheck {
     bool accepted = false;
-    Cents cash = 0;    // the cash part, when the box holds an amount
-    Cents card = 0;    // the rest of the total, which the card pays
-    QString cardText;  // the card part as shown while the cash part is typed; empty when none
-    QString refusal;   // what the cashier is told, when refused
+    Cents cash = 0;   // the cash part, when the box holds an amount
+    Cents card = 0;   // the rest of the total, which the card pays
+    QString cardText; // the card part as shown while the cash part is typed; empty when none
+    QString refusal;  // what the cashier is told, when refused
 };
 
 // The total is read as a plain number, the cash part as a money box (readMoneyBox). The cash part
 // must be above zero and below the total: a split with nothing left for either side is a plain
 // cash or card sale, and those have their own buttons.
-SplitCheck checkSplit(const QString& total, const QString& cashPart, const QLocale& locale = QLocale());
+SplitCheck checkSplit(const QString& total, const QString& cashPart,
+                      const QLocale& locale = QLocale());
 
 // The receipt of the sale as it is settled: its lines as the sale list shows them, and the total,
 // amount tendered, change and payment flag as the payment window shows them.

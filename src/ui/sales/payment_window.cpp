@@ -11,12 +11,20 @@
 
 #include <QCloseEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QKeyEvent>
 
 namespace tarvino {
+
+namespace {
+void setShown(std::initializer_list<QWidget*> widgets, bool shown)
+{
+    for (QWidget* widget : widgets)
+        widget->setVisible(shown);
+}
+} // namespace
 
 Form5::Form5(Form1& sales, Context& context) : QDialog(nullptr), m_sales(sales), m_ctx(context)
 {
@@ -50,9 +58,7 @@ Form5::Form5(Form1& sales, Context& context) : QDialog(nullptr), m_sales(sales),
     Label8 = place(new QLabel(this), "Label8", 2280, 1380, 2175, 495);
     Label8->setFont(arial(16, true));
     setTextColour(Label8, QColor(0, 0, 255));
-    for (QWidget* row : {static_cast<QWidget*>(Label6), static_cast<QWidget*>(Text3),
-                         static_cast<QWidget*>(Label7), static_cast<QWidget*>(Label8)})
-        row->hide();
+    setShown({Label6, Text3, Label7, Label8}, false);
 
     connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
@@ -126,12 +132,8 @@ void Form5::Command4_Click()
     // buttons that would settle the whole total one way.
     Text1->clear();
     Label5->clear();
-    for (QWidget* row : {static_cast<QWidget*>(Label3), static_cast<QWidget*>(Text1),
-                         static_cast<QWidget*>(Label4), static_cast<QWidget*>(Label5)})
-        row->hide();
-    for (QWidget* row : {static_cast<QWidget*>(Label6), static_cast<QWidget*>(Text3),
-                         static_cast<QWidget*>(Label7), static_cast<QWidget*>(Label8)})
-        row->show();
+    setShown({Label3, Text1, Label4, Label5}, false);
+    setShown({Label6, Text3, Label7, Label8}, true);
     for (QPushButton* button : {Command1, Command2, Command4})
         button->setEnabled(false);
     setTabOrder(Text3, Command3);
