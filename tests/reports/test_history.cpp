@@ -1,9 +1,11 @@
 // The takings history's searches on a fixed history of closed days: merging by product code in the
 // order first met, the days of a month, the category filter, empty cases, both number formats and
 // the lists the window opens with.
+#include "catalogue/products.h"
 #include "data/database.h"
 #include "data/query.h"
 #include "reports/history.h"
+#include "sales/sales_day.h"
 #include "support/temp_shop.h"
 
 #include <QTest>
@@ -240,6 +242,42 @@ private slots:
                                                        shop.db.till(), {}, kChile);
         QCOMPARE(labelsOf(day).mid(1), (QStringList{"Costo Total $ ,", "Venta Total $ ,", "Utilidad $ ,",
                                                    "Efectivo $ 1.500,5", "Tarjeta $ 990,"}));
+    }
+
+    // A split sale's lines count in cash and by card as their own sale was divided (a quarter, then
+    // a half in cash here), so that the categories add up to the day row's efectivo and tarjeta.
+    void splitSalesInCategoryTotals_data()
+    {
+        QTest::addColumn<QString>("category");
+        QTest::addColumn<QStringList>("labels");
+        QTest::newRow("Lacteos") << "Lacteos" << QStringList{"Efectivo $ 1.250,", "Tarjeta $ 750,"};
+        QTest::newRow("Panaderia") << "Panaderia" << QStringList{"Efectivo $ 2.250,", "Tarjeta $ 3.750,"};
+        QTest::newRow("all") << kTodas << QStringList{"Efectivo $ 3.500,", "Tarjeta $ 4.500,"};
+    }
+    void splitSalesInCategoryTotals()
+    {
+        QFETCH(QString, category);
+        QFETCH(QStringList, labels);
+        TempShop shop;
+        shop.addProduct({"10", "Leche", 10, 500, 1000, 0, "Lacteos"});
+        shop.addProduct({"20", "Pan", 10, 900, 3000, 0, "Panaderia"});
+        SalesDay day(shop.db, shop.clock);
+        day.begin(QStringLiteral("admin"));
+        const auto sell = [&](const QStringList& codes, const QString& kind, Cents cash) {
+            SaleLines lines;
+            for (const QString& code : codes)
+                mergeDetailLine(lines, *findProductByCode(shop.db, code), code, 1, QStringLiteral("1"));
+            day.record(lines, QString::number(computeTotal(lines)), kind, cash);
+            shop.clock.advance(30);
+        };
+        sell({"10", "20"}, "MIXTO", 1000 * 100);
+        sell({"10"}, "EFECTIVO", 0);
+        sell({"20"}, "MIXTO", 1500 * 100);
+        const QString opened = day.openingStamp();
+        day.close();
+        const auto daily = tarvino::dailySearch(shop.db, opened, shop.db.till(), filterOf(category), kChile);
+        const auto monthly = tarvino::monthlySearch(shop.db, "Marzo", "2026", filterOf(category), kChile);
+        QCOMPARE((QStringList{daily.label9, daily.label11, monthly.label9, monthly.label11}), labels + labels);
     }
 
     void choices()

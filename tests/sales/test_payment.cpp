@@ -4,6 +4,7 @@
 #include "sales/payment.h"
 #include "sales/payment_window.h"
 #include "data/recordset.h"
+#include "reports/sales_detail.h"
 #include "support/sales_driver.h"
 
 #include <QApplication>
@@ -257,6 +258,53 @@ private slots:
         QVERIFY(again.Text1->text().isEmpty());
         QVERIFY(!again.Text1->isReadOnly());
         QVERIFY(again.Command2->isEnabled());
+    }
+
+    // The cash part of a split: above zero, below the total; the card part is the rest, to the cent.
+    void splitCheck_data()
+    {
+        QTest::addColumn<QString>("cash");
+        QTest::addColumn<QString>("card");    // shown while typed
+        QTest::addColumn<QString>("refusal"); // its start; empty when accepted
+        QTest::newRow("part") << "1000" << "$ 2.480,50" << "";
+        QTest::newRow("to the cent") << "3480,49" << "$ 0,01" << "";
+        QTest::newRow("zero") << "0" << "$ 3.480,50" << "El monto en efectivo debe ser mayor que cero";
+        QTest::newRow("the total") << "3480,5" << "" << "El monto en efectivo debe ser menor que el total a pagar ($ 3.480,50)";
+    }
+    void splitCheck()
+    {
+        QFETCH(QString, cash);
+        QFETCH(QString, card);
+        QFETCH(QString, refusal);
+        const SplitCheck split = checkSplit(QStringLiteral("3480,5"), cash, kChile);
+        QCOMPARE(split.cardText, card);
+        QCOMPARE(split.accepted, refusal.isEmpty());
+        QVERIFY2(refusal.isEmpty() ? split.refusal.isEmpty() : split.refusal.startsWith(refusal), qPrintable(split.refusal));
+    }
+
+    // F3, a refused cash part, then one accepted: each part lands where it belongs, receipt too.
+    void splitSale()
+    {
+        SalesDriver d;
+        d.shop.addUser(QStringLiteral("caja"), QStringLiteral("uno"), 80);
+        d.open(QStringLiteral("caja"));
+        ringUp(d);
+        Form5& p = d.pay();
+        QTest::keyClick(p.Text1, Qt::Key_F3);
+        QCOMPARE(p.focusWidget(), p.Text3);
+        QTest::keyClicks(p.Text3, QStringLiteral("3480,5\r"));
+        QCOMPARE(d.shop.messages.boxes.size(), 1);
+        QTest::keyClicks(p.Text3, QStringLiteral("1000"));
+        QCOMPARE(p.Label8->text(), QStringLiteral("$ 2.480,50"));
+        QTest::keyClick(p.Text3, Qt::Key_Return);
+        QCOMPARE(d.shop.column("select distinct TipoPago from Temporal"), QVariantList{"MIXTO"});
+        QCOMPARE(d.shop.rows("select efectivo, tarjeta from TipoPago"), QVariantList{"1000.0|2480.5"});
+        QCOMPARE(d.shop.rows("select TipoPago, Total, Efectivo, Tarjeta from PagosVenta"),
+                 QVariantList{"MIXTO|3480.5|1000.0|2480.5"});
+        QCOMPARE(readDaySales(d.shop.db).marker(0), QStringLiteral("M"));
+        const QString receipt = FakePrinter::lines(d.shop.printer.documents.value(0)).join(QLatin1Char('\n'));
+        for (const char* part : {"[2500]Efectivo    $ 1.000\n", "[2500]Tarjeta     $ 2.480,50\n", "Forma de pago : MIXTO "})
+            QVERIFY2(receipt.contains(QString::fromUtf8(part)), qPrintable(receipt));
     }
 
     void settledSaleIsOnDiskForAnyReader()

@@ -23,11 +23,20 @@ namespace {
 // them: by opening stamp, then as they were written. The FechaInicio index gives both orders, so
 // only the day's or the month's lines are read and nothing is sorted.
 const QString kLineasDelDia = QStringLiteral(
-    "select CodigoProducto, NombreProducto, Cantidad, TotalCosto, TotalVenta, Categoria, TipoPago "
+    "select CodigoProducto, NombreProducto, Cantidad, TotalCosto, TotalVenta, Categoria, TipoPago, "
+    "FechaInicio, FechaVenta, NombreUsuario, %1 "
     "from Recaudacion where FechaInicio = ? and %1 = ? order by FechaInicio, rowid");
 const QString kLineasEntre = QStringLiteral(
-    "select CodigoProducto, NombreProducto, Cantidad, TotalCosto, TotalVenta, Categoria, TipoPago "
+    "select CodigoProducto, NombreProducto, Cantidad, TotalCosto, TotalVenta, Categoria, TipoPago, "
+    "FechaInicio, FechaVenta, NombreUsuario, %1 "
     "from Recaudacion where FechaInicio >= ? and FechaInicio < ? order by FechaInicio, rowid");
+// The sales paid part in cash, part by card, of one day or of the days between two stamps.
+const QString kMixtosDelDia = QStringLiteral(
+    "select FechaInicio, FechaVenta, NombreUsuario, %1, Total, Efectivo from PagosVenta "
+    "where TipoPago = 'MIXTO' and FechaInicio = ? and %1 = ?");
+const QString kMixtosEntre = QStringLiteral(
+    "select FechaInicio, FechaVenta, NombreUsuario, %1, Total, Efectivo from PagosVenta "
+    "where TipoPago = 'MIXTO' and FechaInicio >= ? and FechaInicio < ?");
 const QString kHayLineas = QStringLiteral("select exists (select 1 from Recaudacion)");
 const QString kDiaRow = QStringLiteral(
     "select efectivo, tarjeta, FechaCierre from TipoPago where FechaInicio = ? and %1 = ? "
@@ -41,8 +50,12 @@ const QString kDias =
 // The payment kinds as a line stores them.
 const QByteArray kEfectivo = QByteArrayLiteral("EFECTIVO");
 const QByteArray kTarjeta = QByteArrayLiteral("TARJETA");
+const QByteArray kMixto = QByteArrayLiteral("MIXTO");
 
-enum LineColumn { kCodigo, kNombre, kCantidad, kTotalCosto, kTotalVenta, kCategoria, kTipoPago };
+enum LineColumn {
+    kCodigo, kNombre, kCantidad, kTotalCosto, kTotalVenta, kCategoria, kTipoPago,
+    kFechaInicio, kFechaVenta, kNombreUsuario, kCaja
+};
 
 // The stored form of a stamp chosen from the list; a stored text that is no timestamp was listed as
 // it is and is looked for as it is.
@@ -107,6 +120,49 @@ struct Totals {
     double card = 0;
 };
 
+// The share of each split sale that was paid in cash, to divide the lines of a split sale between
+// cash and card as the sale itself was divided: the lines of all categories then add up to the
+// day rows' efectivo and tarjeta, as the lines of cash and card sales always did.
+class SplitShares final {
+public:
+    // Reads the split sales of the rows the query finds (see kMixtosDelDia, kMixtosEntre).
+    void read(Query& payments)
+    {
+        while (payments.next()) {
+            const double total = payments.number(4);
+            m_sales[key(payments, 0, 2, 3)].push_back(
+                {stampToIso(payments.stamp(1)).value_or(QString()),
+                 total != 0 ? payments.number(5) / total : 0.0});
+        }
+        for (auto& sales : m_sales)
+            std::sort(sales.begin(), sales.end());
+    }
+
+    // The cash share of a split sale's line: that of the last split sale of its day, till and
+    // cashier begun at or before the line's stamp, since a sale's lines are stamped from its
+    // payment's stamp on and a till sells one sale after another. Nothing is known of a line
+    // without its payment (one written by another tool): it counts as neither.
+    std::optional<double> cashShare(const Query& line) const
+    {
+        const auto found = m_sales.constFind(key(line, kFechaInicio, kNombreUsuario, kCaja));
+        if (found == m_sales.constEnd())
+            return std::nullopt;
+        const QString when = stampToIso(line.stamp(kFechaVenta)).value_or(QString());
+        const auto after = std::upper_bound(found->begin(), found->end(), std::pair{when, 2.0});
+        if (after == found->begin())
+            return std::nullopt;
+        return std::prev(after)->second;
+    }
+
+private:
+    static QString key(const Query& row, int day, int user, int till)
+    {
+        return QStringList{row.stamp(day), row.text(user), row.text(till)}.join(QChar(0x1f));
+    }
+
+    QHash<QString, std::vector<std::pair<QString, double>>> m_sales;
+};
+
 // Whether a text column holds exactly these UTF-8 bytes (NULL counts as empty). Compared as stored,
 // so that a month's lines are not each turned into a string just to be passed over.
 bool holds(const Query& row, int column, const QByteArray& utf8)
@@ -119,8 +175,8 @@ bool holds(const Query& row, int column, const QByteArray& utf8)
 
 // Walks the lines of a search, keeping those of the category, into rows and totals. Only with one
 // category are the lines' payment kinds counted: for every category the day rows tell.
-Totals collectLines(Query& lines, const CategoryFilter& category, const QLocale& locale,
-                    std::vector<HistoryLine>& rows)
+Totals collectLines(Query& lines, const CategoryFilter& category, const SplitShares& splits,
+                    const QLocale& locale, std::vector<HistoryLine>& rows)
 {
     const QByteArray wanted = category ? category->toUtf8() : QByteArray();
     Totals totals;
@@ -138,6 +194,12 @@ Totals collectLines(Query& lines, const CategoryFilter& category, const QLocale&
             totals.cash += sale;
         else if (holds(lines, kTipoPago, kTarjeta))
             totals.card += sale;
+        else if (holds(lines, kTipoPago, kMixto)) {
+            if (const auto share = splits.cashShare(lines)) {
+                totals.cash += sale * *share;
+                totals.card += sale * (1.0 - *share);
+            }
+        }
     }
     return totals;
 }
@@ -262,9 +324,14 @@ HistoryResult dailySearch(Database& db, const QString& day, const QString& till,
     // Never a null text, which would be bound as NULL and match no row.
     const QString ofTill = till.isNull() ? QStringLiteral("") : till;
     Totals totals;
+    SplitShares splits;
+    if (category) {
+        Query payments(db, kMixtosDelDia.arg(db.tillOfRow()), {stored, ofTill});
+        splits.read(payments);
+    }
     {
         Query lines(db, kLineasDelDia.arg(db.tillOfRow()), {stored, ofTill});
-        totals = collectLines(lines, category, locale, result.lines);
+        totals = collectLines(lines, category, splits, locale, result.lines);
     }
     setAmountLabels(result, totals, locale);
 
@@ -316,8 +383,13 @@ HistoryResult monthlySearch(Database& db, const QString& monthName, const QStrin
     Totals totals;
     if (anyLines) {
         if (anyMonth) {
-            Query lines(db, kLineasEntre, {from, until});
-            totals = collectLines(lines, category, locale, result.lines);
+            SplitShares splits;
+            if (category) {
+                Query payments(db, kMixtosEntre.arg(db.tillOfRow()), {from, until});
+                splits.read(payments);
+            }
+            Query lines(db, kLineasEntre.arg(db.tillOfRow()), {from, until});
+            totals = collectLines(lines, category, splits, locale, result.lines);
         }
         setAmountLabels(result, totals, locale);
         result.label4 = QStringLiteral("Ventas realizadas en ") + monthName + QStringLiteral(" del ") + year;

@@ -28,6 +28,8 @@ QString paymentMarker(QStringView kind)
         return QStringLiteral("E");
     if (kind == QLatin1String("TARJETA"))
         return QStringLiteral("T");
+    if (kind == QLatin1String("MIXTO"))
+        return QStringLiteral("M");
     return {};
 }
 

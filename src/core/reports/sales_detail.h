@@ -22,8 +22,8 @@ public:
     bool isEmpty() const { return m_sales.empty(); }
     // "Fecha / Hora": the FechaVenta as a record set reads it, "dd/mm/yyyy h:mm:ss".
     QString stamp(qsizetype row) const { return m_sales[size_t(row)].stamp; }
-    // "$": "E" for a cash sale, "T" for a card sale, empty for any other payment kind; taken from
-    // the sale's first line.
+    // "$": "E" for a cash sale, "T" for a card sale, "M" for one paid part cash, part card, empty
+    // for any other payment kind; taken from the sale's first line.
     QString marker(qsizetype row) const { return m_sales[size_t(row)].marker; }
     // The FechaVenta as the file holds it, which finds the sale's lines.
     QVariant stored(qsizetype row) const { return m_sales[size_t(row)].stored; }

@@ -30,6 +30,38 @@ AmountCheck checkAmount(const QString& total, const QString& tendered)
             QString()};
 }
 
+SplitCheck checkSplit(const QString& total, const QString& cashPart, const QLocale& locale)
+{
+    SplitCheck split;
+    const auto totalNumber = readNumber(total, locale);
+    if (!totalNumber) {
+        split.refusal = QStringLiteral("No hay un total a pagar que dividir.");
+        return split;
+    }
+    const Cents whole = toCents(*totalNumber);
+    const MoneyRead read = readMoneyBox(cashPart, locale);
+    if (!read.amount) {
+        split.refusal = read.refusal;
+        return split;
+    }
+    split.cash = *read.amount;
+    split.card = whole - split.cash;
+    if (split.card > 0)
+        split.cardText = moneyText(split.card, locale);
+    if (split.cash <= 0) {
+        split.refusal = QStringLiteral("El monto en efectivo debe ser mayor que cero. Si el cliente paga "
+                                       "todo con tarjeta, vuelva con Esc y use TARJETA.");
+    } else if (split.card <= 0) {
+        split.refusal = QStringLiteral("El monto en efectivo debe ser menor que el total a pagar (%1): la "
+                                       "tarjeta paga el resto. Si el cliente paga todo en efectivo, "
+                                       "vuelva con Esc y use EFECTIVO.")
+                            .arg(moneyText(whole, locale));
+    } else {
+        split.accepted = true;
+    }
+    return split;
+}
+
 Receipt saleReceipt(const SaleLines& lines, const QDateTime& when, const QString& total,
                     const QString& tendered, const QString& change, const QString& flag)
 {
@@ -44,6 +76,15 @@ Receipt saleReceipt(const SaleLines& lines, const QDateTime& when, const QString
     receipt.tendered = tendered;
     receipt.change = change;
     receipt.flag = flag;
+    return receipt;
+}
+
+Receipt splitReceipt(const SaleLines& lines, const QDateTime& when, const QString& total,
+                     const SplitCheck& split, const QLocale& locale)
+{
+    Receipt receipt = saleReceipt(lines, when, total, QString(), QString(), QStringLiteral("2"));
+    receipt.cashPart = moneyText(split.cash, locale);
+    receipt.cardPart = moneyText(split.card, locale);
     return receipt;
 }
 

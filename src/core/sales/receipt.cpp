@@ -23,6 +23,29 @@ void at(Printer& p, int twips, const QString& text, bool lineEnds)
     p.setCurrentX(twips);
     p.print(text, lineEnds);
 }
+// What was paid: the amount tendered and the change, or for a split sale what each part paid
+// (nothing is tendered against a card, so a split has no change).
+void payment(Printer& p, int twips, const Receipt& r)
+{
+    if (r.flag == QLatin1String("2")) {
+        at(p, twips, QStringLiteral("Efectivo    ") + r.cashPart, true);
+        at(p, twips, QStringLiteral("Tarjeta     ") + r.cardPart, true);
+        return;
+    }
+    at(p, twips, QStringLiteral("Efectivo    ") + r.tendered, true);
+    at(p, twips, QStringLiteral("Vuelto      $ ") + r.change, true);
+}
+
+QString paymentKind(const Receipt& r)
+{
+    if (r.flag == QLatin1String("0"))
+        return QStringLiteral("EFECTIVO ");
+    if (r.flag == QLatin1String("1"))
+        return QStringLiteral("TARJETA ");
+    if (r.flag == QLatin1String("2"))
+        return QStringLiteral("MIXTO ");
+    return {};
+}
 } // namespace
 
 void ticket80(Printer& p, const Receipt& r)
@@ -42,14 +65,11 @@ void ticket80(Printer& p, const Receipt& r)
     }
     line(p, QString(60, QLatin1Char(' ')) + QString(11, QLatin1Char('_')));
     at(p, 2500, QStringLiteral("Total       ") + r.total, true);
-    at(p, 2500, QStringLiteral("Efectivo    ") + r.tendered, true);
-    at(p, 2500, QStringLiteral("Vuelto      $ ") + r.change, true);
+    payment(p, 2500, r);
     line(p, QString(42, QLatin1Char('=')));
     blank(p);
-    if (r.flag == QLatin1String("0"))
-        line(p, QString(20, QLatin1Char(' ')) + QStringLiteral("Forma de pago : EFECTIVO "));
-    else if (r.flag == QLatin1String("1"))
-        line(p, QString(20, QLatin1Char(' ')) + QStringLiteral("Forma de pago : TARJETA "));
+    if (const QString kind = paymentKind(r); !kind.isEmpty())
+        line(p, QString(20, QLatin1Char(' ')) + QStringLiteral("Forma de pago : ") + kind);
     for (int i = 0; i < 4; ++i)
         blank(p);
     p.endDocument();
@@ -79,14 +99,11 @@ void ticket58(Printer& p, const Receipt& r)
     at(p, 500, QStringLiteral("Total       ") + r.total, true);
     p.setBold(false);
     p.setFontSize(10);
-    at(p, 500, QStringLiteral("Efectivo    ") + r.tendered, true);
-    at(p, 500, QStringLiteral("Vuelto      $ ") + r.change, true);
+    payment(p, 500, r);
     line(p, QString(20, QLatin1Char('=')));
     blank(p);
-    if (r.flag == QLatin1String("0"))
-        line(p, QStringLiteral("  Forma de pago : EFECTIVO "));
-    else if (r.flag == QLatin1String("1"))
-        line(p, QStringLiteral("  Forma de pago : TARJETA "));
+    if (const QString kind = paymentKind(r); !kind.isEmpty())
+        line(p, QStringLiteral("  Forma de pago : ") + kind);
     for (int i = 0; i < 4; ++i)
         blank(p);
     p.endDocument();

@@ -24,7 +24,9 @@ struct Receipt {
     QString total;    // the total as the payment window shows it
     QString tendered; // the amount tendered as typed (may be empty)
     QString change;   // the change as shown (may be empty)
-    QString flag;     // "0" cash, "1" card
+    QString flag;     // "0" cash, "1" card, "2" part cash, part card
+    QString cashPart; // a split sale's parts as shown ("$ 10.000"); empty otherwise
+    QString cardPart;
 };
 
 // One receipt each, on a roll of 58 or 80 mm, ending the print job.

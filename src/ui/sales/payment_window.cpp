@@ -11,11 +11,20 @@
 
 #include <QCloseEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 namespace tarvino {
+
+namespace {
+void setShown(std::initializer_list<QWidget*> widgets, bool shown)
+{
+    for (QWidget* widget : widgets)
+        widget->setVisible(shown);
+}
+} // namespace
 
 Form5::Form5(Form1& sales, Context& context) : QDialog(nullptr), m_sales(sales), m_ctx(context)
 {
@@ -39,15 +48,30 @@ Form5::Form5(Form1& sales, Context& context) : QDialog(nullptr), m_sales(sales),
     setButtonColours(Command2, QColor(0, 255, 255));
     Command3 = place(new QPushButton(QStringLiteral("VOLVER"), this), "Command3", 1440, 3720, 1575, 495);
     setButtonColours(Command3, QColor(255, 255, 128));
+    Command4 = place(new QPushButton(QStringLiteral("MIXTO (F3)"), this), "Command4", 1440, 2010, 1575, 495);
+    setButtonColours(Command4, QColor(255, 192, 128));
+
+    Label6 = place(new QLabel(QStringLiteral("Efectivo        $"), this), "Label6", 120, 720, 2175, 375);
+    Text3 = captioned(Label6, place(new QLineEdit(this), "Text3", 2280, 720, 1935, 375));
+    Text3->setMaxLength(12);
+    Label7 = place(new QLabel(QStringLiteral("Tarjeta          $"), this), "Label7", 120, 1440, 2175, 375);
+    Label8 = place(new QLabel(this), "Label8", 2280, 1380, 2175, 495);
+    Label8->setFont(arial(16, true));
+    setTextColour(Label8, QColor(0, 0, 255));
+    setShown({Label6, Text3, Label7, Label8}, false);
 
     connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form5::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form5::Command4_Click);
     installKeys(Text1, KeyClass::Money, [this] { Text1_Enter(); });
+    installKeys(Text3, KeyClass::Money, [this] { Text3_Enter(); });
+    connect(Text3, &QLineEdit::textChanged, this, &Form5::Text3_Change);
     setTabOrder(Text1, Command1);
     setTabOrder(Command1, Command2);
-    setTabOrder(Command2, Command3);
-    for (QPushButton* button : {Command1, Command2, Command3})
+    setTabOrder(Command2, Command4);
+    setTabOrder(Command4, Command3);
+    for (QPushButton* button : {Command1, Command2, Command3, Command4})
         keyboardButton(button);
 
     Label2->setText(m_sales.Label8->text());
@@ -100,12 +124,44 @@ void Form5::Command2_Click()
     settle(QStringLiteral("TARJETA"), QStringLiteral("1"), false);
 }
 
-void Form5::settle(const QString& kind, const QString& flag, bool cash)
+void Form5::Command4_Click()
+{
+    if (m_done || Text3->isVisible())
+        return;
+    // The split asks for its own amount: whatever was typed as tendered goes, and with it the
+    // buttons that would settle the whole total one way.
+    Text1->clear();
+    Label5->clear();
+    setShown({Label3, Text1, Label4, Label5}, false);
+    setShown({Label6, Text3, Label7, Label8}, true);
+    for (QPushButton* button : {Command1, Command2, Command4})
+        button->setEnabled(false);
+    setTabOrder(Text3, Command3);
+    Text3->setFocus();
+}
+
+void Form5::Text3_Change()
+{
+    Label8->setText(checkSplit(m_sales.Text9, Text3->text()).cardText);
+}
+
+void Form5::Text3_Enter()
+{
+    const SplitCheck split = checkSplit(m_sales.Text9, Text3->text());
+    if (!split.accepted) {
+        refuse(m_ctx.messages, Text3, split.refusal);
+        return;
+    }
+    settle(QStringLiteral("MIXTO"), QStringLiteral("2"), false, &split);
+}
+
+void Form5::settle(const QString& kind, const QString& flag, bool cash, const SplitCheck* split)
 {
     if (m_done)
         return;
     m_done = true;
     m_sales.Text10 = kind;
+    m_sales.splitCashPart = split ? split->cash : 0;
     Text2 = flag;
     if (cash) {
         m_sales.Text11 = Text1->text();
@@ -115,7 +171,9 @@ void Form5::settle(const QString& kind, const QString& flag, bool cash)
     m_sales.setEnabled(true);
 
     const Receipt receipt =
-        saleReceipt(m_sales.ListView2, m_ctx.clock.now(), Label2->text(), Text1->text(), Label5->text(), Text2);
+        split ? splitReceipt(m_sales.ListView2, m_ctx.clock.now(), Label2->text(), *split)
+              : saleReceipt(m_sales.ListView2, m_ctx.clock.now(), Label2->text(), Text1->text(),
+                            Label5->text(), Text2);
 
     // A printer fault never costs the sale: it is recorded all the same and the cashier told.
     QString printFailure;
@@ -145,6 +203,16 @@ void Form5::Command3_Click()
 {
     m_done = true;
     close();
+}
+
+void Form5::keyPressEvent(QKeyEvent* event)
+{
+    // The boxes and buttons leave F3 to the window, wherever the cursor stands.
+    if (event->key() == Qt::Key_F3 && event->modifiers() == Qt::NoModifier) {
+        Command4_Click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void Form5::reject()

@@ -597,7 +597,7 @@ bool Form1::guardar()
     // to be charged again is not in the file.
     RecordedSale recorded;
     try {
-        recorded = m_day.record(ListView2, Text9, Text10);
+        recorded = m_day.record(ListView2, Text9, Text10, splitCashPart);
     } catch (const SaleOutcomeUnknown& e) {
         m_ctx.messages.inform(outcomeUnknownText(e), kAppTitle, Messages::Icon::Critical);
         return false;

@@ -126,6 +126,7 @@ public:
     QString Text10; // payment kind
     QString Text11; // amount tendered
     QString Text12; // change
+    Cents splitCashPart = 0; // the cash part of a sale paid part cash, part card
     QString Text13; // quantity of the last entered product now in the sale
     QString Text14; // critical stock of the last entered product
     QString Text15; // stock of the last entered product
