@@ -7,7 +7,7 @@
 #include "app/server_setting.h"
 #include "app/single_copy.h"
 #include "app/startup.h"
-#include "cash/cash_setting.h"
+#include "app/cash_setting.h"
 #include "kit/qt_services.h"
 #include "common/xlsx_spreadsheet.h"
 #include "data/database.h"

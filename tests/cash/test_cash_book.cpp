@@ -2,7 +2,7 @@
 // whose every figure is checked against what the shop did.
 #include "cash/cash_book.h"
 #include "cash/cash_report.h"
-#include "cash/cash_setting.h"
+#include "app/cash_setting.h"
 #include "catalogue/products.h"
 #include "common/numbers.h"
 #include "data/query.h"

@@ -1,7 +1,7 @@
 // What every window is handed: the database connection and the services of the outside world.
 #pragma once
 
-#include "cash/cash_setting.h"
+#include "app/cash_setting.h"
 
 #include <QString>
 

@@ -29,11 +29,6 @@ const QString kOut = QStringLiteral("RETIRO");
 
 } // namespace
 
-qint64 wholePesos(Cents cents)
-{
-    return cents / 100;
-}
-
 void recordOpeningCash(Database& db, const Clock& clock, const QString& dayStamp, Cents amount,
                        const QString& user)
 {
@@ -58,30 +53,11 @@ void recordOpeningCash(Database& db, const Clock& clock, const QString& dayStamp
     tx.commit();
 }
 
-std::optional<Cents> openingCashOf(Database& db, const QString& dayStamp)
-{
-    Query read(db,
-               QStringLiteral("select Monto from FondoCaja where FechaInicio = ? order by rowid desc limit 1"),
-               {dayIso(dayStamp)});
-    if (read.next())
-        return toCents(read.number(0));
-    return std::nullopt;
-}
-
 std::optional<Cents> lastCountedCash(Database& db)
 {
     Query read(db, QStringLiteral("select Contado from ArqueosCaja order by FechaArqueo desc, rowid desc limit 1"));
     if (read.next())
         return toCents(read.number(0));
-    return std::nullopt;
-}
-
-std::optional<QString> openOpeningCashDay(Database& db)
-{
-    Query read(db, QStringLiteral("select FechaInicio from FondoCaja where FechaCierre is null "
-                                  "order by FechaInicio desc limit 1"));
-    if (read.next())
-        return read.stamp(0);
     return std::nullopt;
 }
 

@@ -2,7 +2,8 @@
 // drawer should hold, and the count that closes the day. No widget: the cash windows show it.
 #pragma once
 
-#include "cash/money.h"
+#include "common/money.h"
+#include "sales/sales_day.h"
 
 #include <QDateTime>
 #include <QString>
@@ -24,18 +25,8 @@ class Database;
 void recordOpeningCash(Database& db, const Clock& clock, const QString& dayStamp, Cents amount,
                        const QString& user);
 
-// The opening cash recorded for the day, when there is one.
-std::optional<Cents> openingCashOf(Database& db, const QString& dayStamp);
-
 // What the last counted day of this till closed with, offered as the next day's opening cash.
 std::optional<Cents> lastCountedCash(Database& db);
-
-// The stamp of a day whose opening cash was recorded and which has been neither closed nor sold
-// in: a start after a crash goes on with it without asking.
-std::optional<QString> openOpeningCashDay(Database& db);
-
-// CajaInicial of a day row for an opening cash: its whole pesos.
-qint64 wholePesos(Cents cents);
 
 // ---- Cash in and out ----------------------------------------------------------------------------
 

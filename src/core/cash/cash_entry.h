@@ -4,7 +4,7 @@
 #pragma once
 
 #include "cash/cash_book.h"
-#include "cash/cash_setting.h"
+#include "app/cash_setting.h"
 
 #include <QDateTime>
 #include <QString>

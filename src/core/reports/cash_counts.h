@@ -3,7 +3,7 @@
 // and the daily figures the chart draws.
 #pragma once
 
-#include "cash/money.h"
+#include "common/money.h"
 
 #include <QDate>
 #include <QDateTime>

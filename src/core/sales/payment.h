@@ -2,7 +2,7 @@
 // as shown, and the receipt of the settled sale.
 #pragma once
 
-#include "cash/money.h"
+#include "common/money.h"
 #include "sales/receipt.h"
 #include "sales/sale_lines.h"
 

@@ -1,7 +1,6 @@
 // Recording a settled sale: stock, sale lines and the day's takings, all in one transaction.
 #include "sales/recording.h"
 
-#include "cash/cash_book.h"
 #include "catalogue/products.h"
 #include "common/numbers.h"
 #include "common/services.h"

@@ -1,7 +1,7 @@
 // Recording a settled sale: stock, sale lines and the day's takings, all in one transaction.
 #pragma once
 
-#include "cash/money.h"
+#include "common/money.h"
 #include "data/database.h"
 #include "data/dialect.h"
 #include "sales/sale_lines.h"

@@ -1,7 +1,6 @@
 // The sales day: whether one is left open, its stamp, the sales recorded into it and closing it.
 #include "sales/sales_day.h"
 
-#include "cash/cash_book.h"
 #include "common/services.h"
 #include "common/timestamps.h"
 #include "data/backup.h"
@@ -177,6 +176,33 @@ std::optional<QString> firstTemporalStamp(Database& db)
     if (data.rs.eof())
         return std::nullopt;
     return data.rs.text(QStringLiteral("FechaInicio"));
+}
+
+std::optional<Cents> openingCashOf(Database& db, const QString& dayStamp)
+{
+    const auto iso = stampToIso(dayStamp);
+    if (!iso)
+        throw DbError(QStringLiteral("La fecha de inicio de ventas «%1» no es válida.").arg(dayStamp));
+    Query read(db,
+               QStringLiteral("select Monto from FondoCaja where FechaInicio = ? order by rowid desc limit 1"),
+               {*iso});
+    if (read.next())
+        return toCents(read.number(0));
+    return std::nullopt;
+}
+
+std::optional<QString> openOpeningCashDay(Database& db)
+{
+    Query read(db, QStringLiteral("select FechaInicio from FondoCaja where FechaCierre is null "
+                                  "order by FechaInicio desc limit 1"));
+    if (read.next())
+        return read.stamp(0);
+    return std::nullopt;
+}
+
+qint64 wholePesos(Cents cents)
+{
+    return cents / 100;
 }
 
 int cierreDelDia(Database& db, const Clock& clock, const QString& openingStamp)

@@ -2,6 +2,7 @@
 // recorded into it and its closing. No widget: the sales window owns one and shows it.
 #pragma once
 
+#include "common/money.h"
 #include "sales/recording.h"
 
 #include <QDateTime>
@@ -82,6 +83,16 @@ private:
 extern const QString kQuestionUnclosedDay;
 // What the cashier is told when the closing failed.
 extern const QString kClosingFailed;
+
+// The opening cash recorded for the day of the stamp (FondoCaja), when there is one.
+std::optional<Cents> openingCashOf(Database& db, const QString& dayStamp);
+
+// The stamp of a day whose opening cash was recorded and which has not been closed: a start that
+// finds no line waiting goes on with it without asking.
+std::optional<QString> openOpeningCashDay(Database& db);
+
+// CajaInicial of a day row for an opening cash: its whole pesos.
+qint64 wholePesos(Cents cents);
 
 // The FechaInicio of the first Temporal row, when there is one.
 std::optional<QString> firstTemporalStamp(Database& db);

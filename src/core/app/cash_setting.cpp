@@ -1,5 +1,5 @@
 // The till's settings for its drawer, from [caja] of tarvino.conf.
-#include "cash/cash_setting.h"
+#include "app/cash_setting.h"
 
 #include "app/server_setting.h"
 

@@ -1,5 +1,5 @@
 // Amounts of the drawer's money, kept exact to the cent.
-#include "cash/money.h"
+#include "common/money.h"
 
 #include "common/numbers.h"
 

@@ -1,7 +1,7 @@
 // The till's settings for its drawer: the section [caja] of tarvino.conf in the data folder.
 #pragma once
 
-#include "cash/money.h"
+#include "common/money.h"
 
 #include <QString>
 
