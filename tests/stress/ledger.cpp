@@ -251,12 +251,11 @@ QStringList Ledger::check(const StoredShop& shop)
             continue;
         }
         const Day& d = found->second;
-        if (cents(row.cash) != d.cash || cents(row.card) != d.card)
-            faults << which + QStringLiteral(" tiene efectivo %1 y tarjeta %2, y sus ventas suman %3 y %4")
-                                  .arg(number(row.cash), number(row.card), number(d.cash / 100.0), number(d.card / 100.0));
-        if (cents(row.cash) != d.paidCash || cents(row.card) != d.paidCard)
-            faults << which + QStringLiteral(" tiene efectivo %1 y tarjeta %2, y los pagos de sus ventas suman %3 y %4")
-                                  .arg(number(row.cash), number(row.card), number(d.paidCash / 100.0), number(d.paidCard / 100.0));
+        const std::vector<qint64> takings{cents(row.cash), cents(row.card)};
+        if (takings != std::vector<qint64>{d.cash, d.card} || takings != std::vector<qint64>{d.paidCash, d.paidCard})
+            faults << which + QStringLiteral(" tiene efectivo %1 y tarjeta %2; sus ventas suman %3 y %4, y sus pagos %5 y %6")
+                                  .arg(number(row.cash), number(row.card), number(d.cash / 100.0), number(d.card / 100.0),
+                                       number(d.paidCash / 100.0), number(d.paidCard / 100.0));
         qint64 opening = 0;
         for (const StoredCash& o : shop.openings)
             opening = o.till == row.till && o.dayIso == row.dayIso ? o.amounts.at(0) : opening;
@@ -378,14 +377,13 @@ void Ledger::checkCash(const StoredShop& shop, const std::set<std::pair<QString,
         if (openDays.count(day) || (row && row->closedIso != c.key) || (o && o->closedIso != c.key))
             faults << which + QStringLiteral(" está sin su cierre");
     }
-    // A day closed by a count has it.
-    for (const StoredDay& d : shop.days) {
-        if (m_tills.value(d.till).countIsos.contains(d.closedIso) && !counted.count({d.till, d.closedIso}))
-            faults << QStringLiteral("el día %1 de «%2» se cerró con el arqueo %3 y el arqueo no está").arg(d.dayIso, d.till, d.closedIso);
-    }
-    for (const StoredCash& o : shop.openings) {
-        if (m_tills.value(o.till).countIsos.contains(o.closedIso) && !counted.count({o.till, o.closedIso}))
-            faults << QStringLiteral("el fondo de caja del día %1 de «%2» se cerró con el arqueo %3 y el arqueo no está").arg(o.dayIso, o.till, o.closedIso);
+    // A day closed by a count, its day row or its opening cash, has it.
+    std::vector<StoredCash> closed = shop.openings;
+    for (const StoredDay& d : shop.days)
+        closed.push_back({d.till, d.dayIso, {}, {}, {}, d.closedIso});
+    for (const StoredCash& c : closed) {
+        if (m_tills.value(c.till).countIsos.contains(c.closedIso) && !counted.count({c.till, c.closedIso}))
+            faults << QStringLiteral("el día %1 de «%2» se cerró con el arqueo %3 y el arqueo no está").arg(c.dayIso, c.till, c.closedIso);
     }
 }
 

@@ -313,14 +313,15 @@ bool Till::countAndClose()
     const Cents counted = draw(4) == 0 ? countTotal({{1000, draw(50)}, {50000, draw(20)}, {2000000, draw(5)}})
                                        : Cents(draw(1000000000));
     m_say(QStringLiteral("A|%1|%2|%3").arg(iso, stampToIso(m_day.openingStamp()).value_or(QString())).arg(counted));
-    try {
+    // After a failure nothing of it is stored: the day stays open with all its lines.
+    bool closed = false;
+    const bool goesOn = store([&] {
         closeDayWithCount(m_db, m_clock, m_day.openingStamp(), m_day.user(), {counted, {}});
-        m_say(QStringLiteral("a|") + iso);
-    } catch (const DbError& e) {
-        // Nothing of it stored: the day stays open with all its lines.
-        m_say(QStringLiteral("E|") + oneLine(e.message()));
-        return regain(e.message());
-    }
+        closed = true;
+    });
+    if (!closed)
+        return goesOn;
+    m_say(QStringLiteral("a|") + iso);
     m_clock.step();
     m_day.startNewDay(m_day.user());
     m_say(QStringLiteral("L|") + m_day.openingStamp());
@@ -334,12 +335,19 @@ bool Till::openingCash()
     const QString day = stampToIso(m_day.openingStamp()).value_or(QString());
     // Odd amounts with cents; now and then one near the largest a box takes.
     const Cents amount = draw(5) == 0 ? kMaxCents - draw(100000000) : 1 + draw(50000000);
-    try {
+    return store([&] {
         if (openingCashOf(m_db, m_day.openingStamp()))
-            return true; // a day's opening cash is recorded once here
+            return; // a day's opening cash is recorded once here
         m_say(QStringLiteral("O|%1|%2|%3").arg(iso, day).arg(amount));
         recordOpeningCash(m_db, m_clock, m_day.openingStamp(), amount, m_day.user());
         m_say(QStringLiteral("o|%1|%2").arg(iso, day));
+    });
+}
+
+bool Till::store(const std::function<void()>& work)
+{
+    try {
+        work();
         return true;
     } catch (const DbError& e) {
         m_say(QStringLiteral("E|") + oneLine(e.message()));
@@ -359,14 +367,10 @@ bool Till::movement()
     m_say(QStringLiteral("M|%1|%2|%3")
               .arg(iso, stampToIso(m_day.openingStamp()).value_or(QString()))
               .arg(move.kind == CashMovement::Kind::Out ? -move.amount : move.amount));
-    try {
+    return store([&] {
         recordMovement(m_db, m_clock, m_day.openingStamp(), move);
         m_say(QStringLiteral("m|") + iso);
-        return true;
-    } catch (const DbError& e) {
-        m_say(QStringLiteral("E|") + oneLine(e.message()));
-        return regain(e.message());
-    }
+    });
 }
 
 bool Till::saveProduct()

@@ -112,6 +112,8 @@ private:
     bool countAndClose();
     bool openingCash();
     bool movement();
+    // Runs a stored act; after a failure, says it (E) and returns regain().
+    bool store(const std::function<void()>& work);
     bool saveProduct();
     bool deleteProduct();
     // After an operation failed: on a server, waits until it answers again and this till can use

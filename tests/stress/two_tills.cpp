@@ -219,8 +219,8 @@ int Run::go()
         start(m_tills.back());
     }
 
-    // A kill waits, half of the time, for its till to begin a sale, then a moment shorter than a
-    // sale takes, so that many land inside one.
+    // A kill waits, half of the time, for its till to begin a sale or a count-and-close, then a
+    // moment shorter than one takes, so that many land inside one.
     struct PendingKill {
         RunningTill* till = nullptr;
         bool waitForSale = false;
@@ -237,7 +237,7 @@ int Run::go()
             const QStringList lines = hear(till);
             if (pending.till == &till && pending.waitForSale && !pending.armed) {
                 for (const QString& line : lines) {
-                    if (line.startsWith(QLatin1String("B|"))) {
+                    if (line.startsWith(QLatin1String("B|")) || line.startsWith(QLatin1String("A|"))) {
                         pending.armed = true;
                         pending.since.start();
                     }
