@@ -3,6 +3,7 @@
 
 #include "common/timestamps.h"
 
+#include <algorithm>
 #include <set>
 
 namespace tarvino::stress {
@@ -42,9 +43,10 @@ void Ledger::hear(const QString& name, const QString& text)
         till.phase = QStringLiteral("entre operaciones");
         if (const auto when = readStamp(f.value(1)); when && *when > till.lastTime)
             till.lastTime = *when;
-    } else if (what == QLatin1String("B") && f.size() == 5) {
+    } else if (what == QLatin1String("B") && f.size() >= 5) {
         Sale sale;
         sale.kind = f[2];
+        sale.cashPart = f.value(5).toLongLong();
         for (const QString& cell : f[4].split(QLatin1Char(','))) {
             const QStringList parts = cell.split(QLatin1Char(':'));
             sale.lines.push_back({parts.value(0), parts.value(1).toDouble(), parts.value(2).toDouble()});
@@ -58,6 +60,7 @@ void Ledger::hear(const QString& name, const QString& text)
     } else if ((what == QLatin1String("R") || what == QLatin1String("W")) && till.sales.contains(f.value(1))) {
         till.sales[f[1]].told = Sale::Told::Stored;
         ++till.counts.stored;
+        till.counts.splitSales += till.sales[f[1]].kind == QLatin1String("MIXTO") ? 1 : 0;
         till.counts.storedDespiteFailure += what == QLatin1String("W") ? 1 : 0;
         till.phase = between;
     } else if (what == QLatin1String("N") && till.sales.contains(f.value(1))) {
@@ -72,9 +75,33 @@ void Ledger::hear(const QString& name, const QString& text)
         till.closings << f.value(1);
         note(till, f.value(1));
         till.phase = QStringLiteral("cierre");
-    } else if (what == QLatin1String("c")) {
+    } else if (what == QLatin1String("c") || what == QLatin1String("a")) {
         till.closingsDone << f.value(1);
-        ++till.counts.closings;
+        ++(what == QLatin1String("c") ? till.counts.closings : till.counts.countCloses);
+        if (what == QLatin1String("a"))
+            till.countActs[f.value(1)].told = Act::Told::Stored;
+        till.phase = between;
+    } else if ((what == QLatin1String("O") || what == QLatin1String("M") || what == QLatin1String("A")) &&
+               f.size() == 4) {
+        // An opening cash is keyed by its day and may be tried again once it was found missing.
+        Act& act = what == QLatin1String("O") ? till.openingActs[f[2]]
+                   : what == QLatin1String("M") ? till.movementActs[f[1]]
+                                                : till.countActs[f[1]];
+        act.day = f[2];
+        act.amounts.push_back(f[3].toLongLong());
+        act.told = Act::Told::Nothing;
+        if (act.seen == Act::Seen::Absent)
+            act.seen = Act::Seen::NotYet;
+        if (what == QLatin1String("A"))
+            till.closings << f[1], till.countIsos << f[1];
+        note(till, f[1]);
+        till.phase = what == QLatin1String("O")   ? QStringLiteral("fondo de caja")
+                     : what == QLatin1String("M") ? QStringLiteral("movimiento")
+                                                  : QStringLiteral("arqueo y cierre");
+    } else if (what == QLatin1String("o") || what == QLatin1String("m")) {
+        (what == QLatin1String("o") ? till.openingActs[f.value(2)] : till.movementActs[f.value(1)]).told =
+            Act::Told::Stored;
+        ++(what == QLatin1String("o") ? till.counts.openings : till.counts.movements);
         till.phase = between;
     } else if ((what == QLatin1String("P") && f.size() == 10) || (what == QLatin1String("D") && f.size() == 3)) {
         ProductOp op;
@@ -120,10 +147,11 @@ QStringList Ledger::check(const StoredShop& shop)
         std::vector<Line> lines;
         QString kind, day;
         bool inTemporal = false, inHistory = false, mixed = false;
+        std::vector<const StoredCash*> payments;
     };
     std::map<std::pair<QString, QString>, Stored> sales;
     struct Day {
-        double cash = 0, card = 0;
+        qint64 cash = 0, card = 0, paidCash = 0, paidCard = 0; // lines with split parts; payments
         QString lastSale;
         bool open = false, closed = false;
     };
@@ -141,7 +169,8 @@ QStringList Ledger::check(const StoredShop& shop)
             s.lines.push_back({row.code, row.quantity, row.amount});
             (history ? s.inHistory : s.inTemporal) = true;
             Day& d = days[{row.till, row.dayIso}];
-            (row.kind == QLatin1String("EFECTIVO") ? d.cash : d.card) += row.amount;
+            if (row.kind != QLatin1String("MIXTO"))
+                (row.kind == QLatin1String("EFECTIVO") ? d.cash : d.card) += cents(row.amount);
             d.lastSale = std::max(d.lastSale, row.soldIso);
             (history ? d.closed : d.open) = true;
             taken[row.code] += row.quantity;
@@ -155,7 +184,21 @@ QStringList Ledger::check(const StoredShop& shop)
         }
     }
 
-    // Sales: each stored one was begun by its till and is there whole, exactly once.
+    // Payments: each of a stored sale; a split sale's parts count in its day's takings.
+    for (const StoredCash& p : shop.payments) {
+        const auto sale = sales.find({p.till, p.key});
+        if (sale == sales.end()) {
+            faults << QStringLiteral("hay un pago de «%1» sin su venta (FechaVenta %2)").arg(p.till, p.key);
+            continue;
+        }
+        sale->second.payments.push_back(&p);
+        Day& d = days[{p.till, p.dayIso}];
+        d.paidCash += p.amounts.at(1), d.paidCard += p.amounts.at(2);
+        if (p.kind == QLatin1String("MIXTO"))
+            d.cash += p.amounts.at(1), d.card += p.amounts.at(2);
+    }
+
+    // Sales: each stored one was begun by its till and is there whole, exactly once, with its payment.
     for (const auto& [key, s] : sales) {
         const auto& [tillName, sold] = key;
         const auto till = m_tills.constFind(tillName);
@@ -177,26 +220,21 @@ QStringList Ledger::check(const StoredShop& shop)
                           .arg(sold, tillName)
                           .arg(s.lines.size())
                           .arg(known->lines.size());
+        qint64 total = 0;
+        for (const Line& line : s.lines)
+            total += cents(line.amount);
+        const qint64 cash = s.kind == QLatin1String("EFECTIVO") ? total : s.kind == QLatin1String("MIXTO") ? known->cashPart : 0;
+        const StoredCash* p = s.payments.size() == 1 ? s.payments[0] : nullptr;
+        if (!p || p->kind != s.kind || p->dayIso != s.day || p->amounts != std::vector<qint64>{total, cash, total - cash})
+            faults << QStringLiteral("el pago de la venta %1 de «%2» falta, está repetido o no es el de la venta")
+                          .arg(sold, tillName);
     }
     // Every sale told stored is there, none told not stored is, and none comes or goes between
     // two checks.
     for (auto till = m_tills.begin(); till != m_tills.end(); ++till) {
         for (auto it = till->sales.begin(); it != till->sales.end(); ++it) {
-            Sale& sale = it.value();
-            const bool present = sales.count({till.key(), it.key()}) > 0;
-            const QString which = QStringLiteral("la venta %1 de «%2»").arg(it.key(), till.key());
-            if (!present && sale.told == Sale::Told::Stored)
-                faults << which + QStringLiteral(" se informó como registrada y no está");
-            else if (!present && sale.seen == Sale::Seen::Present)
-                faults << which + QStringLiteral(" estaba guardada y desapareció");
-            if (present && sale.told == Sale::Told::NotStored)
-                faults << which + QStringLiteral(" se informó como no guardada y está");
-            else if (present && sale.seen == Sale::Seen::Absent)
-                faults << which + QStringLiteral(" no estaba y apareció después");
-            // Each wrong answer is told once: from now on the sale counts as what was found.
-            sale.seen = present ? Sale::Seen::Present : Sale::Seen::Absent;
-            if (sale.told == (present ? Sale::Told::NotStored : Sale::Told::Stored))
-                sale.told = Sale::Told::Nothing;
+            settle(it.value(), sales.count({till.key(), it.key()}) > 0,
+                   QStringLiteral("la venta %1 de «%2»").arg(it.key(), till.key()), faults);
         }
     }
 
@@ -213,11 +251,17 @@ QStringList Ledger::check(const StoredShop& shop)
             continue;
         }
         const Day& d = found->second;
-        if (!same(row.cash, d.cash) || !same(row.card, d.card))
-            faults << which + QStringLiteral(" tiene efectivo %1 y tarjeta %2, y sus ventas suman %3 y %4")
-                                  .arg(number(row.cash), number(row.card), number(d.cash), number(d.card));
-        if (row.opening != 0)
-            faults << which + QStringLiteral(" tiene caja inicial %1").arg(number(row.opening));
+        const std::vector<qint64> takings{cents(row.cash), cents(row.card)};
+        if (takings != std::vector<qint64>{d.cash, d.card} || takings != std::vector<qint64>{d.paidCash, d.paidCard})
+            faults << which + QStringLiteral(" tiene efectivo %1 y tarjeta %2; sus ventas suman %3 y %4, y sus pagos %5 y %6")
+                                  .arg(number(row.cash), number(row.card), number(d.cash / 100.0), number(d.card / 100.0),
+                                       number(d.paidCash / 100.0), number(d.paidCard / 100.0));
+        qint64 opening = 0;
+        for (const StoredCash& o : shop.openings)
+            opening = o.till == row.till && o.dayIso == row.dayIso ? o.amounts.at(0) : opening;
+        if (cents(row.opening) != opening / 100 * 100)
+            faults << which + QStringLiteral(" tiene caja inicial %1 y su fondo de caja es %2")
+                                  .arg(number(row.opening), number(opening / 100.0));
         const QStringList closings = m_tills.value(row.till).closings;
         if (d.open && d.closed)
             faults << which + QStringLiteral(" está a medio cerrar: líneas en Temporal y en Recaudacion");
@@ -248,8 +292,99 @@ QStringList Ledger::check(const StoredShop& shop)
         till->expectedStart = day.isEmpty() ? QString() : isoToStamp(day).value_or(day);
     }
 
+    std::set<std::pair<QString, QString>> openDays;
+    for (const auto& [key, d] : days) {
+        if (d.open)
+            openDays.insert(key);
+    }
+    checkCash(shop, openDays, faults);
     checkProducts(shop, taken, faults);
     return faults;
+}
+
+void Ledger::settle(Act& act, bool present, const QString& which, QStringList& faults)
+{
+    if (!present && act.told == Act::Told::Stored)
+        faults << which + QStringLiteral(": la caja dijo que se guardó y no está");
+    else if (!present && act.seen == Act::Seen::Present)
+        faults << which + QStringLiteral(": se había encontrado y desapareció");
+    if (present && act.told == Act::Told::NotStored)
+        faults << which + QStringLiteral(": la caja dijo que no se guardó y está");
+    else if (present && act.seen == Act::Seen::Absent)
+        faults << which + QStringLiteral(": no se había encontrado y apareció después");
+    // Each wrong answer is told once: from now on the act counts as what was found.
+    act.seen = present ? Act::Seen::Present : Act::Seen::Absent;
+    if (act.told == (present ? Act::Told::NotStored : Act::Told::Stored))
+        act.told = Act::Told::Nothing;
+}
+
+void Ledger::checkCash(const StoredShop& shop, const std::set<std::pair<QString, QString>>& openDays, QStringList& faults)
+{
+    using Key = std::pair<QString, QString>;
+    // Openings (by day), movements and counts: each stored row begun by its till with what it
+    // holds, once; each act the till told stored is there, and what was found stays.
+    const auto hold = [&](const std::vector<StoredCash>& rows, QHash<QString, Act> Till::*acts, bool byDay,
+                          int told, const QString& what) {
+        std::set<Key> found;
+        for (const StoredCash& row : rows) {
+            const QString key = byDay ? row.dayIso : row.key;
+            const QString which = QStringLiteral("%1 %2 de «%3»").arg(what, key, row.till);
+            const Act act = (m_tills.value(row.till).*acts).value(key, Act{});
+            const qint64 amount = row.amounts.at(told) * (row.kind == QLatin1String("RETIRO") ? -1 : 1);
+            if (!found.insert({row.till, key}).second)
+                faults << which + QStringLiteral(" está dos veces");
+            if (act.day != row.dayIso || std::find(act.amounts.begin(), act.amounts.end(), amount) == act.amounts.end())
+                faults << which + QStringLiteral(" no lo empezó su caja con el día %1 y el monto %2")
+                                      .arg(row.dayIso, number(amount / 100.0));
+        }
+        for (auto till = m_tills.begin(); till != m_tills.end(); ++till) {
+            for (auto it = ((*till).*acts).begin(); it != ((*till).*acts).end(); ++it)
+                settle(it.value(), found.count({till.key(), it.key()}) > 0,
+                       QStringLiteral("%1 %2 de «%3»").arg(what, it.key(), till.key()), faults);
+        }
+    };
+    hold(shop.openings, &Till::openingActs, true, 0, QStringLiteral("el fondo de caja del día"));
+    hold(shop.movements, &Till::movementActs, false, 0, QStringLiteral("el movimiento"));
+    hold(shop.counts, &Till::countActs, false, 6, QStringLiteral("el arqueo"));
+
+    // Each count adds up from the stored rows of its day and went with its day's close.
+    std::map<Key, const StoredDay*> dayRow;
+    for (const StoredDay& d : shop.days)
+        dayRow[{d.till, d.dayIso}] = &d;
+    std::map<Key, const StoredCash*> opening;
+    for (const StoredCash& o : shop.openings)
+        opening[{o.till, o.dayIso}] = &o;
+    std::map<Key, qint64> cashIn, cashOut;
+    for (const StoredCash& m : shop.movements)
+        (m.kind == QLatin1String("RETIRO") ? cashOut : cashIn)[{m.till, m.dayIso}] += m.amounts.at(0);
+    std::set<Key> counted;
+    for (const StoredCash& c : shop.counts) {
+        const Key day{c.till, c.dayIso};
+        counted.insert({c.till, c.key});
+        const StoredDay* row = dayRow.count(day) ? dayRow[day] : nullptr;
+        const StoredCash* o = opening.count(day) ? opening[day] : nullptr;
+        const std::vector<qint64>& a = c.amounts; // Fondo, Efectivo, Tarjeta, Ingresos, Retiros, Esperado, Contado, Diferencia
+        const std::vector<qint64> rows{o ? o->amounts.at(0) : 0, row ? cents(row->cash) : 0, row ? cents(row->card) : 0,
+                                       cashIn[day], cashOut[day], a.at(0) + a.at(1) + a.at(3) - a.at(4), a.at(6),
+                                       a.at(6) - a.at(5)};
+        const QString which = QStringLiteral("el arqueo %1 del día %2 de «%3»").arg(c.key, c.dayIso, c.till);
+        if (a != rows) {
+            QStringList stored, expected;
+            for (std::size_t i = 0; i < a.size(); ++i)
+                stored << number(a[i] / 100.0), expected << number(rows.at(i) / 100.0);
+            faults << which + QStringLiteral(" guarda %1 y sus filas dicen %2").arg(stored.join(QLatin1Char('/')), expected.join(QLatin1Char('/')));
+        }
+        if (openDays.count(day) || (row && row->closedIso != c.key) || (o && o->closedIso != c.key))
+            faults << which + QStringLiteral(" está sin su cierre");
+    }
+    // A day closed by a count, its day row or its opening cash, has it.
+    std::vector<StoredCash> closed = shop.openings;
+    for (const StoredDay& d : shop.days)
+        closed.push_back({d.till, d.dayIso, {}, {}, {}, d.closedIso});
+    for (const StoredCash& c : closed) {
+        if (m_tills.value(c.till).countIsos.contains(c.closedIso) && !counted.count({c.till, c.closedIso}))
+            faults << QStringLiteral("el día %1 de «%2» se cerró con el arqueo %3 y el arqueo no está").arg(c.dayIso, c.till, c.closedIso);
+    }
 }
 
 void Ledger::checkProducts(const StoredShop& shop, const std::map<QString, double>& taken, QStringList& faults)

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace tarvino::stress {
@@ -24,6 +25,11 @@ inline bool same(double a, double b)
 inline QString number(double value)
 {
     return QString::number(value, 'f', 2);
+}
+// The drawer's amounts are compared exactly, in cents.
+inline qint64 cents(double amount)
+{
+    return qRound64(amount * 100);
 }
 
 // One line of Temporal or Recaudacion as stored; stamps in ISO text.
@@ -55,12 +61,41 @@ struct StoredProduct {
     QString category;
 };
 
+// The drawer's rows, amounts in cents: FondoCaja (key: FechaInicio, closedIso: FechaCierre),
+// MovimientosCaja (key: Fecha, kind: Tipo), PagosVenta (key: FechaVenta, kind: TipoPago, amounts:
+// Total, Efectivo, Tarjeta) and ArqueosCaja (key: FechaArqueo, amounts: Fondo, Efectivo, Tarjeta,
+// Ingresos, Retiros, Esperado, Contado, Diferencia).
+struct StoredCash {
+    QString till;
+    QString dayIso;
+    QString key;
+    QString kind;
+    std::vector<qint64> amounts;
+    QString closedIso;
+};
+
 // Everything the check reads, lines in the order they were written (rowid).
 struct StoredShop {
     std::vector<StoredLine> open;    // Temporal
     std::vector<StoredLine> history; // Recaudacion
     std::vector<StoredDay> days;     // TipoPago
     std::vector<StoredProduct> products;
+    std::vector<StoredCash> openings, movements, payments, counts;
+};
+
+// The drawer's tables as the check reads them: day, key, kind, closing, then the amounts.
+struct CashTable {
+    std::vector<StoredCash> StoredShop::*rows;
+    const char* table;
+    const char* columns;
+    int amounts;
+};
+inline const CashTable kCashTables[] = {
+    {&StoredShop::openings, "FondoCaja", "FechaInicio, FechaInicio, '', FechaCierre, Monto", 1},
+    {&StoredShop::movements, "MovimientosCaja", "FechaInicio, Fecha, Tipo, '', Monto", 1},
+    {&StoredShop::payments, "PagosVenta", "FechaInicio, FechaVenta, TipoPago, '', Total, Efectivo, Tarjeta", 3},
+    {&StoredShop::counts, "ArqueosCaja",
+     "FechaInicio, FechaArqueo, '', '', Fondo, Efectivo, Tarjeta, Ingresos, Retiros, Esperado, Contado, Diferencia", 8},
 };
 
 class Ledger final {
@@ -77,8 +112,9 @@ public:
     void beginRun(const QString& till);
     // One line the till said (see till.h).
     void hear(const QString& till, const QString& line);
-    // What the till was doing when it was stopped: "arranque", "venta", "cierre",
-    // "guardar producto", "eliminar producto" or "entre operaciones".
+    // What the till was doing when it was stopped: "arranque", "venta", "cierre", "arqueo y
+    // cierre", "fondo de caja", "movimiento", "guardar producto", "eliminar producto" or "entre
+    // operaciones".
     QString phase(const QString& till) const { return m_tills.value(till).phase; }
     // Where the till's next clock starts: after every time it has used, so that its FechaVenta
     // stays unique.
@@ -97,6 +133,7 @@ public:
     struct Counts {
         int began = 0, stored = 0, storedDespiteFailure = 0, notStored = 0, unknown = 0;
         int closings = 0, productOps = 0;
+        int countCloses = 0, movements = 0, openings = 0, splitSales = 0;
         int reconnectedAlone = 0, reconnectedByReopen = 0;
     };
     Counts counts(const QString& till) const { return m_tills.value(till).counts; }
@@ -110,16 +147,24 @@ private:
         double quantity = 0;
         double amount = 0;
     };
-    struct Sale {
-        QString kind;
-        std::vector<Line> lines;
+    // What a till said of something it stored, and what the checks found of it.
+    struct Act {
         enum class Told { Nothing, Stored, NotStored, Unknown } told = Told::Nothing;
         enum class Seen { NotYet, Present, Absent } seen = Seen::NotYet;
+        QString day;                 // the ISO day of an opening cash, movement or count
+        std::vector<qint64> amounts; // what it was begun with, in cents (every try of an opening cash)
+    };
+    struct Sale : Act {
+        QString kind;
+        std::vector<Line> lines;
+        qint64 cashPart = 0;
     };
     struct Till {
         QHash<QString, Sale> sales; // by FechaVenta (ISO)
         QStringList closings;       // FechaCierre (ISO) of every closing begun
         QStringList closingsDone;   // since the last check
+        QStringList countIsos;      // FechaArqueo (ISO) of every count-and-close begun
+        QHash<QString, Act> openingActs, movementActs, countActs; // by day, Fecha and FechaArqueo (ISO)
         QString phase = QStringLiteral("arranque");
         bool dayOpen = false;
         QString currentProduct;
@@ -140,6 +185,9 @@ private:
         bool refused = false;
     };
     void note(Till& till, const QString& iso);
+    // Holds what was found of an act against what its till said and the last check found.
+    static void settle(Act& act, bool present, const QString& which, QStringList& faults);
+    void checkCash(const StoredShop& shop, const std::set<std::pair<QString, QString>>& openDays, QStringList& faults);
     void checkProducts(const StoredShop& shop, const std::map<QString, double>& taken, QStringList& faults);
 
     QMap<QString, Sold> m_sold;

@@ -82,6 +82,15 @@ std::optional<StoredShop> readShopFile(const QString& folder, const QString& til
                                       "order by rowid"));
         while (days.next())
             shop->days.push_back({till, days.text(0), days.number(1), days.number(2), days.text(3), days.number(4)});
+        for (const CashTable& table : kCashTables) {
+            Query rows(db, QStringLiteral("select %1 from %2 order by rowid").arg(QLatin1String(table.columns), QLatin1String(table.table)));
+            while (rows.next()) {
+                StoredCash row{till, rows.text(0), rows.text(1), rows.text(2), {}, rows.text(3)};
+                for (int i = 0; i < table.amounts; ++i)
+                    row.amounts.push_back(cents(rows.number(4 + i)));
+                ((*shop).*table.rows).push_back(row);
+            }
+        }
         Query products(db, QStringLiteral("select CodigoProducto, NombreProducto, Cantidad, PrecioCosto, PrecioVenta, "
                                           "StockCritico, Categoria from Productos"));
         while (products.next()) {

@@ -174,7 +174,7 @@ StoredShop readShop(const QString& connection, const QString& tillRole)
             throw ServerFailure("las sesiones de las cajas detenidas no terminan");
         QThread::msleep(100);
     }
-    run(c.get(), QStringLiteral("begin transaction isolation level repeatable read read only"));
+    run(c.get(), QStringLiteral("set datestyle = ISO; begin transaction isolation level repeatable read read only"));
     StoredShop shop;
     shop.open = readLines(c.get(), "temporal");
     shop.history = readLines(c.get(), "recaudacion");
@@ -185,6 +185,18 @@ StoredShop readShop(const QString& connection, const QString& tillRole)
         for (int i = 0; i < PQntuples(r.get()); ++i) {
             shop.days.push_back({cell(r.get(), i, 0), cell(r.get(), i, 1), cell(r.get(), i, 2).toDouble(),
                                  cell(r.get(), i, 3).toDouble(), cell(r.get(), i, 4), cell(r.get(), i, 5).toDouble()});
+        }
+    }
+    for (const CashTable& table : kCashTables) {
+        // With DateStyle ISO a timestamp reads as the ISO text the tills said.
+        const Result r = run(c.get(), QStringLiteral("select caja, %1 from %2 order by rowid")
+                                          .arg(QLatin1String(table.columns), QLatin1String(table.table)));
+        for (int i = 0; i < PQntuples(r.get()); ++i) {
+            StoredCash row{cell(r.get(), i, 0), cell(r.get(), i, 1), cell(r.get(), i, 2), cell(r.get(), i, 3), {},
+                           cell(r.get(), i, 4)};
+            for (int a = 0; a < table.amounts; ++a)
+                row.amounts.push_back(cents(cell(r.get(), i, 5 + a).toDouble()));
+            (shop.*table.rows).push_back(row);
         }
     }
     {

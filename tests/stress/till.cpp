@@ -3,6 +3,7 @@
 #include "stress/till.h"
 
 #include "app/startup.h"
+#include "cash/cash_book.h"
 #include "catalogue/products.h"
 #include "common/numbers.h"
 #include "common/timestamps.h"
@@ -198,8 +199,9 @@ bool Till::startUp()
             // The sales window's load, with a cashier who answers the unclosed-day question at random.
             RandomCashier cashier([this](int below) { return draw(below); }, m_clock, m_day, m_say);
             const SalesDay::Start start = m_day.load(cashier);
+            // A new day mostly gets its opening cash at once, else later in the day, if at all.
             if (start != SalesDay::Start::Refused)
-                return cashier.openDay(start);
+                return cashier.openDay(start) && (start != SalesDay::Start::NewDay || draw(2) == 0 || openingCash());
             failure = cashier.last;
             m_db.close();
         }
@@ -215,11 +217,17 @@ bool Till::step()
 {
     const int pick = draw(100);
     if (!m_connection.isEmpty())
-        return pick < 92 ? sale() : closing();
-    if (pick < 50)
+        return pick < 80 ? sale() : pick < 83 ? closing() : pick < 89 ? countAndClose() : pick < 96 ? movement() : openingCash();
+    if (pick < 45)
         return sale();
-    if (pick < 62)
+    if (pick < 50)
         return closing();
+    if (pick < 57)
+        return countAndClose();
+    if (pick < 64)
+        return movement();
+    if (pick < 67)
+        return openingCash();
     if (pick < 85)
         return saveProduct();
     return deleteProduct();
@@ -245,8 +253,11 @@ bool Till::sale()
         m_say(QStringLiteral("E|") + oneLine(e.message()));
         return regain(e.message());
     }
-    const QString kind = draw(10) < 7 ? QStringLiteral("EFECTIVO") : QStringLiteral("TARJETA");
+    const int paid = draw(10);
+    const QString kind = paid < 6 ? QStringLiteral("EFECTIVO") : paid < 8 ? QStringLiteral("TARJETA") : QStringLiteral("MIXTO");
     const QString total = plainNumber(computeTotal(lines));
+    // A split sale's cash part in cents, so that both parts carry odd cents.
+    const Cents cashPart = kind == QLatin1String("MIXTO") ? 1 + draw(int(toCents(computeTotal(lines))) - 1) : 0;
     QStringList cells;
     for (const SaleLine& line : std::as_const(lines))
         cells << QStringLiteral("%1:%2:%3").arg(line[detail::Code], line[detail::Quantity], line[detail::TotalSale]);
@@ -254,11 +265,11 @@ bool Till::sale()
     for (int attempt = 0; attempt < 3; ++attempt) {
         m_clock.step();
         const QString iso = isoText(m_clock.now());
-        m_say(QStringLiteral("B|%1|%2|%3|%4").arg(iso, kind, total, cells.join(QLatin1Char(','))));
+        m_say(QStringLiteral("B|%1|%2|%3|%4|%5").arg(iso, kind, total, cells.join(QLatin1Char(','))).arg(cashPart));
         if (beforeSale)
             beforeSale();
         try {
-            const RecordedSale recorded = m_day.record(lines, total, kind);
+            const RecordedSale recorded = m_day.record(lines, total, kind, cashPart);
             m_say(recorded.commitFailure.isEmpty()
                       ? QStringLiteral("R|") + iso
                       : QStringLiteral("W|%1|%2").arg(iso, oneLine(recorded.commitFailure)));
@@ -292,7 +303,74 @@ bool Till::closing()
     m_clock.step();
     m_day.begin(QStringLiteral("admin"));
     m_say(QStringLiteral("L|") + m_day.openingStamp());
-    return true;
+    return draw(2) == 0 || openingCash();
+}
+
+bool Till::countAndClose()
+{
+    m_clock.step();
+    const QString iso = isoText(m_clock.now());
+    const Cents counted = draw(4) == 0 ? countTotal({{1000, draw(50)}, {50000, draw(20)}, {2000000, draw(5)}})
+                                       : Cents(draw(1000000000));
+    m_say(QStringLiteral("A|%1|%2|%3").arg(iso, stampToIso(m_day.openingStamp()).value_or(QString())).arg(counted));
+    // After a failure nothing of it is stored: the day stays open with all its lines.
+    bool closed = false;
+    const bool goesOn = store([&] {
+        closeDayWithCount(m_db, m_clock, m_day.openingStamp(), m_day.user(), {counted, {}});
+        closed = true;
+    });
+    if (!closed)
+        return goesOn;
+    m_say(QStringLiteral("a|") + iso);
+    m_clock.step();
+    m_day.startNewDay(m_day.user());
+    m_say(QStringLiteral("L|") + m_day.openingStamp());
+    return draw(4) == 0 || openingCash();
+}
+
+bool Till::openingCash()
+{
+    m_clock.step();
+    const QString iso = isoText(m_clock.now());
+    const QString day = stampToIso(m_day.openingStamp()).value_or(QString());
+    // Odd amounts with cents; now and then one near the largest a box takes.
+    const Cents amount = draw(5) == 0 ? kMaxCents - draw(100000000) : 1 + draw(50000000);
+    return store([&] {
+        if (openingCashOf(m_db, m_day.openingStamp()))
+            return; // a day's opening cash is recorded once here
+        m_say(QStringLiteral("O|%1|%2|%3").arg(iso, day).arg(amount));
+        recordOpeningCash(m_db, m_clock, m_day.openingStamp(), amount, m_day.user());
+        m_say(QStringLiteral("o|%1|%2").arg(iso, day));
+    });
+}
+
+bool Till::store(const std::function<void()>& work)
+{
+    try {
+        work();
+        return true;
+    } catch (const DbError& e) {
+        m_say(QStringLiteral("E|") + oneLine(e.message()));
+        return regain(e.message());
+    }
+}
+
+bool Till::movement()
+{
+    m_clock.step();
+    CashMovement move;
+    move.kind = draw(2) == 0 ? CashMovement::Kind::In : CashMovement::Kind::Out;
+    move.amount = 1 + draw(20000000);
+    move.reason = movementReasons().value(draw(4), QStringLiteral("Vuelto para la caja 2"));
+    move.user = m_day.user();
+    const QString iso = isoText(m_clock.now());
+    m_say(QStringLiteral("M|%1|%2|%3")
+              .arg(iso, stampToIso(m_day.openingStamp()).value_or(QString()))
+              .arg(move.kind == CashMovement::Kind::Out ? -move.amount : move.amount));
+    return store([&] {
+        recordMovement(m_db, m_clock, m_day.openingStamp(), move);
+        m_say(QStringLiteral("m|") + iso);
+    });
 }
 
 bool Till::saveProduct()

@@ -23,10 +23,16 @@ namespace tarvino::stress {
 //   F|message   the start-up failed
 //   Y           the cashier answered that the interrupted day goes on
 //   L|stamp     the sales day is open under this opening stamp
-//   B|iso|kind|total|code:quantity:amount,...   a sale is about to be recorded (iso: its FechaVenta)
+//   B|iso|kind|total|code:quantity:amount,...|cash   a sale is about to be recorded (iso: its
+//                   FechaVenta; cash: a split sale's cash part in cents, else 0)
 //   R|iso       recorded            W|iso|failure   recorded, though the disk reported a failure
 //   N|iso|why   nothing of it was stored            U|iso|why       whether it was stored is unknown
 //   C|iso       the day's closing begins (iso: its FechaCierre)     c|iso|lines   closed
+//   A|iso|day|counted   the count and the close begin (iso: FechaArqueo; day: the ISO day; the cash
+//                       counted in cents)                           a|iso         counted and closed
+//   O|iso|day|amount    the day's opening cash is about to be recorded (cents)   o|iso|day   recorded
+//   M|iso|day|amount    a movement is about to be recorded (iso: its Fecha; cents, below 0 a cash out)
+//   m|iso               recorded
 //   P|iso|code|editing|name|stock|cost|price|critical|category      a product is about to be saved
 //   p|iso       saved               x|iso|message   refused
 //   D|iso|code  a product is about to be deleted                    d|iso|count   deleted
@@ -103,6 +109,11 @@ private:
     bool open(QString& failure);
     bool sale();
     bool closing();
+    bool countAndClose();
+    bool openingCash();
+    bool movement();
+    // Runs a stored act; after a failure, says it (E) and returns regain().
+    bool store(const std::function<void()>& work);
     bool saveProduct();
     bool deleteProduct();
     // After an operation failed: on a server, waits until it answers again and this till can use

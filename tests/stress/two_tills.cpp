@@ -219,8 +219,8 @@ int Run::go()
         start(m_tills.back());
     }
 
-    // A kill waits, half of the time, for its till to begin a sale, then a moment shorter than a
-    // sale takes, so that many land inside one.
+    // A kill waits, half of the time, for its till to begin a sale or a count-and-close, then a
+    // moment shorter than one takes, so that many land inside one.
     struct PendingKill {
         RunningTill* till = nullptr;
         bool waitForSale = false;
@@ -237,7 +237,7 @@ int Run::go()
             const QStringList lines = hear(till);
             if (pending.till == &till && pending.waitForSale && !pending.armed) {
                 for (const QString& line : lines) {
-                    if (line.startsWith(QLatin1String("B|"))) {
+                    if (line.startsWith(QLatin1String("B|")) || line.startsWith(QLatin1String("A|"))) {
                         pending.armed = true;
                         pending.since.start();
                     }
@@ -333,8 +333,8 @@ int Run::go()
         const Ledger::Counts c = m_ledger.counts(till.name);
         stored += c.stored;
         print(QStringLiteral("%1: %2 ventas informadas como registradas (%3 pese a una falla al confirmar), "
-                             "%4 no guardadas, %5 sin saber; %6 cierres; %7 arranques, %8 finales por sí "
-                             "misma; %9 operaciones fallidas")
+                             "%4 no guardadas, %5 sin saber; %6 cierres, %10 con arqueo; %11 fondos de caja, "
+                             "%12 movimientos; %7 arranques, %8 finales por sí misma; %9 operaciones fallidas")
                   .arg(till.name)
                   .arg(c.stored)
                   .arg(c.storedDespiteFailure)
@@ -343,7 +343,10 @@ int Run::go()
                   .arg(c.closings)
                   .arg(till.starts)
                   .arg(till.exits)
-                  .arg(till.failures));
+                  .arg(till.failures)
+                  .arg(c.countCloses)
+                  .arg(c.openings)
+                  .arg(c.movements));
         print(QStringLiteral("  tras perder el servidor: siguió con su conexión %1 veces, necesitó reopen() %2 veces; "
                              "%3 ventas/s")
                   .arg(c.reconnectedAlone)
