@@ -54,7 +54,7 @@ Form5::Form5(Form1& sales, Context& context) : QDialog(nullptr), m_sales(sales),
     Label6 = place(new QLabel(QStringLiteral("Efectivo        $"), this), "Label6", 120, 720, 2175, 375);
     Text3 = captioned(Label6, place(new QLineEdit(this), "Text3", 2280, 720, 1935, 375));
     Text3->setMaxLength(12);
-    Label7 = place(new QLabel(QStringLiteral("Tarjeta          $"), this), "Label7", 120, 1440, 2175, 375);
+    Label7 = place(new QLabel(QStringLiteral("Tarjeta"), this), "Label7", 120, 1440, 2175, 375);
     Label8 = place(new QLabel(this), "Label8", 2280, 1380, 2175, 495);
     Label8->setFont(arial(16, true));
     setTextColour(Label8, QColor(0, 0, 255));
