@@ -4,9 +4,6 @@
 #include "app/server_setting.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QStringDecoder>
 #include <QStringList>
 
 #include <algorithm>
@@ -42,21 +39,16 @@ CashSettingRead readCashSetting(const QString& dataFolder)
                            .arg(QDir::toNativeSeparators(path), cause);
         return result;
     };
-    if (!QFileInfo::exists(path))
+    QString problem;
+    const std::optional<QString> text = readSettingText(path, problem);
+    if (!problem.isEmpty())
+        return refused(problem);
+    if (!text)
         return result;
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
-        return refused(QStringLiteral("no se puede leer"));
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(file.readAll());
-    if (utf8.hasError())
-        return refused(QStringLiteral("no está escrito en UTF-8"));
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
 
     QString section;
     QStringList seen;
-    const QStringList lines = text.split(QLatin1Char('\n'));
+    const QStringList lines = text->split(QLatin1Char('\n'));
     for (qsizetype number = 1; number <= lines.size(); ++number) {
         const QString line = lines.at(number - 1).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char(';')))

@@ -125,6 +125,26 @@ QString tillProblem(const QString& till)
 
 } // namespace
 
+std::optional<QString> readSettingText(const QString& path, QString& problem)
+{
+    if (!QFileInfo::exists(path))
+        return std::nullopt;
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        problem = QStringLiteral("no se puede leer");
+        return std::nullopt;
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(file.readAll());
+    if (utf8.hasError()) {
+        problem = QStringLiteral("no está escrito en UTF-8");
+        return std::nullopt;
+    }
+    if (text.startsWith(QChar(0xFEFF))) // the mark some editors put at the start
+        text.remove(0, 1);
+    return text;
+}
+
 ServerSettingRead readServerSetting(const QString& dataFolder, const QString& machineName)
 {
     const QString path = QDir(dataFolder).filePath(kServerSettingFileName);
@@ -142,17 +162,13 @@ ServerSettingRead readServerSetting(const QString& dataFolder, const QString& ma
                 .arg(kServerSettingFileName, shown)};
     };
 
-    if (!QFileInfo::exists(path))
+    QString problem;
+    const std::optional<QString> read = readSettingText(path, problem);
+    if (!problem.isEmpty())
+        return refused(problem);
+    if (!read)
         return {};
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
-        return refused(QStringLiteral("no se puede leer"));
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(file.readAll());
-    if (utf8.hasError())
-        return refused(QStringLiteral("no está escrito en UTF-8"));
-    if (text.startsWith(QChar(0xFEFF))) // the mark some editors put at the start
-        text.remove(0, 1);
+    const QString& text = *read;
 
     QString section;
     std::optional<QString> connection;

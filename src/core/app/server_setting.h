@@ -39,4 +39,8 @@ struct ServerSettingRead {
 // know is an error rather than a till that quietly keeps its sales to itself.
 ServerSettingRead readServerSetting(const QString& dataFolder, const QString& machineName);
 
+// The text of the setting file at path: none when there is no file; problem says why a file there
+// cannot be read (unreadable, not UTF-8), in words for the shop.
+std::optional<QString> readSettingText(const QString& path, QString& problem);
+
 } // namespace tarvino

@@ -22,6 +22,7 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 
 namespace tarvino {
@@ -40,16 +41,13 @@ const ListColumn kCountColumns[] = {
     {"Contado", 1700, Qt::AlignRight},
     {"Diferencia", 1700, Qt::AlignRight},
 };
-const ListColumn kCountColumnsNoTill[] = {
-    {"Caja", 0, Qt::AlignLeft},
-    {"Día", 2000, Qt::AlignLeft},
-    {"Fondo", 1500, Qt::AlignRight},
-    {"Efectivo", 1700, Qt::AlignRight},
-    {"Tarjeta", 1700, Qt::AlignRight},
-    {"Esperado", 1700, Qt::AlignRight},
-    {"Contado", 1700, Qt::AlignRight},
-    {"Diferencia", 1700, Qt::AlignRight},
-};
+// On the file, the same columns with no room for the till.
+const std::array<ListColumn, std::size(kCountColumns)> kCountColumnsNoTill = [] {
+    std::array<ListColumn, std::size(kCountColumns)> columns{};
+    std::copy(std::begin(kCountColumns), std::end(kCountColumns), columns.begin());
+    columns[0].twips = 0;
+    return columns;
+}();
 
 const QString kTakings = QStringLiteral("Recaudación diaria");
 const QString kDifferences = QStringLiteral("Diferencias de caja");
