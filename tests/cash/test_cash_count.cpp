@@ -15,89 +15,88 @@
 using namespace tarvino;
 using namespace tarvino::test;
 
-namespace {
-
-const QString kUser = QStringLiteral("cajera");
-
-// Opening 10.000 + Pan in cash 1.500,5 + in 2.000 - out 500 = 13.000,5 expected; Leche by card.
-struct CountedDay {
-    SalesDriver d;
-    Form1* f;
-    CountedDay()
-    {
-        d.shop.addUser(kUser, QStringLiteral("1234"), 80);
-        f = &d.open(kUser);
-        recordOpeningCash(d.shop.db, d.shop.clock, d.openingStamp, 1000000, kUser);
-        d.sell(QStringLiteral("200"));
-        d.sell(QStringLiteral("100"), QStringLiteral("TARJETA"));
-        recordMovement(d.shop.db, d.shop.clock, d.openingStamp,
-                       {CashMovement::Kind::In, 200000, QStringLiteral("Cambio"), kUser, {}, {}});
-        recordMovement(d.shop.db, d.shop.clock, d.openingStamp,
-                       {CashMovement::Kind::Out, 50000, QStringLiteral("Pago a proveedor"), kUser, {}, {}});
-        d.shop.clock.current = QDateTime(QDate(2026, 3, 9), QTime(21, 0, 0));
-    }
-    Form16* count()
-    {
-        f->arqueoCierre->trigger();
-        return visibleWindow<Form16>();
-    }
-    // Nothing counted, the day open with its two lines.
-    bool leftOpen()
-    {
-        return d.shop.count(QStringLiteral("ArqueosCaja")) == 0 && d.shop.count(QStringLiteral("Temporal")) == 2 &&
-               f->day().openingStamp() == d.openingStamp;
-    }
-};
-
-} // namespace
-
 class TestCashCount : public QObject {
     Q_OBJECT
 
 private slots:
     void init() { QLocale::setDefault(kChile); }
 
-    void differenceAsTyped_data()
+    // One day walked to its close: the X report stores nothing; a sale on screen, Esc and a failed
+    // close each leave the day open; then the pieces fill the counted box and Enter closes the day.
+    void walkToTheClose()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("exact") << "13000,5" << "Sin diferencia";
-        QTest::newRow("short by half a peso") << "13000" << "Faltante $ 0,50";
-        QTest::newRow("over") << "14000" << "Sobrante $ 999,50";
-        QTest::newRow("thousands mark") << "14.000" << "Sobrante $ 999,50";
-    }
-    void differenceAsTyped()
-    {
-        QFETCH(QString, typed);
-        QFETCH(QString, shown);
-        CountedDay day;
-        Form16* count = day.count();
-        QVERIFY(count);
-        QCOMPARE(count->focusWidget(), count->Text1);
-        QCOMPARE(count->Label6->text(), QStringLiteral("$ 13.000,50"));
-        QCOMPARE(count->Label7->text(), QStringLiteral("$ 990"));
-        QTest::keyClicks(count->Text1, typed);
-        QCOMPARE(count->Label9->text(), shown);
-        count->close();
-    }
+        // Opening 10.000 + Pan in cash 1.500,5 + in 2.000 - out 500 = 13.000,5 expected; Leche by card.
+        SalesDriver d;
+        TempShop& shop = d.shop;
+        const QString user = QStringLiteral("cajera");
+        shop.addUser(user, QStringLiteral("1234"), 80);
+        Form1& f = d.open(user);
+        recordOpeningCash(shop.db, shop.clock, d.openingStamp, 1000000, user);
+        d.sell(QStringLiteral("200"));
+        d.sell(QStringLiteral("100"), QStringLiteral("TARJETA"));
+        recordMovement(shop.db, shop.clock, d.openingStamp, {CashMovement::Kind::In, 200000, "Cambio", user, {}, {}});
+        recordMovement(shop.db, shop.clock, d.openingStamp, {CashMovement::Kind::Out, 50000, "Pago a proveedor", user, {}, {}});
+        shop.clock.current = QDateTime(QDate(2026, 3, 9), QTime(21, 0, 0));
+        const auto count = [&] {
+            f.arqueoCierre->trigger();
+            return visibleWindow<Form16>();
+        };
+        const auto leftOpen = [&] {
+            return shop.count("ArqueosCaja") == 0 && shop.count("Temporal") == 2 && f.day().openingStamp() == d.openingStamp;
+        };
 
-    // The pieces fill the counted box; Enter stores the count with them and closes the day.
-    void piecesThenEnterCloseTheDay()
-    {
-        CountedDay day;
-        Form16* count = day.count();
-        QTest::keyClicks(count->Pieces[4].second, QStringLiteral("3")); // 1.000
-        QTest::keyClicks(count->Pieces[7].second, QStringLiteral("1")); // 10.000
-        QCOMPARE(count->Text1->text(), QStringLiteral("13000"));
-        QTest::keyClick(count->Text1, Qt::Key_Return);
+        const QString before = shop.dump();
+        f.informeX->trigger();
+        Form17* x = visibleWindow<Form17>();
+        QVERIFY(x && x->Text1->toPlainText().contains(QStringLiteral("13.000,50")));
+        QTest::mouseClick(x->Command1, Qt::LeftButton);
+        QCOMPARE(shop.printer.documents.size(), 1);
+        QCOMPARE(shop.dump(), before);
+        x->close();
+
+        d.typeCode(QStringLiteral("100"));
+        QVERIFY(!count());
+        QVERIFY(shop.messages.lastText().contains(QStringLiteral("cerrar la caja")));
+        QVERIFY(leftOpen());
+        f.Command2_Click();
+
+        Form16* w = count();
+        QVERIFY(w);
+        QCOMPARE(w->focusWidget(), w->Text1);
+        QCOMPARE(w->Label6->text(), QStringLiteral("$ 13.000,50"));
+        QCOMPARE(w->Label7->text(), QStringLiteral("$ 990"));
+        const std::pair<const char*, const char*> differences[] = {{"13000,5", "Sin diferencia"}, {"14000", "Sobrante $ 999,50"},
+                                                                   {"14.000", "Sobrante $ 999,50"}, {"13000", "Faltante $ 0,50"}};
+        for (const auto& [typed, shown] : differences) {
+            w->Text1->clear();
+            QTest::keyClicks(w->Text1, QString::fromUtf8(typed));
+            QCOMPARE(w->Label9->text(), QString::fromUtf8(shown));
+        }
+        QTest::keyClick(w->Text1, Qt::Key_Escape);
+        flushClosedWindows();
+        QVERIFY(!visibleWindow<Form16>() && f.isEnabled());
+        QVERIFY(leftOpen());
+
+        w = count();
+        QTest::keyClicks(w->Pieces[4].second, QStringLiteral("3")); // 1.000
+        QTest::keyClicks(w->Pieces[7].second, QStringLiteral("1")); // 10.000
+        QCOMPARE(w->Text1->text(), QStringLiteral("13000"));
+        shop.faults->failAtWrite(3);
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QVERIFY(shop.messages.lastText().startsWith(QStringLiteral("No se pudo cerrar la caja")));
+        QCOMPARE(visibleWindow<Form16>(), w);
+        QVERIFY(leftOpen());
+        QCOMPARE(shop.printer.documents.size(), 1); // the X report's alone
+
+        QTest::keyClick(w->Text1, Qt::Key_Return);
         flushClosedWindows();
         QVERIFY(!visibleWindow<Form16>());
-        QCOMPARE(day.d.shop.rows(QStringLiteral("select Esperado, Contado, Diferencia, Detalle from ArqueosCaja")),
+        QCOMPARE(shop.rows(QStringLiteral("select Esperado, Contado, Diferencia, Detalle from ArqueosCaja")),
                  QVariantList{QStringLiteral("13000.5|13000.0|-0.5|1000x3 10000x1")});
-        QCOMPARE(day.d.shop.count(QStringLiteral("Temporal")), 0);
-        QCOMPARE(day.d.shop.count(QStringLiteral("Recaudacion")), 2);
-        QCOMPARE(day.f->day().openingStamp(), QStringLiteral("09/03/2026 21:00:00"));
-        QCOMPARE(day.d.shop.printer.documents.size(), 1);
+        QCOMPARE(shop.count(QStringLiteral("Temporal")), 0);
+        QCOMPARE(shop.count(QStringLiteral("Recaudacion")), 2);
+        QCOMPARE(f.day().openingStamp(), QStringLiteral("09/03/2026 21:00:00"));
+        QCOMPARE(shop.printer.documents.size(), 2);
         Form17* z = visibleWindow<Form17>();
         QVERIFY(z && z->Text1->toPlainText().contains(QStringLiteral("13.000,50")));
         QTest::keyClick(z->Text1, Qt::Key_Escape);
@@ -109,57 +108,9 @@ private slots:
         QCOMPARE(opening->Text1->text(), QStringLiteral("13000"));
         QTest::keyClick(opening->Text1, Qt::Key_Return);
         flushClosedWindows();
-        QVERIFY(!visibleWindow<Form14>() && day.f->isEnabled());
-        QCOMPARE(day.d.shop.rows(QStringLiteral("select Monto, FechaCierre from FondoCaja order by rowid")),
+        QVERIFY(!visibleWindow<Form14>() && f.isEnabled());
+        QCOMPARE(shop.rows(QStringLiteral("select Monto, FechaCierre from FondoCaja order by rowid")),
                  (QVariantList{QStringLiteral("10000.0|2026-03-09 21:00:00"), QStringLiteral("13000.0|NULL")}));
-    }
-
-    void escLeavesTheDayOpen()
-    {
-        CountedDay day;
-        Form16* count = day.count();
-        QTest::keyClicks(count->Text1, QStringLiteral("13000"));
-        QTest::keyClick(count->Text1, Qt::Key_Escape);
-        flushClosedWindows();
-        QVERIFY(!visibleWindow<Form16>() && day.f->isEnabled());
-        QVERIFY(day.leftOpen());
-    }
-
-    void failedCloseLeavesTheDayOpen()
-    {
-        CountedDay day;
-        Form16* count = day.count();
-        QTest::keyClicks(count->Text1, QStringLiteral("13000"));
-        day.d.shop.faults->failAtWrite(3);
-        QTest::mouseClick(count->Command1, Qt::LeftButton);
-        QVERIFY(day.d.shop.messages.lastText().startsWith(QStringLiteral("No se pudo cerrar la caja")));
-        QCOMPARE(visibleWindow<Form16>(), count);
-        QVERIFY(day.leftOpen());
-        QVERIFY(day.d.shop.printer.documents.isEmpty());
-        count->close();
-    }
-
-    void saleOnScreenKeepsTheCountShut()
-    {
-        CountedDay day;
-        day.d.typeCode(QStringLiteral("100"));
-        QVERIFY(!day.count());
-        QVERIFY(day.d.shop.messages.lastText().contains(QStringLiteral("cerrar la caja")));
-        QVERIFY(day.leftOpen());
-    }
-
-    // The X report shows and prints the day so far and stores nothing.
-    void xReport()
-    {
-        CountedDay day;
-        const QString before = day.d.shop.dump();
-        day.f->informeX->trigger();
-        Form17* x = visibleWindow<Form17>();
-        QVERIFY(x && x->Text1->toPlainText().contains(QStringLiteral("13.000,50")));
-        QTest::mouseClick(x->Command1, Qt::LeftButton);
-        QCOMPARE(day.d.shop.printer.documents.size(), 1);
-        QCOMPARE(day.d.shop.dump(), before);
-        x->close();
     }
 };
 

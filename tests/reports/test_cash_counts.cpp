@@ -14,52 +14,43 @@ using namespace tarvino::test;
 
 namespace {
 
-void addDayRow(Database& db, const char* opened, double cash, double card, int openingPesos)
+void addDayRow(Database& db, const QString& opened, double cash, double card, int openingPesos)
 {
-    Query(db, QStringLiteral("insert into TipoPago (FechaInicio, efectivo, tarjeta, CajaInicial, "
-                             "FechaCierre) values (?, ?, ?, ?, ?)"),
-          {QString::fromLatin1(opened), cash, card, openingPesos, QString::fromLatin1(opened)})
-        .execute();
+    Query(db, QStringLiteral("insert into TipoPago (FechaInicio, efectivo, tarjeta, CajaInicial, FechaCierre) "
+                             "values (?, ?, ?, ?, ?)"), {opened, cash, card, openingPesos, opened}).execute();
 }
 
-void addCount(Database& db, const char* opened, double expected, double counted, double difference)
+void addCount(Database& db, const QString& opened, double expected, double counted, double difference)
 {
-    Query(db, QStringLiteral("insert into ArqueosCaja (FechaInicio, FechaArqueo, NombreUsuario, Fondo, "
-                             "Efectivo, Tarjeta, Ingresos, Retiros, Esperado, Contado, Diferencia) "
-                             "values (?, ?, 'admin', 0, ?, 0, 0, 0, ?, ?, ?)"),
-          {QString::fromLatin1(opened), QString::fromLatin1(opened), expected, expected, counted, difference})
-        .execute();
+    Query(db, QStringLiteral("insert into ArqueosCaja (FechaInicio, FechaArqueo, NombreUsuario, Fondo, Efectivo, Tarjeta, "
+                             "Ingresos, Retiros, Esperado, Contado, Diferencia) values (?, ?, 'admin', 0, ?, 0, 0, 0, ?, ?, ?)"),
+          {opened, opened, expected, expected, counted, difference}).execute();
 }
 
-// The week of 02/12/2026 to 08/12/2026 and around it:
-// - 07/12 09:00, counted through the close: opening 1.000,10, cash 2.000,20, card 500, 300 out,
-//   counted 2.700 (expected 2.700,30, short by 0,30);
-// - 08/12 10:00, closed by the exit: opening 5,50, cash 0,10, card 0,20, 1 in (expected 6,60);
-// - 08/12 18:00, still open (its line waits in Temporal);
-// - 30/11 counted, before the week; on a server, 08/12 10:00 of "Caja 2" counted 0,10 over.
+// The week of 02/12 to 08/12/2026 and around it: 07/12 counted through the close (expected 2.700,30,
+// counted 2.700), 08/12 10:00 closed by the exit (expected 6,60), 08/12 18:00 still open (its line
+// waits in Temporal), 30/11 counted before the week and, on a server, 08/12 10:00 of "Caja 2".
 void fillWeek(TempShop& shop, Database* otherTill)
 {
     Database& db = shop.db;
+    const QString admin = QStringLiteral("admin");
     shop.clock.current = QDateTime(QDate(2026, 12, 7), QTime(9, 0));
     const QString monday = QStringLiteral("07/12/2026 9:00:00");
-    recordOpeningCash(db, shop.clock, monday, 100010, QStringLiteral("admin"));
+    recordOpeningCash(db, shop.clock, monday, 100010, admin);
     addDayRow(db, "2026-12-07 09:00:00", 2000.2, 500, 1000);
-    recordMovement(db, shop.clock, monday,
-                   {CashMovement::Kind::Out, 30000, QStringLiteral("Retiro a caja fuerte"), QStringLiteral("admin"), {}, {}});
-    closeDayWithCount(db, shop.clock, monday, QStringLiteral("admin"), {270000, {}});
+    recordMovement(db, shop.clock, monday, {CashMovement::Kind::Out, 30000, "Retiro a caja fuerte", admin, {}, {}});
+    closeDayWithCount(db, shop.clock, monday, admin, {270000, {}});
 
     const QString tuesday = QStringLiteral("08/12/2026 10:00:00");
-    recordOpeningCash(db, shop.clock, tuesday, 550, QStringLiteral("admin"));
+    recordOpeningCash(db, shop.clock, tuesday, 550, admin);
     addDayRow(db, "2026-12-08 10:00:00", 0.1, 0.2, 5);
-    recordMovement(db, shop.clock, tuesday,
-                   {CashMovement::Kind::In, 100, QStringLiteral("Sencillo para vuelto"), QStringLiteral("admin"), {}, {}});
+    recordMovement(db, shop.clock, tuesday, {CashMovement::Kind::In, 100, "Sencillo para vuelto", admin, {}, {}});
     cierreDelDia(db, shop.clock, tuesday);
 
     addDayRow(db, "2026-12-08 18:00:00", 990, 0, 0);
-    Query(db, QStringLiteral("insert into Temporal (CodigoProducto, Cantidad, TotalVenta, TipoPago, "
-                             "FechaInicio, FechaVenta) values ('100', 1, 990, 'EFECTIVO', ?, ?)"),
-          {QStringLiteral("2026-12-08 18:00:00"), QStringLiteral("2026-12-08 18:01:00")})
-        .execute();
+    Query(db, QStringLiteral("insert into Temporal (CodigoProducto, Cantidad, TotalVenta, TipoPago, FechaInicio, "
+                             "FechaVenta) values ('100', 1, 990, 'EFECTIVO', ?, ?)"),
+          {QStringLiteral("2026-12-08 18:00:00"), QStringLiteral("2026-12-08 18:01:00")}).execute();
     addCount(db, "2026-11-30 09:00:00", 100, 100, 0);
     if (otherTill)
         addCount(*otherTill, "2026-12-08 10:00:00", 0.2, 0.3, 0.1);
@@ -93,9 +84,8 @@ private slots:
                                  << "1 día, 1 sin arqueo||TOTALES|$ 5,50|$ 0,10|$ 0,20|$ 6,60|$ 0|$ 0"
                                  << "2 días, 1 sin arqueo||TOTALES|$ 5,50|$ 0,30|$ 0,20|$ 6,80|$ 0,30|$ 0,10"
                                  << QStringList{"2026-12-08|10|20|0"};
-        QTest::newRow("none") << QDate(2026, 12, 1) << QDate(2026, 12, 6) << QStringList{}
-                              << "0 días||TOTALES|$ 0|$ 0|$ 0|$ 0|$ 0|$ 0"
-                              << "0 días||TOTALES|$ 0|$ 0|$ 0|$ 0|$ 0|$ 0" << QStringList{};
+        const QString none = "0 días||TOTALES|$ 0|$ 0|$ 0|$ 0|$ 0|$ 0";
+        QTest::newRow("none") << QDate(2026, 12, 1) << QDate(2026, 12, 6) << QStringList{} << none << none << QStringList{};
     }
     void days()
     {
@@ -106,39 +96,30 @@ private slots:
         QFETCH(QString, serverFoot);
         QFETCH(QStringList, daily);
         TempShop shop;
-        std::unique_ptr<Database> other;
-        if (onServer()) {
-            other = std::make_unique<Database>();
+        const std::unique_ptr<Database> other = onServer() ? std::make_unique<Database>() : nullptr;
+        if (other)
             other->openServer(shop.connection(), QStringLiteral("Caja 2"));
-        }
         fillWeek(shop, other.get());
 
         const CashCounts found = cashCounts(shop.db, {from, to});
-        QStringList shown;
-        for (qsizetype r = 0; r < qsizetype(found.days.size()); ++r) {
-            QStringList cells;
+        QStringList shown(qsizetype(found.days.size()));
+        for (qsizetype r = 0; r < shown.size(); ++r)
             for (int c = 0; c < CashCounts::kColumns; ++c)
-                cells << found.cell(r, c, kChile);
-            shown << cells.join(QLatin1Char('|'));
-        }
+                shown[r] += (c ? QStringLiteral("|") : QString()) + found.cell(r, c, kChile);
         // On a server each day names its till, the other till's day after ours of the same second.
         QStringList expected;
-        for (const QString& row : std::as_const(rows)) {
-            if (!row.startsWith(QStringLiteral("Caja 2|")))
-                expected << (other ? kTestTill : QString()) + QLatin1Char('|') + row;
-            else if (other)
-                expected << row;
-        }
+        for (const QString& row : std::as_const(rows))
+            if (other || !row.startsWith(QStringLiteral("Caja 2|")))
+                expected << (row.startsWith(QStringLiteral("Caja 2|")) ? row : (other ? kTestTill : QString()) + '|' + row);
         QCOMPARE(shown, expected);
         QCOMPARE(found.anyTill(), other && !expected.isEmpty());
         QCOMPARE((found.daysText() + QLatin1Char('|') + found.foot(kChile).join(QLatin1Char('|'))), other ? serverFoot : foot);
 
-        if (!other) { // the chart adds up every till's day of a date; the file has one till
-            QStringList figures;
-            for (const DailyFigures& day : found.daily())
-                figures << QStringLiteral("%1|%2|%3|%4").arg(day.date.toString(Qt::ISODate)).arg(day.cash).arg(day.card).arg(day.difference);
+        QStringList figures;
+        for (const DailyFigures& day : found.daily())
+            figures << QStringLiteral("%1|%2|%3|%4").arg(day.date.toString(Qt::ISODate)).arg(day.cash).arg(day.card).arg(day.difference);
+        if (!other) // the chart adds up every till's day of a date; the file has one till
             QCOMPARE(figures, daily);
-        }
     }
 };
 

@@ -1,7 +1,6 @@
 // The drawer's counts from the sales menu after a counted day: list, foot, charts, Esc back.
 #include "cash/cash_book.h"
 #include "reports/cash_counts_window.h"
-#include "sales/sales_window.h"
 #include "support/sales_driver.h"
 
 #include <QAction>
@@ -27,10 +26,9 @@ QStringList barsOf(QChartView* view)
     QStringList sets{QStringLiteral("%1 series").arg(series.size())};
     const auto* bars = qobject_cast<QStackedBarSeries*>(series.value(0));
     for (QBarSet* set : bars ? bars->barSets() : QList<QBarSet*>()) {
-        QStringList values;
+        sets << set->label() + QLatin1Char('=');
         for (int i = 0; i < set->count(); ++i)
-            values << QString::number(set->at(i));
-        sets << set->label() + QLatin1Char('=') + values.join(QLatin1Char(','));
+            sets.last() += (i ? QStringLiteral(",") : QString()) + QString::number(set->at(i));
     }
     return sets;
 }
@@ -55,16 +53,13 @@ private slots:
         QVERIFY(sales.arqueos->isEnabled());
         sales.arqueos->trigger();
         Form18* f = visibleWindow<Form18>();
-        QVERIFY(f);
-        QVERIFY(sales.isHidden());
+        QVERIFY(f && sales.isHidden());
         QVERIFY(QTest::qWaitForWindowActive(f));
         QCOMPARE(QApplication::focusWidget(), f->DTPicker1);
         const QDate today = d.shop.clock.now().date();
         QCOMPARE((QList<QDate>{f->DTPicker1->date(), f->DTPicker2->date()}), (QList<QDate>{today.addDays(-6), today}));
-        QCOMPARE(shownRows(f->ListView1->model(), 1),
-                 QStringList{"09/03/2026 09:05|$ 0|$ 990|$ 1.500,50|$ 990|$ 1.000|$ 10"});
-        QCOMPARE(shownRows(f->ListView2->model(), 1),
-                 QStringList{"TOTALES|$ 0|$ 990|$ 1.500,50|$ 990|$ 1.000|$ 10"});
+        QCOMPARE(shownRows(f->ListView1->model(), 1), QStringList{"09/03/2026 09:05|$ 0|$ 990|$ 1.500,50|$ 990|$ 1.000|$ 10"});
+        QCOMPARE(shownRows(f->ListView2->model(), 1), QStringList{"TOTALES|$ 0|$ 990|$ 1.500,50|$ 990|$ 1.000|$ 10"});
         QVERIFY(f->ListView1->isColumnHidden(0)); // one till's file: no till column
         QCOMPARE(barsOf(f->Chart1), (QStringList{"1 series", "Efectivo=990", "Tarjeta=1500.5"}));
         QCOMPARE(barsOf(f->Chart2), (QStringList{"1 series", "Sobrante=10", "Faltante=0"}));

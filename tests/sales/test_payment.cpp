@@ -299,8 +299,7 @@ private slots:
         QTest::keyClick(p.Text3, Qt::Key_Return);
         QCOMPARE(d.shop.column("select distinct TipoPago from Temporal"), QVariantList{"MIXTO"});
         QCOMPARE(d.shop.rows("select efectivo, tarjeta from TipoPago"), QVariantList{"1000.0|2480.5"});
-        QCOMPARE(d.shop.rows("select TipoPago, Total, Efectivo, Tarjeta from PagosVenta"),
-                 QVariantList{"MIXTO|3480.5|1000.0|2480.5"});
+        QCOMPARE(d.shop.rows("select TipoPago, Total, Efectivo, Tarjeta from PagosVenta"), QVariantList{"MIXTO|3480.5|1000.0|2480.5"});
         QCOMPARE(readDaySales(d.shop.db).marker(0), QStringLiteral("M"));
         const QString receipt = FakePrinter::lines(d.shop.printer.documents.value(0)).join(QLatin1Char('\n'));
         for (const char* part : {"[2500]Efectivo    $ 1.000\n", "[2500]Tarjeta     $ 2.480,50\n", "Forma de pago : MIXTO "})
