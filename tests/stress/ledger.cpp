@@ -3,7 +3,6 @@
 
 #include "common/timestamps.h"
 
-#include <algorithm>
 #include <set>
 
 namespace tarvino::stress {
@@ -75,34 +74,22 @@ void Ledger::hear(const QString& name, const QString& text)
         till.closings << f.value(1);
         note(till, f.value(1));
         till.phase = QStringLiteral("cierre");
-    } else if (what == QLatin1String("c") || what == QLatin1String("a")) {
+    } else if (what == QLatin1String("c")) {
         till.closingsDone << f.value(1);
-        ++(what == QLatin1String("c") ? till.counts.closings : till.counts.countCloses);
-        if (what == QLatin1String("a"))
-            till.countActs[f.value(1)].told = Act::Told::Stored;
+        ++till.counts.closings;
         till.phase = between;
-    } else if ((what == QLatin1String("O") || what == QLatin1String("M") || what == QLatin1String("A")) &&
-               f.size() == 4) {
-        // An opening cash is keyed by its day and may be tried again once it was found missing.
-        Act& act = what == QLatin1String("O") ? till.openingActs[f[2]]
-                   : what == QLatin1String("M") ? till.movementActs[f[1]]
-                                                : till.countActs[f[1]];
-        act.day = f[2];
-        act.amounts.push_back(f[3].toLongLong());
-        act.told = Act::Told::Nothing;
-        if (act.seen == Act::Seen::Absent)
-            act.seen = Act::Seen::NotYet;
-        if (what == QLatin1String("A"))
-            till.closings << f[1], till.countIsos << f[1];
-        note(till, f[1]);
-        till.phase = what == QLatin1String("O")   ? QStringLiteral("fondo de caja")
-                     : what == QLatin1String("M") ? QStringLiteral("movimiento")
-                                                  : QStringLiteral("arqueo y cierre");
-    } else if (what == QLatin1String("o") || what == QLatin1String("m")) {
-        (what == QLatin1String("o") ? till.openingActs[f.value(2)] : till.movementActs[f.value(1)]).told =
-            Act::Told::Stored;
-        ++(what == QLatin1String("o") ? till.counts.openings : till.counts.movements);
-        till.phase = between;
+    } else if (const qsizetype k = QStringLiteral("OMAoma").indexOf(what); what.size() == 1 && k >= 0 && (k > 2 || f.size() == 4)) {
+        // The drawer's acts begun (O, M, A) and stored (o, m, a); an opening cash, keyed by its day, may be retried.
+        Act& act = (k % 3 == 0 ? till.openingActs : k % 3 == 1 ? till.movementActs : till.countActs)[f.value(k % 3 ? 1 : 2)];
+        act.told = k > 2 ? Act::Told::Stored : Act::Told::Nothing;
+        act.seen = act.seen == Act::Seen::Absent ? Act::Seen::NotYet : act.seen;
+        if (k > 2)
+            ++(k == 3 ? till.counts.openings : k == 4 ? till.counts.movements : till.counts.countCloses);
+        else
+            act.day = f[2], act.amounts.push_back(f[3].toLongLong()), note(till, f[1]);
+        if (k % 3 == 2)
+            (k > 2 ? till.closingsDone : till.closings) << f[1];
+        till.phase = k > 2 ? between : QStringLiteral("fondo de caja|movimiento|arqueo y cierre").split(QLatin1Char('|'))[k];
     } else if ((what == QLatin1String("P") && f.size() == 10) || (what == QLatin1String("D") && f.size() == 3)) {
         ProductOp op;
         op.deletion = what == QLatin1String("D");
@@ -147,11 +134,13 @@ QStringList Ledger::check(const StoredShop& shop)
         std::vector<Line> lines;
         QString kind, day;
         bool inTemporal = false, inHistory = false, mixed = false;
+        qint64 total = 0; // in cents
         std::vector<const StoredCash*> payments;
     };
     std::map<std::pair<QString, QString>, Stored> sales;
     struct Day {
-        qint64 cash = 0, card = 0, paidCash = 0, paidCard = 0; // lines with split parts; payments
+        double cash = 0, card = 0;
+        double paidCash = 0, paidCard = 0; // by PagosVenta; a split sale's parts count in both
         QString lastSale;
         bool open = false, closed = false;
     };
@@ -167,10 +156,10 @@ QStringList Ledger::check(const StoredShop& shop)
             s.kind = row.kind;
             s.day = row.dayIso;
             s.lines.push_back({row.code, row.quantity, row.amount});
+            s.total += toCents(row.amount);
             (history ? s.inHistory : s.inTemporal) = true;
             Day& d = days[{row.till, row.dayIso}];
-            if (row.kind != QLatin1String("MIXTO"))
-                (row.kind == QLatin1String("EFECTIVO") ? d.cash : d.card) += cents(row.amount);
+            (row.kind == QLatin1String("EFECTIVO") ? d.cash : d.card) += row.kind == QLatin1String("MIXTO") ? 0 : row.amount;
             d.lastSale = std::max(d.lastSale, row.soldIso);
             (history ? d.closed : d.open) = true;
             taken[row.code] += row.quantity;
@@ -184,7 +173,7 @@ QStringList Ledger::check(const StoredShop& shop)
         }
     }
 
-    // Payments: each of a stored sale; a split sale's parts count in its day's takings.
+    // Payments: each of a stored sale, which has one, as it was charged.
     for (const StoredCash& p : shop.payments) {
         const auto sale = sales.find({p.till, p.key});
         if (sale == sales.end()) {
@@ -193,12 +182,12 @@ QStringList Ledger::check(const StoredShop& shop)
         }
         sale->second.payments.push_back(&p);
         Day& d = days[{p.till, p.dayIso}];
-        d.paidCash += p.amounts.at(1), d.paidCard += p.amounts.at(2);
+        d.paidCash += p.amounts.at(1) / 100.0, d.paidCard += p.amounts.at(2) / 100.0;
         if (p.kind == QLatin1String("MIXTO"))
-            d.cash += p.amounts.at(1), d.card += p.amounts.at(2);
+            d.cash += p.amounts.at(1) / 100.0, d.card += p.amounts.at(2) / 100.0;
     }
 
-    // Sales: each stored one was begun by its till and is there whole, exactly once, with its payment.
+    // Sales: each stored one was begun by its till and is there whole, exactly once.
     for (const auto& [key, s] : sales) {
         const auto& [tillName, sold] = key;
         const auto till = m_tills.constFind(tillName);
@@ -220,21 +209,30 @@ QStringList Ledger::check(const StoredShop& shop)
                           .arg(sold, tillName)
                           .arg(s.lines.size())
                           .arg(known->lines.size());
-        qint64 total = 0;
-        for (const Line& line : s.lines)
-            total += cents(line.amount);
-        const qint64 cash = s.kind == QLatin1String("EFECTIVO") ? total : s.kind == QLatin1String("MIXTO") ? known->cashPart : 0;
-        const StoredCash* p = s.payments.size() == 1 ? s.payments[0] : nullptr;
-        if (!p || p->kind != s.kind || p->dayIso != s.day || p->amounts != std::vector<qint64>{total, cash, total - cash})
-            faults << QStringLiteral("el pago de la venta %1 de «%2» falta, está repetido o no es el de la venta")
-                          .arg(sold, tillName);
+        const qint64 cash = s.kind == QLatin1String("EFECTIVO") ? s.total : s.kind == QLatin1String("MIXTO") ? known->cashPart : 0;
+        if (s.payments.size() != 1 || s.payments[0]->kind != s.kind || s.payments[0]->dayIso != s.day ||
+            s.payments[0]->amounts != std::vector<qint64>{s.total, cash, s.total - cash})
+            faults << QStringLiteral("el pago de la venta %1 de «%2» falta, está repetido o no es el de la venta").arg(sold, tillName);
     }
     // Every sale told stored is there, none told not stored is, and none comes or goes between
     // two checks.
     for (auto till = m_tills.begin(); till != m_tills.end(); ++till) {
         for (auto it = till->sales.begin(); it != till->sales.end(); ++it) {
-            settle(it.value(), sales.count({till.key(), it.key()}) > 0,
-                   QStringLiteral("la venta %1 de «%2»").arg(it.key(), till.key()), faults);
+            Sale& sale = it.value();
+            const bool present = sales.count({till.key(), it.key()}) > 0;
+            const QString which = QStringLiteral("la venta %1 de «%2»").arg(it.key(), till.key());
+            if (!present && sale.told == Sale::Told::Stored)
+                faults << which + QStringLiteral(" se informó como registrada y no está");
+            else if (!present && sale.seen == Sale::Seen::Present)
+                faults << which + QStringLiteral(" estaba guardada y desapareció");
+            if (present && sale.told == Sale::Told::NotStored)
+                faults << which + QStringLiteral(" se informó como no guardada y está");
+            else if (present && sale.seen == Sale::Seen::Absent)
+                faults << which + QStringLiteral(" no estaba y apareció después");
+            // Each wrong answer is told once: from now on the sale counts as what was found.
+            sale.seen = present ? Sale::Seen::Present : Sale::Seen::Absent;
+            if (sale.told == (present ? Sale::Told::NotStored : Sale::Told::Stored))
+                sale.told = Sale::Told::Nothing;
         }
     }
 
@@ -251,17 +249,10 @@ QStringList Ledger::check(const StoredShop& shop)
             continue;
         }
         const Day& d = found->second;
-        const std::vector<qint64> takings{cents(row.cash), cents(row.card)};
-        if (takings != std::vector<qint64>{d.cash, d.card} || takings != std::vector<qint64>{d.paidCash, d.paidCard})
-            faults << which + QStringLiteral(" tiene efectivo %1 y tarjeta %2; sus ventas suman %3 y %4, y sus pagos %5 y %6")
-                                  .arg(number(row.cash), number(row.card), number(d.cash / 100.0), number(d.card / 100.0),
-                                       number(d.paidCash / 100.0), number(d.paidCard / 100.0));
-        qint64 opening = 0;
-        for (const StoredCash& o : shop.openings)
-            opening = o.till == row.till && o.dayIso == row.dayIso ? o.amounts.at(0) : opening;
-        if (cents(row.opening) != opening / 100 * 100)
-            faults << which + QStringLiteral(" tiene caja inicial %1 y su fondo de caja es %2")
-                                  .arg(number(row.opening), number(opening / 100.0));
+        if (!same(row.cash, d.cash) || !same(row.card, d.card) || !same(row.cash, d.paidCash) || !same(row.card, d.paidCard))
+            faults << which + QStringLiteral(" tiene efectivo %1 y tarjeta %2, y sus ventas suman %3 y %4")
+                                  .arg(number(row.cash), number(row.card), number(d.cash), number(d.card))
+                                  + QStringLiteral(", y sus pagos %1 y %2").arg(number(d.paidCash), number(d.paidCard));
         const QStringList closings = m_tills.value(row.till).closings;
         if (d.open && d.closed)
             faults << which + QStringLiteral(" está a medio cerrar: líneas en Temporal y en Recaudacion");
@@ -292,99 +283,74 @@ QStringList Ledger::check(const StoredShop& shop)
         till->expectedStart = day.isEmpty() ? QString() : isoToStamp(day).value_or(day);
     }
 
-    std::set<std::pair<QString, QString>> openDays;
-    for (const auto& [key, d] : days) {
-        if (d.open)
-            openDays.insert(key);
-    }
-    checkCash(shop, openDays, faults);
-    checkProducts(shop, taken, faults);
-    return faults;
-}
-
-void Ledger::settle(Act& act, bool present, const QString& which, QStringList& faults)
-{
-    if (!present && act.told == Act::Told::Stored)
-        faults << which + QStringLiteral(": la caja dijo que se guardó y no está");
-    else if (!present && act.seen == Act::Seen::Present)
-        faults << which + QStringLiteral(": se había encontrado y desapareció");
-    if (present && act.told == Act::Told::NotStored)
-        faults << which + QStringLiteral(": la caja dijo que no se guardó y está");
-    else if (present && act.seen == Act::Seen::Absent)
-        faults << which + QStringLiteral(": no se había encontrado y apareció después");
-    // Each wrong answer is told once: from now on the act counts as what was found.
-    act.seen = present ? Act::Seen::Present : Act::Seen::Absent;
-    if (act.told == (present ? Act::Told::NotStored : Act::Told::Stored))
-        act.told = Act::Told::Nothing;
-}
-
-void Ledger::checkCash(const StoredShop& shop, const std::set<std::pair<QString, QString>>& openDays, QStringList& faults)
-{
+    // The drawer: opening cash (keyed by its day), movements and counts, each stored row begun by
+    // its till with what it holds, and there once.
     using Key = std::pair<QString, QString>;
-    // Openings (by day), movements and counts: each stored row begun by its till with what it
-    // holds, once; each act the till told stored is there, and what was found stays.
-    const auto hold = [&](const std::vector<StoredCash>& rows, QHash<QString, Act> Till::*acts, bool byDay,
-                          int told, const QString& what) {
+    const auto hold = [&](const std::vector<StoredCash>& rows, QHash<QString, Act> Till::*acts, int told, const QString& what) {
         std::set<Key> found;
         for (const StoredCash& row : rows) {
-            const QString key = byDay ? row.dayIso : row.key;
-            const QString which = QStringLiteral("%1 %2 de «%3»").arg(what, key, row.till);
-            const Act act = (m_tills.value(row.till).*acts).value(key, Act{});
+            const QString which = QStringLiteral("%1 %2 de «%3»").arg(what, row.key, row.till);
+            const Act act = (m_tills.value(row.till).*acts).value(row.key);
             const qint64 amount = row.amounts.at(told) * (row.kind == QLatin1String("RETIRO") ? -1 : 1);
-            if (!found.insert({row.till, key}).second)
+            if (!found.insert({row.till, row.key}).second)
                 faults << which + QStringLiteral(" está dos veces");
-            if (act.day != row.dayIso || std::find(act.amounts.begin(), act.amounts.end(), amount) == act.amounts.end())
-                faults << which + QStringLiteral(" no lo empezó su caja con el día %1 y el monto %2")
-                                      .arg(row.dayIso, number(amount / 100.0));
+            if (act.day != row.dayIso || !act.amounts.contains(amount))
+                faults << which + QStringLiteral(" no lo empezó su caja con el día %1 y el monto %2").arg(row.dayIso, number(amount / 100.0));
         }
+        // As for sales above; a drawer's act is only ever told stored.
         for (auto till = m_tills.begin(); till != m_tills.end(); ++till) {
-            for (auto it = ((*till).*acts).begin(); it != ((*till).*acts).end(); ++it)
-                settle(it.value(), found.count({till.key(), it.key()}) > 0,
-                       QStringLiteral("%1 %2 de «%3»").arg(what, it.key(), till.key()), faults);
+            for (auto [key, act] : ((*till).*acts).asKeyValueRange()) {
+                const bool present = found.count({till.key(), key}) > 0;
+                if (present ? act.seen == Act::Seen::Absent : act.told == Act::Told::Stored || act.seen == Act::Seen::Present)
+                    faults << QStringLiteral("%1 %2 de «%3»: %4").arg(what, key, till.key(), present ? QStringLiteral("no se había encontrado y apareció después")
+                                                                  : act.told == Act::Told::Stored ? QStringLiteral("la caja dijo que se guardó y no está")
+                                                                                                  : QStringLiteral("se había encontrado y desapareció"));
+                act.seen = present ? Act::Seen::Present : Act::Seen::Absent;
+                act.told = present ? act.told : Act::Told::Nothing;
+            }
         }
+        return found;
     };
-    hold(shop.openings, &Till::openingActs, true, 0, QStringLiteral("el fondo de caja del día"));
-    hold(shop.movements, &Till::movementActs, false, 0, QStringLiteral("el movimiento"));
-    hold(shop.counts, &Till::countActs, false, 6, QStringLiteral("el arqueo"));
+    hold(shop.openings, &Till::openingActs, 0, QStringLiteral("el fondo de caja del día"));
+    hold(shop.movements, &Till::movementActs, 0, QStringLiteral("el movimiento"));
+    const std::set<Key> counted = hold(shop.counts, &Till::countActs, 6, QStringLiteral("el arqueo"));
 
-    // Each count adds up from the stored rows of its day and went with its day's close.
-    std::map<Key, const StoredDay*> dayRow;
-    for (const StoredDay& d : shop.days)
-        dayRow[{d.till, d.dayIso}] = &d;
+    // Each count adds up from its day's stored rows and went with its day's close; a day closed by
+    // a count (as its opening cash or its day row says) has it; CajaInicial is the opening cash.
     std::map<Key, const StoredCash*> opening;
-    for (const StoredCash& o : shop.openings)
-        opening[{o.till, o.dayIso}] = &o;
+    std::map<Key, const StoredDay*> dayRow;
     std::map<Key, qint64> cashIn, cashOut;
+    const auto closedBy = [&](const QString& till, const QString& day, const QString& closedIso) {
+        if (m_tills.value(till).countActs.contains(closedIso) && !counted.count({till, closedIso}))
+            faults << QStringLiteral("el día %1 de «%2» se cerró con el arqueo %3 y el arqueo no está").arg(day, till, closedIso);
+    };
+    for (const StoredCash& o : shop.openings)
+        opening[{o.till, o.dayIso}] = &o, closedBy(o.till, o.dayIso, o.closedIso);
+    for (const StoredDay& d : shop.days) {
+        dayRow[{d.till, d.dayIso}] = &d, closedBy(d.till, d.dayIso, d.closedIso);
+        const qint64 o = opening[{d.till, d.dayIso}] ? opening[{d.till, d.dayIso}]->amounts.at(0) : 0;
+        if (toCents(d.opening) != o / 100 * 100)
+            faults << QStringLiteral("el día %1 de «%2» tiene caja inicial %3 y su fondo de caja es %4")
+                          .arg(d.dayIso, d.till, number(d.opening), number(o / 100.0));
+    }
     for (const StoredCash& m : shop.movements)
         (m.kind == QLatin1String("RETIRO") ? cashOut : cashIn)[{m.till, m.dayIso}] += m.amounts.at(0);
-    std::set<Key> counted;
     for (const StoredCash& c : shop.counts) {
         const Key day{c.till, c.dayIso};
-        counted.insert({c.till, c.key});
-        const StoredDay* row = dayRow.count(day) ? dayRow[day] : nullptr;
-        const StoredCash* o = opening.count(day) ? opening[day] : nullptr;
+        const StoredDay* row = dayRow[day];
+        const StoredCash* o = opening[day];
         const std::vector<qint64>& a = c.amounts; // Fondo, Efectivo, Tarjeta, Ingresos, Retiros, Esperado, Contado, Diferencia
-        const std::vector<qint64> rows{o ? o->amounts.at(0) : 0, row ? cents(row->cash) : 0, row ? cents(row->card) : 0,
-                                       cashIn[day], cashOut[day], a.at(0) + a.at(1) + a.at(3) - a.at(4), a.at(6),
-                                       a.at(6) - a.at(5)};
+        const std::vector<qint64> rows{o ? o->amounts.at(0) : 0, row ? toCents(row->cash) : 0, row ? toCents(row->card) : 0,
+                                       cashIn[day], cashOut[day], a.at(0) + a.at(1) + a.at(3) - a.at(4), a.at(6), a.at(6) - a.at(5)};
         const QString which = QStringLiteral("el arqueo %1 del día %2 de «%3»").arg(c.key, c.dayIso, c.till);
-        if (a != rows) {
-            QStringList stored, expected;
-            for (std::size_t i = 0; i < a.size(); ++i)
-                stored << number(a[i] / 100.0), expected << number(rows.at(i) / 100.0);
-            faults << which + QStringLiteral(" guarda %1 y sus filas dicen %2").arg(stored.join(QLatin1Char('/')), expected.join(QLatin1Char('/')));
-        }
-        if (openDays.count(day) || (row && row->closedIso != c.key) || (o && o->closedIso != c.key))
+        const auto text = [](const std::vector<qint64>& v) { QStringList t; for (qint64 x : v) t << number(x / 100.0); return t.join(QLatin1Char('/')); };
+        if (a != rows)
+            faults << which + QStringLiteral(" guarda %1 y sus filas dicen %2").arg(text(a), text(rows));
+        if ((days.count(day) && days[day].open) || (row && row->closedIso != c.key) || (o && o->closedIso != c.key))
             faults << which + QStringLiteral(" está sin su cierre");
     }
-    // A day closed by a count, its day row or its opening cash, has it.
-    std::vector<StoredCash> closed = shop.openings;
-    for (const StoredDay& d : shop.days)
-        closed.push_back({d.till, d.dayIso, {}, {}, {}, d.closedIso});
-    for (const StoredCash& c : closed) {
-        if (m_tills.value(c.till).countIsos.contains(c.closedIso) && !counted.count({c.till, c.closedIso}))
-            faults << QStringLiteral("el día %1 de «%2» se cerró con el arqueo %3 y el arqueo no está").arg(c.dayIso, c.till, c.closedIso);
-    }
+    checkProducts(shop, taken, faults);
+    return faults;
 }
 
 void Ledger::checkProducts(const StoredShop& shop, const std::map<QString, double>& taken, QStringList& faults)

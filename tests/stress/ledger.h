@@ -3,6 +3,8 @@
 // itself reads nothing), so that a test can hand it rows with a fault planted in them.
 #pragma once
 
+#include "common/money.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QMap>
@@ -12,7 +14,6 @@
 #include <cmath>
 #include <map>
 #include <optional>
-#include <set>
 #include <vector>
 
 namespace tarvino::stress {
@@ -25,11 +26,6 @@ inline bool same(double a, double b)
 inline QString number(double value)
 {
     return QString::number(value, 'f', 2);
-}
-// The drawer's amounts are compared exactly, in cents.
-inline qint64 cents(double amount)
-{
-    return qRound64(amount * 100);
 }
 
 // One line of Temporal or Recaudacion as stored; stamps in ISO text.
@@ -61,15 +57,9 @@ struct StoredProduct {
     QString category;
 };
 
-// The drawer's rows, amounts in cents: FondoCaja (key: FechaInicio, closedIso: FechaCierre),
-// MovimientosCaja (key: Fecha, kind: Tipo), PagosVenta (key: FechaVenta, kind: TipoPago, amounts:
-// Total, Efectivo, Tarjeta) and ArqueosCaja (key: FechaArqueo, amounts: Fondo, Efectivo, Tarjeta,
-// Ingresos, Retiros, Esperado, Contado, Diferencia).
+// A row of one of the drawer's tables (see kCashTables), amounts in cents.
 struct StoredCash {
-    QString till;
-    QString dayIso;
-    QString key;
-    QString kind;
+    QString till, dayIso, key, kind;
     std::vector<qint64> amounts;
     QString closedIso;
 };
@@ -86,8 +76,7 @@ struct StoredShop {
 // The drawer's tables as the check reads them: day, key, kind, closing, then the amounts.
 struct CashTable {
     std::vector<StoredCash> StoredShop::*rows;
-    const char* table;
-    const char* columns;
+    const char *table, *columns;
     int amounts;
 };
 inline const CashTable kCashTables[] = {
@@ -112,9 +101,8 @@ public:
     void beginRun(const QString& till);
     // One line the till said (see till.h).
     void hear(const QString& till, const QString& line);
-    // What the till was doing when it was stopped: "arranque", "venta", "cierre", "arqueo y
-    // cierre", "fondo de caja", "movimiento", "guardar producto", "eliminar producto" or "entre
-    // operaciones".
+    // What the till was doing when it was stopped: "arranque", "venta", "cierre",
+    // "arqueo y cierre", "fondo de caja", "movimiento", "guardar producto", "eliminar producto" or "entre operaciones".
     QString phase(const QString& till) const { return m_tills.value(till).phase; }
     // Where the till's next clock starts: after every time it has used, so that its FechaVenta
     // stays unique.
@@ -152,7 +140,7 @@ private:
         enum class Told { Nothing, Stored, NotStored, Unknown } told = Told::Nothing;
         enum class Seen { NotYet, Present, Absent } seen = Seen::NotYet;
         QString day;                 // the ISO day of an opening cash, movement or count
-        std::vector<qint64> amounts; // what it was begun with, in cents (every try of an opening cash)
+        QList<qint64> amounts; // what it was begun with, in cents (every try of an opening cash)
     };
     struct Sale : Act {
         QString kind;
@@ -163,7 +151,6 @@ private:
         QHash<QString, Sale> sales; // by FechaVenta (ISO)
         QStringList closings;       // FechaCierre (ISO) of every closing begun
         QStringList closingsDone;   // since the last check
-        QStringList countIsos;      // FechaArqueo (ISO) of every count-and-close begun
         QHash<QString, Act> openingActs, movementActs, countActs; // by day, Fecha and FechaArqueo (ISO)
         QString phase = QStringLiteral("arranque");
         bool dayOpen = false;
@@ -185,9 +172,6 @@ private:
         bool refused = false;
     };
     void note(Till& till, const QString& iso);
-    // Holds what was found of an act against what its till said and the last check found.
-    static void settle(Act& act, bool present, const QString& which, QStringList& faults);
-    void checkCash(const StoredShop& shop, const std::set<std::pair<QString, QString>>& openDays, QStringList& faults);
     void checkProducts(const StoredShop& shop, const std::map<QString, double>& taken, QStringList& faults);
 
     QMap<QString, Sold> m_sold;

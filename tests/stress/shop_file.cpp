@@ -85,10 +85,9 @@ std::optional<StoredShop> readShopFile(const QString& folder, const QString& til
         for (const CashTable& table : kCashTables) {
             Query rows(db, QStringLiteral("select %1 from %2 order by rowid").arg(QLatin1String(table.columns), QLatin1String(table.table)));
             while (rows.next()) {
-                StoredCash row{till, rows.text(0), rows.text(1), rows.text(2), {}, rows.text(3)};
+                StoredCash& row = ((*shop).*table.rows).emplace_back(StoredCash{till, rows.text(0), rows.text(1), rows.text(2), {}, rows.text(3)});
                 for (int i = 0; i < table.amounts; ++i)
-                    row.amounts.push_back(cents(rows.number(4 + i)));
-                ((*shop).*table.rows).push_back(row);
+                    row.amounts.push_back(toCents(rows.number(4 + i)));
             }
         }
         Query products(db, QStringLiteral("select CodigoProducto, NombreProducto, Cantidad, PrecioCosto, PrecioVenta, "

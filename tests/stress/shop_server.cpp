@@ -192,11 +192,10 @@ StoredShop readShop(const QString& connection, const QString& tillRole)
         const Result r = run(c.get(), QStringLiteral("select caja, %1 from %2 order by rowid")
                                           .arg(QLatin1String(table.columns), QLatin1String(table.table)));
         for (int i = 0; i < PQntuples(r.get()); ++i) {
-            StoredCash row{cell(r.get(), i, 0), cell(r.get(), i, 1), cell(r.get(), i, 2), cell(r.get(), i, 3), {},
-                           cell(r.get(), i, 4)};
+            StoredCash& row = (shop.*table.rows).emplace_back(
+                StoredCash{cell(r.get(), i, 0), cell(r.get(), i, 1), cell(r.get(), i, 2), cell(r.get(), i, 3), {}, cell(r.get(), i, 4)});
             for (int a = 0; a < table.amounts; ++a)
-                row.amounts.push_back(cents(cell(r.get(), i, 5 + a).toDouble()));
-            (shop.*table.rows).push_back(row);
+                row.amounts.push_back(toCents(cell(r.get(), i, 5 + a).toDouble()));
         }
     }
     {

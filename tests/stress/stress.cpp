@@ -95,15 +95,11 @@ struct Tally {
         for (auto it = byPhase.begin(); it != byPhase.end(); ++it)
             phases << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
         print(QStringLiteral("  durante: ") + phases.join(QStringLiteral(", ")));
-        print(QStringLiteral("  informado por la caja: %1 ventas (%2 mixtas), %3 cierres, %4 arqueos con cierre, "
-                             "%5 fondos de caja, %6 movimientos, %7 productos guardados o eliminados")
+        print(QStringLiteral("  informado por la caja: %1 ventas (%4 mixtas), %2 cierres, %5 arqueos con cierre, "
+                             "%6 fondos de caja, %7 movimientos, %3 productos guardados o eliminados")
                   .arg(told.stored)
-                  .arg(told.splitSales)
                   .arg(told.closings)
-                  .arg(told.countCloses)
-                  .arg(told.openings)
-                  .arg(told.movements)
-                  .arg(told.productOps));
+                  .arg(told.productOps).arg(told.splitSales).arg(told.countCloses).arg(told.openings).arg(told.movements));
         print(QStringLiteral("  ventas con falla al guardar: %1 informadas como guardadas pese a la "
                              "falla, %2 como no guardadas, %3 sin saber")
                   .arg(told.storedDespiteFailure)

@@ -95,13 +95,7 @@ enum class Planted {
     DayRowTwice,
     ClosedDayStillOpen,
     ProductHalfSaved,
-    CloseWithoutCount,
-    CountNotAddingUp,
-    WrongOpening,
-    OpeningLost,
-    MovementLost,
-    SplitPartsWrong,
-    PaymentMissing,
+    CloseWithoutCount, CountNotAddingUp, WrongOpening, OpeningLost, MovementLost, SplitPartsWrong, PaymentMissing,
 };
 
 StoredShop plant(Planted planted)
@@ -164,28 +158,13 @@ StoredShop plant(Planted planted)
     case Planted::ProductHalfSaved:
         shop.products.back().price = 999;
         break;
-    case Planted::CloseWithoutCount:
-        shop.counts.clear();
-        break;
-    case Planted::CountNotAddingUp:
-        shop.counts[0].amounts[5] -= 1;
-        break;
-    case Planted::WrongOpening:
-        shop.days[2].opening = 0;
-        break;
-    case Planted::OpeningLost:
-        shop.openings.clear();
-        shop.days[2].opening = 0;
-        break;
-    case Planted::MovementLost:
-        shop.movements.clear();
-        break;
-    case Planted::SplitPartsWrong:
-        shop.payments[1].amounts = {20000, 5000, 15000};
-        break;
-    case Planted::PaymentMissing:
-        shop.payments.erase(shop.payments.begin());
-        break;
+    case Planted::CloseWithoutCount: shop.counts.clear(); break;
+    case Planted::CountNotAddingUp: shop.counts[0].amounts[5] -= 1; break;
+    case Planted::WrongOpening: shop.days[2].opening = 0; break;
+    case Planted::OpeningLost: shop.openings.clear(), shop.days[2].opening = 0; break;
+    case Planted::MovementLost: shop.movements.clear(); break;
+    case Planted::SplitPartsWrong: shop.payments[1].amounts = {20000, 5000, 15000}; break;
+    case Planted::PaymentMissing: shop.payments.erase(shop.payments.begin()); break;
     }
     return shop;
 }
@@ -204,8 +183,8 @@ private slots:
         QTest::addColumn<QString>("named");
         QTest::newRow("as the tills said") << Planted::Nothing << QString();
         QTest::newRow("unknown outcome, stored once") << Planted::UnknownSaleStored << QString();
-        QTest::newRow("told stored, missing") << Planted::ReportedSaleMissing << QStringLiteral("la caja dijo que se guardó y no está");
-        QTest::newRow("told not stored, present") << Planted::NotStoredSalePresent << QStringLiteral("la caja dijo que no se guardó");
+        QTest::newRow("told stored, missing") << Planted::ReportedSaleMissing << QStringLiteral("se informó como registrada y no está");
+        QTest::newRow("told not stored, present") << Planted::NotStoredSalePresent << QStringLiteral("se informó como no guardada");
         QTest::newRow("unknown outcome, stored twice") << Planted::UnknownSaleTwice << QStringLiteral("repetida");
         QTest::newRow("sale under the other till") << Planted::SaleNobodyBegan << QStringLiteral("de «Caja 2» que nadie empezó");
         QTest::newRow("lost stock decrement") << Planted::LostDecrement << QStringLiteral("el producto 1001 tiene stock 9.00");

@@ -201,7 +201,7 @@ bool Till::startUp()
             const SalesDay::Start start = m_day.load(cashier);
             // A new day mostly gets its opening cash at once, else later in the day, if at all.
             if (start != SalesDay::Start::Refused)
-                return cashier.openDay(start) && (start != SalesDay::Start::NewDay || draw(2) == 0 || openingCash());
+                return cashier.openDay(start) && (start != SalesDay::Start::NewDay || draw(2) == 0 || drawer('O'));
             failure = cashier.last;
             m_db.close();
         }
@@ -217,17 +217,13 @@ bool Till::step()
 {
     const int pick = draw(100);
     if (!m_connection.isEmpty())
-        return pick < 80 ? sale() : pick < 83 ? closing() : pick < 89 ? countAndClose() : pick < 96 ? movement() : openingCash();
+        return pick < 80 ? sale() : pick < 83 ? closing() : pick < 89 ? drawer('A') : pick < 96 ? drawer('M') : drawer('O');
     if (pick < 45)
         return sale();
     if (pick < 50)
         return closing();
-    if (pick < 57)
-        return countAndClose();
-    if (pick < 64)
-        return movement();
     if (pick < 67)
-        return openingCash();
+        return pick < 57 ? drawer('A') : pick < 64 ? drawer('M') : drawer('O');
     if (pick < 85)
         return saveProduct();
     return deleteProduct();
@@ -303,45 +299,42 @@ bool Till::closing()
     m_clock.step();
     m_day.begin(QStringLiteral("admin"));
     m_say(QStringLiteral("L|") + m_day.openingStamp());
-    return draw(2) == 0 || openingCash();
+    return draw(2) == 0 || drawer('O');
 }
 
-bool Till::countAndClose()
+bool Till::drawer(char act)
 {
     m_clock.step();
-    const QString iso = isoText(m_clock.now());
-    const Cents counted = draw(4) == 0 ? countTotal({{1000, draw(50)}, {50000, draw(20)}, {2000000, draw(5)}})
-                                       : Cents(draw(1000000000));
-    m_say(QStringLiteral("A|%1|%2|%3").arg(iso, stampToIso(m_day.openingStamp()).value_or(QString())).arg(counted));
-    // After a failure nothing of it is stored: the day stays open with all its lines.
-    bool closed = false;
+    const QString iso = isoText(m_clock.now()), day = stampToIso(m_day.openingStamp()).value_or(QString());
+    // Odd amounts with cents; now and then an opening cash near the largest a box takes, or a count
+    // made of pieces. A movement below 0 is a cash out.
+    const Cents amount = act == 'O'     ? (draw(5) == 0 ? kMaxCents - draw(100000000) : 1 + draw(50000000))
+                         : act == 'M'   ? (draw(2) == 0 ? 1 : -1) * (1 + draw(20000000))
+                         : draw(4) == 0 ? countTotal({{1000, draw(50)}, {50000, draw(20)}, {2000000, draw(5)}})
+                                        : draw(1000000000);
+    // After a failure nothing of it is stored: a count leaves the day open with all its lines.
+    bool newDay = false;
     const bool goesOn = store([&] {
-        closeDayWithCount(m_db, m_clock, m_day.openingStamp(), m_day.user(), {counted, {}});
-        closed = true;
+        if (act == 'O' && openingCashOf(m_db, m_day.openingStamp()))
+            return; // a day's opening cash is recorded once here
+        m_say(QStringLiteral("%1|%2|%3|%4").arg(QLatin1Char(act)).arg(iso, day).arg(amount));
+        if (act == 'O')
+            recordOpeningCash(m_db, m_clock, m_day.openingStamp(), amount, m_day.user());
+        else if (act == 'M')
+            recordMovement(m_db, m_clock, m_day.openingStamp(),
+                           {amount > 0 ? CashMovement::Kind::In : CashMovement::Kind::Out, std::abs(amount),
+                            movementReasons().value(draw(4), QStringLiteral("Vuelto para la caja 2")), m_day.user(), {}, {}});
+        else
+            closeDayWithCount(m_db, m_clock, m_day.openingStamp(), m_day.user(), {amount, {}});
+        m_say(QStringLiteral("%1|%2|%3").arg(QChar(act).toLower(), iso, day));
+        newDay = act == 'A';
     });
-    if (!closed)
+    if (!newDay)
         return goesOn;
-    m_say(QStringLiteral("a|") + iso);
     m_clock.step();
     m_day.startNewDay(m_day.user());
     m_say(QStringLiteral("L|") + m_day.openingStamp());
-    return draw(4) == 0 || openingCash();
-}
-
-bool Till::openingCash()
-{
-    m_clock.step();
-    const QString iso = isoText(m_clock.now());
-    const QString day = stampToIso(m_day.openingStamp()).value_or(QString());
-    // Odd amounts with cents; now and then one near the largest a box takes.
-    const Cents amount = draw(5) == 0 ? kMaxCents - draw(100000000) : 1 + draw(50000000);
-    return store([&] {
-        if (openingCashOf(m_db, m_day.openingStamp()))
-            return; // a day's opening cash is recorded once here
-        m_say(QStringLiteral("O|%1|%2|%3").arg(iso, day).arg(amount));
-        recordOpeningCash(m_db, m_clock, m_day.openingStamp(), amount, m_day.user());
-        m_say(QStringLiteral("o|%1|%2").arg(iso, day));
-    });
+    return draw(4) == 0 || drawer('O');
 }
 
 bool Till::store(const std::function<void()>& work)
@@ -353,24 +346,6 @@ bool Till::store(const std::function<void()>& work)
         m_say(QStringLiteral("E|") + oneLine(e.message()));
         return regain(e.message());
     }
-}
-
-bool Till::movement()
-{
-    m_clock.step();
-    CashMovement move;
-    move.kind = draw(2) == 0 ? CashMovement::Kind::In : CashMovement::Kind::Out;
-    move.amount = 1 + draw(20000000);
-    move.reason = movementReasons().value(draw(4), QStringLiteral("Vuelto para la caja 2"));
-    move.user = m_day.user();
-    const QString iso = isoText(m_clock.now());
-    m_say(QStringLiteral("M|%1|%2|%3")
-              .arg(iso, stampToIso(m_day.openingStamp()).value_or(QString()))
-              .arg(move.kind == CashMovement::Kind::Out ? -move.amount : move.amount));
-    return store([&] {
-        recordMovement(m_db, m_clock, m_day.openingStamp(), move);
-        m_say(QStringLiteral("m|") + iso);
-    });
 }
 
 bool Till::saveProduct()

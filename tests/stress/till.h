@@ -28,11 +28,9 @@ namespace tarvino::stress {
 //   R|iso       recorded            W|iso|failure   recorded, though the disk reported a failure
 //   N|iso|why   nothing of it was stored            U|iso|why       whether it was stored is unknown
 //   C|iso       the day's closing begins (iso: its FechaCierre)     c|iso|lines   closed
-//   A|iso|day|counted   the count and the close begin (iso: FechaArqueo; day: the ISO day; the cash
-//                       counted in cents)                           a|iso         counted and closed
-//   O|iso|day|amount    the day's opening cash is about to be recorded (cents)   o|iso|day   recorded
-//   M|iso|day|amount    a movement is about to be recorded (iso: its Fecha; cents, below 0 a cash out)
-//   m|iso               recorded
+//   O|iso|day|cents   the day's opening cash begins    M|..., A|... a movement (below 0 a cash out),
+//                     the count and the close begin (iso: its Fecha, FechaArqueo; day: the day's
+//                     FechaInicio in ISO; cents: the amount)     o|iso|day, m|..., a|...   done
 //   P|iso|code|editing|name|stock|cost|price|critical|category      a product is about to be saved
 //   p|iso       saved               x|iso|message   refused
 //   D|iso|code  a product is about to be deleted                    d|iso|count   deleted
@@ -109,9 +107,8 @@ private:
     bool open(QString& failure);
     bool sale();
     bool closing();
-    bool countAndClose();
-    bool openingCash();
-    bool movement();
+    // The drawer's acts, as the till says them: O (opening cash), M (movement), A (count and close).
+    bool drawer(char act);
     // Runs a stored act; after a failure, says it (E) and returns regain().
     bool store(const std::function<void()>& work);
     bool saveProduct();

@@ -343,10 +343,7 @@ int Run::go()
                   .arg(c.closings)
                   .arg(till.starts)
                   .arg(till.exits)
-                  .arg(till.failures)
-                  .arg(c.countCloses)
-                  .arg(c.openings)
-                  .arg(c.movements));
+                  .arg(till.failures).arg(c.countCloses).arg(c.openings).arg(c.movements));
         print(QStringLiteral("  tras perder el servidor: siguió con su conexión %1 veces, necesitó reopen() %2 veces; "
                              "%3 ventas/s")
                   .arg(c.reconnectedAlone)
