@@ -34,8 +34,10 @@ void adjust(int fd, mode_t mode, const struct stat* sharedFolder, bool wantFolde
     if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid() ||
         (wantFolder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode)))
         return;
-    if (sharedFolder && st.st_gid != sharedFolder->st_gid)
-        (void)::fchown(fd, uid_t(-1), sharedFolder->st_gid); // refused when not in that group
+    // Refused when this account is not in that group: the file then keeps its own group.
+    if (sharedFolder && st.st_gid != sharedFolder->st_gid &&
+        ::fchown(fd, uid_t(-1), sharedFolder->st_gid) != 0)
+        errno = 0;
     if ((st.st_mode & 07777) != mode)
         ::fchmod(fd, mode);
 }
