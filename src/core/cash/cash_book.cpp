@@ -16,14 +16,6 @@ namespace tarvino {
 
 namespace {
 
-QString dayIso(const QString& dayStamp)
-{
-    const auto iso = stampToIso(dayStamp);
-    if (!iso)
-        throw DbError(QStringLiteral("La fecha de inicio de ventas «%1» no es válida.").arg(dayStamp));
-    return *iso;
-}
-
 const QString kIn = QStringLiteral("INGRESO");
 const QString kOut = QStringLiteral("RETIRO");
 
@@ -32,7 +24,7 @@ const QString kOut = QStringLiteral("RETIRO");
 void recordOpeningCash(Database& db, const Clock& clock, const QString& dayStamp, Cents amount,
                        const QString& user)
 {
-    const QString day = dayIso(dayStamp);
+    const QString day = storedDayStamp(dayStamp);
     const QString now = isoText(clock.now());
     Transaction tx(db);
     const int replaced =
@@ -92,7 +84,7 @@ CashMovement recordMovement(Database& db, const Clock& clock, const QString& day
     Query(db,
           QStringLiteral("insert into MovimientosCaja (FechaInicio, Fecha, Tipo, Monto, Motivo, "
                          "NombreUsuario, Autoriza) values (?, ?, ?, ?, ?, ?, ?)"),
-          {dayIso(dayStamp), isoText(movement.when),
+          {storedDayStamp(dayStamp), isoText(movement.when),
            movement.kind == CashMovement::Kind::In ? kIn : kOut, fromCents(movement.amount),
            movement.reason, movement.user, movement.authorisedBy})
         .execute();
@@ -109,7 +101,7 @@ CashSummary summarise(Database& db, const CashScope& scope)
     CashSummary s;
     s.scope = scope;
     s.opened = readStamp(scope.dayStamp);
-    const QString day = dayIso(scope.dayStamp);
+    const QString day = storedDayStamp(scope.dayStamp);
     const bool oneCashier = !scope.user.isEmpty();
     const QString since = scope.since ? isoText(*scope.since) : QStringLiteral("0001-01-01 00:00:00");
 
@@ -197,7 +189,7 @@ QString countDetail(const std::vector<std::pair<Cents, int>>& pieces)
 StoredCount closeDayWithCount(Database& db, const Clock& clock, const QString& dayStamp,
                               const QString& user, const CashCount& count)
 {
-    const QString day = dayIso(dayStamp);
+    const QString day = storedDayStamp(dayStamp);
     Transaction tx(db);
     StoredCount stored;
     stored.summary = summarise(db, {dayStamp, {}, {}});
@@ -226,7 +218,7 @@ std::optional<StoredCount> countOfDay(Database& db, const QString& dayStamp)
         Query read(db,
                    QStringLiteral("select FechaArqueo, NombreUsuario, Contado, Diferencia from ArqueosCaja "
                                   "where FechaInicio = ? order by rowid desc limit 1"),
-                   {dayIso(dayStamp)});
+                   {storedDayStamp(dayStamp)});
         if (!read.next())
             return std::nullopt;
         stored.emplace();

@@ -161,12 +161,8 @@ void WindowData::OpenTemporalForAdding()
 // The stamp is bound in its stored form.
 void WindowData::OpenTipoPagoOfDay(const QString& openingStamp)
 {
-    const auto iso = stampToIso(openingStamp);
-    if (!iso)
-        throw DbError(
-            QStringLiteral("La fecha de inicio de ventas «%1» no es válida.").arg(openingStamp));
     rs.open(m_db, QStringLiteral("select * from TipoPago where FechaInicio = ? order by FechaInicio"),
-            {*iso});
+            {storedDayStamp(openingStamp)});
 }
 
 std::optional<QString> firstTemporalStamp(Database& db)
@@ -178,14 +174,19 @@ std::optional<QString> firstTemporalStamp(Database& db)
     return data.rs.text(QStringLiteral("FechaInicio"));
 }
 
+QString storedDayStamp(const QString& openingStamp)
+{
+    const auto iso = stampToIso(openingStamp);
+    if (!iso)
+        throw DbError(QStringLiteral("La fecha de inicio de ventas «%1» no es válida.").arg(openingStamp));
+    return *iso;
+}
+
 std::optional<Cents> openingCashOf(Database& db, const QString& dayStamp)
 {
-    const auto iso = stampToIso(dayStamp);
-    if (!iso)
-        throw DbError(QStringLiteral("La fecha de inicio de ventas «%1» no es válida.").arg(dayStamp));
     Query read(db,
                QStringLiteral("select Monto from FondoCaja where FechaInicio = ? order by rowid desc limit 1"),
-               {*iso});
+               {storedDayStamp(dayStamp)});
     if (read.next())
         return toCents(read.number(0));
     return std::nullopt;

@@ -84,6 +84,10 @@ extern const QString kQuestionUnclosedDay;
 // What the cashier is told when the closing failed.
 extern const QString kClosingFailed;
 
+// A day's opening stamp ("dd/mm/yyyy h:mm:ss") in its stored form, to bind. Throws DbError
+// naming a stamp that is none.
+QString storedDayStamp(const QString& openingStamp);
+
 // The opening cash recorded for the day of the stamp (FondoCaja), when there is one.
 std::optional<Cents> openingCashOf(Database& db, const QString& dayStamp);
 
